@@ -1,7 +1,19 @@
-#include <QApplication>
+// Program entry: the application object, its title, the main window and
+// the message loop until the main window has closed.
+#include <QPalette>
+#include <QStyleFactory>
+
+#include "app/MainWindow.h"
+#include "framework/TApplication.h"
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    return 0;
+    framework::TQtApplication qtApp(argc, argv);
+    // The same look on every desktop.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    framework::Application().SetTitle(QStringLiteral("Zantrope"));
+    app::TForm1 form;
+    framework::Application().SetMainForm(&form);
+    form.show();
+    return QApplication::exec();
 }

@@ -1,0 +1,586 @@
+#include "app/MainWindow.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
+
+#include "framework/Jpeg.h"
+#include "framework/TApplication.h"
+#include "platform/Exceptions.h"
+
+static void initAssets() { Q_INIT_RESOURCE(assets); }
+
+namespace app {
+
+using namespace framework;
+
+namespace {
+
+constexpr QChar Sep = QChar('/');
+
+bool isSeparator(QChar c) { return c == Sep || c == QChar(':'); }
+
+// The window's side of the settings file.
+class WindowSettings final : public SettingsTarget {
+public:
+    explicit WindowSettings(TForm1 &form) : form_(form) {}
+    QRect FrameGeometry() const override { return form_.geometry(); }
+    void SetTop(int top) override { form_.move(form_.x(), top); }
+    void SetLeft(int left) override { form_.move(left, form_.y()); }
+    QString OutputName() const override { return form_.Fc1->Text(); }
+    void SetOutputName(const QString &name) override { form_.Fc1->SetText(name); }
+    QString OpenPath() const override { return form_.OpenPath; }
+    void SetOpenDialogFolder(const QString &folder) override { form_.OD1.InitialDir = folder; }
+
+private:
+    TForm1 &form_;
+};
+
+QPushButton *button(QWidget *parent, const char *name, const QRect &bounds, const QString &caption,
+                    TColor color, const TFont &font)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(bounds);
+    QPalette pal = b->palette();
+    pal.setColor(QPalette::Button, ToQColor(color));
+    pal.setColor(QPalette::ButtonText, ToQColor(font.Color));
+    b->setPalette(pal);
+    b->setFont(font.ToQFont());
+    b->setFocusPolicy(Qt::TabFocus);
+    return b;
+}
+
+} // namespace
+
+TForm1::TForm1(const QString &settingsPath, QWidget *parent)
+    : TForm(parent), settingsPath_(settingsPath)
+{
+    initAssets();
+    setObjectName(QStringLiteral("Form1"));
+    CreateComponents();
+    WireEvents();
+    Application().Guard([&] { FormCreate(this); });
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateComponents()
+{
+    BeginLoading();
+    // The form itself.
+    SetBounds(46, 103, 566, 439);
+    setFixedSize(566, 439);
+    SetColor(clBlack);
+    TFont formFont;
+    formFont.Name = QStringLiteral("MS Sans Serif");
+    formFont.Height = -11;
+    SetFont(formFont);
+    setWindowTitle(Application().Title().isEmpty() ? QStringLiteral("Zantrope") : Application().Title());
+
+    // Title strip with the close and minimize buttons.
+    FlatTitlebar1 = new TPanel(this);
+    FlatTitlebar1->setObjectName(QStringLiteral("FlatTitlebar1"));
+    FlatTitlebar1->SetBounds(0, 0, 566, 21);
+    FlatTitlebar1->SetAlign(alTop);
+    FlatTitlebar1->SetColor(clNavy);
+    TFont titleFont;
+    titleFont.Name = QStringLiteral("Verdana");
+    titleFont.Height = -11;
+    titleFont.Style = fsBold;
+    titleFont.Color = clWhite;
+    titleFont.Charset = ANSI_CHARSET;
+    FlatTitlebar1->SetFont(titleFont);
+    FlatTitlebar1->SetCaption(QStringLiteral("Zantrope"));
+
+    fb10 = button(FlatTitlebar1, "fb10", QRect(536, 2, 25, 17), QStringLiteral("X"), clSilver, formFont);
+    fb11 = button(FlatTitlebar1, "fb11", QRect(509, 2, 25, 17), QStringLiteral("~"), clSilver, formFont);
+
+    // Banner.
+    Panel1 = new TPanel(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->SetBounds(0, 21, 566, 57);
+    Panel1->SetAlign(alTop);
+    Panel1->SetColor(0x00C08080);
+    Panel1->SetShowCaption(false);
+    Ima1 = new TImage(Panel1);
+    Ima1->setObjectName(QStringLiteral("Ima1"));
+    Ima1->SetBounds(0, 0, 566, 57);
+    Ima1->SetAlign(alClient);
+    Image1 = new TImage(Panel1);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->SetBounds(405, 11, 28, 27);
+    Image1->setCursor(Qt::PointingHandCursor);
+    Image1->SetShowHint(true);
+    Image1->SetHint(QStringLiteral("Help?"));
+    Image4 = new TImage(Panel1);
+    Image4->setObjectName(QStringLiteral("Image4"));
+    Image4->SetBounds(518, 7, 28, 27);
+    Image4->setCursor(Qt::PointingHandCursor);
+    Image4->SetShowHint(true);
+    Image4->SetHint(QStringLiteral("Visit the Zantrope web site"));
+
+    // Button column.
+    Panel2 = new TPanel(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->SetBounds(0, 78, 97, 361);
+    Panel2->SetAlign(alLeft);
+    Panel2->SetBorderWidth(1);
+    Panel2->SetColor(clBlack);
+    Panel2->SetShowCaption(false);
+    FpBar1 = new ProgressStandIn(Panel2);
+    FpBar1->setObjectName(QStringLiteral("FpBar1"));
+    FpBar1->setGeometry(1, 344, 95, 16);
+    Fpbar2 = new ProgressStandIn(Panel2);
+    Fpbar2->setObjectName(QStringLiteral("Fpbar2"));
+    Fpbar2->setGeometry(1, 328, 95, 16);
+    for (ProgressStandIn *bar : {FpBar1, Fpbar2}) {
+        QPalette pal = bar->palette();
+        pal.setColor(QPalette::Highlight, ToQColor(clLime));
+        pal.setColor(QPalette::Base, ToQColor(clBlack));
+        pal.setColor(QPalette::Window, ToQColor(clBlack));
+        bar->setPalette(pal);
+        bar->SetMin(0);
+        bar->SetMax(100);
+    }
+    TFont columnFont = formFont;
+    columnFont.Charset = ANSI_CHARSET;
+    struct Row {
+        QPushButton **field;
+        const char *name;
+        int top;
+        const char *caption;
+        TColor color;
+    };
+    const Row rows[] = {{&fb1, "fb1", 2, "Add Movie", 0x00D0B879},   {&fb2, "fb2", 36, "Add Folder", 0x00D0B879},
+                        {&fb3, "fb3", 72, "Move up", 0x00D0B879},    {&fb4, "fb4", 106, "Move down", 0x00D0B879},
+                        {&fb5, "fb5", 142, "Delete", 0x00D0B879},    {&fb6, "fb6", 176, "Del All", 0x00D0B879},
+                        {&fb7, "fb7", 248, "Join Now", 0x00A5DFF8},  {&fb9, "fb9", 288, "Play", 0x00A5DFF8}};
+    for (const Row &r : rows)
+        *r.field = button(Panel2, r.name, QRect(0, r.top, 97, 35), QString::fromLatin1(r.caption), r.color,
+                          columnFont);
+
+    // List and output bar.
+    Panel3 = new TPanel(this);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->SetBounds(97, 78, 469, 361);
+    Panel3->SetAlign(alClient);
+    Panel3->SetBorderWidth(1);
+    Panel3->SetColor(clBlack);
+    Panel3->SetShowCaption(false);
+    Panel4 = new TPanel(Panel3);
+    Panel4->setObjectName(QStringLiteral("Panel4"));
+    Panel4->SetBounds(1, 321, 467, 39);
+    Panel4->SetAlign(alBottom);
+    Panel4->SetColor(0x004ABD81);
+    Panel4->SetShowCaption(false);
+    Fc1 = new ComboStandIn(Panel4);
+    Fc1->setObjectName(QStringLiteral("Fc1"));
+    Fc1->setGeometry(88, 6, 369, 22);
+    TFont comboFont;
+    comboFont.Name = QStringLiteral("Verdana");
+    comboFont.Height = -12;
+    comboFont.Charset = ANSI_CHARSET;
+    Fc1->setFont(comboFont.ToQFont());
+    Fc1->SetText(QStringLiteral("c:\\test.mpg"));
+    TFont saveFont = comboFont;
+    saveFont.Height = -11;
+    saveFont.Style = fsBold;
+    fb8 = button(Panel4, "fb8", QRect(16, 8, 65, 19), QStringLiteral("Save As"), 0x00A5DFF8, saveFont);
+    Lv1 = new TListView(Panel3);
+    Lv1->setObjectName(QStringLiteral("Lv1"));
+    Lv1->SetBounds(1, 1, 467, 320);
+    Lv1->SetAlign(alClient);
+    TFont listFont = formFont;
+    listFont.Height = -13;
+    Lv1->SetFont(listFont);
+    Lv1->AddColumn(QStringLiteral("Movie List"), 420);
+    QList<QIcon> images;
+    for (const char *file : {":/queued.png", ":/joined.png"}) {
+        QImage img(QString::fromLatin1(file));
+        // Fuchsia is the image list's mask colour.
+        QImage masked = img.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < masked.height(); ++y)
+            for (int x = 0; x < masked.width(); ++x)
+                if ((masked.pixel(x, y) & 0xFFFFFF) == 0xFF00FF)
+                    masked.setPixel(x, y, 0);
+        images << QIcon(QPixmap::fromImage(masked));
+    }
+    Lv1->SetSmallImages(images);
+
+    // Non-visual components.
+    OD1.Filters = {{QStringLiteral("MPG,MPEG,M2V"), {"*.mpg", "*.mpeg", "*.m2v"}},
+                   {QStringLiteral("Mp3,Mp2,MP1"), {"*.mp3", "*.mp2", "*.mp1"}},
+                   {QStringLiteral("Dat"), {"*.dat"}},
+                   {QStringLiteral("ALL Files"), {"*.*"}}};
+    OD1.MultiSelect = true;
+    SD1.DefaultExt = QStringLiteral("mpg");
+
+    Pop1 = new TPopupMenu(this, QStringLiteral("Pop1"));
+    auto item = [&](const char *name, const char *caption) {
+        auto *it = new TMenuItem(Pop1, QLatin1String(name), QLatin1String(caption));
+        Pop1->Items()->Add(it);
+        return it;
+    };
+    AddMovie1 = item("AddMovie1", "Add Movie");
+    AddFileFolder1 = item("AddFileFolder1", "Add File Folder");
+    N1 = item("N1", "-");
+    Moveup1 = item("Moveup1", "Move up");
+    Movedown1 = item("Movedown1", "Move down");
+    N2 = item("N2", "-");
+    DelFile1 = item("DelFile1", "Delete Files");
+    DeleteAll1 = item("DeleteAll1", "Delete All");
+    N3 = item("N3", "-");
+    About1 = item("About1", "About");
+    Help1 = new TMenuItem(Pop1, QStringLiteral("Help1"), QStringLiteral("Help"));
+    About1->Add(Help1);
+    MergeMovieNow1 = item("MergeMovieNow1", "Merge Movie Now");
+    Play1 = item("Play1", "Play Seclected Movie");
+    estplay1 = item("estplay1", "Play joined Movie");
+    Lv1->SetPopupMenu(Pop1);
+
+    // Banner picture, decoded at start.
+    QFile banner(QStringLiteral(":/banner.jpg"));
+    if (banner.open(QIODevice::ReadOnly))
+        Ima1->SetPicture(DecodeJpeg(banner.readAll()));
+
+    for (TControl *c : findChildren<TControl *>())
+        c->Loaded();
+    Loaded();
+}
+
+void TForm1::WireEvents()
+{
+    auto on = [this](QPushButton *b, void (TForm1::*handler)(QObject *)) {
+        connect(b, &QPushButton::clicked, this,
+                [this, b, handler] { Application().Guard([&] { (this->*handler)(b); }); });
+    };
+    auto menu = [this](TMenuItem *item, void (TForm1::*handler)(QObject *)) {
+        item->OnClick = [this, handler](QObject *sender) { (this->*handler)(sender); };
+    };
+    on(fb10, &TForm1::fb10Click);
+    on(fb11, &TForm1::fb11Click);
+    on(fb1, &TForm1::fb1Click);
+    on(fb2, &TForm1::fb2Click);
+    on(fb3, &TForm1::fb3Click);
+    on(fb4, &TForm1::fb4Click);
+    on(fb5, &TForm1::fb5Click);
+    on(fb6, &TForm1::DeleteAll1Click);
+    on(fb8, &TForm1::fb8Click);
+    on(fb9, &TForm1::fb9Click);
+    connect(fb7, &QPushButton::clicked, this, [this] { JoinNow(fb7); });
+    menu(AddMovie1, &TForm1::fb1Click);
+    menu(AddFileFolder1, &TForm1::fb2Click);
+    menu(Moveup1, &TForm1::fb3Click);
+    menu(Movedown1, &TForm1::fb4Click);
+    menu(DelFile1, &TForm1::fb5Click);
+    menu(DeleteAll1, &TForm1::DeleteAll1Click);
+    menu(Help1, &TForm1::Help1Click);
+    menu(Play1, &TForm1::Play1Click);
+    menu(estplay1, &TForm1::fb9Click);
+    MergeMovieNow1->OnClick = [this](QObject *sender) { JoinNow(sender); };
+    Image1->OnClick = [this](QObject *sender) { Help1Click(sender); };
+    Image4->OnClick = [this](QObject *sender) { Image4Click(sender); };
+    OnClose = [this](QObject *sender, bool &accept) { FormClose(sender, accept); };
+}
+
+// ---------------------------------------------------------------------------
+// Start and close
+
+void TForm1::FormCreate(QObject *)
+{
+    setAcceptDrops(true);
+    WindowSettings target(*this);
+    ReadSettings(settingsPath_, target);
+}
+
+void TForm1::FormClose(QObject *, bool &accept)
+{
+    if (!settingsWritten_) {
+        WindowSettings target(*this);
+        WriteSettings(settingsPath_, target);
+    }
+    if (joining_) {
+        // The settings are safe now; the program ends when the join has finished.
+        settingsWritten_ = true;
+        closeAfterJoin_ = true;
+        accept = false;
+    }
+}
+
+void TForm1::fb10Click(QObject *) { close(); }
+
+void TForm1::fb11Click(QObject *) { Application().Minimize(); }
+
+void TForm1::Help1Click(QObject *)
+{
+    platform::CurrentShell().OpenFile(this, QCoreApplication::applicationDirPath() + Sep +
+                                                QStringLiteral("readme.html"));
+}
+
+void TForm1::Image4Click(QObject *) { platform::CurrentShell().OpenAddress(this, ProductWebPage); }
+
+// ---------------------------------------------------------------------------
+// Movie list
+
+QString TForm1::ExtensionOf(const QString &name)
+{
+    for (qsizetype i = name.size() - 1; i >= 0; --i) {
+        if (name[i] == QChar('.'))
+            return name.mid(i + 1);
+        if (isSeparator(name[i]))
+            break;
+    }
+    return {};
+}
+
+QString TForm1::FolderOf(const QString &name)
+{
+    for (qsizetype i = name.size() - 1; i >= 0; --i)
+        if (isSeparator(name[i]))
+            return name.left(i + 1);
+    return {};
+}
+
+bool TForm1::ism(const QString &name)
+{
+    QString ext = ExtensionOf(name);
+    // Upper-case the ASCII letters only.
+    for (QChar &c : ext)
+        if (c >= QChar('a') && c <= QChar('z'))
+            c = QChar(c.unicode() - 'a' + 'A');
+    static const QStringList accepted = {"MPG", "M2V", "MP1", "MPEG", "MP3", "DAT", "MP2"};
+    return accepted.contains(ext);
+}
+
+void TForm1::fb1Click(QObject *)
+{
+    if (joining_)
+        return;
+    const QStringList files = platform::CurrentDialogs().Open(this, OD1);
+    if (files.isEmpty())
+        return;
+    for (const QString &f : files)
+        AddItem(f);
+    OpenPath = FolderOf(Lv1->ItemCaption(Lv1->Count() - 1));
+    OD1.InitialDir = OpenPath;
+    SD1.DefaultExt = ExtensionOf(Lv1->ItemCaption(0));
+}
+
+QString TForm1::BrowseFolder()
+{
+    return platform::CurrentDialogs().BrowseFolder(this, QStringLiteral("Select  File Folder"));
+}
+
+QString TForm1::getpath(const QString &path)
+{
+    if (path.isEmpty())
+        return {};
+    QString p = path;
+    if (p.endsWith(Sep))
+        p.chop(1);
+    return p + Sep;
+}
+
+void TForm1::fb2Click(QObject *)
+{
+    if (joining_)
+        return;
+    const QString path = getpath(BrowseFolder());
+    if (!path.isEmpty())
+        searchnews(path);
+}
+
+void TForm1::searchnews(const QString &path)
+{
+    platform::VisitedFolders visited;
+    searchnewsIn(path, visited);
+}
+
+void TForm1::searchnewsIn(const QString &path, platform::VisitedFolders &visited)
+{
+    // Each real folder once, so links that lead back into the tree end.
+    if (!visited.Enter(path))
+        return;
+    platform::FolderEnumerator folder(path);
+    platform::FolderEntry entry;
+    while (folder.Next(entry)) {
+        Application().ProcessMessages();
+        if (entry.IsFolder) {
+            if (entry.Name != QLatin1String(".") && entry.Name != QLatin1String(".."))
+                searchnewsIn(path + entry.Name + Sep, visited);
+        } else if (ism(entry.Name)) {
+            AddItem(path + entry.Name);
+        }
+    }
+}
+
+void TForm1::WMDROPFILES(const QStringList &names)
+{
+    if (joining_)
+        return;
+    for (const QString &name : names)
+        if (ism(name))
+            AddItem(name);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent *event)
+{
+    QStringList names;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            names << QDir::toNativeSeparators(url.toLocalFile());
+    event->acceptProposedAction();
+    Application().Guard([&] { WMDROPFILES(names); });
+}
+
+void TForm1::fb3Click(QObject *)
+{
+    if (joining_ || Lv1->Count() < 2)
+        return;
+    const int k = Lv1->SelectedIndex();
+    if (k <= 0)
+        return;
+    const QString above = Lv1->ItemCaption(k - 1);
+    Lv1->SetItemCaption(k - 1, Lv1->ItemCaption(k));
+    Lv1->SetItemCaption(k, above);
+    Lv1->SetSelectedIndex(k - 1);
+}
+
+void TForm1::fb4Click(QObject *)
+{
+    if (joining_ || Lv1->Count() < 2)
+        return;
+    const int k = Lv1->SelectedIndex();
+    if (k < 0 || k == Lv1->Count() - 1)
+        return;
+    const QString below = Lv1->ItemCaption(k + 1);
+    Lv1->SetItemCaption(k + 1, Lv1->ItemCaption(k));
+    Lv1->SetItemCaption(k, below);
+    Lv1->SetSelectedIndex(k + 1);
+}
+
+void TForm1::fb5Click(QObject *)
+{
+    if (joining_ || Lv1->SelectedIndex() < 0)
+        return;
+    for (int i = Lv1->Count() - 1; i >= 0; --i)
+        if (Lv1->IsSelected(i))
+            Lv1->Delete(i);
+}
+
+void TForm1::DeleteAll1Click(QObject *)
+{
+    if (joining_)
+        return;
+    Lv1->Clear();
+}
+
+void TForm1::Play1Click(QObject *)
+{
+    const int k = Lv1->SelectedIndex();
+    if (k >= 0)
+        platform::CurrentShell().OpenFile(this, Lv1->ItemCaption(k));
+}
+
+// ---------------------------------------------------------------------------
+// Join
+
+void TForm1::JoinNow(QObject *sender)
+{
+    Application().Guard([&] { fb7Click(sender); });
+    if (closeAfterJoin_ && !joining_)
+        close();
+}
+
+void TForm1::fb7Click(QObject *)
+{
+    if (joining_)
+        return;
+    const int n = Lv1->Count();
+    if (n < 2)
+        return;
+    const QString output = Fc1->Text();
+    if (output.isEmpty()) {
+        platform::CurrentMessageBoxes().Show(this, QStringLiteral("OOOoooh! Should be have a Filename."),
+                                             QStringLiteral("Filename Error"), platform::MsgIcon::None);
+        return;
+    }
+    QStringList inputs;
+    for (int i = 0; i < n; ++i)
+        inputs << Lv1->ItemCaption(i);
+    if (const int same = JoinEngine::FindInputSameAsOutput(output, inputs); same >= 0) {
+        platform::CurrentMessageBoxes().Show(
+            this,
+            QStringLiteral("The output file is movie %1 of the list:\n%2\nJoining would destroy it. "
+                           "Choose another output name.")
+                .arg(same + 1)
+                .arg(inputs[same]),
+            QStringLiteral("Filename Error"), platform::MsgIcon::None);
+        return;
+    }
+    FpBar1->SetMax(n);
+    joining_ = true;
+    Lv1->SetReadOnly(true);
+    struct EndJoin {
+        TForm1 *form;
+        ~EndJoin()
+        {
+            form->joining_ = false;
+            form->Lv1->SetReadOnly(false);
+        }
+    } endJoin{this};
+    JoinEngine().Join(output, n, *this);
+    FpBar1->SetPosition(0);
+}
+
+QString TForm1::InputName(int index) { return Lv1->ItemCaption(index); }
+
+void TForm1::OutputCreated()
+{
+    for (int i = 0; i < Lv1->Count(); ++i)
+        Lv1->SetItemImageIndex(i, 0);
+}
+
+void TForm1::FileStarted(int, qint64 size)
+{
+    Fpbar2->SetMin(0);
+    Fpbar2->SetMax(size);
+}
+
+void TForm1::BlockCopied(int, qint64 got) { Fpbar2->SetPosition(Fpbar2->Position() + got); }
+
+void TForm1::FileFinished(int index)
+{
+    Fpbar2->SetPosition(0);
+    FpBar1->SetPosition(index + 1);
+    Lv1->SetItemImageIndex(index, 1);
+}
+
+void TForm1::PumpEvents() { pump_.Pump(); }
+
+void TForm1::fb8Click(QObject *)
+{
+    if (joining_)
+        return;
+    const QString name = platform::CurrentDialogs().Save(this, SD1);
+    if (name.isEmpty())
+        return;
+    SD1.FileName = name;
+    Fc1->SetText(name);
+    Fc1->AddItem(name);
+}
+
+void TForm1::fb9Click(QObject *) { platform::CurrentShell().OpenFile(this, Fc1->Text()); }
+
+} // namespace app

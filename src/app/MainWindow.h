@@ -1,0 +1,114 @@
+#pragma once
+// The main window: its controls, the movie list, the join and the settings.
+#include <QPushButton>
+#include <QStringList>
+
+#include "app/EventPump.h"
+#include "app/JoinEngine.h"
+#include "app/Settings.h"
+#include "app/StandIns.h"
+#include "framework/Controls.h"
+#include "framework/Menus.h"
+#include "framework/TListView.h"
+#include "platform/Desktop.h"
+#include "platform/Folders.h"
+
+namespace app {
+
+// The address the "e" icon of the banner opens.
+inline const QString ProductWebPage = QStringLiteral("https://www.zantrope.net/");
+
+class TForm1 : public framework::TForm, private JoinObserver {
+    Q_OBJECT
+public:
+    // settingsPath: where "misuc.dat" lives (beside the executable by default).
+    explicit TForm1(const QString &settingsPath = SettingsPath(), QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Components, in creation order.
+    framework::TPanel *FlatTitlebar1 = nullptr;
+    QPushButton *fb10 = nullptr, *fb11 = nullptr;
+    framework::TPanel *Panel1 = nullptr;
+    framework::TImage *Ima1 = nullptr, *Image1 = nullptr, *Image4 = nullptr;
+    framework::TPanel *Panel2 = nullptr;
+    ProgressStandIn *FpBar1 = nullptr, *Fpbar2 = nullptr;
+    QPushButton *fb1 = nullptr, *fb2 = nullptr, *fb3 = nullptr, *fb4 = nullptr, *fb5 = nullptr,
+                *fb6 = nullptr, *fb7 = nullptr, *fb9 = nullptr;
+    framework::TPanel *Panel3 = nullptr, *Panel4 = nullptr;
+    ComboStandIn *Fc1 = nullptr;
+    QPushButton *fb8 = nullptr;
+    framework::TListView *Lv1 = nullptr;
+
+    framework::TPopupMenu *Pop1 = nullptr;
+    framework::TMenuItem *AddMovie1 = nullptr, *AddFileFolder1 = nullptr, *N1 = nullptr,
+                         *Moveup1 = nullptr, *Movedown1 = nullptr, *N2 = nullptr,
+                         *DelFile1 = nullptr, *DeleteAll1 = nullptr, *N3 = nullptr,
+                         *About1 = nullptr, *Help1 = nullptr, *MergeMovieNow1 = nullptr,
+                         *Play1 = nullptr, *estplay1 = nullptr;
+
+    // The open dialog OD1 and the save dialog SD1: what they open with next time.
+    platform::OpenDialogRequest OD1;
+    platform::SaveDialogRequest SD1;
+
+    // Folder of the last file added through the open dialog in this run, with a trailing separator.
+    QString OpenPath;
+
+    // Handlers.
+    void FormCreate(QObject *sender);
+    void FormClose(QObject *sender, bool &accept);
+    void WMDROPFILES(const QStringList &names);
+    void fb1Click(QObject *sender);
+    void fb2Click(QObject *sender);
+    void fb3Click(QObject *sender);
+    void fb4Click(QObject *sender);
+    void fb5Click(QObject *sender);
+    void DeleteAll1Click(QObject *sender);
+    void Play1Click(QObject *sender);
+    void fb7Click(QObject *sender);
+    void fb8Click(QObject *sender);
+    void fb9Click(QObject *sender);
+    void fb10Click(QObject *sender);
+    void fb11Click(QObject *sender);
+    void Help1Click(QObject *sender);
+    void Image4Click(QObject *sender);
+
+    // Helpers.
+    QString BrowseFolder();
+    static QString getpath(const QString &path);
+    void searchnews(const QString &path);
+    static bool ism(const QString &name);
+    // The extension after the last "." that follows the last separator, without the ".".
+    static QString ExtensionOf(const QString &name);
+    // Everything up to and including the last separator.
+    static QString FolderOf(const QString &name);
+
+    bool Joining() const { return joining_; }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void CreateComponents();
+    void WireEvents();
+    // Runs the join and, when the window was closed meanwhile, ends the program after it.
+    void JoinNow(QObject *sender);
+    void AddItem(const QString &caption) { Lv1->AddItem(caption, 0); }
+    void searchnewsIn(const QString &path, platform::VisitedFolders &visited);
+
+    // JoinObserver
+    QString InputName(int index) override;
+    void OutputCreated() override;
+    void FileStarted(int index, qint64 size) override;
+    void BlockCopied(int index, qint64 got) override;
+    void FileFinished(int index) override;
+    void PumpEvents() override;
+
+    QString settingsPath_;
+    EventPump pump_;
+    bool joining_ = false;
+    bool closeAfterJoin_ = false;
+    bool settingsWritten_ = false;
+};
+
+} // namespace app

@@ -1,0 +1,208 @@
+#pragma once
+// The control base every window element of the program stands on: bounds
+// and alignment, colour and font that follow the parent, caption, hint,
+// tab order, loading, and the notifications the custom controls react to.
+#include <QWidget>
+#include <functional>
+
+#include "framework/TColor.h"
+#include "framework/TFont.h"
+#include "framework/TRect.h"
+
+class QMenu;
+
+namespace framework {
+
+class TForm;
+class TPopupMenu;
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
+using TNotifyEvent = std::function<void(QObject *sender)>;
+
+class TControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit TControl(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
+    ~TControl() override;
+
+    void SetBounds(int left, int top, int width, int height);
+    TRect BoundsRect() const { return Bounds(x(), y(), width(), height()); }
+    int Left() const { return x(); }
+    int Top() const { return y(); }
+    void SetLeft(int left) { move(left, y()); }
+    void SetTop(int top) { move(x(), top); }
+    TRect ClientRect() const { return Rect(0, 0, width(), height()); }
+
+    TAlign Align() const { return align_; }
+    void SetAlign(TAlign align);
+
+    TColor Color() const { return color_; }
+    void SetColor(TColor color);
+    bool ParentColor() const { return parentColor_; }
+    void SetParentColor(bool value);
+
+    const TFont &Font() const { return font_; }
+    void SetFont(const TFont &font);
+    bool ParentFont() const { return parentFont_; }
+    void SetParentFont(bool value);
+
+    QString Caption() const { return caption_; }
+    void SetCaption(const QString &caption);
+
+    QString Hint() const { return hint_; }
+    void SetHint(const QString &hint);
+    bool ShowHint() const { return showHint_; }
+    void SetShowHint(bool value);
+    bool ParentShowHint() const { return parentShowHint_; }
+    void SetParentShowHint(bool value);
+
+    bool Enabled() const { return isEnabled(); }
+    void SetEnabled(bool value) { setEnabled(value); }
+    bool Visible() const { return !isHidden(); }
+    void SetVisible(bool value) { setVisible(value); }
+
+    int TabOrder() const { return tabOrder_; }
+    void SetTabOrder(int order);
+    bool TabStop() const { return tabStop_; }
+    void SetTabStop(bool value);
+
+    TPopupMenu *PopupMenu() const { return popupMenu_; }
+    void SetPopupMenu(TPopupMenu *menu);
+
+    // Loading from the stored description: setters run while Loading() is
+    // true, then Loaded() tells the control that every value is in place.
+    bool Loading() const { return loading_; }
+    void BeginLoading() { loading_ = true; }
+    virtual void Loaded();
+
+    // The form this control sits on, or none.
+    TForm *GetParentForm() const;
+    // The control's parent when it is one of ours.
+    TControl *ParentControl() const;
+    QList<TControl *> ChildControls() const;
+
+    // Passes a control message to each child in turn until one reports it handled.
+    bool Broadcast(int message, qintptr wParam, QObject *lParam);
+    virtual bool ControlMessage(int message, qintptr wParam, QObject *lParam);
+    // An Alt+letter accelerator; true when this control took it.
+    virtual bool DialogChar(QChar ch);
+
+    // The system colour table changed.
+    void SysColorsChanged();
+
+    void Invalidate() { update(); }
+
+    TNotifyEvent OnClick;
+
+protected:
+    // Notifications; the base implementations keep parent-following values
+    // up to date and repaint.
+    virtual void ColorChanged();
+    virtual void ParentColorChanged();
+    virtual void FontChanged();
+    virtual void ParentFontChanged();
+    virtual void EnabledChanged();
+    virtual void TextChanged();
+    virtual void SysColorChange();
+    virtual void MouseEnter();
+    virtual void MouseLeave();
+
+    void changeEvent(QEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+    // Lays out the children that have an alignment, inside ClientAlignRect().
+    void AlignControls();
+    virtual TRect ClientAlignRect() const { return ClientRect(); }
+    // Fires an event through the application's error guard.
+    void Fire(const TNotifyEvent &event);
+
+private:
+    void ApplyTabOrder();
+
+    TAlign align_ = alNone;
+    TColor color_ = clBtnFace;
+    bool parentColor_ = false;
+    TFont font_;
+    bool parentFont_ = true;
+    QString caption_;
+    QString hint_;
+    bool showHint_ = false;
+    bool parentShowHint_ = true;
+    int tabOrder_ = -1;
+    bool tabStop_ = false;
+    bool loading_ = false;
+    TPopupMenu *popupMenu_ = nullptr;
+};
+
+// A control that only paints its colour and holds others; an optional inner
+// border keeps aligned children off its edges.
+class TPanel : public TControl {
+    Q_OBJECT
+public:
+    explicit TPanel(QWidget *parent = nullptr);
+    int BorderWidth() const { return borderWidth_; }
+    void SetBorderWidth(int width);
+    bool ShowCaption() const { return showCaption_; }
+    void SetShowCaption(bool value);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    TRect ClientAlignRect() const override;
+
+private:
+    int borderWidth_ = 0;
+    bool showCaption_ = true;
+};
+
+// A picture drawn unscaled from the top-left corner and clipped; without a
+// picture it is a transparent hot-spot over its parent.
+class TImage : public TControl {
+    Q_OBJECT
+public:
+    explicit TImage(QWidget *parent = nullptr);
+    const QImage &Picture() const { return picture_; }
+    void SetPicture(const QImage &picture);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    QImage picture_;
+};
+
+// A top-level window: modal result, active control, accelerators, and the
+// create and close events.
+class TForm : public TControl {
+    Q_OBJECT
+public:
+    explicit TForm(QWidget *parent = nullptr);
+    ~TForm() override;
+
+    int ModalResult() const { return modalResult_; }
+    void SetModalResult(int result) { modalResult_ = result; }
+    QWidget *ActiveControl() const;
+
+    int ClientWidth() const { return width(); }
+    int ClientHeight() const { return height(); }
+    void SetClientSize(int width, int height) { resize(width, height); }
+    // No desktop frame and no desktop caption.
+    void SetBorderStyleNone();
+
+    // Runs when the form closes; setting accept to false keeps it open.
+    std::function<void(QObject *sender, bool &accept)> OnClose;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    int modalResult_ = 0;
+};
+
+} // namespace framework

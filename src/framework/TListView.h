@@ -1,0 +1,52 @@
+#pragma once
+// A report-style list with one column of captions and a small icon per item.
+#include <QIcon>
+#include <QList>
+
+#include "framework/Controls.h"
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace framework {
+
+class TListView : public TControl {
+    Q_OBJECT
+public:
+    explicit TListView(QWidget *parent = nullptr);
+
+    void AddColumn(const QString &caption, int width);
+    void SetSmallImages(const QList<QIcon> &images);
+
+    int Count() const;
+    void AddItem(const QString &caption, int imageIndex);
+    QString ItemCaption(int index) const;
+    void SetItemCaption(int index, const QString &caption);
+    int ItemImageIndex(int index) const;
+    void SetItemImageIndex(int index, int imageIndex);
+    void Delete(int index);
+    void Clear();
+
+    // Single selection: the selected position, or -1.
+    int SelectedIndex() const;
+    bool IsSelected(int index) const;
+    void SetSelectedIndex(int index);
+
+    // In-place editing of captions (a second click on the selected caption, or F2).
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool value);
+    void EditCaption(int index);
+
+    QTreeWidget *View() const { return view_; }
+
+protected:
+    void FontChanged() override;
+
+private:
+    QTreeWidgetItem *item(int index) const;
+    QTreeWidget *view_;
+    QList<QIcon> images_;
+    bool readOnly_ = false;
+};
+
+} // namespace framework

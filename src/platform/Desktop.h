@@ -1,0 +1,83 @@
+#pragma once
+// What a person or the desktop does for the program: dialogs, message boxes,
+// opening files with their associated programs. Each service is an interface
+// with a real implementation; tests install stand-ins through Override.
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class QWidget;
+
+namespace platform {
+
+struct FileFilter {
+    QString Description;
+    QStringList Patterns; // "*.mpg"; matched regardless of case
+};
+
+struct OpenDialogRequest {
+    std::vector<FileFilter> Filters;
+    QString InitialDir;      // empty: the desktop's default folder
+    bool MultiSelect = false;
+};
+
+struct SaveDialogRequest {
+    QString FileName;        // proposed name, possibly with a folder
+    QString DefaultExt;      // appended when the typed name has none
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Chosen files in the dialog's order; empty when cancelled.
+    virtual QStringList Open(QWidget *owner, const OpenDialogRequest &request) = 0;
+    // Chosen full name; empty when cancelled.
+    virtual QString Save(QWidget *owner, const SaveDialogRequest &request) = 0;
+    // Chosen folder's path; empty when cancelled.
+    virtual QString BrowseFolder(QWidget *owner, const QString &title) = 0;
+};
+
+enum class MsgIcon { None, Stop, Warning, Information };
+
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // OK-only box.
+    virtual void Show(QWidget *owner, const QString &text, const QString &caption, MsgIcon icon) = 0;
+};
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Opens a file with its associated program; the result is not reported.
+    virtual void OpenFile(QWidget *owner, const QString &path) = 0;
+    // Opens an address in the default browser.
+    virtual void OpenAddress(QWidget *owner, const QString &url) = 0;
+};
+
+Dialogs &CurrentDialogs();
+MessageBoxes &CurrentMessageBoxes();
+Shell &CurrentShell();
+
+// Installs a stand-in for the life of this object.
+template <class Service>
+class Override {
+public:
+    explicit Override(Service &standIn);
+    ~Override();
+    Override(const Override &) = delete;
+    Override &operator=(const Override &) = delete;
+
+private:
+    Service *previous_;
+};
+
+extern template class Override<Dialogs>;
+extern template class Override<MessageBoxes>;
+extern template class Override<Shell>;
+
+// True when the file name matches one of the patterns, ignoring case.
+bool MatchesFilter(const QString &fileName, const QStringList &patterns);
+
+} // namespace platform
