@@ -79,9 +79,16 @@ ProfileFile::~ProfileFile()
 
 void ProfileFile::Load()
 {
-    QFile file(fileName_);
-    if (!file.exists())
+    const QFileInfo info(fileName_);
+    if (!info.exists())
         return; // an absent file reads as empty and is created by the first flush
+    if (!info.isFile()) {
+        // A folder or a device (which may never end) is no profile.
+        loadFailed_ = true;
+        error_ = QStringLiteral("%1 is not a regular file").arg(fileName_);
+        return;
+    }
+    QFile file(fileName_);
     if (!file.open(QIODevice::ReadOnly)) {
         loadFailed_ = true;
         error_ = file.errorString();
@@ -224,15 +231,8 @@ bool ProfileFile::Flush()
     const QByteArray bytes = Serialize();
     const QFileInfo targetInfo(target);
     bool ok = false;
-    if (targetInfo.isDir()) {
-        error_ = QStringLiteral("%1 is a folder").arg(target);
-    } else if (targetInfo.exists() && !targetInfo.isFile()) {
-        // A device or pipe is never replaced by a regular file; write into it.
-        QFile file(target);
-        ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
-             && file.write(bytes) == bytes.size();
-        if (!ok)
-            error_ = file.errorString();
+    if (targetInfo.exists() && !targetInfo.isFile()) {
+        error_ = QStringLiteral("%1 is not a regular file").arg(target);
     } else {
         ok = WriteAtomically(target, bytes);
     }
