@@ -208,3 +208,15 @@ TEST_F(ProfileFileTest, WritableFileInAFolderThatRefusesNewFiles)
     ASSERT_TRUE(flushed) << ini.ErrorString().toStdString();
     EXPECT_EQ(ReadAll(path), "[s]\r\nk=2\r\nlonger=line\r\n");
 }
+
+TEST_F(ProfileFileTest, ReadOnlyFileIsNotReplaced)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "file permissions do not bind root";
+    WriteAll(Path(), "[s]\r\nk=1\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(Path()).constData(), 0444), 0);
+    ProfileFile ini(Path());
+    ASSERT_TRUE(ini.WriteString("s", "k", "2"));
+    EXPECT_FALSE(ini.Flush());
+    EXPECT_EQ(ReadAll(Path()), "[s]\r\nk=1\r\n");
+}
