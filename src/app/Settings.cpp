@@ -1,0 +1,230 @@
+#include "app/Settings.h"
+
+#include "platform/Exceptions.h"
+#include "platform/ProfileFile.h"
+#include "platform/Screens.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace app {
+namespace {
+
+const QString kForm1 = QStringLiteral("form1");
+const QString kTxt = QStringLiteral("txt");
+const QString kTop = QStringLiteral("top");
+const QString kLeft = QStringLiteral("left");
+const QString kSaven = QStringLiteral("Saven");
+const QString kOpenP = QStringLiteral("OpenP");
+
+// The program's file error code for a failed creation. A missing entry on the
+// way to a file being created can only be a folder, hence 3 for ENOENT.
+int CreateErrorCode(int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return 3;
+    case EMFILE:
+    case ENFILE:
+        return 4;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return 5;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return 101;
+    default:
+        return err;
+    }
+}
+
+// Closes the descriptor on every path.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int Get() const { return fd_; }
+    int Close()
+    {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+[[noreturn]] void ThrowUnableToWrite(const QString &path)
+{
+    throw platform::Exception(QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path)));
+}
+
+int DigitValue(QChar c, int base)
+{
+    const char16_t u = c.unicode();
+    int v = -1;
+    if (u >= u'0' && u <= u'9')
+        v = u - u'0';
+    else if (u >= u'a' && u <= u'f')
+        v = u - u'a' + 10;
+    else if (u >= u'A' && u <= u'F')
+        v = u - u'A' + 10;
+    return v < base ? v : -1;
+}
+
+} // namespace
+
+int StrToIntDef(const QString &text, int def)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    int base = 10;
+    if (i < n && (text[i] == QLatin1Char('$') || text[i] == QLatin1Char('x') || text[i] == QLatin1Char('X'))) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < n && text[i] == QLatin1Char('0')
+               && (text[i + 1] == QLatin1Char('x') || text[i + 1] == QLatin1Char('X'))) {
+        base = 16;
+        i += 2;
+    }
+    if (i == n)
+        return def; // no digits
+    const qint64 limit = negative ? -qint64(std::numeric_limits<int>::min())
+                                  : qint64(std::numeric_limits<int>::max());
+    qint64 magnitude = 0;
+    for (; i < n; ++i) {
+        const int digit = DigitValue(text[i], base);
+        if (digit < 0)
+            return def;
+        magnitude = magnitude * base + digit;
+        if (magnitude > limit)
+            return def;
+    }
+    return int(negative ? -magnitude : magnitude);
+}
+
+QString SettingsPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/misuc.dat");
+}
+
+void EnsureSettingsFile(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) == 0)
+        return;
+    // O_EXCL: a file that appears meanwhile (another copy of the program) is left alone.
+    Descriptor fd(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.Get() < 0) {
+        if (errno == EEXIST)
+            return;
+        throw platform::EInOutError(CreateErrorCode(errno));
+    }
+    static constexpr char kEmptyLine[] = "\r\n";
+    const ssize_t written = ::write(fd.Get(), kEmptyLine, 2);
+    int err = written == 2 ? 0 : (written < 0 ? errno : ENOSPC);
+    if (fd.Close() != 0 && err == 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(name.constData()); // no half-made file for the next try
+        throw platform::EInOutError(CreateErrorCode(err));
+    }
+}
+
+QString DefaultOutputName()
+{
+    return QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/test.mpg"));
+}
+
+QString DefaultOpenFolder()
+{
+    QString folder = QDir::toNativeSeparators(QDir::homePath());
+    if (!folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    return folder;
+}
+
+QPoint DefaultPosition(QSize screen)
+{
+    return {screen.width() / 2 - 240, screen.height() / 2 - 225};
+}
+
+QPoint ReachablePosition(QPoint read, QSize windowSize, const QList<QRect> &screens, QPoint fallback)
+{
+    if (screens.isEmpty())
+        return read;
+    const QRect strip(read, QSize(qMax(windowSize.width(), 1), kTitleBarHeight));
+    for (const QRect &screen : screens) {
+        if (screen.intersects(strip))
+            return read;
+    }
+    return fallback;
+}
+
+void ReadSettings(const QString &path, SettingsTarget &target)
+{
+    EnsureSettingsFile(path);
+    const platform::ProfileFile ini(path);
+    const QPoint fallback = DefaultPosition(platform::PrimaryScreenSize());
+    const int top = StrToIntDef(ini.ReadString(kForm1, kTop, QString()), fallback.y());
+    const int left = StrToIntDef(ini.ReadString(kForm1, kLeft, QString()), fallback.x());
+    // A frameless window can only be moved by its title bar; it must stay within reach.
+    const QPoint position = ReachablePosition(QPoint(left, top), target.FrameGeometry().size(),
+                                              platform::ScreenGeometries(), fallback);
+    target.SetTop(position.y());
+    target.SetLeft(position.x());
+    target.SetOutputName(ini.ReadString(kTxt, kSaven, DefaultOutputName()));
+    target.SetOpenDialogFolder(ini.ReadString(kTxt, kOpenP, DefaultOpenFolder()));
+}
+
+void WriteSettings(const QString &path, const SettingsTarget &target)
+{
+    EnsureSettingsFile(path);
+    platform::ProfileFile ini(path);
+    const QRect frame = target.FrameGeometry();
+    struct Entry {
+        const QString &section;
+        const QString &key;
+        QString value;
+    };
+    const Entry entries[] = {
+        {kForm1, kTop, QString::number(frame.top())},
+        {kForm1, kLeft, QString::number(frame.left())},
+        {kTxt, kSaven, target.OutputName()},
+        {kTxt, kOpenP, target.OpenPath()},
+    };
+    for (const Entry &entry : entries) {
+        if (!ini.WriteString(entry.section, entry.key, entry.value))
+            ThrowUnableToWrite(path);
+    }
+    if (!ini.Flush())
+        ThrowUnableToWrite(path);
+}
+
+} // namespace app

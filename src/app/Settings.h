@@ -1,0 +1,61 @@
+#pragma once
+// The settings file "misuc.dat" beside the executable: the main window's
+// position, the output name and the open dialog's folder, read while the
+// window is created and written while it closes.
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+namespace app {
+
+// The whole text as a 32-bit number: leading blanks, an optional "-" or "+",
+// then decimal digits, or hexadecimal digits after "$", "x", "X", "0x" or "0X".
+// Anything else, and a value outside the 32-bit signed range, gives def.
+int StrToIntDef(const QString &text, int def);
+
+// The executable's folder followed by "misuc.dat".
+QString SettingsPath();
+
+// Creates the file holding one empty line (CR LF) unless something of that
+// name exists already. Throws platform::EInOutError when it cannot be created.
+void EnsureSettingsFile(const QString &path);
+
+// What the program falls back to without saved values.
+QString DefaultOutputName();           // "<home>/test.mpg"
+QString DefaultOpenFolder();           // "<home>/"
+QPoint DefaultPosition(QSize screen);  // 240 left of and 225 above the screen's centre
+
+// Rows of the window's title bar, by which a frameless window is moved.
+constexpr int kTitleBarHeight = 21;
+
+// read, when some part of the title-bar strip (full width, kTitleBarHeight rows)
+// of a window of windowSize placed there lies on one of the screens; otherwise
+// fallback. With no screen known there is nothing to check against and read stands.
+QPoint ReachablePosition(QPoint read, QSize windowSize, const QList<QRect> &screens, QPoint fallback);
+
+// What the main window offers the settings.
+class SettingsTarget {
+public:
+    virtual ~SettingsTarget() = default;
+    virtual QRect FrameGeometry() const = 0; // the window's current position and size
+    virtual void SetTop(int top) = 0;
+    virtual void SetLeft(int left) = 0;
+    virtual QString OutputName() const = 0;
+    virtual void SetOutputName(const QString &name) = 0;
+    virtual QString OpenPath() const = 0; // folder of the last file added through the open dialog
+    virtual void SetOpenDialogFolder(const QString &folder) = 0;
+};
+
+// Applies top, left, output name and open folder from the file, creating it
+// first when missing. Throws platform::EInOutError when it cannot be created;
+// nothing is applied then.
+void ReadSettings(const QString &path, SettingsTarget &target);
+
+// Stores top, left, output name and OpenPath, in that order. Throws
+// platform::EInOutError when the file cannot be created, and
+// platform::Exception "Unable to write to <path>" when a value cannot be stored.
+void WriteSettings(const QString &path, const SettingsTarget &target);
+
+} // namespace app

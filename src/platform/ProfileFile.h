@@ -1,0 +1,76 @@
+#pragma once
+// Profile (INI) strings kept in a small text file.
+//
+// Lookups ignore the case of section and key names. Everything the service does
+// not write stays as it was, byte for byte: unknown sections and keys, comments,
+// blank lines, their order, the spelling of names and their line ends. Lines it
+// writes end in CR LF; both CR LF and LF are read.
+//
+// Writes go to a copy in memory; the file is replaced when Flush() runs or the
+// object is released. Replacing goes through a temporary in the same folder
+// and a rename, so a failed flush leaves the old file whole.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace platform {
+
+class ProfileFile {
+public:
+    // Values are read with room for this many characters; longer ones are cut.
+    static constexpr int MaxValueLength = 2047;
+
+    explicit ProfileFile(QString fileName);
+    // Flushes pending writes. A failure here cannot be reported: call Flush()
+    // first where the caller must know.
+    ~ProfileFile();
+    ProfileFile(const ProfileFile &) = delete;
+    ProfileFile &operator=(const ProfileFile &) = delete;
+
+    const QString &FileName() const { return fileName_; }
+
+    // The value of key in section; def when the section or the key is absent.
+    // A key present with an empty value reads as the empty text.
+    QString ReadString(const QString &section, const QString &key, const QString &def) const;
+
+    // Sets key in section, adding the key at the end of its section or the
+    // section at the end of the file where missing. Returns false, changing
+    // nothing, when the names or the value cannot be stored in a line
+    // (line breaks, "=" in a key, "]" in a section name, empty names).
+    bool WriteString(const QString &section, const QString &key, const QString &value);
+
+    // Stores pending writes in the file. Returns false when the file cannot be
+    // written (ErrorString() says why); the file on disk is then unchanged and
+    // the writes stay pending, so a later Flush() tries again.
+    bool Flush();
+    bool IsDirty() const { return dirty_; }
+    const QString &ErrorString() const { return error_; }
+
+private:
+    struct Line {
+        QByteArray text; // without its line end
+        QByteArray end;  // "\r\n", "\n", or empty for a last line without one
+    };
+    struct Range {
+        qsizetype header; // index of the section's header line
+        qsizetype end;    // index of the next section's header, or the line count
+    };
+
+    void Load();
+    std::optional<Range> FindSection(const QString &section) const;
+    std::optional<qsizetype> FindKey(const Range &range, const QString &key) const;
+    void InsertLine(qsizetype at, QByteArray text);
+    QByteArray Serialize() const;
+    bool WriteAtomically(const QString &target, const QByteArray &bytes);
+    bool WriteInPlace(const QString &target, const QByteArray &bytes);
+
+    QString fileName_;
+    QList<Line> lines_;
+    QByteArray original_;
+    bool loadFailed_ = false; // the file exists but could not be read
+    bool dirty_ = false;
+    QString error_;
+};
+
+} // namespace platform

@@ -1,0 +1,242 @@
+#include "app/Settings.h"
+
+#include "platform/Exceptions.h"
+#include "platform/Screens.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace app;
+
+namespace {
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+// Stands in for the main window; starts at its design position and texts.
+class FakeWindow : public SettingsTarget {
+public:
+    QRect frame{46, 103, 566, 439};
+    QString outputName = QStringLiteral("design name");
+    QString openPath;
+    QString dialogFolder = QStringLiteral("<none>");
+    QStringList calls;
+
+    QRect FrameGeometry() const override { return frame; }
+    void SetTop(int top) override { frame.moveTop(top); calls << "top"; }
+    void SetLeft(int left) override { frame.moveLeft(left); calls << "left"; }
+    QString OutputName() const override { return outputName; }
+    void SetOutputName(const QString &name) override { outputName = name; calls << "name"; }
+    QString OpenPath() const override { return openPath; }
+    void SetOpenDialogFolder(const QString &folder) override { dialogFolder = folder; calls << "folder"; }
+};
+
+class SettingsTest : public ::testing::Test {
+protected:
+    QString Path() const { return dir.filePath(QStringLiteral("misuc.dat")); }
+    QTemporaryDir dir;
+    platform::ScreenOverride screen{{QRect(0, 0, 1024, 768)}};
+};
+
+} // namespace
+
+TEST(StrToIntDefTest, NumberRule)
+{
+    EXPECT_EQ(StrToIntDef("0x64", 7), 100);
+    EXPECT_EQ(StrToIntDef("0X64", 7), 100);
+    EXPECT_EQ(StrToIntDef("$10", 7), 16);
+    EXPECT_EQ(StrToIntDef("x1f", 7), 31);
+    EXPECT_EQ(StrToIntDef("XfF", 7), 255);
+    EXPECT_EQ(StrToIntDef("  -5", 7), -5);
+    EXPECT_EQ(StrToIntDef("+7", 0), 7);
+    EXPECT_EQ(StrToIntDef("-0x10", 7), -16);
+    EXPECT_EQ(StrToIntDef("0", 7), 0);
+    EXPECT_EQ(StrToIntDef("007", 1), 7);
+    EXPECT_EQ(StrToIntDef("2147483647", 7), 2147483647);
+    EXPECT_EQ(StrToIntDef("-2147483648", 7), -2147483647 - 1);
+    EXPECT_EQ(StrToIntDef("-$80000000", 7), -2147483647 - 1);
+}
+
+TEST(StrToIntDefTest, AnythingElseGivesTheDefault)
+{
+    for (const char *text : {"", "   ", "letters", "12abc", "5 ", "1.5", "--5", "+-5", "- 5", "0x", "$",
+                             "$g", "12$", "0x-5", "2147483648", "-2147483649", "0x80000000",
+                             "99999999999999999999", "\xd9\xa3"}) // Arabic-Indic digit three
+        EXPECT_EQ(StrToIntDef(QString::fromUtf8(text), -77), -77) << text;
+}
+
+TEST_F(SettingsTest, NoFileIsCreatedAndTheDefaultsApply)
+{
+    FakeWindow window;
+    ReadSettings(Path(), window);
+    EXPECT_EQ(ReadAll(Path()), "\r\n");
+    EXPECT_EQ(window.frame.topLeft(), QPoint(272, 159));
+    EXPECT_EQ(window.frame.size(), QSize(566, 439));
+    EXPECT_EQ(window.outputName, QDir::homePath() + "/test.mpg");
+    EXPECT_EQ(window.outputName, DefaultOutputName());
+    EXPECT_EQ(window.dialogFolder, DefaultOpenFolder());
+    EXPECT_TRUE(window.dialogFolder.endsWith('/'));
+    EXPECT_EQ(window.calls, QStringList({"top", "left", "name", "folder"}));
+}
+
+TEST_F(SettingsTest, ExistingFileIsLeftAsItIs)
+{
+    WriteAll(Path(), "anything");
+    EnsureSettingsFile(Path());
+    EXPECT_EQ(ReadAll(Path()), "anything");
+}
+
+TEST_F(SettingsTest, RoundTripOfPositionNameAndFolder)
+{
+    FakeWindow closing;
+    closing.frame.moveTo(10, 20);
+    closing.outputName = QStringLiteral("/d/out \u00e9.mpg");
+    closing.openPath = QStringLiteral("/movies/");
+    WriteSettings(Path(), closing);
+    EXPECT_EQ(ReadAll(Path()), "\r\n[form1]\r\ntop=20\r\nleft=10\r\n"
+                               "[txt]\r\nSaven=/d/out \xc3\xa9.mpg\r\nOpenP=/movies/\r\n");
+
+    FakeWindow opening;
+    ReadSettings(Path(), opening);
+    EXPECT_EQ(opening.frame.topLeft(), QPoint(10, 20));
+    EXPECT_EQ(opening.outputName, closing.outputName);
+    EXPECT_EQ(opening.dialogFolder, "/movies/");
+}
+
+TEST_F(SettingsTest, EmptyTextsStayEmptyAcrossARun)
+{
+    FakeWindow closing; // no file added through the open dialog: OpenPath is empty
+    closing.outputName.clear();
+    WriteSettings(Path(), closing);
+    EXPECT_TRUE(ReadAll(Path()).contains("\r\nSaven=\r\nOpenP=\r\n"));
+
+    FakeWindow opening;
+    ReadSettings(Path(), opening);
+    EXPECT_EQ(opening.outputName, "");
+    EXPECT_EQ(opening.dialogFolder, "");
+}
+
+TEST_F(SettingsTest, NumbersInTheFile)
+{
+    WriteAll(Path(), "[FORM1]\r\nTop=0x64\r\nleft=abc\r\n[other]\r\nkeep=me\r\n");
+    FakeWindow window;
+    ReadSettings(Path(), window);
+    EXPECT_EQ(window.frame.topLeft(), QPoint(272, 100));
+
+    window.frame.moveTo(-3, 40);
+    window.outputName = QStringLiteral("/out.mpg");
+    WriteSettings(Path(), window);
+    EXPECT_EQ(ReadAll(Path()), "[FORM1]\r\nTop=40\r\nleft=-3\r\n[other]\r\nkeep=me\r\n"
+                               "[txt]\r\nSaven=/out.mpg\r\nOpenP=\r\n");
+}
+
+TEST_F(SettingsTest, UnreachablePositionFallsBackToTheDefault)
+{
+    // Saved on a second screen to the right that is no longer there.
+    WriteAll(Path(), "[form1]\r\ntop=100\r\nleft=1500\r\n");
+    FakeWindow window;
+    ReadSettings(Path(), window);
+    EXPECT_EQ(window.frame.topLeft(), QPoint(272, 159));
+
+    const platform::ScreenOverride twoScreens({QRect(0, 0, 1024, 768), QRect(1024, 0, 1280, 1024)});
+    ReadSettings(Path(), window);
+    EXPECT_EQ(window.frame.topLeft(), QPoint(1500, 100));
+}
+
+TEST(ReachablePositionTest, AnyPartOfTheTitleStripOnAScreenKeepsThePosition)
+{
+    const QList<QRect> screens{QRect(0, 0, 1024, 768), QRect(1024, 0, 1280, 1024)};
+    const QSize window(566, 439);
+    const QPoint fallback(272, 159);
+    auto at = [&](int x, int y) { return ReachablePosition(QPoint(x, y), window, screens, fallback); };
+
+    EXPECT_EQ(at(-565, 100), QPoint(-565, 100)) << "one column still on screen";
+    EXPECT_EQ(at(-566, 100), fallback);
+    EXPECT_EQ(at(100, -20), QPoint(100, -20)) << "the strip's last row is on screen";
+    EXPECT_EQ(at(100, -21), fallback) << "the body shows, but not a pixel of the title bar";
+    EXPECT_EQ(at(2303, 1023), QPoint(2303, 1023)) << "the second screen's last pixel";
+    EXPECT_EQ(at(2304, 500), fallback);
+    EXPECT_EQ(at(1500, 900), QPoint(1500, 900)) << "below the first screen, on the taller second";
+    EXPECT_EQ(at(400, 900), fallback) << "below the first screen, left of the second";
+    EXPECT_EQ(ReachablePosition(QPoint(5000, 5000), window, {}, fallback), QPoint(5000, 5000));
+}
+
+TEST_F(SettingsTest, CreateFailureRaisesTheFileErrorAndAppliesNothing)
+{
+    const QString file = dir.filePath(QStringLiteral("plain"));
+    WriteAll(file, "x");
+    const QString path = file + QStringLiteral("/misuc.dat");
+    FakeWindow window;
+    try {
+        ReadSettings(path, window);
+        FAIL() << "no error";
+    } catch (const platform::EInOutError &e) {
+        EXPECT_EQ(e.ErrorCode(), 3);
+        EXPECT_EQ(e.Message(), "Invalid filename");
+    }
+    EXPECT_TRUE(window.calls.isEmpty());
+    EXPECT_EQ(window.frame.topLeft(), QPoint(46, 103));
+
+    EXPECT_THROW(WriteSettings(dir.filePath(QStringLiteral("no/such/folder/misuc.dat")), window),
+                 platform::EInOutError);
+}
+
+TEST_F(SettingsTest, CreateRefusedBySysfsIsAccessDenied)
+{
+    const QString path = QStringLiteral("/sys/misuc.dat");
+    if (!QFileInfo(QStringLiteral("/sys/kernel")).isDir() || QFileInfo::exists(path))
+        GTEST_SKIP() << "no sysfs here";
+    try {
+        EnsureSettingsFile(path);
+        QFile::remove(path);
+        GTEST_SKIP() << "this sysfs accepts new files";
+    } catch (const platform::EInOutError &e) {
+        EXPECT_EQ(e.ErrorCode(), 5);
+        EXPECT_EQ(e.Message(), "File access denied");
+    }
+}
+
+TEST_F(SettingsTest, ValuesThatCannotBeStoredReportTheFullPath)
+{
+    // A folder in the file's place: it exists, reads as empty, and cannot be written.
+    ASSERT_TRUE(QDir().mkdir(Path()));
+    FakeWindow window;
+    ReadSettings(Path(), window);
+    EXPECT_EQ(window.frame.topLeft(), QPoint(272, 159));
+    try {
+        WriteSettings(Path(), window);
+        FAIL() << "no error";
+    } catch (const platform::EInOutError &) {
+        FAIL() << "not a file error";
+    } catch (const platform::Exception &e) {
+        EXPECT_EQ(e.Message(), "Unable to write to " + Path());
+    }
+
+    // A name with a line break would break the file apart; it is refused and the file kept.
+    const QString file = dir.filePath(QStringLiteral("second.dat"));
+    WriteAll(file, "[txt]\r\nSaven=old\r\n");
+    window.outputName = QStringLiteral("a\n[form1]\ntop=0");
+    EXPECT_THROW(WriteSettings(file, window), platform::Exception);
+    FakeWindow next;
+    ReadSettings(file, next);
+    EXPECT_EQ(next.outputName, "old");
+}
+
+TEST(SettingsPathTest, BesideTheExecutable)
+{
+    EXPECT_EQ(SettingsPath(), QCoreApplication::applicationDirPath() + "/misuc.dat");
+}

@@ -1,0 +1,222 @@
+#include "platform/ProfileFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using platform::ProfileFile;
+
+namespace {
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+class ProfileFileTest : public ::testing::Test {
+protected:
+    QString Path() const { return dir.filePath(QStringLiteral("p.ini")); }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(ProfileFileTest, LookupIgnoresCaseAndBlanksAndTellsEmptyFromAbsent)
+{
+    WriteAll(Path(), "[Form1]\r\n  TOP = 20 \r\nempty=\r\n; note=1\r\nnoequals\r\n[txt]\r\nSaven=a=b\r\n");
+    const ProfileFile ini(Path());
+    EXPECT_EQ(ini.ReadString("form1", "top", "d"), "20");
+    EXPECT_EQ(ini.ReadString("FORM1", "Top", "d"), "20");
+    EXPECT_EQ(ini.ReadString("form1", "empty", "d"), "");
+    EXPECT_EQ(ini.ReadString("form1", "missing", "d"), "d");
+    EXPECT_EQ(ini.ReadString("nosection", "top", "d"), "d");
+    EXPECT_EQ(ini.ReadString("form1", "; note", "d"), "d") << "comments are no keys";
+    EXPECT_EQ(ini.ReadString("form1", "noequals", "d"), "d");
+    EXPECT_EQ(ini.ReadString("form1", "saven", "d"), "d") << "keys belong to their own section";
+    EXPECT_EQ(ini.ReadString("TXT", "saven", "d"), "a=b");
+}
+
+TEST_F(ProfileFileTest, ReadsLfAndCrLfAndUtf8)
+{
+    WriteAll(Path(), "[a]\nk=1\n[b]\r\nk=2\r\nname=Film \xc3\xa9t\xc3\xa9");
+    const ProfileFile ini(Path());
+    EXPECT_EQ(ini.ReadString("a", "k", ""), "1");
+    EXPECT_EQ(ini.ReadString("b", "k", ""), "2");
+    EXPECT_EQ(ini.ReadString("b", "name", ""), QStringLiteral("Film \u00e9t\u00e9"));
+}
+
+TEST_F(ProfileFileTest, LongValuesAreCutTo2047Characters)
+{
+    WriteAll(Path(), "[s]\r\nk=" + QByteArray(3000, 'v') + "\r\nexact=" + QByteArray(2047, 'w') + "\r\n");
+    const ProfileFile ini(Path());
+    EXPECT_EQ(ini.ReadString("s", "k", "").size(), 2047);
+    EXPECT_EQ(ini.ReadString("s", "exact", ""), QString(2047, QLatin1Char('w')));
+    EXPECT_EQ(ini.ReadString("s", "none", QString(2100, QLatin1Char('d'))).size(), 2047);
+
+    // A character outside the basic plane is never cut in half.
+    ProfileFile w(Path());
+    ASSERT_TRUE(w.WriteString("s", "wide", QString(2046, QLatin1Char('a')) + QStringLiteral("\U0001F600")));
+    EXPECT_EQ(w.ReadString("s", "wide", "").size(), 2046);
+}
+
+TEST_F(ProfileFileTest, WritesKeepEverythingElseByteForByte)
+{
+    const QByteArray original = "; settings\n"
+                                "\r\n"
+                                "[Other]\n"
+                                "Foo = bar ; x\n"
+                                "[FORM1]\r\n"
+                                "Top = 5\n"
+                                "  unknown=keep  \r\n"
+                                "\r\n"
+                                "[last]\n"
+                                "z=1";
+    WriteAll(Path(), original);
+    {
+        ProfileFile ini(Path());
+        ASSERT_TRUE(ini.WriteString("form1", "top", "20"));   // existing key, other spelling
+        ASSERT_TRUE(ini.WriteString("form1", "left", "10"));  // new key in an existing section
+        ASSERT_TRUE(ini.WriteString("txt", "Saven", "/x.mpg")); // new section
+        ASSERT_TRUE(ini.WriteString("LAST", "y", "2"));        // after a last line without line end
+    } // released: flushed
+    EXPECT_EQ(ReadAll(Path()), "; settings\n"
+                               "\r\n"
+                               "[Other]\n"
+                               "Foo = bar ; x\n"
+                               "[FORM1]\r\n"
+                               "Top =20\r\n"
+                               "  unknown=keep  \r\n"
+                               "left=10\r\n"
+                               "\r\n"
+                               "[last]\n"
+                               "z=1\r\n"
+                               "y=2\r\n"
+                               "[txt]\r\n"
+                               "Saven=/x.mpg\r\n");
+    const ProfileFile again(Path());
+    EXPECT_EQ(again.ReadString("form1", "top", ""), "20");
+    EXPECT_EQ(again.ReadString("form1", "left", ""), "10");
+    EXPECT_EQ(again.ReadString("other", "foo", ""), "bar ; x");
+}
+
+TEST_F(ProfileFileTest, UnchangedValuesLeaveTheFileAlone)
+{
+    WriteAll(Path(), "[s]\nk=1\n");
+    ProfileFile ini(Path());
+    ASSERT_TRUE(ini.WriteString("S", "K", "1"));
+    EXPECT_FALSE(ini.IsDirty());
+    EXPECT_TRUE(ini.Flush());
+    EXPECT_EQ(ReadAll(Path()), "[s]\nk=1\n");
+}
+
+TEST_F(ProfileFileTest, NewFileIsWrittenWithCrLfOnFlushOnly)
+{
+    ProfileFile ini(Path());
+    EXPECT_EQ(ini.ReadString("s", "k", "d"), "d");
+    ASSERT_TRUE(ini.WriteString("s", "k", "v"));
+    ASSERT_TRUE(ini.WriteString("s", "empty", ""));
+    EXPECT_FALSE(QFile::exists(Path())) << "writes wait for the flush";
+    ASSERT_TRUE(ini.Flush()) << ini.ErrorString().toStdString();
+    EXPECT_EQ(ReadAll(Path()), "[s]\r\nk=v\r\nempty=\r\n");
+    EXPECT_EQ(ini.ReadString("s", "empty", "d"), "");
+}
+
+TEST_F(ProfileFileTest, RefusesWhatALineCannotHold)
+{
+    WriteAll(Path(), "[s]\r\n");
+    ProfileFile ini(Path());
+    EXPECT_FALSE(ini.WriteString("s", "k", "two\nlines"));
+    EXPECT_FALSE(ini.WriteString("s", "k", "cr\rin"));
+    EXPECT_FALSE(ini.WriteString("s", "a=b", "v"));
+    EXPECT_FALSE(ini.WriteString("s", "", "v"));
+    EXPECT_FALSE(ini.WriteString("s]x", "k", "v"));
+    EXPECT_FALSE(ini.WriteString("", "k", "v"));
+    EXPECT_FALSE(ini.IsDirty());
+}
+
+TEST_F(ProfileFileTest, FailedFlushLeavesTheFileAndKeepsTheWrites)
+{
+    // A folder standing where the file should be fails for every user, root included.
+    const QString path = dir.filePath(QStringLiteral("folder"));
+    ASSERT_TRUE(QDir().mkdir(path));
+    ProfileFile ini(path);
+    EXPECT_EQ(ini.ReadString("s", "k", "d"), "d");
+    ASSERT_TRUE(ini.WriteString("s", "k", "v"));
+    EXPECT_FALSE(ini.Flush());
+    EXPECT_FALSE(ini.ErrorString().isEmpty());
+    EXPECT_TRUE(ini.IsDirty());
+    EXPECT_TRUE(QFileInfo(path).isDir());
+}
+
+TEST_F(ProfileFileTest, DeviceIsNeitherReadForeverNorReplaced)
+{
+    if (!QFileInfo(QStringLiteral("/dev/full")).exists())
+        GTEST_SKIP() << "no /dev/full";
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), Path()));
+    ProfileFile ini(Path());
+    EXPECT_EQ(ini.ReadString("s", "k", "d"), "d");
+    ASSERT_TRUE(ini.WriteString("s", "k", "v"));
+    EXPECT_FALSE(ini.Flush());
+    EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/full")).exists());
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile());
+}
+
+TEST_F(ProfileFileTest, ReplacingKeepsPermissionsAndLinks)
+{
+    const QString real = dir.filePath(QStringLiteral("real.ini"));
+    WriteAll(real, "[s]\r\nk=1\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
+    ASSERT_TRUE(QFile::link(real, Path()));
+    {
+        ProfileFile ini(Path());
+        ASSERT_TRUE(ini.WriteString("s", "k", "2"));
+        ASSERT_TRUE(ini.Flush()) << ini.ErrorString().toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(Path()).isSymLink());
+    EXPECT_EQ(ReadAll(real), "[s]\r\nk=2\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2)
+        << "no temporary left behind";
+}
+
+TEST_F(ProfileFileTest, WritableFileInAFolderThatRefusesNewFiles)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "folder permissions do not bind root";
+    const QString sub = dir.filePath(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkdir(sub));
+    const QString path = sub + QStringLiteral("/p.ini");
+    WriteAll(path, "[s]\r\nk=1\r\nlonger=line\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(sub).constData(), 0555), 0);
+    ProfileFile ini(path);
+    ASSERT_TRUE(ini.WriteString("s", "k", "2"));
+    const bool flushed = ini.Flush();
+    ::chmod(QFile::encodeName(sub).constData(), 0755);
+    ASSERT_TRUE(flushed) << ini.ErrorString().toStdString();
+    EXPECT_EQ(ReadAll(path), "[s]\r\nk=2\r\nlonger=line\r\n");
+}
+
+TEST_F(ProfileFileTest, ReadOnlyFileIsNotReplaced)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "file permissions do not bind root";
+    WriteAll(Path(), "[s]\r\nk=1\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(Path()).constData(), 0444), 0);
+    ProfileFile ini(Path());
+    ASSERT_TRUE(ini.WriteString("s", "k", "2"));
+    EXPECT_FALSE(ini.Flush());
+    EXPECT_EQ(ReadAll(Path()), "[s]\r\nk=1\r\n");
+}
