@@ -28,7 +28,7 @@ bool isSeparator(QChar c) { return c == Sep || c == QChar(':'); }
 class WindowSettings final : public SettingsTarget {
 public:
     explicit WindowSettings(TForm1 &form) : form_(form) {}
-    QRect FrameGeometry() const override { return form_.geometry(); }
+    QRect FrameGeometry() const override { return form_.frameGeometry(); }
     void SetTop(int top) override { form_.move(form_.x(), top); }
     void SetLeft(int left) override { form_.move(left, form_.y()); }
     QString OutputName() const override { return form_.Fc1->Text(); }
@@ -186,7 +186,7 @@ void TForm1::CreateComponents()
     comboFont.Height = -12;
     comboFont.Charset = ANSI_CHARSET;
     Fc1->setFont(comboFont.ToQFont());
-    Fc1->SetText(QStringLiteral("c:\\test.mpg"));
+    Fc1->SetText(DefaultOutputName());
     TFont saveFont = comboFont;
     saveFont.Height = -11;
     saveFont.Style = fsBold;
@@ -407,15 +407,13 @@ void TForm1::searchnewsIn(const QString &path, platform::VisitedFolders &visited
     if (!visited.Enter(path))
         return;
     platform::FolderEnumerator folder(path);
-    platform::FolderEntry entry;
+    platform::FolderEnumerator::Entry entry;
     while (folder.Next(entry)) {
         Application().ProcessMessages();
-        if (entry.IsFolder) {
-            if (entry.Name != QLatin1String(".") && entry.Name != QLatin1String(".."))
-                searchnewsIn(path + entry.Name + Sep, visited);
-        } else if (ism(entry.Name)) {
+        if (entry.IsFolder)
+            searchnewsIn(path + entry.Name + Sep, visited);
+        else if (ism(entry.Name))
             AddItem(path + entry.Name);
-        }
     }
 }
 

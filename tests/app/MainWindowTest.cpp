@@ -1,0 +1,490 @@
+// The main window driven as a person would, through the dialog, shell and
+// message-box stand-ins, on real files and folders.
+#include <QDir>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "Fakes.h"
+#include "app/MainWindow.h"
+#include "framework/TApplication.h"
+#include "platform/Screens.h"
+
+using app::TForm1;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        framework::Application().SetTitle(QStringLiteral("Zantrope"));
+        form = std::make_unique<TForm1>(path(QStringLiteral("misuc.dat")));
+    }
+
+    QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
+
+    QStringList captions() const
+    {
+        QStringList c;
+        for (int i = 0; i < form->Lv1->Count(); ++i)
+            c << form->Lv1->ItemCaption(i);
+        return c;
+    }
+    QList<int> icons() const
+    {
+        QList<int> c;
+        for (int i = 0; i < form->Lv1->Count(); ++i)
+            c << form->Lv1->ItemImageIndex(i);
+        return c;
+    }
+    void add(const QStringList &names)
+    {
+        for (const QString &n : names)
+            form->Lv1->AddItem(n, 0);
+    }
+
+    QTemporaryDir dir;
+    FakeDialogs dialogs;
+    FakeMessageBoxes boxes;
+    FakeShell shell;
+    platform::Override<platform::Dialogs> d{dialogs};
+    platform::Override<platform::MessageBoxes> m{boxes};
+    platform::Override<platform::Shell> s{shell};
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(MainWindowTest, ControlsStandAtTheirPlaces)
+{
+    EXPECT_EQ(form->size(), QSize(566, 439));
+    EXPECT_EQ(form->Panel1->geometry(), QRect(0, 21, 566, 57));
+    EXPECT_EQ(form->Panel2->geometry(), QRect(0, 78, 97, 361));
+    EXPECT_EQ(form->Panel3->geometry(), QRect(97, 78, 469, 361));
+    EXPECT_EQ(form->Panel4->geometry(), QRect(1, 321, 467, 39));
+    EXPECT_EQ(form->Lv1->geometry(), QRect(1, 1, 467, 320));
+    EXPECT_EQ(form->fb7->geometry(), QRect(0, 248, 97, 35));
+    EXPECT_EQ(form->Fc1->geometry(), QRect(88, 6, 369, 22));
+    EXPECT_EQ(form->Image1->geometry(), QRect(405, 11, 28, 27));
+    EXPECT_EQ(form->Image1->Hint(), QStringLiteral("Help?"));
+    EXPECT_EQ(form->Image1->cursor().shape(), Qt::PointingHandCursor);
+    // The banner is decoded from its JPEG: 568 x 58, shown clipped in 566 x 57.
+    EXPECT_EQ(form->Ima1->Picture().size(), QSize(568, 58));
+    EXPECT_EQ(form->Ima1->geometry(), QRect(0, 0, 566, 57));
+}
+
+TEST_F(MainWindowTest, PopupMenuHoldsTheItemsInOrder)
+{
+    const framework::TMenuItem *items = form->Pop1->Items();
+    QStringList c;
+    for (int i = 0; i < items->Count(); ++i)
+        c << items->Items(i)->Caption();
+    EXPECT_EQ(c, (QStringList{"Add Movie", "Add File Folder", "-", "Move up", "Move down", "-", "Delete Files",
+                              "Delete All", "-", "About", "Merge Movie Now", "Play Seclected Movie",
+                              "Play joined Movie"}));
+    ASSERT_EQ(form->About1->Count(), 1);
+    EXPECT_EQ(form->About1->Items(0)->Caption(), QStringLiteral("Help"));
+
+    add({"/m/a.mpg", "/m/b.mpg"});
+    form->Lv1->SetSelectedIndex(1);
+    form->Moveup1->Click();
+    EXPECT_EQ(captions(), (QStringList{"/m/b.mpg", "/m/a.mpg"}));
+    form->Play1->Click();
+    EXPECT_EQ(shell.files, QStringList{"/m/b.mpg"});
+    form->DeleteAll1->Click();
+    EXPECT_EQ(form->Lv1->Count(), 0);
+}
+
+TEST_F(MainWindowTest, AddMovieAppendsInDialogOrderAndRemembersFolderAndExtension)
+{
+    dialogs.openAnswers = {{"/clips/x.mp3", "/clips/b.mpg", "/other/c.mpg"}};
+    form->fb1Click(form->fb1);
+    EXPECT_EQ(captions(), (QStringList{"/clips/x.mp3", "/clips/b.mpg", "/other/c.mpg"}));
+    EXPECT_EQ(icons(), (QList<int>{0, 0, 0}));
+    EXPECT_EQ(form->OpenPath, QStringLiteral("/other/"));
+    EXPECT_EQ(form->OD1.InitialDir, QStringLiteral("/other/"));
+    EXPECT_EQ(form->SD1.DefaultExt, QStringLiteral("mp3"));
+
+    // The first item decides the extension, not the files just added.
+    dialogs.openAnswers = {{"/n/d.MPG"}};
+    form->fb1Click(form->fb1);
+    EXPECT_EQ(form->SD1.DefaultExt, QStringLiteral("mp3"));
+    EXPECT_EQ(form->OpenPath, QStringLiteral("/n/"));
+
+    const platform::OpenDialogRequest &r = dialogs.openRequests.front();
+    ASSERT_EQ(r.Filters.size(), 4u);
+    EXPECT_EQ(r.Filters[0].Description, QStringLiteral("MPG,MPEG,M2V"));
+    EXPECT_EQ(r.Filters[1].Patterns, (QStringList{"*.mp3", "*.mp2", "*.mp1"}));
+    EXPECT_EQ(r.Filters[3].Description, QStringLiteral("ALL Files"));
+    EXPECT_TRUE(r.MultiSelect);
+    EXPECT_EQ(dialogs.openRequests.back().InitialDir, QStringLiteral("/other/"));
+
+    // Cancelling changes nothing.
+    form->fb1Click(form->fb1);
+    EXPECT_EQ(form->Lv1->Count(), 4);
+    EXPECT_EQ(form->OpenPath, QStringLiteral("/n/"));
+}
+
+TEST_F(MainWindowTest, AcceptedTypesAndPathHelpers)
+{
+    for (const char *yes : {"movie.Mpg", "a.mpeg", "/x/y.M2V", "b.mp1", "c.mp2", "d.MP3", "AVSEQ01.DAT"})
+        EXPECT_TRUE(TForm1::ism(QString::fromLatin1(yes))) << yes;
+    for (const char *no : {"movie.mpg.bak", "movie", "movie.mp4", "a.mpg2", "/dir.mpg/file", "x.", ".mpgx"})
+        EXPECT_FALSE(TForm1::ism(QString::fromLatin1(no))) << no;
+    EXPECT_EQ(TForm1::getpath(QString()), QString());
+    EXPECT_EQ(TForm1::getpath(QStringLiteral("/")), QStringLiteral("/"));
+    EXPECT_EQ(TForm1::getpath(QStringLiteral("/clips")), QStringLiteral("/clips/"));
+    EXPECT_EQ(TForm1::getpath(QStringLiteral("/clips/")), QStringLiteral("/clips/"));
+}
+
+// The order readdir gives, depth first, as the scan must add them.
+QStringList expectedScan(const QString &folder)
+{
+    QStringList out;
+    DIR *d = opendir(QFile::encodeName(folder).constData());
+    if (!d)
+        return out;
+    while (dirent *e = readdir(d)) {
+        const QString name = QFile::decodeName(e->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QString full = folder + name;
+        if (QFileInfo(full).isDir())
+            out << expectedScan(full + "/");
+        else if (TForm1::ism(name))
+            out << full;
+    }
+    closedir(d);
+    return out;
+}
+
+TEST_F(MainWindowTest, AddFolderScansTheTreeDepthFirstWithHiddenFiles)
+{
+    QDir(dir.path()).mkpath("tree/sub/deeper");
+    for (const char *f : {"tree/a.mpg", "tree/c.mp3", "tree/.hidden.dat", "tree/notes.txt", "tree/sub/b.dat",
+                          "tree/sub/deeper/z.MPEG", "tree/sub/e.mp4"})
+        writeFile(path(QString::fromLatin1(f)), "x");
+    // A link back to the top must not make the scan run forever.
+    ASSERT_EQ(::symlink(QFile::encodeName(path("tree")).constData(),
+                        QFile::encodeName(path("tree/sub/loop")).constData()),
+              0);
+    dialogs.folderAnswers = {path("tree")};
+    form->fb2Click(form->fb2);
+    ASSERT_EQ(dialogs.folderTitles, QStringList{"Select  File Folder"});
+    const QStringList got = captions();
+    EXPECT_EQ(got.size(), 5);
+    EXPECT_TRUE(got.contains(path("tree/.hidden.dat")));
+    EXPECT_TRUE(got.contains(path("tree/sub/deeper/z.MPEG")));
+    // The link names the top folder, already entered, so it adds nothing.
+    QStringList expected = expectedScan(path("tree/"));
+    expected.removeIf([](const QString &p) { return p.contains("/loop/"); });
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(icons(), QList<int>(5, 0));
+
+    // A cancelled browser adds nothing; a missing folder adds nothing.
+    form->fb2Click(form->fb2);
+    dialogs.folderAnswers = {path("missing")};
+    form->fb2Click(form->fb2);
+    EXPECT_EQ(form->Lv1->Count(), 5);
+}
+
+TEST_F(MainWindowTest, DropsAddAcceptedNamesInTheShellsOrder)
+{
+    const QString longName = QStringLiteral("/clips/") + QString(300, QChar('n')) + QStringLiteral(".mpg");
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile("/d/one.mpg"), QUrl::fromLocalFile("/d/two.txt"),
+                  QUrl::fromLocalFile("/d/three.DAT"), QUrl::fromLocalFile(longName)});
+    QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.get(), &drop);
+    // A long name is kept whole.
+    EXPECT_EQ(captions(), (QStringList{"/d/one.mpg", "/d/three.DAT", longName}));
+    EXPECT_EQ(icons(), (QList<int>{0, 0, 0}));
+}
+
+TEST_F(MainWindowTest, MoveUpAndDownMoveCaptionsAndKeepIcons)
+{
+    add({"a", "b", "c"});
+    form->Lv1->SetItemImageIndex(0, 1); // a has been joined
+    form->Lv1->SetSelectedIndex(0);
+    form->fb3Click(form->fb3); // first item up: nothing
+    EXPECT_EQ(captions(), (QStringList{"a", "b", "c"}));
+    form->fb4Click(form->fb4);
+    EXPECT_EQ(captions(), (QStringList{"b", "a", "c"}));
+    EXPECT_EQ(icons(), (QList<int>{1, 0, 0}));
+    EXPECT_EQ(form->Lv1->SelectedIndex(), 1);
+    form->fb4Click(form->fb4);
+    form->fb4Click(form->fb4); // last item down: nothing
+    EXPECT_EQ(captions(), (QStringList{"b", "c", "a"}));
+    EXPECT_EQ(form->Lv1->SelectedIndex(), 2);
+    form->fb3Click(form->fb3);
+    EXPECT_EQ(captions(), (QStringList{"b", "a", "c"}));
+    EXPECT_EQ(form->Lv1->SelectedIndex(), 1);
+
+    // Without a selection nothing moves or goes.
+    form->Lv1->SetSelectedIndex(-1);
+    form->fb3Click(form->fb3);
+    form->fb5Click(form->fb5);
+    EXPECT_EQ(captions(), (QStringList{"b", "a", "c"}));
+    form->Play1Click(form->Play1);
+    EXPECT_TRUE(shell.files.isEmpty());
+
+    form->Lv1->SetSelectedIndex(1);
+    form->fb5Click(form->fb5);
+    EXPECT_EQ(captions(), (QStringList{"b", "c"}));
+    form->DeleteAll1Click(form->fb6);
+    EXPECT_EQ(form->Lv1->Count(), 0);
+}
+
+TEST_F(MainWindowTest, JoinNeedsTwoItemsAndAName)
+{
+    form->Fc1->SetText(path("out.mpg"));
+    add({path("a.mpg")});
+    form->fb7Click(form->fb7);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(QFile::exists(path("out.mpg")));
+
+    add({path("b.mpg")});
+    form->Fc1->SetText(QString());
+    form->fb7Click(form->fb7);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("OOOoooh! Should be have a Filename."));
+    EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Filename Error"));
+    EXPECT_EQ(boxes.shown[0].icon, platform::MsgIcon::None);
+}
+
+TEST_F(MainWindowTest, JoinThroughTheWindowWritesTheConcatenationAndMarksEveryItem)
+{
+    QByteArray all;
+    const qsizetype sizes[] = {0, 4097, 10000, 1};
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray b = pattern(sizes[i], i);
+        writeFile(path(QStringLiteral("in%1.dat").arg(i)), b);
+        add({path(QStringLiteral("in%1.dat").arg(i))});
+        all += b;
+    }
+    writeFile(path("out.mpg"), "old content that must go");
+    form->Fc1->SetText(path("out.mpg"));
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(readFile(path("out.mpg")), all);
+    EXPECT_EQ(icons(), (QList<int>{1, 1, 1, 1}));
+    EXPECT_EQ(form->FpBar1->Position(), 0);
+    EXPECT_EQ(form->FpBar1->Max(), 4);
+    EXPECT_EQ(form->Fpbar2->Position(), 0);
+    EXPECT_EQ(form->Fpbar2->Max(), 1);
+
+    // A second join resets the icons first and gives the same output.
+    form->Lv1->AddItem(path("in1.dat"), 0);
+    form->MergeMovieNow1->Click();
+    EXPECT_EQ(readFile(path("out.mpg")), all + pattern(4097, 1));
+}
+
+TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
+{
+    writeFile(path("a.mpg"), pattern(5000, 1));
+    add({path("a.mpg"), path("gone.mpg"), path("a.mpg")});
+    form->Lv1->SetItemImageIndex(2, 1);
+    form->Fc1->SetText(path("out.mpg"));
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("File not found."));
+    EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Zantrope"));
+    EXPECT_EQ(boxes.shown[0].icon, platform::MsgIcon::Stop);
+    EXPECT_EQ(icons(), (QList<int>{1, 0, 0}));
+    EXPECT_EQ(form->FpBar1->Position(), 1);
+    EXPECT_EQ(readFile(path("out.mpg")), pattern(5000, 1));
+    EXPECT_FALSE(form->Joining());
+
+    // An output in a missing folder fails before any icon is reset.
+    form->Lv1->SetItemImageIndex(1, 1);
+    form->Fc1->SetText(path("nofolder/out.mpg"));
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Invalid filename."));
+    EXPECT_EQ(icons(), (QList<int>{1, 1, 0}));
+}
+
+TEST_F(MainWindowTest, AnOutputThatIsOneOfTheInputsIsRefusedBeforeAnythingIsTouched)
+{
+    const QByteArray a = pattern(9000, 3);
+    writeFile(path("a.mpg"), a);
+    writeFile(path("b.mpg"), "b");
+    add({path("b.mpg"), path("a.mpg")});
+    form->Fc1->SetText(dir.path() + "/./sub/../a.mpg");
+    QDir(dir.path()).mkdir("sub");
+    form->fb7Click(form->fb7);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Filename Error"));
+    EXPECT_TRUE(boxes.shown[0].text.contains(path("a.mpg")));
+    EXPECT_EQ(readFile(path("a.mpg")), a);
+}
+
+TEST_F(MainWindowTest, CommandsThatChangeTheListAreRefusedWhileAJoinRuns)
+{
+    QByteArray all;
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray b = pattern(400000, i);
+        writeFile(path(QStringLiteral("%1.mpg").arg(i)), b);
+        add({path(QStringLiteral("%1.mpg").arg(i))});
+        all += b;
+    }
+    form->Fc1->SetText(path("out.mpg"));
+    dialogs.openAnswers = {{path("late.mpg")}};
+    dialogs.saveAnswers = {path("other.mpg")};
+    bool ranDuringJoin = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        ranDuringJoin = form->Joining();
+        form->Lv1->SetSelectedIndex(0);
+        form->fb1Click(form->fb1);
+        form->fb4Click(form->fb4);
+        form->fb5Click(form->fb5);
+        form->DeleteAll1Click(form->fb6);
+        form->fb8Click(form->fb8);
+        form->fb7Click(form->fb7); // a second join
+        form->WMDROPFILES({path("dropped.mpg")});
+    });
+    form->fb7Click(form->fb7);
+    EXPECT_TRUE(ranDuringJoin);
+    EXPECT_EQ(form->Lv1->Count(), 3);
+    EXPECT_EQ(readFile(path("out.mpg")), all);
+    EXPECT_EQ(form->Fc1->Text(), path("out.mpg"));
+    EXPECT_TRUE(dialogs.openRequests.empty());
+    EXPECT_TRUE(dialogs.saveRequests.empty());
+    // Afterwards the commands work again.
+    form->DeleteAll1Click(form->fb6);
+    EXPECT_EQ(form->Lv1->Count(), 0);
+}
+
+TEST_F(MainWindowTest, ClosingDuringAJoinSavesAtOnceAndEndsAfterTheJoin)
+{
+    for (int i = 0; i < 2; ++i) {
+        writeFile(path(QStringLiteral("%1.mpg").arg(i)), pattern(400000, i));
+        add({path(QStringLiteral("%1.mpg").arg(i))});
+    }
+    form->show();
+    form->Fc1->SetText(path("out.mpg"));
+    QByteArray savedDuringJoin;
+    bool stillOpenDuringJoin = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        form->close();
+        savedDuringJoin = readFile(path("misuc.dat"));
+        stillOpenDuringJoin = form->isVisible();
+    });
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    EXPECT_TRUE(savedDuringJoin.contains("Saven=" + QFile::encodeName(path("out.mpg"))));
+    EXPECT_TRUE(stillOpenDuringJoin);
+    EXPECT_EQ(readFile(path("out.mpg")).size(), 800000);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainWindowTest, SaveAsPlayHelpAndWebPage)
+{
+    dialogs.saveAnswers = {path("joined.mpg"), QString(), path("joined.mpg")};
+    form->fb8Click(form->fb8);
+    EXPECT_EQ(form->Fc1->Text(), path("joined.mpg"));
+    EXPECT_EQ(dialogs.saveRequests[0].DefaultExt, QStringLiteral("mpg"));
+    form->fb8Click(form->fb8); // cancelled
+    EXPECT_EQ(form->Fc1->Items(), QStringList{path("joined.mpg")});
+    form->fb8Click(form->fb8);
+    EXPECT_EQ(form->Fc1->Items(), (QStringList{path("joined.mpg"), path("joined.mpg")}));
+    EXPECT_EQ(dialogs.saveRequests[2].FileName, path("joined.mpg"));
+
+    form->fb9Click(form->fb9);
+    QTest::mouseClick(form->Image1, Qt::LeftButton);
+    form->Help1->Click();
+    QTest::mouseClick(form->Image4, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    const QString help = QCoreApplication::applicationDirPath() + "/readme.html";
+    EXPECT_EQ(shell.files, (QStringList{path("joined.mpg"), help, help}));
+    EXPECT_EQ(shell.addresses, QStringList{app::ProductWebPage});
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(ErrorBox, AppendsAFullStopOnlyWhereOneIsMissing)
+{
+    using framework::TApplication;
+    EXPECT_EQ(TApplication::ErrorBoxText("File not found"), QStringLiteral("File not found."));
+    EXPECT_EQ(TApplication::ErrorBoxText("Done."), QStringLiteral("Done."));
+    EXPECT_EQ(TApplication::ErrorBoxText("Stop!"), QStringLiteral("Stop!"));
+    EXPECT_EQ(TApplication::ErrorBoxText("a,"), QStringLiteral("a,"));
+    EXPECT_EQ(TApplication::ErrorBoxText("x-"), QStringLiteral("x-"));
+    EXPECT_EQ(TApplication::ErrorBoxText("I/O error 22"), QStringLiteral("I/O error 22."));
+    EXPECT_EQ(TApplication::ErrorBoxText(""), QString());
+}
+
+TEST(ErrorBox, AnExceptionEscapingAHandlerIsShownAndTheProgramGoesOn)
+{
+    FakeMessageBoxes boxes;
+    platform::Override<platform::MessageBoxes> m(boxes);
+    framework::Application().SetTitle(QStringLiteral("Zantrope"));
+    const bool ok = framework::Application().Guard([] { throw platform::EInOutError(32); });
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("I/O error 32."));
+    EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Zantrope"));
+    EXPECT_EQ(boxes.shown[0].icon, platform::MsgIcon::Stop);
+}
+
+} // namespace
+
+namespace {
+
+struct SettingsWindowTest : ::testing::Test {
+    QTemporaryDir dir;
+    FakeDialogs dialogs;
+    FakeMessageBoxes boxes;
+    platform::Override<platform::Dialogs> d{dialogs};
+    platform::Override<platform::MessageBoxes> m{boxes};
+    platform::ScreenOverride screens{{QRect(0, 0, 1024, 768)}};
+    QString file() const { return dir.path() + "/misuc.dat"; }
+};
+
+TEST_F(SettingsWindowTest, ARestartKeepsPositionOutputNameAndOpenFolder)
+{
+    {
+        TForm1 first(file());
+        EXPECT_EQ(readFile(file()), QByteArray("\r\n"));
+        EXPECT_EQ(first.pos(), QPoint(272, 159));
+        EXPECT_EQ(first.Fc1->Text(), app::DefaultOutputName());
+        first.show();
+        first.move(10, 20);
+        first.Fc1->SetText("/out/x.mpg");
+        dialogs.openAnswers = {{"/clips/a.mpg"}};
+        first.fb1Click(first.fb1);
+        QTest::mouseClick(first.fb10, Qt::LeftButton);
+        EXPECT_FALSE(first.isVisible());
+    }
+    const QByteArray saved = readFile(file());
+    EXPECT_TRUE(saved.contains("[form1]\r\ntop=20\r\nleft=10\r\n")) << saved.constData();
+    EXPECT_TRUE(saved.contains("[txt]\r\nSaven=/out/x.mpg\r\nOpenP=/clips/\r\n")) << saved.constData();
+    TForm1 second(file());
+    EXPECT_EQ(second.pos(), QPoint(10, 20));
+    EXPECT_EQ(second.Fc1->Text(), QStringLiteral("/out/x.mpg"));
+    EXPECT_EQ(second.OD1.InitialDir, QStringLiteral("/clips/"));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(SettingsWindowTest, AFolderThatCannotHoldTheFileGivesTheErrorAndTheWindowStillWorks)
+{
+    writeFile(dir.path() + "/plain", "not a folder");
+    const QString bad = dir.path() + "/plain/misuc.dat";
+    TForm1 form(bad);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Invalid filename."));
+    EXPECT_EQ(form.pos(), QPoint(46, 103));
+    EXPECT_EQ(form.Fc1->Text(), app::DefaultOutputName());
+    EXPECT_TRUE(form.OD1.InitialDir.isEmpty());
+    form.show();
+    EXPECT_FALSE(form.close());
+    EXPECT_TRUE(form.isVisible());
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Invalid filename."));
+}
+
+} // namespace
