@@ -46,9 +46,18 @@ int InOutCodeFor(int errnum, const QString &path)
     }
 }
 
+EInOutError InOutErrorFor(int errnum, const QString &path)
+{
+    const int code = InOutCodeFor(errnum, path);
+    // Unchanged means unmapped, except ENOENT whose number is its code.
+    if (code == errnum && errnum != ENOENT)
+        return EInOutError(code, QStringLiteral("I/O error %1").arg(code));
+    return EInOutError(code);
+}
+
 void ThrowInOut(int errnum, const QString &path)
 {
-    throw EInOutError(InOutCodeFor(errnum, path));
+    throw InOutErrorFor(errnum, path);
 }
 
 File::~File()

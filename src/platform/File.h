@@ -28,7 +28,12 @@ std::optional<FileId> IdentityOf(const QString &path);
 // ENOSPC/EDQUOT 101; anything else the errno number itself.
 int InOutCodeFor(int errnum, const QString &path);
 
-// Throws EInOutError for errnum met while working on path.
+// The error for errnum met while working on path. An errno without a code of
+// its own keeps its number and always reads "I/O error N", also when the
+// number happens to equal one of the codes above (EIO is 5).
+EInOutError InOutErrorFor(int errnum, const QString &path);
+
+// Throws InOutErrorFor(errnum, path).
 [[noreturn]] void ThrowInOut(int errnum, const QString &path);
 
 class File {
