@@ -2,8 +2,9 @@
 // offscreen QApplication) against `cat` on the same three files, alternating,
 // each run in its own child process so wall time and peak memory are its own.
 //
-//   join_bench [--size-mib N] [--runs N]
-//   join_bench --join-child OUTPUT INPUT...   (internal: one join, prints its time)
+//   join_bench [--size-mib N] [--runs N] [--pump-ms N] [--dir FOLDER]
+//   join_bench --join-child PUMP_MS OUTPUT INPUT...   (internal: one join, prints its time)
+// --dir puts the files in FOLDER (default: the temporary folder). --pump-ms sets the pump's interval (default the window's: 4 ms; 0 pumps at every call).
 #include "app/EventPump.h"
 #include "app/JoinEngine.h"
 #include "platform/File.h"
@@ -33,7 +34,7 @@ using Clock = std::chrono::steady_clock;
 // numbers and pumps events through the same throttled pump.
 class WindowLikeObserver : public app::JoinObserver {
 public:
-    explicit WindowLikeObserver(std::vector<QString> inputs) : inputs_(std::move(inputs)) {}
+    WindowLikeObserver(std::vector<QString> inputs, int pumpMs) : inputs_(std::move(inputs)), pump_(pumpMs) {}
     QString InputName(int index) override { return inputs_[size_t(index)]; }
     void OutputCreated() override { filesDone_ = 0; }
     void FileStarted(int, qint64 size) override
@@ -69,12 +70,13 @@ int JoinChild(int argc, char **argv)
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
     std::vector<QString> inputs;
-    for (int i = 3; i < argc; ++i)
+    for (int i = 4; i < argc; ++i)
         inputs.push_back(QString::fromLocal8Bit(argv[i]));
-    WindowLikeObserver observer(inputs);
+    const int pumpMs = std::atoi(argv[2]);
+    WindowLikeObserver observer(inputs, pumpMs < 0 ? 4 : pumpMs);
     const auto start = Clock::now();
     try {
-        app::JoinEngine().Join(QString::fromLocal8Bit(argv[2]), int(inputs.size()), observer);
+        app::JoinEngine().Join(QString::fromLocal8Bit(argv[3]), int(inputs.size()), observer);
     } catch (const platform::Exception &e) {
         std::fprintf(stderr, "join failed: %s\n", e.what());
         return 1;
@@ -180,9 +182,10 @@ long MaxOf(const std::vector<RunResult> &runs)
 
 std::string Local(const QString &s) { return QFile::encodeName(s).toStdString(); }
 
-RunResult RunJoin(const std::string &self, const std::string &out, const std::vector<std::string> &inputs)
+RunResult RunJoin(const std::string &self, int pumpMs, const std::string &out,
+                  const std::vector<std::string> &inputs)
 {
-    std::vector<std::string> args{self, "--join-child", out};
+    std::vector<std::string> args{self, "--join-child", std::to_string(pumpMs), out};
     args.insert(args.end(), inputs.begin(), inputs.end());
     std::string report;
     RunResult r = RunChild(args, {}, &report);
@@ -207,18 +210,24 @@ void Fresh(const std::string &path)
 
 int main(int argc, char **argv)
 {
-    if (argc >= 4 && std::strcmp(argv[1], "--join-child") == 0)
+    if (argc >= 5 && std::strcmp(argv[1], "--join-child") == 0)
         return JoinChild(argc, argv);
 
     qint64 sizeMiB = 256;
     int runs = 5;
+    int pumpMs = -1;
+    QString folder = QDir::tempPath();
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--size-mib") == 0 && i + 1 < argc)
             sizeMiB = std::atoll(argv[++i]);
         else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
             runs = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
+            folder = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--pump-ms") == 0 && i + 1 < argc)
+            pumpMs = std::max(0, std::atoi(argv[++i]));
         else {
-            std::fprintf(stderr, "usage: join_bench [--size-mib N] [--runs N]\n");
+            std::fprintf(stderr, "usage: join_bench [--size-mib N] [--runs N] [--pump-ms N] [--dir FOLDER]\n");
             return 2;
         }
     }
@@ -228,10 +237,18 @@ int main(int argc, char **argv)
     }
 
     const std::string self = QFile::encodeName(QString::fromLocal8Bit(argv[0])).toStdString();
-    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/join_bench-XXXXXX"));
+    QTemporaryDir dir(folder + QStringLiteral("/join_bench-XXXXXX"));
     if (!dir.isValid()) {
         std::fprintf(stderr, "join_bench: cannot create a temporary folder\n");
         return 2;
+    }
+    // The offscreen platform wants a private runtime folder; give it one
+    // rather than let every child warn about it.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = dir.filePath(QStringLiteral("runtime"));
+        QDir().mkdir(runtime);
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     }
     const qint64 bytes = sizeMiB << 20;
     std::vector<std::string> inputs, smallInputs;
@@ -254,7 +271,7 @@ int main(int argc, char **argv)
     std::vector<std::string> catArgs{"cat"};
     catArgs.insert(catArgs.end(), inputs.begin(), inputs.end());
     RunChild(catArgs, catOut, nullptr);
-    RunJoin(self, joinOut, inputs);
+    RunJoin(self, pumpMs, joinOut, inputs);
     if (std::system(("cmp -s '" + catOut + "' '" + joinOut + "'").c_str()) != 0) {
         std::fprintf(stderr, "FAILED: the join's output differs from cat's\n");
         return 1;
@@ -267,12 +284,12 @@ int main(int argc, char **argv)
         Fresh(catOut);
         catRuns.push_back(RunChild(catArgs, catOut, nullptr));
         Fresh(joinOut);
-        joinRuns.push_back(RunJoin(self, joinOut, inputs));
+        joinRuns.push_back(RunJoin(self, pumpMs, joinOut, inputs));
         std::printf("run %d: cat %.3f s, join %.3f s (join alone %.3f s)\n", r + 1, catRuns.back().seconds,
                     joinRuns.back().seconds, joinRuns.back().joinSeconds);
     }
     Fresh(joinOut);
-    const RunResult small = RunJoin(self, joinOut, smallInputs);
+    const RunResult small = RunJoin(self, pumpMs, joinOut, smallInputs);
     Fresh(catOut);
     Fresh(joinOut);
 

@@ -103,6 +103,9 @@ File File::OpenRead(const QString &path)
         ThrowInOut(errno, path);
     if (S_ISDIR(st.st_mode))
         ThrowInOut(EISDIR, path);
+    // Inputs are read front to back once; a larger read-ahead helps files not
+    // yet in the cache. Only advice: its failure changes nothing.
+    ::posix_fadvise(file.fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
     return file;
 }
 
