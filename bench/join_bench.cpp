@@ -92,10 +92,14 @@ struct RunResult {
     long peakKiB = 0;
 };
 
+// A failed step; main reports it and still removes the temporary files.
+struct BenchFailure {
+    std::string what;
+};
+
 [[noreturn]] void Die(const char *what)
 {
-    std::perror(what);
-    std::exit(2);
+    throw BenchFailure{std::string(what) + ": " + std::strerror(errno)};
 }
 
 // Runs argv[0] with stdout redirected to outFile (or to a pipe read into
@@ -138,10 +142,8 @@ RunResult RunChild(const std::vector<std::string> &args, const std::string &outF
     result.peakKiB = usage.ru_maxrss;
     if (pipeFds[0] >= 0)
         ::close(pipeFds[0]);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "FAILED: %s exited with status %d\n", args[0].c_str(), status);
-        std::exit(1);
-    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw BenchFailure{args[0] + " " + args[1] + " ended with status " + std::to_string(status)};
     return result;
 }
 
@@ -190,10 +192,8 @@ RunResult RunJoin(const std::string &self, int pumpMs, const std::string &out,
     std::string report;
     RunResult r = RunChild(args, {}, &report);
     long long ns = 0, total = 0;
-    if (std::sscanf(report.c_str(), "%lld %lld", &ns, &total) != 2) {
-        std::fprintf(stderr, "FAILED: join child reported nothing\n");
-        std::exit(1);
-    }
+    if (std::sscanf(report.c_str(), "%lld %lld", &ns, &total) != 2)
+        throw BenchFailure{"the join child reported nothing"};
     r.joinSeconds = double(ns) / 1e9;
     return r;
 }
@@ -250,66 +250,74 @@ int main(int argc, char **argv)
         QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     }
-    const qint64 bytes = sizeMiB << 20;
-    std::vector<std::string> inputs, smallInputs;
-    std::printf("generating 3 inputs of %lld MiB in %s\n", static_cast<long long>(sizeMiB),
-                Local(dir.path()).c_str());
-    for (int i = 0; i < 3; ++i) {
-        const QString big = dir.filePath(QStringLiteral("in%1.mpg").arg(i));
-        const QString small = dir.filePath(QStringLiteral("small%1.mpg").arg(i));
-        Generate(big, bytes, quint64(i) + 1);
-        Generate(small, std::max<qint64>(bytes / 16, 1), quint64(i) + 11);
-        inputs.push_back(Local(big));
-        smallInputs.push_back(Local(small));
-    }
-    const std::string catOut = Local(dir.filePath(QStringLiteral("cat.out")));
-    const std::string joinOut = Local(dir.filePath(QStringLiteral("join.out")));
-    ::sync();
+    try {
+        const qint64 bytes = sizeMiB << 20;
+        std::vector<std::string> inputs, smallInputs;
+        std::printf("generating 3 inputs of %lld MiB in %s\n", static_cast<long long>(sizeMiB),
+                    Local(dir.path()).c_str());
+        for (int i = 0; i < 3; ++i) {
+            const QString big = dir.filePath(QStringLiteral("in%1.mpg").arg(i));
+            const QString small = dir.filePath(QStringLiteral("small%1.mpg").arg(i));
+            Generate(big, bytes, quint64(i) + 1);
+            Generate(small, std::max<qint64>(bytes / 16, 1), quint64(i) + 11);
+            inputs.push_back(Local(big));
+            smallInputs.push_back(Local(small));
+        }
+        const std::string catOut = Local(dir.filePath(QStringLiteral("cat.out")));
+        const std::string joinOut = Local(dir.filePath(QStringLiteral("join.out")));
+        ::sync();
 
-    // One warm-up of each, so the first timed run does not pay for loading
-    // programs and libraries from disk; the first join's output is checked.
-    std::vector<std::string> catArgs{"cat"};
-    catArgs.insert(catArgs.end(), inputs.begin(), inputs.end());
-    RunChild(catArgs, catOut, nullptr);
-    RunJoin(self, pumpMs, joinOut, inputs);
-    if (std::system(("cmp -s '" + catOut + "' '" + joinOut + "'").c_str()) != 0) {
-        std::fprintf(stderr, "FAILED: the join's output differs from cat's\n");
-        return 1;
-    }
-    std::printf("join output equals cat output byte for byte (%lld bytes)\n",
-                static_cast<long long>(3 * bytes));
+        // One warm-up of each, so the first timed run does not pay for loading
+        // programs and libraries from disk; the first join's output is checked.
+        std::vector<std::string> catArgs{"cat"};
+        catArgs.insert(catArgs.end(), inputs.begin(), inputs.end());
+        RunChild(catArgs, catOut, nullptr);
+        RunJoin(self, pumpMs, joinOut, inputs);
+        try {
+            RunChild({"cmp", catOut, joinOut}, "/dev/null", nullptr);
+        } catch (const BenchFailure &) {
+            throw BenchFailure{"the join's output differs from cat's"};
+        }
+        std::printf("join output equals cat output byte for byte (%lld bytes)\n",
+                    static_cast<long long>(3 * bytes));
 
-    std::vector<RunResult> catRuns, joinRuns;
-    for (int r = 0; r < runs; ++r) {
-        Fresh(catOut);
-        catRuns.push_back(RunChild(catArgs, catOut, nullptr));
+        std::vector<RunResult> catRuns, joinRuns;
+        for (int r = 0; r < runs; ++r) {
+            Fresh(catOut);
+            catRuns.push_back(RunChild(catArgs, catOut, nullptr));
+            Fresh(joinOut);
+            joinRuns.push_back(RunJoin(self, pumpMs, joinOut, inputs));
+            std::printf("run %d: cat %.3f s, join %.3f s (join alone %.3f s)\n", r + 1, catRuns.back().seconds,
+                        joinRuns.back().seconds, joinRuns.back().joinSeconds);
+        }
         Fresh(joinOut);
-        joinRuns.push_back(RunJoin(self, pumpMs, joinOut, inputs));
-        std::printf("run %d: cat %.3f s, join %.3f s (join alone %.3f s)\n", r + 1, catRuns.back().seconds,
-                    joinRuns.back().seconds, joinRuns.back().joinSeconds);
-    }
-    Fresh(joinOut);
-    const RunResult small = RunJoin(self, pumpMs, joinOut, smallInputs);
-    Fresh(catOut);
-    Fresh(joinOut);
+        const RunResult small = RunJoin(self, pumpMs, joinOut, smallInputs);
+        Fresh(catOut);
+        Fresh(joinOut);
 
-    std::vector<double> catTimes, joinTimes, joinAlone;
-    for (const RunResult &r : catRuns)
-        catTimes.push_back(r.seconds);
-    for (const RunResult &r : joinRuns) {
-        joinTimes.push_back(r.seconds);
-        joinAlone.push_back(r.joinSeconds);
+        std::vector<double> catTimes, joinTimes, joinAlone;
+        for (const RunResult &r : catRuns)
+            catTimes.push_back(r.seconds);
+        for (const RunResult &r : joinRuns) {
+            joinTimes.push_back(r.seconds);
+            joinAlone.push_back(r.joinSeconds);
+        }
+        const double catMedian = Median(catTimes);
+        const double joinMedian = Median(joinTimes);
+        const double throughput = double(3 * bytes) / (1 << 20) / joinMedian;
+        std::printf("\ninputs: 3 x %lld MiB, %d runs each\n", static_cast<long long>(sizeMiB), runs);
+        std::printf("cat  median: %.3f s, peak memory %.1f MiB\n", catMedian, MaxOf(catRuns) / 1024.0);
+        std::printf("join median: %.3f s (%.0f MiB/s; the join alone %.3f s), peak memory %.1f MiB\n", joinMedian,
+                    throughput, Median(joinAlone), MaxOf(joinRuns) / 1024.0);
+        std::printf("join peak memory with 3 x %lld KiB inputs: %.1f MiB (3 x %lld MiB: %.1f MiB)\n",
+                    static_cast<long long>(std::max<qint64>(bytes / 16, 1) >> 10), small.peakKiB / 1024.0,
+                    static_cast<long long>(sizeMiB), MaxOf(joinRuns) / 1024.0);
+        std::printf("join/cat ratio: %.2f (target <= 1.25)\n", joinMedian / catMedian);
+        return 0;
+    } catch (const BenchFailure &failure) {
+        std::fprintf(stderr, "FAILED: %s\n", failure.what.c_str());
+    } catch (const platform::Exception &e) {
+        std::fprintf(stderr, "FAILED: %s\n", e.what());
     }
-    const double catMedian = Median(catTimes);
-    const double joinMedian = Median(joinTimes);
-    const double throughput = double(3 * bytes) / (1 << 20) / joinMedian;
-    std::printf("\ninputs: 3 x %lld MiB, %d runs each\n", static_cast<long long>(sizeMiB), runs);
-    std::printf("cat  median: %.3f s, peak memory %.1f MiB\n", catMedian, MaxOf(catRuns) / 1024.0);
-    std::printf("join median: %.3f s (%.0f MiB/s; the join alone %.3f s), peak memory %.1f MiB\n", joinMedian,
-                throughput, Median(joinAlone), MaxOf(joinRuns) / 1024.0);
-    std::printf("join peak memory with 3 x %lld KiB inputs: %.1f MiB (3 x %lld MiB: %.1f MiB)\n",
-                static_cast<long long>(std::max<qint64>(bytes / 16, 1) >> 10), small.peakKiB / 1024.0,
-                static_cast<long long>(sizeMiB), MaxOf(joinRuns) / 1024.0);
-    std::printf("join/cat ratio: %.2f (target <= 1.25)\n", joinMedian / catMedian);
-    return 0;
+    return 1;
 }
