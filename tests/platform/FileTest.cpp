@@ -1,0 +1,251 @@
+#include "platform/File.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+using platform::EInOutError;
+using platform::File;
+
+namespace {
+
+void WriteBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QByteArray ReadBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The error an action throws, or a failure when it throws none.
+template <typename Action>
+EInOutError ErrorOf(Action action)
+{
+    try {
+        action();
+    } catch (const EInOutError &e) {
+        return e;
+    }
+    ADD_FAILURE() << "no EInOutError";
+    return EInOutError(0);
+}
+
+int OpenDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+
+// Lowers the soft limit of open files for one test and restores it.
+class FileLimit {
+public:
+    explicit FileLimit(rlim_t soft)
+    {
+        getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = soft;
+        setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~FileLimit() { setrlimit(RLIMIT_NOFILE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+} // namespace
+
+TEST(File, CreateWritesAndOpenReadReadsBackToTheEnd)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.mpg"));
+    WriteBytes(path, QByteArray(10000, 'x')); // Create must cut this away
+    const QByteArray data = QByteArrayLiteral("hello, join");
+    {
+        File out = File::Create(path);
+        EXPECT_EQ(out.Size(), 0);
+        out.WriteAll(data.constData(), data.size());
+        EXPECT_EQ(out.Size(), data.size());
+        out.Close();
+        EXPECT_FALSE(out.IsOpen());
+    }
+    File in = File::OpenRead(path);
+    EXPECT_EQ(in.Size(), data.size());
+    char buffer[64];
+    EXPECT_EQ(in.Read(buffer, 5), 5);
+    EXPECT_EQ(in.Read(buffer + 5, sizeof buffer - 5), data.size() - 5);
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 0);
+    EXPECT_EQ(QByteArray(buffer, int(data.size())), data);
+}
+
+TEST(File, SizesAreSixtyFourBit)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sparse.mpg"));
+    const qint64 size = (qint64(5) << 30) + 3;
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(size)); // sparse: no disk space used
+    }
+    EXPECT_EQ(File::OpenRead(path).Size(), size);
+}
+
+TEST(File, InputsAreOpenedForReadingOnly)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.mpg"));
+    WriteBytes(path, "abc");
+    File in = File::OpenRead(path);
+    const EInOutError e = ErrorOf([&] { in.WriteAll("z", 1); });
+    EXPECT_NE(e.ErrorCode(), 0);
+    EXPECT_EQ(ReadBytes(path), QByteArray("abc"));
+}
+
+TEST(File, DescriptorIsClosedByDestructorAndFollowsAMove)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.mpg"));
+    WriteBytes(path, "abc");
+    const int before = OpenDescriptors();
+    {
+        File a = File::OpenRead(path);
+        File b = std::move(a);
+        EXPECT_FALSE(a.IsOpen());
+        EXPECT_TRUE(b.IsOpen());
+        EXPECT_EQ(b.Path(), path);
+        EXPECT_EQ(OpenDescriptors(), before + 1);
+        b = File::OpenRead(path); // the old descriptor goes
+        EXPECT_EQ(OpenDescriptors(), before + 1);
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
+TEST(File, MissingFileAndMissingFolderAreTwoAndThree)
+{
+    QTemporaryDir dir;
+    const EInOutError missingFile = ErrorOf([&] { File::OpenRead(dir.filePath(QStringLiteral("none.mpg"))); });
+    EXPECT_EQ(missingFile.ErrorCode(), 2);
+    EXPECT_EQ(missingFile.Message(), QStringLiteral("File not found"));
+
+    const EInOutError missingFolder = ErrorOf([&] { File::Create(dir.filePath(QStringLiteral("no/such/out.mpg"))); });
+    EXPECT_EQ(missingFolder.ErrorCode(), 3);
+    EXPECT_EQ(missingFolder.Message(), QStringLiteral("Invalid filename"));
+    EXPECT_EQ(ErrorOf([&] { File::OpenRead(dir.filePath(QStringLiteral("no/a.mpg"))); }).ErrorCode(), 3);
+
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    WriteBytes(plain, "x");
+    EXPECT_EQ(ErrorOf([&] { File::Create(plain + QStringLiteral("/out.mpg")); }).ErrorCode(), 3);
+}
+
+TEST(File, TooManyOpenFilesIsFour)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.mpg"));
+    WriteBytes(path, "abc");
+    std::vector<File> open;
+    FileLimit limit(rlim_t(OpenDescriptors() + 4));
+    const EInOutError e = ErrorOf([&] {
+        for (int i = 0; i < 100; ++i)
+            open.push_back(File::OpenRead(path));
+    });
+    EXPECT_EQ(e.ErrorCode(), 4);
+    EXPECT_EQ(e.Message(), QStringLiteral("Too many open files"));
+}
+
+TEST(File, AccessDeniedIsFiveEvenForRoot)
+{
+    // sysfs refuses new files to everyone, root included.
+    const EInOutError sys = ErrorOf([] { File::Create(QStringLiteral("/sys/zantrope-test.mpg")); });
+    EXPECT_EQ(sys.ErrorCode(), 5);
+    EXPECT_EQ(sys.Message(), QStringLiteral("File access denied"));
+
+    QTemporaryDir dir;
+    EXPECT_EQ(ErrorOf([&] { File::OpenRead(dir.path()); }).ErrorCode(), 5);
+    EXPECT_EQ(ErrorOf([&] { File::Create(dir.path()); }).ErrorCode(), 5);
+}
+
+TEST(File, FullDiskIsOneHundredAndOne)
+{
+    File out = File::Create(QStringLiteral("/dev/full"));
+    const QByteArray block(4097, 'a');
+    const EInOutError e = ErrorOf([&] { out.WriteAll(block.constData(), block.size()); });
+    EXPECT_EQ(e.ErrorCode(), 101);
+    EXPECT_EQ(e.Message(), QStringLiteral("Disk full"));
+}
+
+TEST(File, OtherErrorsKeepTheirNumber)
+{
+    QTemporaryDir dir;
+    const QString loop = dir.filePath(QStringLiteral("loop.mpg"));
+    ASSERT_EQ(::symlink(QFile::encodeName(loop).constData(), QFile::encodeName(loop).constData()), 0);
+    const EInOutError e = ErrorOf([&] { File::OpenRead(loop); });
+    EXPECT_EQ(e.ErrorCode(), ELOOP);
+    EXPECT_EQ(e.Message(), QStringLiteral("I/O error %1").arg(ELOOP));
+}
+
+TEST(File, ErrnoMapping)
+{
+    QTemporaryDir dir;
+    const QString inDir = dir.filePath(QStringLiteral("x"));
+    const QString inMissing = dir.filePath(QStringLiteral("gone/x"));
+    struct Case {
+        int errnum;
+        QString path;
+        int code;
+        QString message;
+    };
+    const Case cases[] = {
+        {ENOENT, inDir, 2, QStringLiteral("File not found")},
+        {ENOENT, inMissing, 3, QStringLiteral("Invalid filename")},
+        {ENOTDIR, inDir, 3, QStringLiteral("Invalid filename")},
+        {EMFILE, inDir, 4, QStringLiteral("Too many open files")},
+        {ENFILE, inDir, 4, QStringLiteral("Too many open files")},
+        {EACCES, inDir, 5, QStringLiteral("File access denied")},
+        {EPERM, inDir, 5, QStringLiteral("File access denied")},
+        {EROFS, inDir, 5, QStringLiteral("File access denied")},
+        {ENOSPC, inDir, 101, QStringLiteral("Disk full")},
+        {EDQUOT, inDir, 101, QStringLiteral("Disk full")},
+        {EFBIG, inDir, EFBIG, QStringLiteral("I/O error %1").arg(EFBIG)},
+        // Raw numbers that equal a code still read as what they are.
+        {EIO, inDir, EIO, QStringLiteral("I/O error 5")},
+        {ENETUNREACH, inDir, ENETUNREACH, QStringLiteral("I/O error 101")},
+    };
+    for (const Case &c : cases) {
+        const EInOutError e = platform::InOutErrorFor(c.errnum, c.path);
+        EXPECT_EQ(e.ErrorCode(), c.code) << "errno " << c.errnum;
+        EXPECT_EQ(e.Message(), c.message) << "errno " << c.errnum;
+    }
+}
+
+TEST(File, IdentityIgnoresSpelling)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("d")));
+    const QString a = dir.filePath(QStringLiteral("d/a.mpg"));
+    const QString b = dir.filePath(QStringLiteral("d/b.mpg"));
+    WriteBytes(a, "a");
+    WriteBytes(b, "a");
+    const QString link = dir.filePath(QStringLiteral("link.mpg"));
+    ASSERT_TRUE(QFile::link(a, link));
+
+    const auto id = platform::IdentityOf(a);
+    ASSERT_TRUE(id.has_value());
+    EXPECT_EQ(platform::IdentityOf(dir.filePath(QStringLiteral("d/../d/a.mpg"))), id);
+    EXPECT_EQ(platform::IdentityOf(link), id);
+    EXPECT_EQ(File::OpenRead(link).Identity(), *id);
+    EXPECT_NE(platform::IdentityOf(b), id);
+    EXPECT_FALSE(platform::IdentityOf(dir.filePath(QStringLiteral("none"))).has_value());
+    EXPECT_FALSE(platform::IdentityOf(QString()).has_value());
+}
