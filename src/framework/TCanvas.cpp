@@ -304,7 +304,8 @@ void TCanvas::Polygon(std::span<const TPoint> points)
     if (points.size() < 2)
         return;
     if (Brush.Style == bsSolid && points.size() >= 3) {
-        // Even-odd fill sampled at pixel centres.
+        // Even-odd fill; a vertex names a pixel, so rows and columns are
+        // sampled at whole coordinates and the right and bottom edges stay out.
         const QRgb c = deviceColor(Brush.Color);
         int minY = points[0].Y, maxY = points[0].Y;
         for (const TPoint &p : points) {
@@ -313,7 +314,7 @@ void TCanvas::Polygon(std::span<const TPoint> points)
         }
         std::vector<double> xs;
         for (int y = minY; y < maxY; ++y) {
-            const double yc = y + 0.5;
+            const double yc = y;
             xs.clear();
             for (std::size_t i = 0; i < points.size(); ++i) {
                 const TPoint a = points[i], b = points[(i + 1) % points.size()];
@@ -322,8 +323,8 @@ void TCanvas::Polygon(std::span<const TPoint> points)
             }
             std::sort(xs.begin(), xs.end());
             for (std::size_t i = 0; i + 1 < xs.size(); i += 2) {
-                const int x0 = static_cast<int>(std::ceil(xs[i] - 0.5));
-                const int x1 = static_cast<int>(std::ceil(xs[i + 1] - 0.5));
+                const int x0 = static_cast<int>(std::ceil(xs[i]));
+                const int x1 = static_cast<int>(std::ceil(xs[i + 1]));
                 for (int x = x0; x < x1; ++x)
                     plot(x + origin_.X, y + origin_.Y, c);
             }
