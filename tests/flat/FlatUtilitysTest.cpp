@@ -303,3 +303,34 @@ TEST(FlatUtilitys, PaintParentBackgroundShowsTheParentUnderTheControl)
     PaintParentBackground(nullptr, none);
     EXPECT_EQ(map(none, framework::clWhite), rows({"####", "####", "####", "####"}));
 }
+
+namespace {
+
+// A control that composes its picture over its parent's, as the flat
+// controls do from their paint handler.
+class SeeThrough : public QWidget {
+public:
+    using QWidget::QWidget;
+    TCanvas picture{20, 20};
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        PaintParentBackground(this, picture);
+        QPainter(this).drawImage(0, 0, picture.Image());
+    }
+};
+
+} // namespace
+
+TEST(FlatUtilitys, PaintParentBackgroundFromTheControlsOwnPaint)
+{
+    PatternParent parent;
+    parent.resize(30, 22);
+    SeeThrough control(&parent);
+    control.setGeometry(15, 5, 20, 20);
+    const QImage shot = parent.grab().toImage();
+    EXPECT_EQ(control.picture.Pixels(5, 5), framework::clBlue);
+    EXPECT_EQ(control.picture.Pixels(0, 0), framework::clRed);
+    EXPECT_EQ(QColor(shot.pixel(20, 10)), QColor(Qt::blue));
+}
