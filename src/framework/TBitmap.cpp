@@ -1,0 +1,75 @@
+#include "framework/TBitmap.h"
+
+namespace framework {
+
+void TBitmap::Assign(const TBitmap &other)
+{
+    if (&other == this)
+        return;
+    canvas_.image_ = other.canvas_.image_;
+    canvas_.setMonochrome(other.canvas_.monochrome_);
+    format_ = other.format_;
+    transparent_ = other.transparent_;
+    transparentColor_ = other.transparentColor_;
+}
+
+void TBitmap::Assign(const QImage &image)
+{
+    canvas_.image_ = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
+    canvas_.setMonochrome(false);
+    format_ = pfDevice;
+}
+
+bool TBitmap::LoadFromFile(const QString &fileName)
+{
+    QImage image;
+    if (!image.load(fileName))
+        return false;
+    Assign(image);
+    return true;
+}
+
+void TBitmap::SetSize(int width, int height) { canvas_.Resize(width, height); }
+
+void TBitmap::SetPixelFormat(TPixelFormat format)
+{
+    if (format == format_)
+        return;
+    if (format == pf1bit)
+        ConvertToMonochrome(canvas_.Brush.Color);
+    else {
+        canvas_.setMonochrome(false);
+        format_ = format;
+    }
+}
+
+void TBitmap::SetMonochrome(bool on)
+{
+    if (on != Monochrome())
+        SetPixelFormat(on ? pf1bit : pfDevice);
+}
+
+void TBitmap::ConvertToMonochrome(TColor key)
+{
+    const QRgb k = ColorToRGB(key);
+    const QRgb keyRgb = qRgb(GetRValue(k), GetGValue(k), GetBValue(k)) & 0xFFFFFFu;
+    QImage &image = canvas_.image_;
+    for (int y = 0; y < image.height(); ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            row[x] = (row[x] & 0xFFFFFFu) == keyRgb ? 0xFFFFFFFFu : 0xFF000000u;
+    }
+    canvas_.setMonochrome(true);
+    format_ = pf1bit;
+}
+
+TColor TBitmap::TransparentColor() const
+{
+    if (transparentColor_ != clNone)
+        return transparentColor_;
+    if (Empty())
+        return clNone;
+    return FromQRgb(canvas_.Image().pixel(0, Height() - 1));
+}
+
+} // namespace framework

@@ -1,0 +1,127 @@
+#include "framework/TImageList.h"
+
+#include <algorithm>
+
+namespace framework {
+
+void TImageList::SetSize(int width, int height)
+{
+    if (width == width_ && height == height_)
+        return;
+    width_ = width;
+    height_ = height;
+    images_.clear();
+}
+
+int TImageList::addCells(const QImage &argb)
+{
+    if (argb.isNull() || width_ <= 0 || height_ <= 0)
+        return -1;
+    const int first = Count();
+    const int cells = std::max(1, argb.width() / width_);
+    for (int i = 0; i < cells; ++i) {
+        QImage cell(width_, height_, QImage::Format_ARGB32);
+        cell.fill(Qt::transparent);
+        const int w = std::min(width_, argb.width() - i * width_);
+        const int h = std::min(height_, argb.height());
+        for (int y = 0; y < h; ++y) {
+            const QRgb *src = reinterpret_cast<const QRgb *>(argb.constScanLine(y)) + i * width_;
+            std::copy_n(src, w, reinterpret_cast<QRgb *>(cell.scanLine(y)));
+        }
+        images_.push_back(std::move(cell));
+    }
+    return first;
+}
+
+int TImageList::AddMasked(const TBitmap &bitmap, TColor maskColor)
+{
+    if (bitmap.Empty())
+        return -1;
+    const TColor key = ColorToRGB(maskColor);
+    const QRgb keyRgb = qRgb(GetRValue(key), GetGValue(key), GetBValue(key)) & 0xFFFFFFu;
+    QImage argb = bitmap.Canvas().Image().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(argb.scanLine(y));
+        for (int x = 0; x < argb.width(); ++x)
+            row[x] = (row[x] & 0xFFFFFFu) == keyRgb ? 0u : (row[x] | 0xFF000000u);
+    }
+    return addCells(argb);
+}
+
+int TImageList::Add(const TBitmap &bitmap, const TBitmap *mask)
+{
+    if (bitmap.Empty())
+        return -1;
+    QImage argb = bitmap.Canvas().Image().convertToFormat(QImage::Format_ARGB32);
+    if (mask && !mask->Empty()) {
+        const QImage &m = mask->Canvas().Image();
+        for (int y = 0; y < std::min(argb.height(), m.height()); ++y) {
+            QRgb *row = reinterpret_cast<QRgb *>(argb.scanLine(y));
+            const QRgb *mrow = reinterpret_cast<const QRgb *>(m.constScanLine(y));
+            for (int x = 0; x < std::min(argb.width(), m.width()); ++x)
+                if ((mrow[x] & 0xFFFFFFu) == 0xFFFFFFu)
+                    row[x] = 0u;
+        }
+    }
+    return addCells(argb);
+}
+
+int TImageList::AddImage(const QImage &image)
+{
+    if (image.isNull())
+        return -1;
+    QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(argb.scanLine(y));
+        for (int x = 0; x < argb.width(); ++x)
+            row[x] = qAlpha(row[x]) == 0 ? 0u : (row[x] | 0xFF000000u);
+    }
+    return addCells(argb);
+}
+
+void TImageList::Delete(int index)
+{
+    if (index >= 0 && index < Count())
+        images_.erase(images_.begin() + index);
+}
+
+void TImageList::Draw(TCanvas &canvas, int x, int y, int index) const
+{
+    if (index < 0 || index >= Count())
+        return;
+    const QImage &img = images_[static_cast<std::size_t>(index)];
+    const TPoint o = canvas.GetViewportOrg();
+    for (int j = 0; j < img.height(); ++j) {
+        const QRgb *row = reinterpret_cast<const QRgb *>(img.constScanLine(j));
+        for (int i = 0; i < img.width(); ++i) {
+            if (qAlpha(row[i]) != 0)
+                canvas.plot(x + i + o.X, y + j + o.Y,
+                            canvas.deviceColor(FromQRgb(row[i])));
+        }
+    }
+}
+
+void TImageList::GetBitmap(int index, TBitmap &out, TColor background) const
+{
+    out.SetSize(width_, height_);
+    TCanvas &c = out.Canvas();
+    const TSavedDC saved(c);
+    c.ResetClip();
+    c.SetViewportOrg(0, 0);
+    c.Brush = {background, bsSolid};
+    c.FillRect(Rect(0, 0, width_, height_));
+    Draw(c, 0, 0, index);
+}
+
+QImage TImageList::ToQImage(int index) const
+{
+    if (index < 0 || index >= Count())
+        return {};
+    return images_[static_cast<std::size_t>(index)];
+}
+
+QPixmap TImageList::ToQPixmap(int index) const { return QPixmap::fromImage(ToQImage(index)); }
+
+QIcon TImageList::ToQIcon(int index) const { return QIcon(ToQPixmap(index)); }
+
+} // namespace framework
