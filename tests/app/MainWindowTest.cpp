@@ -200,6 +200,9 @@ TEST_F(MainWindowTest, DropsAddAcceptedNamesInTheShellsOrder)
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile("/d/one.mpg"), QUrl::fromLocalFile("/d/two.txt"),
                   QUrl::fromLocalFile("/d/three.DAT"), QUrl::fromLocalFile(longName)});
+    QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(form.get(), &drop);
     // A long name is kept whole.
