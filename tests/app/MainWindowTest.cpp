@@ -1,6 +1,9 @@
 // The main window driven as a person would, through the dialog, shell and
 // message-box stand-ins, on real files and folders.
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QMenu>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
@@ -99,6 +102,24 @@ TEST_F(MainWindowTest, PopupMenuHoldsTheItemsInOrder)
     EXPECT_EQ(shell.files, QStringList{"/m/b.mpg"});
     form->DeleteAll1->Click();
     EXPECT_EQ(form->Lv1->Count(), 0);
+}
+
+TEST_F(MainWindowTest, ARightClickInTheListOpensItsMenu)
+{
+    form->show();
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        if (QWidget *popup = QApplication::activePopupWidget()) {
+            for (QAction *a : popup->actions())
+                shown << a->text();
+            popup->close();
+        }
+    });
+    QWidget *viewport = form->Lv1->View()->viewport();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), viewport->mapToGlobal(QPoint(20, 20)));
+    QCoreApplication::sendEvent(viewport, &click);
+    EXPECT_EQ(shown.size(), 13);
+    EXPECT_TRUE(shown.contains(QStringLiteral("Play Seclected Movie")));
 }
 
 TEST_F(MainWindowTest, AddMovieAppendsInDialogOrderAndRemembersFolderAndExtension)
