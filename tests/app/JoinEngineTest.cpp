@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "TestFiles.h"
+
 #include <functional>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -16,27 +18,8 @@ using platform::EInOutError;
 
 namespace {
 
-QByteArray Pattern(qint64 size, quint32 seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator rng(seed);
-    for (qint64 i = 0; i < size; ++i)
-        bytes[i] = char(rng.generate());
-    return bytes;
-}
 
-void WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
 
-QByteArray ReadBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // Records every call as a line, plus the block sizes of each input.
 class Recorder : public app::JoinObserver {
