@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include "platform/File.h"
 #include "platform/Exceptions.h"
 #include "platform/ProfileFile.h"
 #include "platform/Screens.h"
@@ -22,32 +23,6 @@ const QString kTop = QStringLiteral("top");
 const QString kLeft = QStringLiteral("left");
 const QString kSaven = QStringLiteral("Saven");
 const QString kOpenP = QStringLiteral("OpenP");
-
-// The program's file error code for a failed creation. A missing entry on the
-// way to a file being created can only be a folder, hence 3 for ENOENT.
-int CreateErrorCode(int err)
-{
-    switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP:
-        return 3;
-    case EMFILE:
-    case ENFILE:
-        return 4;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return 5;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return 101;
-    default:
-        return err;
-    }
-}
 
 // Closes the descriptor on every path.
 class Descriptor {
@@ -144,7 +119,7 @@ void EnsureSettingsFile(const QString &path)
     if (fd.Get() < 0) {
         if (errno == EEXIST)
             return;
-        throw platform::EInOutError(CreateErrorCode(errno));
+        throw platform::InOutErrorFor(errno, path);
     }
     static constexpr char kEmptyLine[] = "\r\n";
     const ssize_t written = ::write(fd.Get(), kEmptyLine, 2);
@@ -153,7 +128,7 @@ void EnsureSettingsFile(const QString &path)
         err = errno;
     if (err != 0) {
         ::unlink(name.constData()); // no half-made file for the next try
-        throw platform::EInOutError(CreateErrorCode(err));
+        throw platform::InOutErrorFor(err, path);
     }
 }
 
