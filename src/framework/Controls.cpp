@@ -93,7 +93,16 @@ TControl::TControl(QWidget *parent, Qt::WindowFlags flags) : QWidget(parent, fla
     JoinTabList();
 }
 
-TControl::~TControl() { LeaveTabList(); }
+TControl::~TControl()
+{
+    // Children outlive this part of the destruction (the widget base deletes
+    // them later), so they must not reach back into this list.
+    for (const QPointer<TControl> &c : std::as_const(tabList_))
+        if (c)
+            c->tabParent_ = nullptr;
+    tabList_.clear();
+    LeaveTabList();
+}
 
 QObject *TControl::Owner() const
 {
@@ -228,7 +237,7 @@ void TControl::JoinTabList()
 void TControl::LeaveTabList()
 {
     if (TControl *p = tabParent_)
-        p->tabList_.removeAll(QPointer<TControl>(this));
+        p->tabList_.removeIf([this](const QPointer<TControl> &c) { return c.isNull() || c.data() == this; });
     tabParent_ = nullptr;
 }
 
