@@ -40,18 +40,11 @@ private:
     TForm1 &form_;
 };
 
-QPushButton *button(QWidget *parent, const char *name, const QRect &bounds, const QString &caption,
-                    TColor color, const TFont &font)
+flat::TFlatButton *flatButton(QWidget *parent, const char *name, const QRect &bounds)
 {
-    auto *b = new QPushButton(caption, parent);
+    auto *b = new flat::TFlatButton(parent);
     b->setObjectName(QLatin1String(name));
-    b->setGeometry(bounds);
-    QPalette pal = b->palette();
-    pal.setColor(QPalette::Button, ToQColor(color));
-    pal.setColor(QPalette::ButtonText, ToQColor(font.Color));
-    b->setPalette(pal);
-    b->setFont(font.ToQFont());
-    b->setFocusPolicy(Qt::TabFocus);
+    b->SetBounds(bounds.x(), bounds.y(), bounds.width(), bounds.height());
     return b;
 }
 
@@ -82,23 +75,41 @@ void TForm1::CreateComponents()
     SetFont(formFont);
     setWindowTitle(Application().Title().isEmpty() ? QStringLiteral("Zantrope") : Application().Title());
 
-    // Title strip with the close and minimize buttons.
-    FlatTitlebar1 = new TPanel(this);
+    // Own title bar with the minimize and close buttons; no desktop frame.
+    SetBorderStyleNone();
+    FlatTitlebar1 = new flat::TFlatTitlebar(this);
     FlatTitlebar1->setObjectName(QStringLiteral("FlatTitlebar1"));
     FlatTitlebar1->SetBounds(0, 0, 566, 21);
+    FlatTitlebar1->SetActiveTextColor(clWhite);
+    FlatTitlebar1->SetInactiveTextColor(clYellow);
+    FlatTitlebar1->SetTitlebarColor(clNavy);
     FlatTitlebar1->SetAlign(alTop);
-    FlatTitlebar1->SetColor(clNavy);
     TFont titleFont;
     titleFont.Name = QStringLiteral("Verdana");
     titleFont.Height = -11;
     titleFont.Style = fsBold;
-    titleFont.Color = clWhite;
     titleFont.Charset = ANSI_CHARSET;
     FlatTitlebar1->SetFont(titleFont);
     FlatTitlebar1->SetCaption(QStringLiteral("Zantrope"));
 
-    fb10 = button(FlatTitlebar1, "fb10", QRect(536, 2, 25, 17), QStringLiteral("X"), clSilver, formFont);
-    fb11 = button(FlatTitlebar1, "fb11", QRect(509, 2, 25, 17), QStringLiteral("~"), clSilver, formFont);
+    fb10 = flatButton(FlatTitlebar1, "fb10", QRect(536, 2, 25, 17));
+    fb10->SetColor(clSilver);
+    fb10->SetColorFocused(0x00F8F9D9);
+    fb10->SetColorDown(0x00A5DFF8);
+    fb10->SetColorBorder(0x00DDDDDD);
+    fb10->SetColorHighLight(0x00FF2020);
+    fb10->SetColorShadow(0x00FF2020);
+    fb10->SetCaption(QStringLiteral("X"));
+    fb10->SetTabOrder(0);
+    fb11 = flatButton(FlatTitlebar1, "fb11", QRect(509, 2, 25, 17));
+    fb11->SetColor(clSilver);
+    fb11->SetColorFocused(0x00F8F9D9);
+    fb11->SetColorDown(0x0037FF37);
+    fb11->SetColorBorder(0x00DDDDDD);
+    fb11->SetColorHighLight(0x00A69B3C);
+    fb11->SetColorShadow(0x00A69B3C);
+    fb11->SetCaption(QStringLiteral("~"));
+    fb11->SetTabOrder(1);
 
     // Banner.
     Panel1 = new TPanel(this);
@@ -150,19 +161,32 @@ void TForm1::CreateComponents()
     TFont columnFont = formFont;
     columnFont.Charset = ANSI_CHARSET;
     struct Row {
-        QPushButton **field;
+        flat::TFlatButton **field;
         const char *name;
         int top;
         const char *caption;
-        TColor color;
+        TColor color, colorFocused;
     };
-    const Row rows[] = {{&fb1, "fb1", 2, "Add Movie", 0x00D0B879},   {&fb2, "fb2", 36, "Add Folder", 0x00D0B879},
-                        {&fb3, "fb3", 72, "Move up", 0x00D0B879},    {&fb4, "fb4", 106, "Move down", 0x00D0B879},
-                        {&fb5, "fb5", 142, "Delete", 0x00D0B879},    {&fb6, "fb6", 176, "Del All", 0x00D0B879},
-                        {&fb7, "fb7", 248, "Join Now", 0x00A5DFF8},  {&fb9, "fb9", 288, "Play", 0x00A5DFF8}};
-    for (const Row &r : rows)
-        *r.field = button(Panel2, r.name, QRect(0, r.top, 97, 35), QString::fromLatin1(r.caption), r.color,
-                          columnFont);
+    const Row rows[] = {{&fb1, "fb1", 2, "Add Movie", 0x00D0B879, 0x0000E100},
+                        {&fb2, "fb2", 36, "Add Folder", 0x00D0B879, 0x0000E100},
+                        {&fb3, "fb3", 72, "Move up", 0x00D0B879, 0x00A5DFF8},
+                        {&fb4, "fb4", 106, "Move down", 0x00D0B879, 0x00A5DFF8},
+                        {&fb5, "fb5", 142, "Delete", 0x00D0B879, 0x0000E100},
+                        {&fb6, "fb6", 176, "Del All", 0x00D0B879, 0x0000E100},
+                        {&fb7, "fb7", 248, "Join Now", 0x00A5DFF8, 0x0000E100},
+                        {&fb9, "fb9", 288, "Play", 0x00A5DFF8, 0x0000E100}};
+    int tabOrder = 0;
+    for (const Row &r : rows) {
+        flat::TFlatButton *b = flatButton(Panel2, r.name, QRect(0, r.top, 97, 35));
+        b->SetColor(r.color);
+        b->SetColorFocused(r.colorFocused);
+        b->SetColorBorder(clBlack);
+        b->SetCaption(QString::fromLatin1(r.caption));
+        b->SetFont(columnFont);
+        b->SetLayout(flat::blGlyphLeft);
+        b->SetTabOrder(tabOrder++);
+        *r.field = b;
+    }
 
     // List and output bar.
     Panel3 = new TPanel(this);
@@ -187,10 +211,17 @@ void TForm1::CreateComponents()
     comboFont.Charset = ANSI_CHARSET;
     Fc1->setFont(comboFont.ToQFont());
     Fc1->SetText(DefaultOutputName());
-    TFont saveFont = comboFont;
+    fb8 = flatButton(Panel4, "fb8", QRect(16, 8, 65, 19));
+    fb8->SetColor(0x00A5DFF8);
+    fb8->SetColorFocused(0x00F8F9D9);
+    fb8->SetColorBorder(0x00A00000);
+    fb8->SetCaption(QStringLiteral("Save As"));
+    TFont saveFont;
+    saveFont.Name = QStringLiteral("Verdana");
     saveFont.Height = -11;
     saveFont.Style = fsBold;
-    fb8 = button(Panel4, "fb8", QRect(16, 8, 65, 19), QStringLiteral("Save As"), 0x00A5DFF8, saveFont);
+    fb8->SetFont(saveFont);
+    fb8->SetTabOrder(1);
     Lv1 = new TListView(Panel3);
     Lv1->setObjectName(QStringLiteral("Lv1"));
     Lv1->SetBounds(1, 1, 467, 320);
@@ -255,9 +286,9 @@ void TForm1::CreateComponents()
 
 void TForm1::WireEvents()
 {
-    auto on = [this](QPushButton *b, void (TForm1::*handler)(QObject *)) {
-        connect(b, &QPushButton::clicked, this,
-                [this, b, handler] { Application().Guard([&] { (this->*handler)(b); }); });
+    // Flat buttons fire OnClick through the application's error guard.
+    auto on = [this](flat::TFlatButton *b, void (TForm1::*handler)(QObject *)) {
+        b->OnClick = [this, handler](QObject *sender) { (this->*handler)(sender); };
     };
     auto menu = [this](TMenuItem *item, void (TForm1::*handler)(QObject *)) {
         item->OnClick = [this, handler](QObject *sender) { (this->*handler)(sender); };
@@ -272,7 +303,7 @@ void TForm1::WireEvents()
     on(fb6, &TForm1::DeleteAll1Click);
     on(fb8, &TForm1::fb8Click);
     on(fb9, &TForm1::fb9Click);
-    connect(fb7, &QPushButton::clicked, this, [this] { JoinNow(fb7); });
+    fb7->OnClick = [this](QObject *sender) { JoinNow(sender); };
     menu(AddMovie1, &TForm1::fb1Click);
     menu(AddFileFolder1, &TForm1::fb2Click);
     menu(Moveup1, &TForm1::fb3Click);

@@ -1,12 +1,13 @@
 #pragma once
 // The main window: its controls, the movie list, the join and the settings.
-#include <QPushButton>
 #include <QStringList>
 
 #include "app/EventPump.h"
 #include "app/JoinEngine.h"
 #include "app/Settings.h"
 #include "app/StandIns.h"
+#include "flat/TFlatButtonUnit.h"
+#include "flat/TFlatTitlebarUnit.h"
 #include "framework/Controls.h"
 #include "framework/Menus.h"
 #include "framework/TListView.h"
@@ -26,17 +27,17 @@ public:
     ~TForm1() override;
 
     // Components, in creation order.
-    framework::TPanel *FlatTitlebar1 = nullptr;
-    QPushButton *fb10 = nullptr, *fb11 = nullptr;
+    flat::TFlatTitlebar *FlatTitlebar1 = nullptr;
+    flat::TFlatButton *fb10 = nullptr, *fb11 = nullptr;
     framework::TPanel *Panel1 = nullptr;
     framework::TImage *Ima1 = nullptr, *Image1 = nullptr, *Image4 = nullptr;
     framework::TPanel *Panel2 = nullptr;
     ProgressStandIn *FpBar1 = nullptr, *Fpbar2 = nullptr;
-    QPushButton *fb1 = nullptr, *fb2 = nullptr, *fb3 = nullptr, *fb4 = nullptr, *fb5 = nullptr,
-                *fb6 = nullptr, *fb7 = nullptr, *fb9 = nullptr;
+    flat::TFlatButton *fb1 = nullptr, *fb2 = nullptr, *fb3 = nullptr, *fb4 = nullptr, *fb5 = nullptr,
+                      *fb6 = nullptr, *fb7 = nullptr, *fb9 = nullptr;
     framework::TPanel *Panel3 = nullptr, *Panel4 = nullptr;
     ComboStandIn *Fc1 = nullptr;
-    QPushButton *fb8 = nullptr;
+    flat::TFlatButton *fb8 = nullptr;
     framework::TListView *Lv1 = nullptr;
 
     framework::TPopupMenu *Pop1 = nullptr;

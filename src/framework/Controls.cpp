@@ -4,13 +4,81 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QWindow>
 #include <algorithm>
 
 #include "framework/Menus.h"
 #include "framework/TApplication.h"
 
 namespace framework {
+
+bool IsAccel(QChar ch, const QString &caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != QChar('&'))
+            continue;
+        if (caption[i + 1] == QChar('&')) { // "&&" is a plain "&"
+            ++i;
+            continue;
+        }
+        return caption[i + 1].toUpper() == ch.toUpper();
+    }
+    return false;
+}
+
+namespace {
+
+// The deepest visible child of w under the point (in w's coordinates),
+// the topmost one first; disabled children count.
+QWidget *childUnder(QWidget *w, QPoint p)
+{
+    const QObjectList &kids = w->children();
+    for (qsizetype i = kids.size() - 1; i >= 0; --i) {
+        auto *child = qobject_cast<QWidget *>(kids[i]);
+        if (!child || child->isWindow() || child->isHidden() ||
+            child->testAttribute(Qt::WA_TransparentForMouseEvents))
+            continue;
+        const QPoint local = p - child->pos();
+        if (!child->rect().contains(local))
+            continue;
+        if (!child->mask().isEmpty() && !child->mask().contains(local))
+            continue;
+        QWidget *deeper = childUnder(child, local);
+        return deeper ? deeper : child;
+    }
+    return nullptr;
+}
+
+QWidget *windowUnder(const QPoint &screenPos)
+{
+    // The desktop knows the stacking order of the windows; where it does not
+    // tell (no global positions), the active window is taken to be on top.
+    if (QWidget *w = QApplication::topLevelAt(screenPos))
+        return w;
+    auto covers = [&](QWidget *w) {
+        return w && w->isVisible() && !w->isMinimized() && w->geometry().contains(screenPos);
+    };
+    if (QWidget *active = QApplication::activeWindow(); covers(active))
+        return active;
+    const QWidgetList tops = QApplication::topLevelWidgets();
+    for (qsizetype i = tops.size() - 1; i >= 0; --i)
+        if (covers(tops[i]))
+            return tops[i];
+    return nullptr;
+}
+
+} // namespace
+
+QWidget *FindControlAtPos(const QPoint &screenPos)
+{
+    QWidget *window = windowUnder(screenPos);
+    if (!window)
+        return nullptr;
+    QWidget *child = childUnder(window, window->mapFromGlobal(screenPos));
+    return child ? child : window;
+}
 
 TControl::TControl(QWidget *parent, Qt::WindowFlags flags) : QWidget(parent, flags)
 {
@@ -20,9 +88,28 @@ TControl::TControl(QWidget *parent, Qt::WindowFlags flags) : QWidget(parent, fla
     }
     QWidget::setFont(font_.ToQFont());
     setFocusPolicy(Qt::NoFocus);
+    // Set here: the parent-change notification of construction does not
+    // reach this class.
+    JoinTabList();
 }
 
-TControl::~TControl() = default;
+TControl::~TControl()
+{
+    // Children outlive this part of the destruction (the widget base deletes
+    // them later), so they must not reach back into this list.
+    for (const QPointer<TControl> &c : std::as_const(tabList_))
+        if (c)
+            c->tabParent_ = nullptr;
+    tabList_.clear();
+    LeaveTabList();
+}
+
+QObject *TControl::Owner() const
+{
+    if (owner_)
+        return owner_;
+    return GetParentForm();
+}
 
 void TControl::SetBounds(int left, int top, int width, int height)
 {
@@ -103,12 +190,69 @@ void TControl::SetParentShowHint(bool value)
             SetShowHint(p->ShowHint()), parentShowHint_ = true;
 }
 
+int TControl::TabOrder() const
+{
+    TControl *p = tabParent_;
+    return p ? static_cast<int>(p->TabList().indexOf(const_cast<TControl *>(this))) : -1;
+}
+
 void TControl::SetTabOrder(int order)
 {
-    tabOrder_ = order;
-    if (TControl *p = ParentControl())
-        p->ApplyTabOrder();
+    TControl *p = tabParent_;
+    if (!p)
+        return;
+    QList<TControl *> list = p->TabList();
+    const qsizetype current = list.indexOf(this);
+    if (order < 0 || order >= list.size())
+        order = static_cast<int>(list.size()) - 1;
+    if (current < 0 || current == order)
+        return;
+    list.move(current, order);
+    p->tabList_.clear();
+    for (TControl *c : list)
+        p->tabList_.append(c);
+    p->ApplyTabOrder();
 }
+
+QList<TControl *> TControl::TabList()
+{
+    QList<TControl *> list;
+    for (const QPointer<TControl> &c : tabList_)
+        if (c)
+            list.append(c.data());
+    return list;
+}
+
+void TControl::JoinTabList()
+{
+    TControl *p = ParentControl();
+    if (p == tabParent_)
+        return;
+    LeaveTabList();
+    tabParent_ = p;
+    if (p)
+        p->tabList_.append(this);
+}
+
+void TControl::LeaveTabList()
+{
+    if (TControl *p = tabParent_)
+        p->tabList_.removeIf([this](const QPointer<TControl> &c) { return c.isNull() || c.data() == this; });
+    tabParent_ = nullptr;
+}
+
+bool TControl::CanFocus() const
+{
+    for (const QWidget *w = this; w; w = w->parentWidget()) {
+        if (!w->isVisible() || !w->isEnabled())
+            return false;
+        if (w->isWindow())
+            break;
+    }
+    return true;
+}
+
+void TControl::Click() { Fire(OnClick); }
 
 void TControl::SetTabStop(bool value)
 {
@@ -207,6 +351,7 @@ void TControl::changeEvent(QEvent *event)
     if (event->type() == QEvent::EnabledChange)
         EnabledChanged();
     else if (event->type() == QEvent::ParentChange) {
+        JoinTabList();
         ParentColorChanged();
         ParentFontChanged();
     }
@@ -229,6 +374,91 @@ void TControl::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     AlignControls();
+}
+
+TShiftState TControl::ShiftStateOf(const QMouseEvent *event)
+{
+    TShiftState s = 0;
+    const Qt::KeyboardModifiers m = event->modifiers();
+    if (m & Qt::ShiftModifier) s |= ssShift;
+    if (m & Qt::AltModifier) s |= ssAlt;
+    if (m & Qt::ControlModifier) s |= ssCtrl;
+    const Qt::MouseButtons b = event->buttons();
+    if (b & Qt::LeftButton) s |= ssLeft;
+    if (b & Qt::RightButton) s |= ssRight;
+    if (b & Qt::MiddleButton) s |= ssMiddle;
+    return s;
+}
+
+namespace {
+
+bool buttonOf(const QMouseEvent *event, TMouseButton &out)
+{
+    switch (event->button()) {
+    case Qt::LeftButton: out = mbLeft; return true;
+    case Qt::RightButton: out = mbRight; return true;
+    case Qt::MiddleButton: out = mbMiddle; return true;
+    default: return false;
+    }
+}
+
+} // namespace
+
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
+{
+    if (OnMouseDown)
+        Guarded([&] { OnMouseDown(this, button, shift, x, y); });
+}
+
+void TControl::MouseMove(TShiftState shift, int x, int y)
+{
+    if (OnMouseMove)
+        Guarded([&] { OnMouseMove(this, shift, x, y); });
+}
+
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
+{
+    if (OnMouseUp)
+        Guarded([&] { OnMouseUp(this, button, shift, x, y); });
+}
+
+// A control takes the mouse events that reach it, so the button held on it
+// keeps sending the moves and the release here (the mouse capture).
+void TControl::mousePressEvent(QMouseEvent *event)
+{
+    TMouseButton b;
+    if (buttonOf(event, b)) {
+        const QPoint p = event->position().toPoint();
+        MouseDown(b, ShiftStateOf(event), p.x(), p.y());
+    }
+    event->accept();
+}
+
+void TControl::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    TMouseButton b;
+    if (buttonOf(event, b)) {
+        const QPoint p = event->position().toPoint();
+        MouseDown(b, ShiftStateOf(event) | ssDouble, p.x(), p.y());
+    }
+    event->accept();
+}
+
+void TControl::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint p = event->position().toPoint();
+    MouseMove(ShiftStateOf(event), p.x(), p.y());
+    event->accept();
+}
+
+void TControl::mouseReleaseEvent(QMouseEvent *event)
+{
+    TMouseButton b;
+    if (buttonOf(event, b)) {
+        const QPoint p = event->position().toPoint();
+        MouseUp(b, ShiftStateOf(event), p.x(), p.y());
+    }
+    event->accept();
 }
 
 void TControl::contextMenuEvent(QContextMenuEvent *event)
@@ -279,17 +509,15 @@ void TControl::AlignControls()
 void TControl::Fire(const TNotifyEvent &event)
 {
     if (event)
-        Application().Guard([&] { event(this); });
+        Guarded([&] { event(this); });
 }
 
 void TControl::ApplyTabOrder()
 {
     QList<TControl *> stops;
-    for (TControl *c : ChildControls())
+    for (TControl *c : TabList())
         if (c->TabStop())
             stops << c;
-    std::stable_sort(stops.begin(), stops.end(),
-                     [](const TControl *a, const TControl *b) { return a->TabOrder() < b->TabOrder(); });
     for (qsizetype i = 1; i < stops.size(); ++i)
         QWidget::setTabOrder(stops[i - 1], stops[i]);
 }
@@ -352,9 +580,9 @@ void TImage::paintEvent(QPaintEvent *)
 
 void TImage::mouseReleaseEvent(QMouseEvent *event)
 {
-    QWidget::mouseReleaseEvent(event);
+    TControl::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        Fire(OnClick);
+        Click();
 }
 
 // ---------------------------------------------------------------------------
@@ -371,8 +599,15 @@ TForm::~TForm()
 
 QWidget *TForm::ActiveControl() const
 {
-    QWidget *w = QApplication::focusWidget();
+    // The focus child is kept while the form is inactive, too.
+    QWidget *w = focusWidget();
     return w && isAncestorOf(w) ? w : nullptr;
+}
+
+void TForm::SetActiveControl(QWidget *control)
+{
+    if (control && isAncestorOf(control))
+        control->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm::SetBorderStyleNone()

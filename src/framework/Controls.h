@@ -2,14 +2,18 @@
 // The control base every window element of the program stands on: bounds
 // and alignment, colour and font that follow the parent, caption, hint,
 // tab order, loading, and the notifications the custom controls react to.
+#include <QList>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
+#include "framework/TApplication.h"
 #include "framework/TColor.h"
 #include "framework/TFont.h"
 #include "framework/TRect.h"
 
 class QMenu;
+class QMouseEvent;
 
 namespace framework {
 
@@ -19,6 +23,29 @@ class TPopupMenu;
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
 using TNotifyEvent = std::function<void(QObject *sender)>;
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+
+// Keys and mouse buttons held during a mouse event.
+enum TShiftStateFlag : unsigned {
+    ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64
+};
+using TShiftState = unsigned;
+
+using TMouseEvent = std::function<void(QObject *sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseMoveEvent = std::function<void(QObject *sender, TShiftState shift, int x, int y)>;
+
+// Control messages passed through TControl::ControlMessage and Broadcast.
+constexpr int CM_FOCUSCHANGED = 0xB007; // wParam 0, lParam = the form's active control
+constexpr int CM_BUTTONPRESSED = 0xB018; // wParam = group index, lParam = the sending button
+
+// The accelerator of a caption is the character after a single "&" ("&&"
+// shows one "&"); true when ch is that character, regardless of case.
+bool IsAccel(QChar ch, const QString &caption);
+
+// The topmost control of the application under a screen point, disabled
+// controls included; none when no window of the application is there.
+QWidget *FindControlAtPos(const QPoint &screenPos);
 
 class TControl : public QWidget {
     Q_OBJECT
@@ -33,6 +60,12 @@ public:
     void SetLeft(int left) { move(left, y()); }
     void SetTop(int top) { move(x(), top); }
     TRect ClientRect() const { return Rect(0, 0, width(), height()); }
+    int ClientWidth() const { return width(); }
+    int ClientHeight() const { return height(); }
+
+    // The component responsible for this one; unless set, the form it sits on.
+    QObject *Owner() const;
+    void SetOwner(QObject *owner) { owner_ = owner; }
 
     TAlign Align() const { return align_; }
     void SetAlign(TAlign align);
@@ -62,10 +95,17 @@ public:
     bool Visible() const { return !isHidden(); }
     void SetVisible(bool value) { setVisible(value); }
 
-    int TabOrder() const { return tabOrder_; }
+    // Position among the parent's children when moving the focus with Tab;
+    // a new control comes last. An order out of range (-1 for example) moves
+    // the control to the end.
+    int TabOrder() const;
     void SetTabOrder(int order);
     bool TabStop() const { return tabStop_; }
     void SetTabStop(bool value);
+
+    bool Focused() const { return hasFocus(); }
+    bool CanFocus() const;
+    void SetFocus() { setFocus(Qt::OtherFocusReason); }
 
     TPopupMenu *PopupMenu() const { return popupMenu_; }
     void SetPopupMenu(TPopupMenu *menu);
@@ -92,8 +132,16 @@ public:
     void SysColorsChanged();
 
     void Invalidate() { update(); }
+    // Paints at once instead of at the next turn of the event loop.
+    void Repaint() { repaint(); }
+
+    // Fires OnClick.
+    virtual void Click();
 
     TNotifyEvent OnClick;
+    TMouseEvent OnMouseDown;
+    TMouseMoveEvent OnMouseMove;
+    TMouseEvent OnMouseUp;
 
 protected:
     // Notifications; the base implementations keep parent-following values
@@ -107,11 +155,23 @@ protected:
     virtual void SysColorChange();
     virtual void MouseEnter();
     virtual void MouseLeave();
+    // Mouse notifications in client pixels; the base fires OnMouseDown,
+    // OnMouseMove and OnMouseUp. A double click arrives as a second
+    // MouseDown with ssDouble.
+    virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseMove(TShiftState shift, int x, int y);
+    virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+
+    static TShiftState ShiftStateOf(const QMouseEvent *event);
 
     void changeEvent(QEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
     // Lays out the children that have an alignment, inside ClientAlignRect().
@@ -119,9 +179,15 @@ protected:
     virtual TRect ClientAlignRect() const { return ClientRect(); }
     // Fires an event through the application's error guard.
     void Fire(const TNotifyEvent &event);
+    // Runs any handler through the application's error guard.
+    template <class F>
+    void Guarded(F &&f);
 
 private:
     void ApplyTabOrder();
+    void JoinTabList();
+    void LeaveTabList();
+    QList<TControl *> TabList();
 
     TAlign align_ = alNone;
     TColor color_ = clBtnFace;
@@ -132,8 +198,10 @@ private:
     QString hint_;
     bool showHint_ = false;
     bool parentShowHint_ = true;
-    int tabOrder_ = -1;
     bool tabStop_ = false;
+    QPointer<QObject> owner_;
+    QPointer<TControl> tabParent_;          // whose tab list holds this control
+    QList<QPointer<TControl>> tabList_;     // children in tab order
     bool loading_ = false;
     TPopupMenu *popupMenu_ = nullptr;
 };
@@ -185,10 +253,11 @@ public:
 
     int ModalResult() const { return modalResult_; }
     void SetModalResult(int result) { modalResult_ = result; }
+    // The control inside this form that has (or gets, when the form becomes
+    // active) the keyboard focus.
     QWidget *ActiveControl() const;
+    void SetActiveControl(QWidget *control);
 
-    int ClientWidth() const { return width(); }
-    int ClientHeight() const { return height(); }
     void SetClientSize(int width, int height) { resize(width, height); }
     // No desktop frame and no desktop caption.
     void SetBorderStyleNone();
@@ -204,5 +273,11 @@ protected:
 private:
     int modalResult_ = 0;
 };
+
+template <class F>
+void TControl::Guarded(F &&f)
+{
+    Application().Guard(std::forward<F>(f));
+}
 
 } // namespace framework

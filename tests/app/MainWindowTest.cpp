@@ -82,6 +82,59 @@ TEST_F(MainWindowTest, ControlsStandAtTheirPlaces)
     EXPECT_EQ(form->Ima1->geometry(), QRect(0, 0, 566, 57));
 }
 
+TEST_F(MainWindowTest, FlatButtonsAndTitleBarCarryTheirStoredValues)
+{
+    EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
+    flat::TFlatTitlebar *bar = form->FlatTitlebar1;
+    EXPECT_EQ(bar->geometry(), QRect(0, 0, 566, 21));
+    EXPECT_EQ(bar->Caption(), QStringLiteral("Zantrope"));
+    EXPECT_EQ(bar->TitlebarColor(), framework::clNavy);
+    EXPECT_EQ(bar->ActiveTextColor(), framework::clWhite);
+    EXPECT_EQ(bar->InactiveTextColor(), framework::clYellow);
+    EXPECT_EQ(bar->Font().Name, QStringLiteral("Verdana"));
+    EXPECT_EQ(bar->Font().Style, framework::TFontStyles(framework::fsBold));
+    EXPECT_EQ(bar->HostForm(), form.get());
+
+    struct Expected {
+        flat::TFlatButton *b;
+        QRect bounds;
+        const char *caption;
+        framework::TColor color, focused, border;
+        int tabOrder;
+    };
+    const Expected all[] = {
+        {form->fb10, {536, 2, 25, 17}, "X", framework::clSilver, 0x00F8F9D9, 0x00DDDDDD, 0},
+        {form->fb11, {509, 2, 25, 17}, "~", framework::clSilver, 0x00F8F9D9, 0x00DDDDDD, 1},
+        {form->fb1, {0, 2, 97, 35}, "Add Movie", 0x00D0B879, 0x0000E100, framework::clBlack, 0},
+        {form->fb2, {0, 36, 97, 35}, "Add Folder", 0x00D0B879, 0x0000E100, framework::clBlack, 1},
+        {form->fb3, {0, 72, 97, 35}, "Move up", 0x00D0B879, 0x00A5DFF8, framework::clBlack, 2},
+        {form->fb4, {0, 106, 97, 35}, "Move down", 0x00D0B879, 0x00A5DFF8, framework::clBlack, 3},
+        {form->fb5, {0, 142, 97, 35}, "Delete", 0x00D0B879, 0x0000E100, framework::clBlack, 4},
+        {form->fb6, {0, 176, 97, 35}, "Del All", 0x00D0B879, 0x0000E100, framework::clBlack, 5},
+        {form->fb7, {0, 248, 97, 35}, "Join Now", 0x00A5DFF8, 0x0000E100, framework::clBlack, 6},
+        {form->fb9, {0, 288, 97, 35}, "Play", 0x00A5DFF8, 0x0000E100, framework::clBlack, 7},
+        // Its tab order 1 comes after the output-name box, which is not a control of ours yet.
+        {form->fb8, {16, 8, 65, 19}, "Save As", 0x00A5DFF8, 0x00F8F9D9, 0x00A00000, -1},
+    };
+    for (const Expected &e : all) {
+        SCOPED_TRACE(e.caption);
+        EXPECT_EQ(e.b->geometry(), e.bounds);
+        EXPECT_EQ(e.b->Caption(), QString::fromLatin1(e.caption));
+        EXPECT_EQ(e.b->Color(), e.color);
+        EXPECT_EQ(e.b->ColorFocused(), e.focused);
+        EXPECT_EQ(e.b->ColorBorder(), e.border);
+        if (e.tabOrder >= 0)
+            EXPECT_EQ(e.b->TabOrder(), e.tabOrder);
+    }
+    EXPECT_EQ(form->fb10->parentWidget(), bar);
+    EXPECT_EQ(form->fb10->ColorHighLight(), 0x00FF2020u);
+    EXPECT_EQ(form->fb11->ColorShadow(), 0x00A69B3Cu);
+    EXPECT_EQ(form->fb11->ColorDown(), 0x0037FF37u);
+    EXPECT_EQ(form->fb1->Layout(), flat::blGlyphLeft);
+    EXPECT_EQ(form->fb1->Font().Name, QStringLiteral("MS Sans Serif"));
+    EXPECT_EQ(form->fb8->Font().Style, framework::TFontStyles(framework::fsBold));
+}
+
 TEST_F(MainWindowTest, PopupMenuHoldsTheItemsInOrder)
 {
     const framework::TMenuItem *items = form->Pop1->Items();

@@ -1,0 +1,633 @@
+#include "flat/TFlatButtonUnit.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPointer>
+
+#include "framework/TImageList.h"
+#include "platform/Cursor.h"
+
+namespace flat {
+
+using namespace framework;
+
+QTimer *TFlatButton::hoverTimer_ = nullptr;
+TFlatButton *TFlatButton::hotButton_ = nullptr;
+int TFlatButton::buttonCount_ = 0;
+
+TFlatButton::TFlatButton(QWidget *parent) : TControl(parent)
+{
+    if (!hoverTimer_) {
+        hoverTimer_ = new QTimer;
+        hoverTimer_->setInterval(100);
+        // The tick always goes to the button the timer currently watches.
+        QObject::connect(hoverTimer_, &QTimer::timeout, [] {
+            if (hotButton_)
+                hotButton_->HoverTimerTick();
+        });
+    }
+    SetBounds(0, 0, 25, 25);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true); // the hover part of the mouse move needs moves without a button held
+    SetColor(0x00E1EAEB);
+    SetParentColor(true);
+    ++buttonCount_;
+}
+
+TFlatButton::~TFlatButton()
+{
+    StopHoverTimer();
+    if (--buttonCount_ == 0) {
+        delete hoverTimer_;
+        hoverTimer_ = nullptr;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+
+void TFlatButton::SetTransparentMode(TTransparentMode value)
+{
+    transparentMode_ = value;
+    update();
+}
+
+void TFlatButton::SetDefault(bool value)
+{
+    default_ = value;
+    if (TForm *form = GetParentForm())
+        form->ControlMessage(CM_FOCUSCHANGED, 0, form->ActiveControl());
+    update();
+}
+
+void TFlatButton::SetAllowAllUp(bool value)
+{
+    if (allowAllUp_ == value)
+        return;
+    allowAllUp_ = value;
+    NotifyGroup();
+}
+
+void TFlatButton::SetColorFocused(TColor value)
+{
+    colorFocused_ = value;
+    update();
+}
+
+void TFlatButton::SetColorDown(TColor value)
+{
+    colorDown_ = value;
+    update();
+}
+
+void TFlatButton::SetColorBorder(TColor value)
+{
+    colorBorder_ = value;
+    update();
+}
+
+void TFlatButton::SetColorHighLight(TColor value)
+{
+    colorHighLight_ = value;
+    update();
+}
+
+void TFlatButton::SetColorShadow(TColor value)
+{
+    colorShadow_ = value;
+    update();
+}
+
+void TFlatButton::SetAdvColorFocused(TAdvColors value)
+{
+    advColorFocused_ = value;
+    ApplyAdvColors();
+    update();
+}
+
+void TFlatButton::SetAdvColorDown(TAdvColors value)
+{
+    advColorDown_ = value;
+    ApplyAdvColors();
+    update();
+}
+
+void TFlatButton::SetAdvColorBorder(TAdvColors value)
+{
+    advColorBorder_ = value;
+    ApplyAdvColors();
+    update();
+}
+
+void TFlatButton::SetUseAdvColors(bool value)
+{
+    if (useAdvColors_ == value)
+        return;
+    useAdvColors_ = value;
+    SetParentColor(value);
+    ApplyAdvColors();
+    update();
+}
+
+void TFlatButton::ApplyAdvColors()
+{
+    if (!useAdvColors_)
+        return;
+    colorFocused_ = ComputeAdvColor(Color(), colorFocused_, advColorFocused_, false);
+    colorDown_ = ComputeAdvColor(Color(), colorDown_, advColorDown_, true);
+    colorBorder_ = ComputeAdvColor(Color(), colorBorder_, advColorBorder_, true);
+}
+
+void TFlatButton::SetGroupIndex(int value)
+{
+    if (groupIndex_ == value)
+        return;
+    groupIndex_ = value;
+    NotifyGroup();
+}
+
+void TFlatButton::SetDown(bool value)
+{
+    if (groupIndex_ == 0)
+        value = false; // an ungrouped button never latches
+    if (value == down_)
+        return;
+    if (down_ && !allowAllUp_)
+        return; // only another member of the group releases it
+    down_ = value;
+    if (value) {
+        if (state_ == fbsUp)
+            update();
+        state_ = fbsLatched;
+    } else {
+        state_ = fbsUp;
+        repaint();
+    }
+    if (value)
+        NotifyGroup();
+}
+
+void TFlatButton::SetGlyph(const TBitmap &value)
+{
+    if (&value == &glyph_)
+        return;
+    glyph_.Assign(value);
+    if (!glyph_.Empty() && glyph_.Width() % glyph_.Height() == 0) {
+        const int n = glyph_.Width() / glyph_.Height();
+        numGlyphs_ = static_cast<TNumGlyphs>(n > 4 ? 1 : n);
+    }
+    update();
+}
+
+void TFlatButton::SetLayout(TButtonLayout value)
+{
+    if (layout_ == value)
+        return;
+    layout_ = value;
+    update();
+}
+
+void TFlatButton::SetMargin(int value)
+{
+    if (margin_ == value || value < -1)
+        return;
+    margin_ = value;
+    update();
+}
+
+void TFlatButton::SetNumGlyphs(TNumGlyphs value)
+{
+    // Outside 1..4 there is no cell to show (and 0 would divide by zero).
+    if (numGlyphs_ == value || value < 1 || value > 4)
+        return;
+    numGlyphs_ = value;
+    update();
+}
+
+void TFlatButton::SetSpacing(int value)
+{
+    if (spacing_ == value)
+        return;
+    spacing_ = value;
+    update();
+}
+
+// ---------------------------------------------------------------------------
+// Click, group, accelerator
+
+void TFlatButton::Click()
+{
+    if (TForm *form = GetParentForm())
+        form->SetModalResult(modalResult_);
+    TControl::Click();
+}
+
+void TFlatButton::NotifyGroup()
+{
+    if (groupIndex_ == 0 || !parentWidget())
+        return;
+    if (TControl *p = ParentControl()) {
+        p->Broadcast(CM_BUTTONPRESSED, groupIndex_, this);
+        return;
+    }
+    // A parent that is not one of ours: tell the siblings directly.
+    for (TControl *c : parentWidget()->findChildren<TControl *>(QString(), Qt::FindDirectChildrenOnly))
+        if (c->ControlMessage(CM_BUTTONPRESSED, groupIndex_, this))
+            break;
+}
+
+bool TFlatButton::ControlMessage(int message, qintptr wParam, QObject *lParam)
+{
+    if (message != CM_BUTTONPRESSED)
+        return TControl::ControlMessage(message, wParam, lParam);
+    auto *sender = qobject_cast<TFlatButton *>(lParam);
+    if (!sender || sender == this || wParam != groupIndex_)
+        return false;
+    if (sender->Down() && down_) {
+        down_ = false;
+        state_ = fbsUp;
+        update();
+    }
+    allowAllUp_ = sender->AllowAllUp();
+    return false;
+}
+
+bool TFlatButton::DialogChar(QChar ch)
+{
+    if (!IsAccel(ch, Caption()) || !isEnabled())
+        return false;
+    if (groupIndex_ != 0)
+        SetDown(true);
+    Click();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Hover tracking
+
+bool TFlatButton::UnderCursor() const
+{
+    return FindControlAtPos(platform::GetCursorPos()) == this;
+}
+
+void TFlatButton::EnterHot()
+{
+    if (!isEnabled() || hot_)
+        return;
+    hot_ = true;
+    update();
+}
+
+void TFlatButton::LeaveHot()
+{
+    if (!isEnabled() || !hot_ || tracking_)
+        return;
+    hot_ = false;
+    StopHoverTimer();
+    update();
+}
+
+void TFlatButton::StopHoverTimer()
+{
+    if (hotButton_ != this)
+        return;
+    if (hoverTimer_)
+        hoverTimer_->stop();
+    hotButton_ = nullptr;
+}
+
+void TFlatButton::UpdateHotTracking()
+{
+    if (!isEnabled())
+        return;
+    const bool over = UnderCursor();
+    hot_ = !over;
+    if (over)
+        EnterHot();
+    else
+        LeaveHot();
+}
+
+void TFlatButton::HoverTimerTick()
+{
+    if (!UnderCursor())
+        LeaveHot();
+}
+
+void TFlatButton::MouseEnter()
+{
+    TControl::MouseEnter();
+    Fire(OnMouseEnter);
+}
+
+void TFlatButton::MouseLeave()
+{
+    TControl::MouseLeave();
+    Fire(OnMouseLeave);
+}
+
+// ---------------------------------------------------------------------------
+// Mouse
+
+bool TFlatButton::Inside(int x, int y) const
+{
+    // The bottom row just below the button still counts; the column right of it does not.
+    return x >= 0 && x < width() && y >= 0 && y <= height();
+}
+
+void TFlatButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
+{
+    TControl::MouseDown(button, shift, x, y);
+    if (button != mbLeft || !isEnabled())
+        return;
+    if (!down_) {
+        state_ = fbsPressed;
+        update();
+    }
+    tracking_ = true;
+    SetFocus();
+}
+
+void TFlatButton::MouseMove(TShiftState shift, int x, int y)
+{
+    TControl::MouseMove(shift, x, y);
+    if (hotButton_ != this && FindControlAtPos(mapToGlobal(QPoint(x, y))) == this) {
+        if (hotButton_)
+            hotButton_->LeaveHot();
+        if (QApplication::activeWindow()) {
+            if (hoverTimer_->isActive())
+                hoverTimer_->stop();
+            hotButton_ = this;
+            hoverTimer_->start();
+            EnterHot();
+        }
+    }
+    if (!tracking_)
+        return;
+    TFlatButtonState next = down_ ? fbsLatched : fbsUp;
+    if (Inside(x, y))
+        next = down_ ? fbsLatched : fbsPressed;
+    if (next != state_) {
+        state_ = next;
+        update();
+    }
+}
+
+void TFlatButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
+{
+    TControl::MouseUp(button, shift, x, y);
+    if (!tracking_)
+        return;
+    tracking_ = false;
+    const bool inside = Inside(x, y);
+    if (groupIndex_ == 0) {
+        state_ = fbsUp;
+        hot_ = false;
+        if (inside)
+            update();
+    } else if (inside) {
+        SetDown(!down_);
+        if (down_)
+            repaint();
+    } else {
+        if (down_)
+            state_ = fbsLatched;
+        repaint();
+    }
+    // The click handler may delete this button.
+    const QPointer<TFlatButton> self(this);
+    if (inside)
+        Click();
+    else
+        LeaveHot();
+    if (self)
+        UpdateHotTracking();
+}
+
+void TFlatButton::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    TControl::mouseDoubleClickEvent(event);
+    if (down_)
+        Fire(OnDblClick);
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard and focus
+
+void TFlatButton::keyPressEvent(QKeyEvent *event)
+{
+    // Only the space key; every other key ends here too, unhandled.
+    if (event->key() != Qt::Key_Space)
+        return;
+    if (groupIndex_ != 0)
+        SetDown(true);
+    else
+        state_ = fbsPressed;
+    update();
+}
+
+void TFlatButton::keyReleaseEvent(QKeyEvent *event)
+{
+    // A held key repeats only its press, as on the desktop this button copies.
+    if (event->key() != Qt::Key_Space || event->isAutoRepeat())
+        return;
+    if (groupIndex_ != 0)
+        SetDown(false);
+    else
+        state_ = fbsUp;
+    const QPointer<TFlatButton> self(this);
+    Click();
+    if (self)
+        update();
+}
+
+void TFlatButton::focusInEvent(QFocusEvent *event)
+{
+    TControl::focusInEvent(event);
+    if (isEnabled()) {
+        hot_ = true;
+        update();
+    }
+}
+
+void TFlatButton::focusOutEvent(QFocusEvent *event)
+{
+    TControl::focusOutEvent(event);
+    LeaveHot();
+}
+
+// ---------------------------------------------------------------------------
+// Notifications
+
+void TFlatButton::EnabledChanged()
+{
+    TControl::EnabledChanged();
+    if (!isEnabled()) {
+        hot_ = false;
+        state_ = fbsDisabled;
+        StopHoverTimer();
+    }
+    UpdateHotTracking();
+    update();
+}
+
+void TFlatButton::FontChanged()
+{
+    TControl::FontChanged();
+    update();
+}
+
+void TFlatButton::TextChanged()
+{
+    TControl::TextChanged();
+    update();
+}
+
+void TFlatButton::ParentColorChanged()
+{
+    TControl::ParentColorChanged();
+    if (useAdvColors_) {
+        SetParentColor(true);
+        ApplyAdvColors();
+    }
+    update();
+}
+
+void TFlatButton::SysColorChange()
+{
+    if (useAdvColors_) {
+        SetParentColor(true);
+        ApplyAdvColors();
+    }
+    update();
+}
+
+void TFlatButton::Loaded()
+{
+    TControl::Loaded();
+    update();
+}
+
+void TFlatButton::moveEvent(QMoveEvent *event)
+{
+    TControl::moveEvent(event);
+    if (transparentMode_ != tmNone)
+        update();
+}
+
+void TFlatButton::resizeEvent(QResizeEvent *event)
+{
+    TControl::resizeEvent(event);
+    if (transparentMode_ != tmNone)
+        update();
+}
+
+// ---------------------------------------------------------------------------
+// Paint
+
+void TFlatButton::paintEvent(QPaintEvent *)
+{
+    TCanvas canvas(width(), height());
+    Compose(canvas);
+    QPainter painter(this);
+    painter.drawImage(0, 0, canvas.Image());
+}
+
+void TFlatButton::Compose(TCanvas &canvas)
+{
+    canvas.Font = Font();
+    const TPoint offset = state_ == fbsPressed || state_ == fbsLatched ? TPoint{1, 1} : TPoint{0, 0};
+    const TGlyphLayout layout = LayoutGlyphAndCaption(canvas, ClientRect(), offset, Caption(), layout_, margin_,
+                                                      spacing_, glyph_.Empty() ? nullptr : &glyph_, numGlyphs_);
+    glyphOrigin_ = layout.GlyphPos;
+    captionRect_ = layout.TextBounds;
+
+    if (!isEnabled()) {
+        state_ = fbsDisabled;
+        tracking_ = false;
+    } else if (state_ == fbsDisabled) {
+        state_ = down_ && groupIndex_ != 0 ? fbsLatched : fbsUp;
+    }
+
+    const bool fill = transparentMode_ == tmNone || (transparentMode_ == tmNotFocused && hot_);
+    if (fill) {
+        TColor c = Color();
+        switch (state_) {
+        case fbsUp: c = hot_ ? colorFocused_ : Color(); break;
+        case fbsDisabled: c = Color(); break;
+        case fbsPressed: c = colorDown_; break;
+        case fbsLatched: c = hot_ ? colorFocused_ : colorDown_; break;
+        }
+        canvas.Brush = {c, bsSolid};
+        canvas.FillRect(ClientRect());
+    } else {
+        PaintParentBackground(this, canvas);
+    }
+
+    switch (state_) {
+    case fbsUp:
+        if (hot_)
+            DrawBevelFrame(canvas, ClientRect(), colorHighLight_, colorShadow_, 1);
+        else
+            DrawBevelFrame(canvas, ClientRect(), colorBorder_, colorBorder_, default_ ? 2 : 1);
+        break;
+    case fbsDisabled: DrawBevelFrame(canvas, ClientRect(), colorBorder_, colorBorder_, 1); break;
+    case fbsPressed:
+    case fbsLatched: DrawBevelFrame(canvas, ClientRect(), colorShadow_, colorHighLight_, 1); break;
+    }
+
+    if (!glyph_.Empty())
+        DrawGlyph(canvas);
+
+    canvas.Brush.Style = bsClear;
+    const unsigned format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+    if (state_ == fbsDisabled) {
+        TRect r = captionRect_;
+        OffsetRect(r, 1, 1);
+        canvas.SetTextColor(clBtnHighlight);
+        canvas.DrawText(Caption(), r, format);
+        canvas.SetTextColor(clBtnShadow);
+        canvas.DrawText(Caption(), captionRect_, format);
+    } else {
+        canvas.SetTextColor(Font().Color);
+        canvas.DrawText(Caption(), captionRect_, format);
+    }
+}
+
+void TFlatButton::DrawGlyph(TCanvas &canvas)
+{
+    const int W = glyph_.Width(), H = glyph_.Height(), n = numGlyphs_;
+    const int w = W / n;
+    if (w <= 0)
+        return;
+    // Which cell shows in which state, by the number of images.
+    int first = 0, last = W;
+    if (n > 1) {
+        int cell = 0;
+        switch (state_) {
+        case fbsUp: cell = 0; break;
+        case fbsDisabled: cell = 1; break;
+        case fbsPressed: cell = n == 2 ? 0 : 2; break;
+        case fbsLatched: cell = n == 2 ? 0 : n - 1; break;
+        }
+        first = cell * w;
+        last = cell == n - 1 ? W : first + w;
+    }
+
+    TColor mask = glyph_.Canvas().Pixels(0, H - 1);
+    TBitmap cellBitmap(w, H);
+    StretchBlt(cellBitmap.Canvas(), 0, 0, w, H, &glyph_.Canvas(), first, 0, last - first, H, SRCCOPY);
+    const TBitmap *shown = &cellBitmap;
+    std::unique_ptr<TBitmap> embossed;
+    if (n == 1 && state_ == fbsDisabled) {
+        embossed = MakeDisabledGlyph(cellBitmap, clBlack, clBtnFace, clBtnHighlight, clBtnShadow, true);
+        mask = embossed->Canvas().Pixels(0, H - 1);
+        shown = embossed.get();
+    }
+    TImageList images(w, H);
+    images.AddMasked(*shown, mask);
+    images.Draw(canvas, glyphOrigin_.X, glyphOrigin_.Y, 0);
+}
+
+} // namespace flat

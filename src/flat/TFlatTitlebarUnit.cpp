@@ -1,0 +1,182 @@
+#include "flat/TFlatTitlebarUnit.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+#include "framework/TCanvas.h"
+#include "platform/Exceptions.h"
+
+namespace flat {
+
+using namespace framework;
+
+TFlatTitlebar::TFlatTitlebar(QWidget *parent) : TControl(nullptr)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    resize(100, 19);
+    SetParent(parent);
+}
+
+TFlatTitlebar::~TFlatTitlebar() { Unhook(); }
+
+void TFlatTitlebar::SetActiveTextColor(TColor value)
+{
+    if (activeTextColor_ == value)
+        return;
+    activeTextColor_ = value;
+    update();
+}
+
+void TFlatTitlebar::SetInactiveTextColor(TColor value)
+{
+    if (inactiveTextColor_ == value)
+        return;
+    inactiveTextColor_ = value;
+    update();
+}
+
+void TFlatTitlebar::SetTitlebarColor(TColor value)
+{
+    if (titlebarColor_ == value)
+        return;
+    titlebarColor_ = value;
+    update();
+}
+
+void TFlatTitlebar::SetParent(QWidget *parent)
+{
+    auto *form = qobject_cast<TForm *>(parent);
+    if (parent && !form)
+        throw platform::EInvalidOperation(
+            QStringLiteral("TFlatTitlebar can only be placed on a descndant of a TCustomForm"));
+    hostForm_ = form;
+    if (parentWidget() == parent)
+        return;
+    // Activation of a form the bar has left no longer concerns it.
+    Unhook();
+    const bool shown = !isHidden();
+    setParent(parent);
+    if (shown)
+        show();
+}
+
+void TFlatTitlebar::Loaded()
+{
+    TControl::Loaded();
+    if (!hostForm_ || hookedForm_ == hostForm_)
+        return;
+    Unhook();
+    hookedForm_ = hostForm_;
+    hookedForm_->installEventFilter(this);
+}
+
+void TFlatTitlebar::Unhook()
+{
+    if (hookedForm_)
+        hookedForm_->removeEventFilter(this);
+    hookedForm_ = nullptr;
+}
+
+bool TFlatTitlebar::eventFilter(QObject *watched, QEvent *event)
+{
+    // Only watches; the form gets every event as before.
+    if (watched == hookedForm_) {
+        if (event->type() == QEvent::WindowActivate)
+            DoActivate();
+        else if (event->type() == QEvent::WindowDeactivate)
+            DoDeactivate();
+    }
+    return TControl::eventFilter(watched, event);
+}
+
+void TFlatTitlebar::DoActivate()
+{
+    formActive_ = true;
+    update();
+    Fire(OnActivate);
+}
+
+void TFlatTitlebar::DoDeactivate()
+{
+    formActive_ = false;
+    update();
+    Fire(OnDeactivate);
+}
+
+TPoint TFlatTitlebar::CaptionOrigin(int width, int height, int textWidth, int textHeight)
+{
+    return {width / 2 - textWidth / 2, height / 2 - textHeight / 2};
+}
+
+void TFlatTitlebar::paintEvent(QPaintEvent *)
+{
+    TCanvas canvas(width(), height());
+    canvas.Font = Font();
+    canvas.Font.Color = formActive_ ? activeTextColor_ : inactiveTextColor_;
+    const int tw = canvas.TextWidth(Caption());
+    const int th = canvas.TextHeight(Caption());
+    canvas.Brush = {titlebarColor_, bsSolid};
+    canvas.FillRect(ClientRect());
+    canvas.SetBkMode(OPAQUE);
+    canvas.SetBkColor(titlebarColor_);
+    const TPoint at = CaptionOrigin(width(), height(), tw, th);
+    canvas.TextOut(at.X, at.Y, Caption());
+    QPainter painter(this);
+    painter.drawImage(0, 0, canvas.Image());
+}
+
+bool TFlatTitlebar::DesktopMovesWindows()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+// The three mouse handlers replace the base's, so the mouse events are not fired.
+void TFlatTitlebar::mousePressEvent(QMouseEvent *event)
+{
+    event->accept();
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && hostForm_ && DesktopMovesWindows()) {
+        if (QWindow *w = hostForm_->windowHandle())
+            w->startSystemMove();
+        return;
+    }
+    if (event->button() == Qt::LeftButton && !dragging_)
+        dragging_ = true;
+    dragStartX_ = p.x();
+    dragStartY_ = p.y();
+}
+
+void TFlatTitlebar::mouseMoveEvent(QMouseEvent *event)
+{
+    event->accept();
+    // The form the bar sits on; its owner is the same form wherever the
+    // program uses it.
+    if (!dragging_ || !hostForm_)
+        return;
+    const QPoint p = event->position().toPoint();
+    TForm *form = hostForm_;
+    form->move(form->x() + p.x() - dragStartX_, form->y());
+    form->move(form->x(), form->y() + p.y() - dragStartY_);
+}
+
+void TFlatTitlebar::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    dragging_ = false;
+}
+
+void TFlatTitlebar::FontChanged()
+{
+    TControl::FontChanged();
+    update();
+}
+
+void TFlatTitlebar::TextChanged()
+{
+    TControl::TextChanged();
+    update();
+}
+
+} // namespace flat

@@ -1,0 +1,74 @@
+#pragma once
+// A title bar of its own for a frameless form: a coloured strip with the
+// caption centred, drawn in one colour while the form is active and another
+// while it is not, that moves the form when dragged with the left button.
+#include <QPointer>
+
+#include "framework/Controls.h"
+
+namespace flat {
+
+using framework::TColor;
+
+class TFlatTitlebar : public framework::TControl {
+    Q_OBJECT
+public:
+    // Throws like SetParent when parent is given and is not a form.
+    explicit TFlatTitlebar(QWidget *parent = nullptr);
+    ~TFlatTitlebar() override;
+
+    TColor ActiveTextColor() const { return activeTextColor_; }
+    void SetActiveTextColor(TColor value);
+    TColor InactiveTextColor() const { return inactiveTextColor_; }
+    void SetInactiveTextColor(TColor value);
+    TColor TitlebarColor() const { return titlebarColor_; }
+    void SetTitlebarColor(TColor value);
+
+    // Only a form (or none) can hold the title bar; anything else raises
+    // EInvalidOperation and keeps the current parent.
+    void SetParent(QWidget *parent);
+    framework::TForm *HostForm() const { return hostForm_; }
+
+    // Starts following the host form's activation.
+    void Loaded() override;
+
+    bool FormActive() const { return formActive_; }
+    bool Dragging() const { return dragging_; }
+
+    void DoActivate();
+    void DoDeactivate();
+
+    framework::TNotifyEvent OnActivate;
+    framework::TNotifyEvent OnDeactivate;
+
+    // Where the caption starts: each half taken separately, so a caption
+    // taller than the bar can start above it.
+    static framework::TPoint CaptionOrigin(int width, int height, int textWidth, int textHeight);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void FontChanged() override;
+    void TextChanged() override;
+
+private:
+    void Unhook();
+    // Where the desktop does not let a program place its windows, it moves
+    // them itself.
+    static bool DesktopMovesWindows();
+
+    QPointer<framework::TForm> hostForm_;
+    QPointer<framework::TForm> hookedForm_;
+    bool formActive_ = false;
+    bool dragging_ = false;
+    int dragStartX_ = 0;
+    int dragStartY_ = 0;
+    TColor activeTextColor_ = 0x00FFFFFF;
+    TColor inactiveTextColor_ = 0x00829AA2;
+    TColor titlebarColor_ = 0x00000000;
+};
+
+} // namespace flat
