@@ -123,8 +123,9 @@ TEST_F(MainWindowTest, FlatButtonsAndTitleBarCarryTheirStoredValues)
         EXPECT_EQ(e.b->Color(), e.color);
         EXPECT_EQ(e.b->ColorFocused(), e.focused);
         EXPECT_EQ(e.b->ColorBorder(), e.border);
-        if (e.tabOrder >= 0)
+        if (e.tabOrder >= 0) {
             EXPECT_EQ(e.b->TabOrder(), e.tabOrder);
+        }
     }
     EXPECT_EQ(form->fb10->parentWidget(), bar);
     EXPECT_EQ(form->fb10->ColorHighLight(), 0x00FF2020u);
