@@ -15,5 +15,6 @@ int main(int argc, char **argv)
     app::TForm1 form;
     framework::Application().SetMainForm(&form);
     form.show();
+    form.activateWindow();
     return QApplication::exec();
 }

@@ -484,6 +484,19 @@ TEST_F(MainWindowTest, SaveAsPlayHelpAndWebPage)
     EXPECT_TRUE(boxes.shown.empty());
 }
 
+TEST_F(MainWindowTest, TildeMinimizesAndRestoringShowsTheListUnchanged)
+{
+    framework::Application().SetMainForm(form.get());
+    form->show();
+    add({"/m/a.mpg", "/m/b.mpg"});
+    QTest::mouseClick(form->fb11, Qt::LeftButton);
+    EXPECT_TRUE(form->isMinimized());
+    form->showNormal();
+    EXPECT_FALSE(form->isMinimized());
+    EXPECT_EQ(captions(), (QStringList{"/m/a.mpg", "/m/b.mpg"}));
+    framework::Application().SetMainForm(nullptr);
+}
+
 TEST(ErrorBox, AppendsAFullStopOnlyWhereOneIsMissing)
 {
     using framework::TApplication;
