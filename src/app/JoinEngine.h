@@ -27,6 +27,9 @@ public:
 class JoinEngine {
 public:
     static constexpr int BlockSize = 4097;
+    // The bytes move between the files in pieces of this size; the blocks
+    // above are handed out from them.
+    static constexpr qint64 PieceSize = 1024 * 1024;
     // Code of the error raised when an input ends before the size measured
     // when it was opened (it shrank while being copied).
     static constexpr int ShrunkInputCode = 100;
@@ -37,12 +40,20 @@ public:
     // Throws platform::EInOutError at the first failure; the output is then closed and keeps
     // exactly the bytes written so far; the open input is closed.
     void Join(const QString &output, int count, JoinObserver &observer);
+
+    // Whether the system may copy the bytes between the files itself (where it
+    // can); off, they always pass through the program's buffer.
+    bool KernelCopy() const { return kernelCopy_; }
+    void SetKernelCopy(bool value) { kernelCopy_ = value; }
     // Index of the first input that is the same file as output (by file identity, not spelling), or -1.
     static int FindInputSameAsOutput(const QString &output, const QStringList &inputs);
 
     // The messages of the two errors the engine raises itself; each names the file.
     static QString ShrunkInputMessage(const QString &input);
     static QString SameFileMessage(const QString &input);
+
+private:
+    bool kernelCopy_ = true;
 };
 
 } // namespace app

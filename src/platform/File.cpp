@@ -130,6 +130,30 @@ FileId File::Identity() const
     return FileId{st.st_dev, st.st_ino};
 }
 
+qint64 File::CopyRange(File &from, File &to, qint64 max)
+{
+    for (;;) {
+        const ssize_t got = ::copy_file_range(from.fd_, nullptr, to.fd_, nullptr, size_t(max), 0);
+        if (got >= 0)
+            return got;
+        switch (errno) {
+        case EINTR:
+            continue;
+        // Not between these files or file systems, or not on this system.
+        case EXDEV:
+        case EINVAL:
+        case ENOSYS:
+        case EOPNOTSUPP:
+        case EBADF:
+            return -1;
+        case EIO:
+            ThrowInOut(errno, from.path_);
+        default:
+            ThrowInOut(errno, to.path_);
+        }
+    }
+}
+
 qint64 File::Read(char *buffer, qint64 max)
 {
     for (;;) {

@@ -62,6 +62,13 @@ public:
     // Closes now and reports a failing close; the destructor closes silently.
     void Close();
 
+    // Copies up to max bytes from the current position of from to the current
+    // position of to inside the kernel, without passing through the program.
+    // Returns the bytes copied (0 at the end of from), or -1 when the system
+    // cannot copy between these two files this way; then nothing was copied.
+    // Other failures throw EInOutError, named after the output.
+    static qint64 CopyRange(File &from, File &to, qint64 max);
+
 private:
     File(int fd, QString path) : fd_(fd), path_(std::move(path)) {}
     static File Open(const QString &path, int flags);

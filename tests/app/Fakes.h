@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "TestFiles.h"
 #include "platform/Desktop.h"
 
 struct FakeDialogs : platform::Dialogs {
@@ -62,30 +63,3 @@ struct FakeShell : platform::Shell {
     void OpenFile(QWidget *, const QString &path) override { files << path; }
     void OpenAddress(QWidget *, const QString &url) override { addresses << url; }
 };
-
-inline void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        throw std::runtime_error("cannot write test file");
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Bytes that differ from file to file, so order mistakes show.
-inline QByteArray pattern(qsizetype size, int seed)
-{
-    QByteArray b(size, Qt::Uninitialized);
-    quint32 x = 2463534242u + static_cast<quint32>(seed) * 7919u;
-    for (qsizetype i = 0; i < size; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b[i] = static_cast<char>(x);
-    }
-    return b;
-}

@@ -1,6 +1,9 @@
 // The main window driven as a person would, through the dialog, shell and
 // message-box stand-ins, on real files and folders.
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QMenu>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
@@ -101,6 +104,24 @@ TEST_F(MainWindowTest, PopupMenuHoldsTheItemsInOrder)
     EXPECT_EQ(form->Lv1->Count(), 0);
 }
 
+TEST_F(MainWindowTest, ARightClickInTheListOpensItsMenu)
+{
+    form->show();
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        if (QWidget *popup = QApplication::activePopupWidget()) {
+            for (QAction *a : popup->actions())
+                shown << a->text();
+            popup->close();
+        }
+    });
+    QWidget *viewport = form->Lv1->View()->viewport();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), viewport->mapToGlobal(QPoint(20, 20)));
+    QCoreApplication::sendEvent(viewport, &click);
+    EXPECT_EQ(shown.size(), 13);
+    EXPECT_TRUE(shown.contains(QStringLiteral("Play Seclected Movie")));
+}
+
 TEST_F(MainWindowTest, AddMovieAppendsInDialogOrderAndRemembersFolderAndExtension)
 {
     dialogs.openAnswers = {{"/clips/x.mp3", "/clips/b.mpg", "/other/c.mpg"}};
@@ -169,7 +190,7 @@ TEST_F(MainWindowTest, AddFolderScansTheTreeDepthFirstWithHiddenFiles)
     QDir(dir.path()).mkpath("tree/sub/deeper");
     for (const char *f : {"tree/a.mpg", "tree/c.mp3", "tree/.hidden.dat", "tree/notes.txt", "tree/sub/b.dat",
                           "tree/sub/deeper/z.MPEG", "tree/sub/e.mp4"})
-        writeFile(path(QString::fromLatin1(f)), "x");
+        WriteBytes(path(QString::fromLatin1(f)), "x");
     // A link back to the top must not make the scan run forever.
     ASSERT_EQ(::symlink(QFile::encodeName(path("tree")).constData(),
                         QFile::encodeName(path("tree/sub/loop")).constData()),
@@ -200,6 +221,9 @@ TEST_F(MainWindowTest, DropsAddAcceptedNamesInTheShellsOrder)
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile("/d/one.mpg"), QUrl::fromLocalFile("/d/two.txt"),
                   QUrl::fromLocalFile("/d/three.DAT"), QUrl::fromLocalFile(longName)});
+    QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(form.get(), &drop);
     // A long name is kept whole.
@@ -263,16 +287,16 @@ TEST_F(MainWindowTest, JoinThroughTheWindowWritesTheConcatenationAndMarksEveryIt
     QByteArray all;
     const qsizetype sizes[] = {0, 4097, 10000, 1};
     for (int i = 0; i < 4; ++i) {
-        const QByteArray b = pattern(sizes[i], i);
-        writeFile(path(QStringLiteral("in%1.dat").arg(i)), b);
+        const QByteArray b = Pattern(sizes[i], i);
+        WriteBytes(path(QStringLiteral("in%1.dat").arg(i)), b);
         add({path(QStringLiteral("in%1.dat").arg(i))});
         all += b;
     }
-    writeFile(path("out.mpg"), "old content that must go");
+    WriteBytes(path("out.mpg"), "old content that must go");
     form->Fc1->SetText(path("out.mpg"));
     QTest::mouseClick(form->fb7, Qt::LeftButton);
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(readFile(path("out.mpg")), all);
+    EXPECT_EQ(ReadBytes(path("out.mpg")), all);
     EXPECT_EQ(icons(), (QList<int>{1, 1, 1, 1}));
     EXPECT_EQ(form->FpBar1->Position(), 0);
     EXPECT_EQ(form->FpBar1->Max(), 4);
@@ -282,12 +306,12 @@ TEST_F(MainWindowTest, JoinThroughTheWindowWritesTheConcatenationAndMarksEveryIt
     // A second join resets the icons first and gives the same output.
     form->Lv1->AddItem(path("in1.dat"), 0);
     form->MergeMovieNow1->Click();
-    EXPECT_EQ(readFile(path("out.mpg")), all + pattern(4097, 1));
+    EXPECT_EQ(ReadBytes(path("out.mpg")), all + Pattern(4097, 1));
 }
 
 TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
 {
-    writeFile(path("a.mpg"), pattern(5000, 1));
+    WriteBytes(path("a.mpg"), Pattern(5000, 1));
     add({path("a.mpg"), path("gone.mpg"), path("a.mpg")});
     form->Lv1->SetItemImageIndex(2, 1);
     form->Fc1->SetText(path("out.mpg"));
@@ -298,7 +322,7 @@ TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
     EXPECT_EQ(boxes.shown[0].icon, platform::MsgIcon::Stop);
     EXPECT_EQ(icons(), (QList<int>{1, 0, 0}));
     EXPECT_EQ(form->FpBar1->Position(), 1);
-    EXPECT_EQ(readFile(path("out.mpg")), pattern(5000, 1));
+    EXPECT_EQ(ReadBytes(path("out.mpg")), Pattern(5000, 1));
     EXPECT_FALSE(form->Joining());
 
     // An output in a missing folder fails before any icon is reset.
@@ -312,9 +336,9 @@ TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
 
 TEST_F(MainWindowTest, AnOutputThatIsOneOfTheInputsIsRefusedBeforeAnythingIsTouched)
 {
-    const QByteArray a = pattern(9000, 3);
-    writeFile(path("a.mpg"), a);
-    writeFile(path("b.mpg"), "b");
+    const QByteArray a = Pattern(9000, 3);
+    WriteBytes(path("a.mpg"), a);
+    WriteBytes(path("b.mpg"), "b");
     add({path("b.mpg"), path("a.mpg")});
     form->Fc1->SetText(dir.path() + "/./sub/../a.mpg");
     QDir(dir.path()).mkdir("sub");
@@ -322,15 +346,15 @@ TEST_F(MainWindowTest, AnOutputThatIsOneOfTheInputsIsRefusedBeforeAnythingIsTouc
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Filename Error"));
     EXPECT_TRUE(boxes.shown[0].text.contains(path("a.mpg")));
-    EXPECT_EQ(readFile(path("a.mpg")), a);
+    EXPECT_EQ(ReadBytes(path("a.mpg")), a);
 }
 
 TEST_F(MainWindowTest, CommandsThatChangeTheListAreRefusedWhileAJoinRuns)
 {
     QByteArray all;
     for (int i = 0; i < 3; ++i) {
-        const QByteArray b = pattern(400000, i);
-        writeFile(path(QStringLiteral("%1.mpg").arg(i)), b);
+        const QByteArray b = Pattern(400000, i);
+        WriteBytes(path(QStringLiteral("%1.mpg").arg(i)), b);
         add({path(QStringLiteral("%1.mpg").arg(i))});
         all += b;
     }
@@ -352,7 +376,7 @@ TEST_F(MainWindowTest, CommandsThatChangeTheListAreRefusedWhileAJoinRuns)
     form->fb7Click(form->fb7);
     EXPECT_TRUE(ranDuringJoin);
     EXPECT_EQ(form->Lv1->Count(), 3);
-    EXPECT_EQ(readFile(path("out.mpg")), all);
+    EXPECT_EQ(ReadBytes(path("out.mpg")), all);
     EXPECT_EQ(form->Fc1->Text(), path("out.mpg"));
     EXPECT_TRUE(dialogs.openRequests.empty());
     EXPECT_TRUE(dialogs.saveRequests.empty());
@@ -364,7 +388,7 @@ TEST_F(MainWindowTest, CommandsThatChangeTheListAreRefusedWhileAJoinRuns)
 TEST_F(MainWindowTest, ClosingDuringAJoinSavesAtOnceAndEndsAfterTheJoin)
 {
     for (int i = 0; i < 2; ++i) {
-        writeFile(path(QStringLiteral("%1.mpg").arg(i)), pattern(400000, i));
+        WriteBytes(path(QStringLiteral("%1.mpg").arg(i)), Pattern(400000, i));
         add({path(QStringLiteral("%1.mpg").arg(i))});
     }
     form->show();
@@ -373,13 +397,13 @@ TEST_F(MainWindowTest, ClosingDuringAJoinSavesAtOnceAndEndsAfterTheJoin)
     bool stillOpenDuringJoin = false;
     QTimer::singleShot(0, form.get(), [&] {
         form->close();
-        savedDuringJoin = readFile(path("misuc.dat"));
+        savedDuringJoin = ReadBytes(path("misuc.dat"));
         stillOpenDuringJoin = form->isVisible();
     });
     QTest::mouseClick(form->fb7, Qt::LeftButton);
     EXPECT_TRUE(savedDuringJoin.contains("Saven=" + QFile::encodeName(path("out.mpg"))));
     EXPECT_TRUE(stillOpenDuringJoin);
-    EXPECT_EQ(readFile(path("out.mpg")).size(), 800000);
+    EXPECT_EQ(ReadBytes(path("out.mpg")).size(), 800000);
     EXPECT_FALSE(form->isVisible());
 }
 
@@ -449,7 +473,7 @@ TEST_F(SettingsWindowTest, ARestartKeepsPositionOutputNameAndOpenFolder)
 {
     {
         TForm1 first(file());
-        EXPECT_EQ(readFile(file()), QByteArray("\r\n"));
+        EXPECT_EQ(ReadBytes(file()), QByteArray("\r\n"));
         EXPECT_EQ(first.pos(), QPoint(272, 159));
         EXPECT_EQ(first.Fc1->Text(), app::DefaultOutputName());
         first.show();
@@ -460,7 +484,7 @@ TEST_F(SettingsWindowTest, ARestartKeepsPositionOutputNameAndOpenFolder)
         QTest::mouseClick(first.fb10, Qt::LeftButton);
         EXPECT_FALSE(first.isVisible());
     }
-    const QByteArray saved = readFile(file());
+    const QByteArray saved = ReadBytes(file());
     EXPECT_TRUE(saved.contains("[form1]\r\ntop=20\r\nleft=10\r\n")) << saved.constData();
     EXPECT_TRUE(saved.contains("[txt]\r\nSaven=/out/x.mpg\r\nOpenP=/clips/\r\n")) << saved.constData();
     TForm1 second(file());
@@ -472,7 +496,7 @@ TEST_F(SettingsWindowTest, ARestartKeepsPositionOutputNameAndOpenFolder)
 
 TEST_F(SettingsWindowTest, AFolderThatCannotHoldTheFileGivesTheErrorAndTheWindowStillWorks)
 {
-    writeFile(dir.path() + "/plain", "not a folder");
+    WriteBytes(dir.path() + "/plain", "not a folder");
     const QString bad = dir.path() + "/plain/misuc.dat";
     TForm1 form(bad);
     ASSERT_EQ(boxes.shown.size(), 1u);

@@ -10,22 +10,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "TestFiles.h"
+
 using namespace app;
 
 namespace {
 
-QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
-void WriteAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
 
 // Stands in for the main window; starts at its design position and texts.
 class FakeWindow : public SettingsTarget {
@@ -83,7 +74,7 @@ TEST_F(SettingsTest, NoFileIsCreatedAndTheDefaultsApply)
 {
     FakeWindow window;
     ReadSettings(Path(), window);
-    EXPECT_EQ(ReadAll(Path()), "\r\n");
+    EXPECT_EQ(ReadBytes(Path()), "\r\n");
     EXPECT_EQ(window.frame.topLeft(), QPoint(272, 159));
     EXPECT_EQ(window.frame.size(), QSize(566, 439));
     EXPECT_EQ(window.outputName, QDir::homePath() + "/test.mpg");
@@ -95,9 +86,9 @@ TEST_F(SettingsTest, NoFileIsCreatedAndTheDefaultsApply)
 
 TEST_F(SettingsTest, ExistingFileIsLeftAsItIs)
 {
-    WriteAll(Path(), "anything");
+    WriteBytes(Path(), "anything");
     EnsureSettingsFile(Path());
-    EXPECT_EQ(ReadAll(Path()), "anything");
+    EXPECT_EQ(ReadBytes(Path()), "anything");
 }
 
 TEST_F(SettingsTest, RoundTripOfPositionNameAndFolder)
@@ -107,7 +98,7 @@ TEST_F(SettingsTest, RoundTripOfPositionNameAndFolder)
     closing.outputName = QStringLiteral("/d/out \u00e9.mpg");
     closing.openPath = QStringLiteral("/movies/");
     WriteSettings(Path(), closing);
-    EXPECT_EQ(ReadAll(Path()), "\r\n[form1]\r\ntop=20\r\nleft=10\r\n"
+    EXPECT_EQ(ReadBytes(Path()), "\r\n[form1]\r\ntop=20\r\nleft=10\r\n"
                                "[txt]\r\nSaven=/d/out \xc3\xa9.mpg\r\nOpenP=/movies/\r\n");
 
     FakeWindow opening;
@@ -122,7 +113,7 @@ TEST_F(SettingsTest, EmptyTextsStayEmptyAcrossARun)
     FakeWindow closing; // no file added through the open dialog: OpenPath is empty
     closing.outputName.clear();
     WriteSettings(Path(), closing);
-    EXPECT_TRUE(ReadAll(Path()).contains("\r\nSaven=\r\nOpenP=\r\n"));
+    EXPECT_TRUE(ReadBytes(Path()).contains("\r\nSaven=\r\nOpenP=\r\n"));
 
     FakeWindow opening;
     ReadSettings(Path(), opening);
@@ -132,7 +123,7 @@ TEST_F(SettingsTest, EmptyTextsStayEmptyAcrossARun)
 
 TEST_F(SettingsTest, NumbersInTheFile)
 {
-    WriteAll(Path(), "[FORM1]\r\nTop=0x64\r\nleft=abc\r\n[other]\r\nkeep=me\r\n");
+    WriteBytes(Path(), "[FORM1]\r\nTop=0x64\r\nleft=abc\r\n[other]\r\nkeep=me\r\n");
     FakeWindow window;
     ReadSettings(Path(), window);
     EXPECT_EQ(window.frame.topLeft(), QPoint(272, 100));
@@ -140,14 +131,14 @@ TEST_F(SettingsTest, NumbersInTheFile)
     window.frame.moveTo(-3, 40);
     window.outputName = QStringLiteral("/out.mpg");
     WriteSettings(Path(), window);
-    EXPECT_EQ(ReadAll(Path()), "[FORM1]\r\nTop=40\r\nleft=-3\r\n[other]\r\nkeep=me\r\n"
+    EXPECT_EQ(ReadBytes(Path()), "[FORM1]\r\nTop=40\r\nleft=-3\r\n[other]\r\nkeep=me\r\n"
                                "[txt]\r\nSaven=/out.mpg\r\nOpenP=\r\n");
 }
 
 TEST_F(SettingsTest, UnreachablePositionFallsBackToTheDefault)
 {
     // Saved on a second screen to the right that is no longer there.
-    WriteAll(Path(), "[form1]\r\ntop=100\r\nleft=1500\r\n");
+    WriteBytes(Path(), "[form1]\r\ntop=100\r\nleft=1500\r\n");
     FakeWindow window;
     ReadSettings(Path(), window);
     EXPECT_EQ(window.frame.topLeft(), QPoint(272, 159));
@@ -178,7 +169,7 @@ TEST(ReachablePositionTest, AnyPartOfTheTitleStripOnAScreenKeepsThePosition)
 TEST_F(SettingsTest, CreateFailureRaisesTheFileErrorAndAppliesNothing)
 {
     const QString file = dir.filePath(QStringLiteral("plain"));
-    WriteAll(file, "x");
+    WriteBytes(file, "x");
     const QString path = file + QStringLiteral("/misuc.dat");
     FakeWindow window;
     try {
@@ -228,7 +219,7 @@ TEST_F(SettingsTest, ValuesThatCannotBeStoredReportTheFullPath)
 
     // A name with a line break would break the file apart; it is refused and the file kept.
     const QString file = dir.filePath(QStringLiteral("second.dat"));
-    WriteAll(file, "[txt]\r\nSaven=old\r\n");
+    WriteBytes(file, "[txt]\r\nSaven=old\r\n");
     window.outputName = QStringLiteral("a\n[form1]\ntop=0");
     EXPECT_THROW(WriteSettings(file, window), platform::Exception);
     FakeWindow next;

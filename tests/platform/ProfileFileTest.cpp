@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include "TestFiles.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,18 +13,7 @@ using platform::ProfileFile;
 
 namespace {
 
-QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
-void WriteAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
 
 class ProfileFileTest : public ::testing::Test {
 protected:
@@ -34,7 +25,7 @@ protected:
 
 TEST_F(ProfileFileTest, LookupIgnoresCaseAndBlanksAndTellsEmptyFromAbsent)
 {
-    WriteAll(Path(), "[Form1]\r\n  TOP = 20 \r\nempty=\r\n; note=1\r\nnoequals\r\n[txt]\r\nSaven=a=b\r\n");
+    WriteBytes(Path(), "[Form1]\r\n  TOP = 20 \r\nempty=\r\n; note=1\r\nnoequals\r\n[txt]\r\nSaven=a=b\r\n");
     const ProfileFile ini(Path());
     EXPECT_EQ(ini.ReadString("form1", "top", "d"), "20");
     EXPECT_EQ(ini.ReadString("FORM1", "Top", "d"), "20");
@@ -49,7 +40,7 @@ TEST_F(ProfileFileTest, LookupIgnoresCaseAndBlanksAndTellsEmptyFromAbsent)
 
 TEST_F(ProfileFileTest, ReadsLfAndCrLfAndUtf8)
 {
-    WriteAll(Path(), "[a]\nk=1\n[b]\r\nk=2\r\nname=Film \xc3\xa9t\xc3\xa9");
+    WriteBytes(Path(), "[a]\nk=1\n[b]\r\nk=2\r\nname=Film \xc3\xa9t\xc3\xa9");
     const ProfileFile ini(Path());
     EXPECT_EQ(ini.ReadString("a", "k", ""), "1");
     EXPECT_EQ(ini.ReadString("b", "k", ""), "2");
@@ -58,7 +49,7 @@ TEST_F(ProfileFileTest, ReadsLfAndCrLfAndUtf8)
 
 TEST_F(ProfileFileTest, LongValuesAreCutTo2047Characters)
 {
-    WriteAll(Path(), "[s]\r\nk=" + QByteArray(3000, 'v') + "\r\nexact=" + QByteArray(2047, 'w') + "\r\n");
+    WriteBytes(Path(), "[s]\r\nk=" + QByteArray(3000, 'v') + "\r\nexact=" + QByteArray(2047, 'w') + "\r\n");
     const ProfileFile ini(Path());
     EXPECT_EQ(ini.ReadString("s", "k", "").size(), 2047);
     EXPECT_EQ(ini.ReadString("s", "exact", ""), QString(2047, QLatin1Char('w')));
@@ -82,7 +73,7 @@ TEST_F(ProfileFileTest, WritesKeepEverythingElseByteForByte)
                                 "\r\n"
                                 "[last]\n"
                                 "z=1";
-    WriteAll(Path(), original);
+    WriteBytes(Path(), original);
     {
         ProfileFile ini(Path());
         ASSERT_TRUE(ini.WriteString("form1", "top", "20"));   // existing key, other spelling
@@ -90,7 +81,7 @@ TEST_F(ProfileFileTest, WritesKeepEverythingElseByteForByte)
         ASSERT_TRUE(ini.WriteString("txt", "Saven", "/x.mpg")); // new section
         ASSERT_TRUE(ini.WriteString("LAST", "y", "2"));        // after a last line without line end
     } // released: flushed
-    EXPECT_EQ(ReadAll(Path()), "; settings\n"
+    EXPECT_EQ(ReadBytes(Path()), "; settings\n"
                                "\r\n"
                                "[Other]\n"
                                "Foo = bar ; x\n"
@@ -112,12 +103,12 @@ TEST_F(ProfileFileTest, WritesKeepEverythingElseByteForByte)
 
 TEST_F(ProfileFileTest, UnchangedValuesLeaveTheFileAlone)
 {
-    WriteAll(Path(), "[s]\nk=1\n");
+    WriteBytes(Path(), "[s]\nk=1\n");
     ProfileFile ini(Path());
     ASSERT_TRUE(ini.WriteString("S", "K", "1"));
     EXPECT_FALSE(ini.IsDirty());
     EXPECT_TRUE(ini.Flush());
-    EXPECT_EQ(ReadAll(Path()), "[s]\nk=1\n");
+    EXPECT_EQ(ReadBytes(Path()), "[s]\nk=1\n");
 }
 
 TEST_F(ProfileFileTest, NewFileIsWrittenWithCrLfOnFlushOnly)
@@ -128,13 +119,13 @@ TEST_F(ProfileFileTest, NewFileIsWrittenWithCrLfOnFlushOnly)
     ASSERT_TRUE(ini.WriteString("s", "empty", ""));
     EXPECT_FALSE(QFile::exists(Path())) << "writes wait for the flush";
     ASSERT_TRUE(ini.Flush()) << ini.ErrorString().toStdString();
-    EXPECT_EQ(ReadAll(Path()), "[s]\r\nk=v\r\nempty=\r\n");
+    EXPECT_EQ(ReadBytes(Path()), "[s]\r\nk=v\r\nempty=\r\n");
     EXPECT_EQ(ini.ReadString("s", "empty", "d"), "");
 }
 
 TEST_F(ProfileFileTest, RefusesWhatALineCannotHold)
 {
-    WriteAll(Path(), "[s]\r\n");
+    WriteBytes(Path(), "[s]\r\n");
     ProfileFile ini(Path());
     EXPECT_FALSE(ini.WriteString("s", "k", "two\nlines"));
     EXPECT_FALSE(ini.WriteString("s", "k", "cr\rin"));
@@ -175,7 +166,7 @@ TEST_F(ProfileFileTest, DeviceIsNeitherReadForeverNorReplaced)
 TEST_F(ProfileFileTest, ReplacingKeepsPermissionsAndLinks)
 {
     const QString real = dir.filePath(QStringLiteral("real.ini"));
-    WriteAll(real, "[s]\r\nk=1\r\n");
+    WriteBytes(real, "[s]\r\nk=1\r\n");
     ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
     ASSERT_TRUE(QFile::link(real, Path()));
     {
@@ -184,7 +175,7 @@ TEST_F(ProfileFileTest, ReplacingKeepsPermissionsAndLinks)
         ASSERT_TRUE(ini.Flush()) << ini.ErrorString().toStdString();
     }
     EXPECT_TRUE(QFileInfo(Path()).isSymLink());
-    EXPECT_EQ(ReadAll(real), "[s]\r\nk=2\r\n");
+    EXPECT_EQ(ReadBytes(real), "[s]\r\nk=2\r\n");
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -199,24 +190,24 @@ TEST_F(ProfileFileTest, WritableFileInAFolderThatRefusesNewFiles)
     const QString sub = dir.filePath(QStringLiteral("locked"));
     ASSERT_TRUE(QDir().mkdir(sub));
     const QString path = sub + QStringLiteral("/p.ini");
-    WriteAll(path, "[s]\r\nk=1\r\nlonger=line\r\n");
+    WriteBytes(path, "[s]\r\nk=1\r\nlonger=line\r\n");
     ASSERT_EQ(::chmod(QFile::encodeName(sub).constData(), 0555), 0);
     ProfileFile ini(path);
     ASSERT_TRUE(ini.WriteString("s", "k", "2"));
     const bool flushed = ini.Flush();
     ::chmod(QFile::encodeName(sub).constData(), 0755);
     ASSERT_TRUE(flushed) << ini.ErrorString().toStdString();
-    EXPECT_EQ(ReadAll(path), "[s]\r\nk=2\r\nlonger=line\r\n");
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=2\r\nlonger=line\r\n");
 }
 
 TEST_F(ProfileFileTest, ReadOnlyFileIsNotReplaced)
 {
     if (::geteuid() == 0)
         GTEST_SKIP() << "file permissions do not bind root";
-    WriteAll(Path(), "[s]\r\nk=1\r\n");
+    WriteBytes(Path(), "[s]\r\nk=1\r\n");
     ASSERT_EQ(::chmod(QFile::encodeName(Path()).constData(), 0444), 0);
     ProfileFile ini(Path());
     ASSERT_TRUE(ini.WriteString("s", "k", "2"));
     EXPECT_FALSE(ini.Flush());
-    EXPECT_EQ(ReadAll(Path()), "[s]\r\nk=1\r\n");
+    EXPECT_EQ(ReadBytes(Path()), "[s]\r\nk=1\r\n");
 }
