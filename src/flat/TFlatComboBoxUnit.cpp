@@ -226,8 +226,18 @@ TFlatComboBox::TFlatComboBox(QWidget *parent)
 
 TFlatComboBox::~TFlatComboBox()
 {
-    // The combo box uses the style and the delegate to the end.
+    // The combo box uses the style and the delegate to the end, and tells
+    // this half-destroyed control nothing while it goes.
+    combo_->disconnect(this);
+    combo_->removeEventFilter(this);
+    if (QLineEdit *edit = combo_->lineEdit()) {
+        edit->disconnect(this);
+        edit->removeEventFilter(this);
+    }
+    if (popup_)
+        popup_->removeEventFilter(this);
     delete combo_;
+    combo_ = nullptr;
 }
 
 QComboBox *TFlatComboBox::ComboBox() const { return combo_; }
