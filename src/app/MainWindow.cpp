@@ -44,6 +44,7 @@ flat::TFlatButton *flatButton(QWidget *parent, const char *name, const QRect &bo
 {
     auto *b = new flat::TFlatButton(parent);
     b->setObjectName(QLatin1String(name));
+    b->BeginLoading();
     b->SetBounds(bounds.x(), bounds.y(), bounds.width(), bounds.height());
     return b;
 }
@@ -143,21 +144,22 @@ void TForm1::CreateComponents()
     Panel2->SetBorderWidth(1);
     Panel2->SetColor(clBlack);
     Panel2->SetShowCaption(false);
-    FpBar1 = new ProgressStandIn(Panel2);
-    FpBar1->setObjectName(QStringLiteral("FpBar1"));
-    FpBar1->setGeometry(1, 344, 95, 16);
-    Fpbar2 = new ProgressStandIn(Panel2);
-    Fpbar2->setObjectName(QStringLiteral("Fpbar2"));
-    Fpbar2->setGeometry(1, 328, 95, 16);
-    for (ProgressStandIn *bar : {FpBar1, Fpbar2}) {
-        QPalette pal = bar->palette();
-        pal.setColor(QPalette::Highlight, ToQColor(clLime));
-        pal.setColor(QPalette::Base, ToQColor(clBlack));
-        pal.setColor(QPalette::Window, ToQColor(clBlack));
-        bar->setPalette(pal);
+    // Files finished, and bytes of the current file just above it.
+    auto progressBar = [&](const char *name, int top) {
+        auto *bar = new flat::TFlatProgressBar(Panel2);
+        bar->setObjectName(QLatin1String(name));
+        bar->BeginLoading();
+        bar->SetBounds(1, top, 95, 16);
+        bar->SetAlign(alBottom);
+        bar->SetColorElement(clLime);
+        bar->SetColorBorder(clBlack);
         bar->SetMin(0);
         bar->SetMax(100);
-    }
+        bar->SetSmooth(true);
+        return bar;
+    };
+    FpBar1 = progressBar("FpBar1", 344);
+    Fpbar2 = progressBar("Fpbar2", 328);
     TFont columnFont = formFont;
     columnFont.Charset = ANSI_CHARSET;
     struct Row {
@@ -202,15 +204,23 @@ void TForm1::CreateComponents()
     Panel4->SetAlign(alBottom);
     Panel4->SetColor(0x004ABD81);
     Panel4->SetShowCaption(false);
-    Fc1 = new ComboStandIn(Panel4);
+    Fc1 = new flat::TFlatComboBox(Panel4);
     Fc1->setObjectName(QStringLiteral("Fc1"));
-    Fc1->setGeometry(88, 6, 369, 22);
+    Fc1->BeginLoading();
+    Fc1->SetBounds(88, 6, 369, 22);
+    Fc1->SetColor(clWindow);
+    Fc1->SetColorArrow(clFuchsia);
+    Fc1->SetColorArrowBackground(0x00A5DFF8);
     TFont comboFont;
     comboFont.Name = QStringLiteral("Verdana");
     comboFont.Height = -12;
     comboFont.Charset = ANSI_CHARSET;
-    Fc1->setFont(comboFont.ToQFont());
+    comboFont.Color = clWindowText;
+    Fc1->SetFont(comboFont);
+    Fc1->SetItemHeight(14);
+    Fc1->SetTabOrder(0);
     Fc1->SetText(DefaultOutputName());
+    Fc1->SetItemIndex(-1);
     fb8 = flatButton(Panel4, "fb8", QRect(16, 8, 65, 19));
     fb8->SetColor(0x00A5DFF8);
     fb8->SetColorFocused(0x00F8F9D9);

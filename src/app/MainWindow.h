@@ -5,8 +5,9 @@
 #include "app/EventPump.h"
 #include "app/JoinEngine.h"
 #include "app/Settings.h"
-#include "app/StandIns.h"
 #include "flat/TFlatButtonUnit.h"
+#include "flat/TFlatComboBoxUnit.h"
+#include "flat/TFlatProgressBarUnit.h"
 #include "flat/TFlatTitlebarUnit.h"
 #include "framework/Controls.h"
 #include "framework/Menus.h"
@@ -32,11 +33,11 @@ public:
     framework::TPanel *Panel1 = nullptr;
     framework::TImage *Ima1 = nullptr, *Image1 = nullptr, *Image4 = nullptr;
     framework::TPanel *Panel2 = nullptr;
-    ProgressStandIn *FpBar1 = nullptr, *Fpbar2 = nullptr;
+    flat::TFlatProgressBar *FpBar1 = nullptr, *Fpbar2 = nullptr;
     flat::TFlatButton *fb1 = nullptr, *fb2 = nullptr, *fb3 = nullptr, *fb4 = nullptr, *fb5 = nullptr,
                       *fb6 = nullptr, *fb7 = nullptr, *fb9 = nullptr;
     framework::TPanel *Panel3 = nullptr, *Panel4 = nullptr;
-    ComboStandIn *Fc1 = nullptr;
+    flat::TFlatComboBox *Fc1 = nullptr;
     flat::TFlatButton *fb8 = nullptr;
     framework::TListView *Lv1 = nullptr;
 

@@ -435,7 +435,11 @@ int TFlatComboBox::ItemIndex() const { return combo_->currentIndex(); }
 
 void TFlatComboBox::SetItemIndex(int index)
 {
-    combo_->setCurrentIndex(index >= 0 && index < combo_->count() ? index : -1);
+    const int valid = index >= 0 && index < combo_->count() ? index : -1;
+    // An unchanged index keeps the typed text.
+    if (valid == combo_->currentIndex())
+        return;
+    combo_->setCurrentIndex(valid);
 }
 
 void TFlatComboBox::SetDroppedDown(bool value)
