@@ -9,6 +9,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -36,7 +37,8 @@ struct TMethodEvent {
 
     TMethodEvent() = default;
     TMethodEvent(std::nullptr_t) {}
-    template <class F, class = std::enable_if_t<std::is_constructible_v<Fn, F &&>>>
+    template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, TMethodEvent> &&
+                                                std::is_constructible_v<Fn, F &&>>>
     TMethodEvent(F &&f) : Handler(std::forward<F>(f))
     {
     }
