@@ -81,6 +81,7 @@ public:
     bool IsLine() const { return caption_ == QLatin1String("-"); }
     TShortCut ShortCut() const { return shortCut_; }
     void SetShortCut(TShortCut value) { shortCut_ = value; }
+    void SetShortCut(QKeyCombination value) { shortCut_ = value.toCombined(); }
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool value) { enabled_ = value; }
     bool Checked() const { return checked_; }
