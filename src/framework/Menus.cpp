@@ -433,9 +433,11 @@ void connectClick(QAction *action, TMenuItem *item)
 // ---------------------------------------------------------------------------
 // Menus
 
-TMenu::TMenu(QObject *owner, const QString &name) : QObject(owner), items_(new TMenuItem(this))
+TMenu::TMenu(QObject *owner, const QString &name) : QObject(owner), items_(new TMenuItem)
 {
     setObjectName(name);
+    // The root item is the menu's own part, not an item added to the form.
+    items_->setParent(this);
     items_->menu_ = this;
 }
 
