@@ -284,6 +284,34 @@ void TForm1::CreateComponents()
     estplay1 = item("estplay1", "Play joined Movie");
     Lv1->SetPopupMenu(Pop1);
 
+    // Paints Pop1's items; Active last, so every colour is in place when it attaches.
+    Pop1->SetOwnerDraw(true);
+    XPMenu1 = new xpmenu::TXPMenu(this);
+    XPMenu1->setObjectName(QStringLiteral("XPMenu1"));
+    TFont menuFont;
+    menuFont.Name = QString::fromUtf8("\u5b8b\u4f53");
+    menuFont.Charset = GB2312_CHARSET;
+    menuFont.Height = -12;
+    menuFont.Color = clMenuText;
+    XPMenu1->SetFont(menuFont);
+    XPMenu1->SetColor(clBtnFace);
+    XPMenu1->SetIconBackColor(clBtnFace);
+    XPMenu1->SetMenuBarColor(clBtnFace);
+    XPMenu1->SetSelectColor(0x00F8F9D9);
+    XPMenu1->SetSelectBorderColor(clBlack);
+    XPMenu1->SetSelectFontColor(clMenuText);
+    XPMenu1->SetDisabledColor(clInactiveCaption);
+    XPMenu1->SetSeparatorColor(clBtnFace);
+    XPMenu1->SetCheckedColor(clHighlight);
+    XPMenu1->SetIconWidth(24);
+    XPMenu1->SetDrawSelect(true);
+    XPMenu1->SetUseSystemColors(false);
+    XPMenu1->SetOverrideOwnerDraw(false);
+    XPMenu1->SetGradient(true);
+    XPMenu1->SetFlatMenu(false);
+    XPMenu1->SetAutoDetect(false);
+    XPMenu1->SetActive(true);
+
     // Banner picture, decoded at start.
     QFile banner(QStringLiteral(":/banner.jpg"));
     if (banner.open(QIODevice::ReadOnly))

@@ -14,6 +14,7 @@
 #include "framework/TListView.h"
 #include "platform/Desktop.h"
 #include "platform/Folders.h"
+#include "xpmenu/XPMenu.h"
 
 namespace app {
 
@@ -42,6 +43,7 @@ public:
     framework::TListView *Lv1 = nullptr;
 
     framework::TPopupMenu *Pop1 = nullptr;
+    xpmenu::TXPMenu *XPMenu1 = nullptr;
     framework::TMenuItem *AddMovie1 = nullptr, *AddFileFolder1 = nullptr, *N1 = nullptr,
                          *Moveup1 = nullptr, *Movedown1 = nullptr, *N2 = nullptr,
                          *DelFile1 = nullptr, *DeleteAll1 = nullptr, *N3 = nullptr,
