@@ -245,6 +245,17 @@ public:
                     item->DrawItem(canvas, TRect::FromQRect(r), selected);
                 }
                 painter->drawImage(r.topLeft(), canvas.Image());
+                // Like the desktop, the menu marks an item that opens a submenu
+                // itself, after the item has painted.
+                const auto *menuOption = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+                if (element == CE_MenuItem && menuOption &&
+                    menuOption->menuItemType == QStyleOptionMenuItem::SubMenu) {
+                    QStyleOption arrow(*option);
+                    arrow.rect = QRect(r.right() - 12, r.top(), 9, r.height());
+                    arrow.palette.setColor(QPalette::ButtonText, ToQColor(clMenuText));
+                    arrow.palette.setColor(QPalette::WindowText, ToQColor(clMenuText));
+                    QProxyStyle::drawPrimitive(PE_IndicatorArrowRight, &arrow, painter, widget);
+                }
                 return;
             }
         }
