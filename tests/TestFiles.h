@@ -6,6 +6,8 @@
 #include <QString>
 #include <gtest/gtest.h>
 
+#include "platform/Exceptions.h"
+
 // Bytes that differ from seed to seed, so order mistakes show.
 inline QByteArray Pattern(qint64 size, quint32 seed)
 {
@@ -28,4 +30,17 @@ inline QByteArray ReadBytes(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// The error an action throws, or a failure when it throws none.
+template <typename Action>
+platform::EInOutError ErrorOf(Action action)
+{
+    try {
+        action();
+    } catch (const platform::EInOutError &e) {
+        return e;
+    }
+    ADD_FAILURE() << "no EInOutError";
+    return platform::EInOutError(0);
 }

@@ -54,18 +54,6 @@ public:
     std::function<void(int, qint64)> onBlock;
 };
 
-template <typename Action>
-EInOutError ErrorOf(Action action)
-{
-    try {
-        action();
-    } catch (const EInOutError &e) {
-        return e;
-    }
-    ADD_FAILURE() << "no EInOutError";
-    return EInOutError(0);
-}
-
 class JoinTest : public ::testing::TestWithParam<bool> {
 protected:
     // The engine with the copy path of this run of the tests.

@@ -3,6 +3,8 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include "PixelMap.h"
+
 #include "flat/FlatUtilitys.h"
 #include "flat/HSLUtils.h"
 
@@ -10,27 +12,6 @@ using namespace flat;
 using framework::Rect;
 
 namespace {
-
-std::string map(const TCanvas &c, TColor colour)
-{
-    std::string s;
-    for (int y = 0; y < c.Height(); ++y) {
-        for (int x = 0; x < c.Width(); ++x)
-            s += c.Pixels(x, y) == colour ? '#' : '.';
-        s += '\n';
-    }
-    return s;
-}
-
-std::string rows(std::initializer_list<const char *> lines)
-{
-    std::string s;
-    for (const char *l : lines) {
-        s += l;
-        s += '\n';
-    }
-    return s;
-}
 
 TColor grey(int v) { return framework::RGB(v, v, v); }
 

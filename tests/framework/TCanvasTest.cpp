@@ -2,6 +2,8 @@
 #include <QFontMetrics>
 #include <gtest/gtest.h>
 
+#include "PixelMap.h"
+
 #include "framework/TBitmap.h"
 #include "framework/TCanvas.h"
 #include "framework/TImageList.h"
@@ -11,28 +13,6 @@ using namespace framework;
 namespace {
 
 constexpr TColor kBack = clWhite, kInk = clRed, kFill = clBlue;
-
-// The set of pixels of colour c as a picture of '#' and '.', row by row.
-std::string map(const TCanvas &c, TColor colour)
-{
-    std::string s;
-    for (int y = 0; y < c.Height(); ++y) {
-        for (int x = 0; x < c.Width(); ++x)
-            s += c.Pixels(x, y) == colour ? '#' : '.';
-        s += '\n';
-    }
-    return s;
-}
-
-std::string rows(std::initializer_list<const char *> lines)
-{
-    std::string s;
-    for (const char *l : lines) {
-        s += l;
-        s += '\n';
-    }
-    return s;
-}
 
 void clear(TCanvas &c, TColor colour = kBack)
 {

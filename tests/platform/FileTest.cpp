@@ -21,19 +21,6 @@ namespace {
 
 
 
-// The error an action throws, or a failure when it throws none.
-template <typename Action>
-EInOutError ErrorOf(Action action)
-{
-    try {
-        action();
-    } catch (const EInOutError &e) {
-        return e;
-    }
-    ADD_FAILURE() << "no EInOutError";
-    return EInOutError(0);
-}
-
 int OpenDescriptors()
 {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
