@@ -273,19 +273,18 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom)
 
 void TCanvas::Ellipse(int left, int top, int right, int bottom)
 {
-    if (right - left < 1 || bottom - top < 1)
-        return;
-    const QColor pen = QColor::fromRgb(deviceColor(Pen.Color));
-    const QColor brush = QColor::fromRgb(deviceColor(Brush.Color));
-    PaintWith([&](QPainter &p) {
-        p.setPen(Pen.Style == psClear ? QPen(Qt::NoPen) : QPen(pen, std::max(1, Pen.Width)));
-        p.setBrush(Brush.Style == bsClear ? QBrush(Qt::NoBrush) : QBrush(brush));
-        // An aliased outline covers one pixel more than the rectangle's size.
-        p.drawEllipse(QRect(left, top, right - left - 1, bottom - top - 1));
-    });
+    PaintShape(left, top, right, bottom, [](QPainter &p, const QRect &r) { p.drawEllipse(r); });
 }
 
 void TCanvas::RoundRect(int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight)
+{
+    PaintShape(left, top, right, bottom, [&](QPainter &p, const QRect &r) {
+        p.drawRoundedRect(r, ellipseWidth / 2.0, ellipseHeight / 2.0, Qt::AbsoluteSize);
+    });
+}
+
+void TCanvas::PaintShape(int left, int top, int right, int bottom,
+                         const std::function<void(QPainter &, const QRect &)> &draw)
 {
     if (right - left < 1 || bottom - top < 1)
         return;
@@ -294,8 +293,8 @@ void TCanvas::RoundRect(int left, int top, int right, int bottom, int ellipseWid
     PaintWith([&](QPainter &p) {
         p.setPen(Pen.Style == psClear ? QPen(Qt::NoPen) : QPen(pen, std::max(1, Pen.Width)));
         p.setBrush(Brush.Style == bsClear ? QBrush(Qt::NoBrush) : QBrush(brush));
-        p.drawRoundedRect(QRect(left, top, right - left - 1, bottom - top - 1), ellipseWidth / 2.0,
-                          ellipseHeight / 2.0, Qt::AbsoluteSize);
+        // An aliased outline covers one pixel more than the rectangle's size.
+        draw(p, QRect(left, top, right - left - 1, bottom - top - 1));
     });
 }
 

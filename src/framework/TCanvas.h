@@ -175,6 +175,9 @@ public:
     void PaintWith(const std::function<void(QPainter &)> &paint);
 
 private:
+    // Ellipses and rounded rectangles: outline with the pen, inside with the brush.
+    void PaintShape(int left, int top, int right, int bottom,
+                    const std::function<void(QPainter &, const QRect &)> &draw);
     friend class TBitmap;
     friend class TImageList;
 
