@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 
+#include "HintSettings.h"
 #include "framework/Controls.h"
 #include "framework/TApplication.h"
 #include "framework/THintWindow.h"
@@ -22,40 +23,6 @@ namespace {
 struct RecordingBoxes : platform::MessageBoxes {
     QStringList texts;
     void Show(QWidget *, const QString &text, const QString &, platform::MsgIcon) override { texts << text; }
-};
-
-// Puts the application's hint settings back as they were.
-class HintSettings {
-public:
-    HintSettings()
-        : showHint_(Application().ShowHint()), pause_(Application().HintPause()),
-          shortPause_(Application().HintShortPause()), hidePause_(Application().HintHidePause()),
-          color_(Application().HintColor()), windowClass_(Application().HintWindowClass()),
-          onShowHint_(Application().OnShowHint), mainForm_(Application().MainForm())
-    {
-    }
-    ~HintSettings()
-    {
-        TApplication &app = Application();
-        app.CancelHint();
-        app.SetHintWindowClass(windowClass_);
-        app.SetShowHint(!showHint_); // a fresh window of the restored class
-        app.SetShowHint(showHint_);
-        app.SetHintPause(pause_);
-        app.SetHintShortPause(shortPause_);
-        app.SetHintHidePause(hidePause_);
-        app.SetHintColor(color_);
-        app.OnShowHint = onShowHint_;
-        app.SetMainForm(mainForm_);
-    }
-
-private:
-    bool showHint_;
-    int pause_, shortPause_, hidePause_;
-    TColor color_;
-    THintWindowClass windowClass_;
-    TShowHintEvent onShowHint_;
-    QWidget *mainForm_;
 };
 
 class HintTest : public ::testing::Test {
