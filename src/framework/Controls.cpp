@@ -169,25 +169,35 @@ void TControl::SetCaption(const QString &caption)
     TextChanged();
 }
 
-void TControl::SetHint(const QString &hint)
-{
-    hint_ = hint;
-    setToolTip(showHint_ ? hint : QString());
-}
+// The application's hint machinery shows the hint; see TApplication.
+void TControl::SetHint(const QString &hint) { hint_ = hint; }
 
 void TControl::SetShowHint(bool value)
 {
     parentShowHint_ = false;
+    ApplyShowHint(value);
+}
+
+void TControl::ApplyShowHint(bool value)
+{
+    if (value)
+        Application().StartHintTracking();
+    if (showHint_ == value)
+        return;
     showHint_ = value;
-    setToolTip(showHint_ ? hint_ : QString());
+    for (TControl *child : ChildControls())
+        if (child->parentShowHint_)
+            child->ApplyShowHint(value);
 }
 
 void TControl::SetParentShowHint(bool value)
 {
+    if (parentShowHint_ == value)
+        return;
     parentShowHint_ = value;
     if (value)
         if (TControl *p = ParentControl())
-            SetShowHint(p->ShowHint()), parentShowHint_ = true;
+            ApplyShowHint(p->ShowHint());
 }
 
 int TControl::TabOrder() const
@@ -354,6 +364,8 @@ void TControl::changeEvent(QEvent *event)
         JoinTabList();
         ParentColorChanged();
         ParentFontChanged();
+        if (TControl *p = ParentControl(); p && parentShowHint_)
+            ApplyShowHint(p->ShowHint());
     }
     QWidget::changeEvent(event);
 }

@@ -184,6 +184,8 @@ protected:
     void Guarded(F &&f);
 
 private:
+    // ShowHint from the parent or set: passed on to the children that follow it.
+    void ApplyShowHint(bool value);
     void ApplyTabOrder();
     void JoinTabList();
     void LeaveTabList();

@@ -1,9 +1,14 @@
 #include "framework/TApplication.h"
 
 #include <QWidget>
+#include <algorithm>
 
+#include "framework/Controls.h"
+#include "framework/HintTracker.h"
+#include "platform/Cursor.h"
 #include "platform/Desktop.h"
 #include "platform/Exceptions.h"
+#include "platform/Screens.h"
 
 namespace framework {
 
@@ -51,7 +56,214 @@ void TApplication::HandleException(const std::exception &e)
         ShowException(QString::fromLocal8Bit(e.what()));
 }
 
+// ---------------------------------------------------------------------------
+// Hints
+
+namespace {
+
+// How far below the pointer the standard hint starts, clear of the arrow.
+constexpr int CursorHeightMargin = 20;
+
+} // namespace
+
+void TApplication::SetShowHint(bool value)
+{
+    if (showHint_ == value)
+        return;
+    showHint_ = value;
+    if (value) {
+        StartHintTracking();
+        if (QApplication::instance()) {
+            delete hintWindow_.data();
+            hintWindow_ = hintWindowClass_();
+            hintWindow_->SetColor(hintColor_);
+        }
+    } else {
+        CancelHint();
+        delete hintWindow_.data();
+    }
+}
+
+void TApplication::SetHintColor(TColor color)
+{
+    hintColor_ = color;
+    if (hintWindow_)
+        hintWindow_->SetColor(color);
+}
+
+void TApplication::SetHintWindowClass(THintWindowClass windowClass)
+{
+    if (windowClass)
+        hintWindowClass_ = windowClass;
+}
+
+TControl *TApplication::HintControl() const { return hintControl_; }
+
+bool TApplication::HintShowing() const { return hintWindow_ && hintWindow_->isVisible(); }
+
+HintTracker *TApplication::Tracker()
+{
+    StartHintTracking();
+    return tracker_;
+}
+
+void TApplication::StartHintTracking()
+{
+    if (!tracker_ && QApplication::instance())
+        tracker_ = new HintTracker(QApplication::instance());
+}
+
+void TApplication::DestroyHintWindow()
+{
+    CancelHint();
+    delete hintWindow_.data();
+}
+
+bool TApplication::HintTimerActive() const { return tracker_ && tracker_->Timer().isActive(); }
+
+int TApplication::HintTimerInterval() const { return tracker_ ? tracker_->Timer().interval() : 0; }
+
+void TApplication::FireHintTimer()
+{
+    if (HintTimerActive())
+        HintTimerTick();
+}
+
+void TApplication::StartHintTimer(int ms, HintTimerMode mode)
+{
+    HintTracker *tracker = Tracker();
+    if (!tracker)
+        return;
+    timerMode_ = mode;
+    tracker->Timer().start(std::max(ms, 0));
+}
+
+void TApplication::StopHintTimer()
+{
+    if (tracker_)
+        tracker_->Timer().stop();
+}
+
+void TApplication::HintTimerTick()
+{
+    StopHintTimer();
+    if (timerMode_ == HintTimerMode::Hide)
+        HideHint();
+    else
+        ActivateHint(platform::GetCursorPos());
+}
+
+TControl *TApplication::GetHintControl(QWidget *w)
+{
+    for (; w; w = w->parentWidget()) {
+        if (auto *control = qobject_cast<TControl *>(w); control && control->ShowHint())
+            return control;
+        if (w->isWindow())
+            break;
+    }
+    return nullptr;
+}
+
+QString TApplication::GetHint(TControl *control)
+{
+    for (; control; control = control->ParentControl())
+        if (!control->Hint().isEmpty())
+            return control->Hint();
+    return QString();
+}
+
+void TApplication::HideHint()
+{
+    if (hintWindow_ && hintWindow_->isVisible())
+        hintWindow_->hide();
+}
+
+void TApplication::CancelHint()
+{
+    HideHint();
+    hintControl_ = nullptr;
+    hintActive_ = false;
+    StopHintTimer();
+}
+
+void TApplication::HintMouseMessage(QWidget *target)
+{
+    TControl *control = GetHintControl(target);
+    if (!control || !showHint_) {
+        CancelHint();
+        return;
+    }
+    const QPoint cursor = platform::GetCursorPos();
+    if (control == hintControl_ && PtInRect(hintCursorRect_, {cursor.x(), cursor.y()}))
+        return;
+    const bool wasActive = hintActive_;
+    CancelHint();
+    hintControl_ = control;
+    hintCursorRect_ = TRect::FromQRect(QRect(control->mapToGlobal(QPoint(0, 0)), control->size()));
+    if (wasActive)
+        StartHintTimer(hintShortPause_, HintTimerMode::Immediate);
+    else
+        StartHintTimer(hintPause_, HintTimerMode::Initial);
+}
+
+void TApplication::ActivateHint(QPoint cursorPos)
+{
+    TControl *control = hintControl_;
+    if (!showHint_ || !control || !control->isVisible() ||
+        GetHintControl(FindControlAtPos(cursorPos)) != control) {
+        CancelHint();
+        return;
+    }
+    THintInfo info;
+    info.HintControl = control;
+    info.HintPos = cursorPos + QPoint(0, CursorHeightMargin);
+    const QSize screen = platform::PrimaryScreenSize();
+    info.HintMaxWidth = screen.isEmpty() ? 300 : screen.width();
+    info.HintColor = hintColor_;
+    info.CursorRect = control->ClientRect();
+    info.CursorPos = control->mapFromGlobal(cursorPos);
+    info.HideTimeout = hintHidePause_;
+    info.HintStr = GetHint(control);
+    bool canShow = true;
+    if (OnShowHint) {
+        // A failing handler shows its error and no hint.
+        if (!Guard([&] { OnShowHint(info.HintStr, canShow, info); }))
+            canShow = false;
+    }
+    // The handler may have run anything, the control's end included.
+    if (!hintControl_ || hintControl_ != control) {
+        CancelHint();
+        return;
+    }
+    if (!canShow || info.HintStr.isEmpty()) {
+        // Not again before the pointer moves to another control.
+        HideHint();
+        StopHintTimer();
+        hintActive_ = false;
+        return;
+    }
+    if (!hintWindow_) {
+        hintWindow_ = hintWindowClass_();
+        hintWindow_->SetColor(hintColor_);
+    }
+    hintCursorRect_ = TRect::FromQRect(
+        QRect(control->mapToGlobal(QPoint(info.CursorRect.Left, info.CursorRect.Top)),
+              QSize(info.CursorRect.Width(), info.CursorRect.Height())));
+    TRect rect = hintWindow_->CalcHintRect(info.HintMaxWidth, info.HintStr);
+    OffsetRect(rect, info.HintPos.x(), info.HintPos.y());
+    hintWindow_->SetColor(info.HintColor);
+    hintWindow_->ActivateHint(rect, info.HintStr);
+    hintActive_ = true;
+    if (info.HideTimeout > 0)
+        StartHintTimer(info.HideTimeout, HintTimerMode::Hide);
+    else
+        StopHintTimer();
+}
+
 TQtApplication::TQtApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+// The hint window is a top-level widget: it must go before Qt does.
+TQtApplication::~TQtApplication() { Application().DestroyHintWindow(); }
 
 bool TQtApplication::notify(QObject *receiver, QEvent *event)
 {

@@ -1,14 +1,19 @@
 #pragma once
-// The application object: title, main form, message pumping and the
-// standard error box for exceptions that escape a handler.
+// The application object: title, main form, message pumping, the
+// standard error box for exceptions that escape a handler, and the hints.
 #include <QApplication>
+#include <QPointer>
 #include <QString>
 #include <exception>
 #include <utility>
 
+#include "framework/THintWindow.h"
+
 class QWidget;
 
 namespace framework {
+
+class HintTracker;
 
 class TApplication {
 public:
@@ -48,9 +53,87 @@ public:
     // already ends in "." or a character that sorts below ".".
     static QString ErrorBoxText(const QString &message);
 
+    // Hints. While the pointer rests on a control whose ShowHint is on and
+    // whose hint (or an ancestor's) is not empty, the hint shows after
+    // HintPause ms, or after HintShortPause ms when it moves on from another
+    // shown hint; it hides after HintHidePause ms, when the pointer leaves
+    // the control, and on a mouse press or a key.
+    bool ShowHint() const { return showHint_; }
+    // On: a new hint window of HintWindowClass() in HintColor(); off: the
+    // hint window is destroyed.
+    void SetShowHint(bool value);
+    TColor HintColor() const { return hintColor_; }
+    void SetHintColor(TColor color);
+    int HintPause() const { return hintPause_; }
+    void SetHintPause(int ms) { hintPause_ = ms; }
+    int HintShortPause() const { return hintShortPause_; }
+    void SetHintShortPause(int ms) { hintShortPause_ = ms; }
+    int HintHidePause() const { return hintHidePause_; }
+    void SetHintHidePause(int ms) { hintHidePause_ = ms; }
+    // Takes effect when hint display is next switched on.
+    THintWindowClass HintWindowClass() const { return hintWindowClass_; }
+    void SetHintWindowClass(THintWindowClass windowClass);
+    TShowHintEvent OnShowHint;
+
+    // The current hint window; none while hint display is off.
+    THintWindow *HintWindow() const { return hintWindow_; }
+    // The control whose hint is pending or shown, and whether a hint is on
+    // the screen.
+    TControl *HintControl() const;
+    bool HintShowing() const;
+
+    // Hides the hint and forgets its control.
+    void CancelHint();
+    // Hides the hint window; its control stays, so the hint does not come
+    // back before the pointer moves to another control.
+    void HideHint();
+    // Shows the pending control's hint for the pointer at cursorPos (screen
+    // pixels) when the pointer is still over that control.
+    void ActivateHint(QPoint cursorPos);
+    // The pointer is over target (any widget, or none).
+    void HintMouseMessage(QWidget *target);
+    // Starts watching the pointer for hints; done by the first control that
+    // shows hints.
+    void StartHintTracking();
+
+    // The hint timer, for tests: whether it runs, its interval, and running
+    // its tick at once.
+    bool HintTimerActive() const;
+    int HintTimerInterval() const;
+    void FireHintTimer();
+
+    // Destroys the hint window while the Qt application still exists.
+    void DestroyHintWindow();
+
+    // The nearest of w and its ancestors (within its window) that is a
+    // control with ShowHint on.
+    static TControl *GetHintControl(QWidget *w);
+    // The hint of control, or of its nearest ancestor that has one.
+    static QString GetHint(TControl *control);
+
 private:
+    friend class HintTracker;
+    enum class HintTimerMode { Initial, Immediate, Hide };
+    void StartHintTimer(int ms, HintTimerMode mode);
+    void StopHintTimer();
+    void HintTimerTick();
+    HintTracker *Tracker();
+
     QString title_;
     QWidget *mainForm_ = nullptr;
+
+    bool showHint_ = true;
+    TColor hintColor_ = clInfoBk;
+    int hintPause_ = 500;
+    int hintShortPause_ = 50;
+    int hintHidePause_ = 2500;
+    THintWindowClass hintWindowClass_ = &CreateHintWindow<THintWindow>;
+    QPointer<THintWindow> hintWindow_;
+    QPointer<HintTracker> tracker_;
+    QPointer<TControl> hintControl_;
+    bool hintActive_ = false; // a hint showed since the pointer came to this run of controls
+    HintTimerMode timerMode_ = HintTimerMode::Initial;
+    TRect hintCursorRect_;    // screen pixels
 };
 
 TApplication &Application();
@@ -60,6 +143,7 @@ TApplication &Application();
 class TQtApplication : public QApplication {
 public:
     TQtApplication(int &argc, char **argv);
+    ~TQtApplication() override;
     bool notify(QObject *receiver, QEvent *event) override;
 };
 

@@ -1,0 +1,67 @@
+#include "framework/HintTracker.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QWidget>
+
+#include "framework/Controls.h"
+#include "framework/TApplication.h"
+#include "platform/Cursor.h"
+
+namespace framework {
+
+HintTracker::HintTracker(QObject *parent) : QObject(parent)
+{
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, [] { Application().HintTimerTick(); });
+    qApp->installEventFilter(this);
+}
+
+HintTracker::~HintTracker()
+{
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+bool HintTracker::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ApplicationStateChange) {
+        if (static_cast<QApplicationStateChangeEvent *>(event)->applicationState() != Qt::ApplicationActive)
+            Application().CancelHint();
+        return false;
+    }
+    if (!watched->isWidgetType())
+        return false;
+    auto *widget = static_cast<QWidget *>(watched);
+    // What happens to the hint window itself says nothing about the pointer.
+    if (qobject_cast<THintWindow *>(widget->window()))
+        return false;
+    TApplication &app = Application();
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        // Moves with a button held belong to a drag; the press ended the hint.
+        if (static_cast<QMouseEvent *>(event)->buttons() == Qt::NoButton)
+            app.HintMouseMessage(widget);
+        break;
+    case QEvent::Enter:
+        app.HintMouseMessage(widget);
+        break;
+    case QEvent::Leave:
+        // Leaving a child for its parent sends no enter to the parent: ask
+        // what is under the pointer now.
+        app.HintMouseMessage(FindControlAtPos(platform::GetCursorPos()));
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::ContextMenu:
+        app.CancelHint();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+} // namespace framework

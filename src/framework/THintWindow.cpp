@@ -1,0 +1,145 @@
+#include "framework/THintWindow.h"
+
+#include <QPainter>
+
+#include "platform/Screens.h"
+
+namespace framework {
+namespace {
+
+constexpr unsigned HintTextFormat = DT_WORDBREAK | DT_NOPREFIX;
+// Border and margin around the text of the standard look.
+constexpr int MarginX = 4, MarginY = 3;
+
+} // namespace
+
+THintWindow::THintWindow()
+{
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    canvas_.Font.Color = clInfoText;
+}
+
+THintWindow::~THintWindow() = default;
+
+void THintWindow::SetColor(TColor color)
+{
+    if (color_ == color)
+        return;
+    color_ = color;
+    update();
+}
+
+void THintWindow::SetCaption(const QString &caption)
+{
+    if (caption_ == caption)
+        return;
+    caption_ = caption;
+    update();
+}
+
+void THintWindow::CreateParams(TCreateParams &params)
+{
+    // Never active, never a taskbar entry, and the mouse goes through it to
+    // what lies below.
+    params.Flags = Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                   Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput;
+    params.Border = true;
+}
+
+void THintWindow::CreateHandle()
+{
+    if (handleAllocated_)
+        return;
+    TCreateParams params;
+    CreateParams(params);
+    setWindowFlags(params.Flags);
+    border_ = params.Border;
+    handleAllocated_ = true;
+}
+
+void THintWindow::ReleaseHandle()
+{
+    hide();
+    if (testAttribute(Qt::WA_WState_Created))
+        destroy();
+    handleAllocated_ = false;
+}
+
+TRect THintWindow::CalcHintRect(int maxWidth, const QString &hint)
+{
+    TRect r = Rect(0, 0, maxWidth, 0);
+    canvas_.DrawText(hint, r, DT_CALCRECT | HintTextFormat);
+    r.Right += 2 * MarginX;
+    r.Bottom += 2 * MarginY;
+    return r;
+}
+
+void THintWindow::ActivateHint(const TRect &rect, const QString &hint)
+{
+    SetCaption(hint);
+    // Keep the whole hint on the screen the rectangle starts on.
+    const QList<QRect> screens = platform::ScreenGeometries();
+    TRect r = rect;
+    if (!screens.isEmpty()) {
+        QRect screen = screens.first();
+        for (const QRect &s : screens)
+            if (s.contains(rect.Left, rect.Top)) {
+                screen = s;
+                break;
+            }
+        const TRect s = TRect::FromQRect(screen);
+        if (r.Right > s.Right)
+            OffsetRect(r, s.Right - r.Right, 0);
+        if (r.Left < s.Left)
+            OffsetRect(r, s.Left - r.Left, 0);
+        if (r.Bottom > s.Bottom)
+            OffsetRect(r, 0, s.Bottom - r.Bottom);
+        if (r.Top < s.Top)
+            OffsetRect(r, 0, s.Top - r.Top);
+    }
+    ShowAt(r);
+}
+
+void THintWindow::ShowAt(const TRect &rect)
+{
+    CreateHandle();
+    setGeometry(rect.ToQRect());
+    show();
+    raise();
+    update();
+}
+
+void THintWindow::Paint()
+{
+    const TRect all = Rect(0, 0, canvas_.Width(), canvas_.Height());
+    canvas_.Brush = {color_, bsSolid};
+    canvas_.FillRect(all);
+    if (border_) {
+        canvas_.Brush.Color = clWindowFrame;
+        canvas_.FrameRect(all);
+    }
+    canvas_.Brush.Style = bsClear;
+    canvas_.SetBkMode(TRANSPARENT);
+    canvas_.DrawText(caption_, Rect(MarginX, MarginY, all.Right - MarginX, all.Bottom - MarginY),
+                     HintTextFormat);
+}
+
+QImage THintWindow::Render()
+{
+    canvas_.Resize(width(), height());
+    if (canvas_.Width() > 0 && canvas_.Height() > 0)
+        Paint();
+    return canvas_.Image();
+}
+
+void THintWindow::paintEvent(QPaintEvent *)
+{
+    const QImage picture = Render();
+    QPainter painter(this);
+    painter.drawImage(0, 0, picture);
+}
+
+} // namespace framework

@@ -1,0 +1,99 @@
+#pragma once
+// The window the application shows a control's hint in, and what the
+// application tells the show-hint event about a hint about to show.
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+#include "framework/TCanvas.h"
+#include "framework/TColor.h"
+#include "framework/TRect.h"
+
+namespace framework {
+
+class TControl;
+
+// The details of a hint about to show; the show-hint event may change them.
+struct THintInfo {
+    TControl *HintControl = nullptr;
+    QPoint HintPos;      // screen point the hint window's rectangle starts at
+    int HintMaxWidth = 0;
+    TColor HintColor = clInfoBk;
+    TRect CursorRect;    // while the cursor stays in it (control pixels), the hint stays
+    QPoint CursorPos;    // in the control's pixels
+    int HideTimeout = 0; // ms until the hint hides itself; 0 or less: never
+    QString HintStr;
+};
+
+// Called before each hint: may change the text, clear canShow to suppress
+// the hint, or change the details.
+using TShowHintEvent = std::function<void(QString &hintStr, bool &canShow, THintInfo &hintInfo)>;
+
+// A borderless, top-most, non-activating popup that paints itself through
+// its canvas. Derived classes change the look and the placement.
+class THintWindow : public QWidget {
+    Q_OBJECT
+public:
+    THintWindow();
+    ~THintWindow() override;
+
+    TColor Color() const { return color_; }
+    void SetColor(TColor color);
+    QString Caption() const { return caption_; }
+    void SetCaption(const QString &caption);
+
+    // The drawing surface: pen, brush and font persist between paints; the
+    // picture takes the window's size at each paint.
+    TCanvas &Canvas() { return canvas_; }
+
+    // The window rectangle (at 0, 0) that shows hint wrapped at maxWidth.
+    virtual TRect CalcHintRect(int maxWidth, const QString &hint);
+    // Shows hint in rect (screen pixels), moved onto the screen if it sticks
+    // out, without taking the focus.
+    virtual void ActivateHint(const TRect &rect, const QString &hint);
+
+    // Hides the window and gives its desktop window back; the next
+    // activation makes a new one.
+    void ReleaseHandle();
+    bool HandleAllocated() const { return handleAllocated_; }
+
+    // The picture of the window at its current size, as a paint makes it.
+    QImage Render();
+
+protected:
+    struct TCreateParams {
+        Qt::WindowFlags Flags;
+        bool Border = true; // a one-pixel ring in clWindowFrame inside the bounds
+    };
+    // Asked once before the desktop window is made.
+    virtual void CreateParams(TCreateParams &params);
+    // Draws the whole window on Canvas(), which has the window's size.
+    virtual void Paint();
+
+    bool Border() const { return border_; }
+    // Makes the desktop window from CreateParams unless it exists.
+    void CreateHandle();
+    // Moves to rect (screen pixels) and shows without activating, on top.
+    void ShowAt(const TRect &rect);
+
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    TCanvas canvas_;
+    TColor color_ = clInfoBk;
+    QString caption_;
+    bool border_ = true;
+    bool handleAllocated_ = false;
+};
+
+// The hint window class of the application: makes a new hint window.
+using THintWindowClass = THintWindow *(*)();
+
+template <class T>
+THintWindow *CreateHintWindow()
+{
+    return new T;
+}
+
+} // namespace framework
