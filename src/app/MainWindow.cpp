@@ -284,6 +284,15 @@ void TForm1::CreateComponents()
     estplay1 = item("estplay1", "Play joined Movie");
     Lv1->SetPopupMenu(Pop1);
 
+    // Shows the banner's hints in the flat hint window.
+    FlatHint1 = new flat::TFlatHint(this);
+    FlatHint1->SetName(QStringLiteral("FlatHint1"));
+    TFont hintFont;
+    hintFont.Name = QStringLiteral("MS Sans Serif");
+    hintFont.Height = -11;
+    hintFont.Color = clWindowText;
+    FlatHint1->SetFont(hintFont);
+
     // Paints Pop1's items; Active last, so every colour is in place when it attaches.
     Pop1->SetOwnerDraw(true);
     XPMenu1 = new xpmenu::TXPMenu(this);

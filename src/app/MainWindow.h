@@ -7,6 +7,7 @@
 #include "app/Settings.h"
 #include "flat/TFlatButtonUnit.h"
 #include "flat/TFlatComboBoxUnit.h"
+#include "flat/TFlatHintUnit.h"
 #include "flat/TFlatProgressBarUnit.h"
 #include "flat/TFlatTitlebarUnit.h"
 #include "framework/Controls.h"
@@ -43,6 +44,7 @@ public:
     framework::TListView *Lv1 = nullptr;
 
     framework::TPopupMenu *Pop1 = nullptr;
+    flat::TFlatHint *FlatHint1 = nullptr;
     xpmenu::TXPMenu *XPMenu1 = nullptr;
     framework::TMenuItem *AddMovie1 = nullptr, *AddFileFolder1 = nullptr, *N1 = nullptr,
                          *Moveup1 = nullptr, *Movedown1 = nullptr, *N2 = nullptr,

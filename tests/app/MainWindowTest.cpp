@@ -15,6 +15,8 @@
 #include <memory>
 
 #include "Fakes.h"
+#include "HintSettings.h"
+#include "platform/Cursor.h"
 #include "app/MainWindow.h"
 #include "framework/TApplication.h"
 #include "platform/Screens.h"
@@ -482,6 +484,27 @@ TEST_F(MainWindowTest, SaveAsPlayHelpAndWebPage)
     EXPECT_EQ(shell.files, (QStringList{path("joined.mpg"), help, help}));
     EXPECT_EQ(shell.addresses, QStringList{app::ProductWebPage});
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainWindowTest, HoveringTheHelpSpotShowsItsHintInTheFlatHintWindow)
+{
+    HintSettings restore;
+    platform::CursorOverride cursor{QPoint(0, 0)};
+    framework::Application().SetMainForm(form.get());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::setActiveWindow(form.get());
+    const QPoint at = form->Image1->mapToGlobal(QPoint(10, 10));
+    cursor.MoveTo(at);
+    QMouseEvent move(QEvent::MouseMove, QPointF(10, 10), QPointF(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(form->Image1, &move);
+    framework::TApplication &app = framework::Application();
+    EXPECT_EQ(app.HintTimerInterval(), 500);
+    app.FireHintTimer();
+    auto *window = qobject_cast<flat::TFlatHintWindow *>(app.HintWindow());
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->Caption(), QStringLiteral("Help?"));
 }
 
 TEST_F(MainWindowTest, TildeMinimizesAndRestoringShowsTheListUnchanged)
