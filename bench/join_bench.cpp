@@ -283,10 +283,24 @@ int main(int argc, char **argv)
 
         std::vector<RunResult> catRuns, joinRuns;
         for (int r = 0; r < runs; ++r) {
-            Fresh(catOut);
-            catRuns.push_back(RunChild(catArgs, catOut, nullptr));
-            Fresh(joinOut);
-            joinRuns.push_back(RunJoin(self, pumpMs, joinOut, inputs));
+            // Each side goes first in every other run: the file system's work
+            // left over from deleting the previous output falls on whoever
+            // writes next, and must not always be the same side.
+            auto runCat = [&] {
+                Fresh(catOut);
+                catRuns.push_back(RunChild(catArgs, catOut, nullptr));
+            };
+            auto runJoin = [&] {
+                Fresh(joinOut);
+                joinRuns.push_back(RunJoin(self, pumpMs, joinOut, inputs));
+            };
+            if (r % 2 == 0) {
+                runCat();
+                runJoin();
+            } else {
+                runJoin();
+                runCat();
+            }
             std::printf("run %d: cat %.3f s, join %.3f s (join alone %.3f s)\n", r + 1, catRuns.back().seconds,
                         joinRuns.back().seconds, joinRuns.back().joinSeconds);
         }
