@@ -1,6 +1,5 @@
 // Program entry: the application object, its title, the main window and
 // the message loop until the main window has closed.
-#include <QPalette>
 #include <QStyleFactory>
 
 #include "app/MainWindow.h"
@@ -11,6 +10,7 @@ int main(int argc, char **argv)
     framework::TQtApplication qtApp(argc, argv);
     // The same look on every desktop.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    framework::TApplication::ApplySystemPalette();
     framework::Application().SetTitle(QStringLiteral("Zantrope"));
     app::TForm1 form;
     framework::Application().SetMainForm(&form);

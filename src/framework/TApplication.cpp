@@ -1,7 +1,10 @@
 #include "framework/TApplication.h"
 
+#include <QPalette>
 #include <QWidget>
 #include <algorithm>
+
+#include "framework/TColor.h"
 
 #include "framework/Controls.h"
 #include "framework/HintTracker.h"
@@ -33,6 +36,33 @@ void TApplication::Minimize()
 {
     if (mainForm_)
         mainForm_->showMinimized();
+}
+
+void TApplication::ApplySystemPalette()
+{
+    QPalette p;
+    const auto set = [&p](QPalette::ColorRole role, TColor colour) { p.setColor(role, ToQColor(colour)); };
+    set(QPalette::Window, clBtnFace);
+    set(QPalette::WindowText, clWindowText);
+    set(QPalette::Base, clWindow);
+    set(QPalette::AlternateBase, clBtnFace);
+    set(QPalette::Text, clWindowText);
+    set(QPalette::Button, clBtnFace);
+    set(QPalette::ButtonText, clBtnText);
+    set(QPalette::Light, clBtnHighlight);
+    set(QPalette::Midlight, cl3DLight);
+    set(QPalette::Mid, clBtnShadow);
+    set(QPalette::Dark, clBtnShadow);
+    set(QPalette::Shadow, cl3DDkShadow);
+    set(QPalette::Highlight, clHighlight);
+    set(QPalette::HighlightedText, clHighlightText);
+    set(QPalette::ToolTipBase, clInfoBk);
+    set(QPalette::ToolTipText, clInfoText);
+    set(QPalette::PlaceholderText, clGrayText);
+    p.setColor(QPalette::Disabled, QPalette::Text, ToQColor(clGrayText));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, ToQColor(clGrayText));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, ToQColor(clGrayText));
+    QApplication::setPalette(p);
 }
 
 QString TApplication::ErrorBoxText(const QString &message)

@@ -29,6 +29,10 @@ public:
     // Minimizes the application's main window; its taskbar entry restores it.
     void Minimize();
 
+    // Gives Qt's own widgets (dialogs, the list, message boxes) the colours of
+    // the system colour table, so they match the controls that paint themselves.
+    static void ApplySystemPalette();
+
     // The standard error box: OK only, stop icon, caption = Title().
     void ShowException(const QString &message);
     void HandleException(const std::exception &e);
