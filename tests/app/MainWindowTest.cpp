@@ -76,6 +76,22 @@ TEST_F(MainWindowTest, ControlsStandAtTheirPlaces)
     EXPECT_EQ(form->Lv1->geometry(), QRect(1, 1, 467, 320));
     EXPECT_EQ(form->fb7->geometry(), QRect(0, 248, 97, 35));
     EXPECT_EQ(form->Fc1->geometry(), QRect(88, 6, 369, 22));
+    EXPECT_EQ(form->Fc1->ColorArrow(), framework::clFuchsia);
+    EXPECT_EQ(form->Fc1->ColorArrowBackground(), 0x00A5DFF8u);
+    EXPECT_EQ(form->Fc1->ItemHeight(), 14);
+    EXPECT_EQ(form->Fc1->TabOrder(), 0);
+    EXPECT_EQ(form->Fc1->ItemIndex(), -1);
+    for (flat::TFlatProgressBar *bar : {form->FpBar1, form->Fpbar2}) {
+        EXPECT_EQ(bar->ColorElement(), framework::clLime);
+        EXPECT_EQ(bar->ColorBorder(), framework::clBlack);
+        EXPECT_EQ(bar->Color(), framework::clBlack); // follows the black column
+        EXPECT_TRUE(bar->Smooth());
+        EXPECT_EQ(bar->Max(), 100);
+    }
+    EXPECT_EQ(form->FpBar1->geometry(), QRect(1, 344, 95, 16));
+    EXPECT_EQ(form->Fpbar2->geometry(), QRect(1, 328, 95, 16));
+    EXPECT_TRUE(form->XPMenu1->Active());
+    EXPECT_TRUE(form->Pop1->OwnerDraw());
     EXPECT_EQ(form->Image1->geometry(), QRect(405, 11, 28, 27));
     EXPECT_EQ(form->Image1->Hint(), QStringLiteral("Help?"));
     EXPECT_EQ(form->Image1->cursor().shape(), Qt::PointingHandCursor);
@@ -115,8 +131,7 @@ TEST_F(MainWindowTest, FlatButtonsAndTitleBarCarryTheirStoredValues)
         {form->fb6, {0, 176, 97, 35}, "Del All", 0x00D0B879, 0x0000E100, framework::clBlack, 5},
         {form->fb7, {0, 248, 97, 35}, "Join Now", 0x00A5DFF8, 0x0000E100, framework::clBlack, 6},
         {form->fb9, {0, 288, 97, 35}, "Play", 0x00A5DFF8, 0x0000E100, framework::clBlack, 7},
-        // Its tab order 1 comes after the output-name box, which is not a control of ours yet.
-        {form->fb8, {16, 8, 65, 19}, "Save As", 0x00A5DFF8, 0x00F8F9D9, 0x00A00000, -1},
+        {form->fb8, {16, 8, 65, 19}, "Save As", 0x00A5DFF8, 0x00F8F9D9, 0x00A00000, 1},
     };
     for (const Expected &e : all) {
         SCOPED_TRACE(e.caption);
