@@ -5,8 +5,13 @@
 #include <QRandomGenerator>
 #include <QString>
 #include <gtest/gtest.h>
+#include <ostream>
+#include <atomic>
+#include <cstdio>
+#include <thread>
 
 #include "platform/Exceptions.h"
+#include "platform/FileName.h"
 
 // Bytes that differ from seed to seed, so order mistakes show.
 inline QByteArray Pattern(qint64 size, quint32 seed)
@@ -44,3 +49,47 @@ platform::EInOutError ErrorOf(Action action)
     ADD_FAILURE() << "no EInOutError";
     return platform::EInOutError(0);
 }
+
+// The bytes of a path written in the test as text.
+inline platform::FileName Name(const QString &path) { return platform::FileName::FromUtf8(path); }
+
+namespace platform {
+// Names in failure messages, with bytes that are not text escaped.
+inline void PrintTo(const FileName &name, std::ostream *os)
+{
+    *os << '"' << name.Bytes().toPercentEncoding("/ ").toStdString() << '"';
+}
+} // namespace platform
+
+// A file under a name given as bytes (which need not be UTF-8).
+inline void WriteBytesAt(const QByteArray &path, const QByteArray &bytes)
+{
+    QFile f;
+    ASSERT_TRUE(f.open(std::fopen(path.constData(), "wb"), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+inline QByteArray ReadBytesAt(const QByteArray &path)
+{
+    QFile f;
+    FILE *c = std::fopen(path.constData(), "rb");
+    if (!c)
+        return "<unreadable>";
+    f.open(c, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    return f.readAll();
+}
+
+// Fails, instead of hanging the test run, when something blocks on the named
+// pipe for longer than the limit: it then opens the pipe's other ends itself,
+// which releases whoever waits on it.
+class FifoWatchdog {
+public:
+    FifoWatchdog(const QByteArray &fifo, int seconds);
+    ~FifoWatchdog();
+    bool Fired() const { return fired_; }
+
+private:
+    QByteArray fifo_;
+    std::atomic<bool> done_{false}, fired_{false};
+    std::thread thread_;
+};

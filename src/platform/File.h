@@ -1,10 +1,12 @@
 #pragma once
 // Files for the join and the folder scan: plain POSIX descriptors with 64-bit
 // sizes, every failure reported as EInOutError with the program's error code.
+// Names are bytes (FileName); nothing here ever waits on a pipe or a device.
 #include "platform/Exceptions.h"
+#include "platform/FileName.h"
 
-#include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <optional>
 #include <sys/types.h>
 
@@ -20,46 +22,74 @@ struct FileId {
 
 // Identity of the file that path names, following links; empty when it cannot
 // be examined (missing, no access).
-std::optional<FileId> IdentityOf(const QString &path);
+std::optional<FileId> IdentityOf(const FileName &path);
 
 // The program's code for an errno value from an operation on path:
 // ENOENT is 2 when the parent folder exists and 3 when a folder on the way is
 // missing; ENOTDIR 3; EMFILE/ENFILE 4; EACCES/EPERM/EROFS/EISDIR 5;
 // ENOSPC/EDQUOT 101; anything else the errno number itself.
-int InOutCodeFor(int errnum, const QString &path);
+int InOutCodeFor(int errnum, const FileName &path);
 
 // The error for errnum met while working on path. An errno without a code of
 // its own keeps its number and always reads "I/O error N", also when the
 // number happens to equal one of the codes above (EIO is 5).
-EInOutError InOutErrorFor(int errnum, const QString &path);
+EInOutError InOutErrorFor(int errnum, const FileName &path);
 
 // Throws InOutErrorFor(errnum, path).
-[[noreturn]] void ThrowInOut(int errnum, const QString &path);
+[[noreturn]] void ThrowInOut(int errnum, const FileName &path);
+
+// Throws when path exists and is not a regular file (a named pipe, a socket,
+// a device or a folder), naming it; such a file is never opened for a join.
+// A missing file passes: opening it reports that.
+void RefuseUnlessRegularFile(const FileName &path);
+
+// The file that path finally names, following links in its last part; the
+// path itself when it is no link. Throws for a loop of links.
+FileName ResolveLinks(const FileName &path);
+
+// Whether an existing file may be written: it must grant write permission to
+// someone at all and to the running user, so that a file marked read-only is
+// left alone even when the program runs as root.
+bool MayWrite(const FileName &existing);
 
 class File {
 public:
     File() = default;
+    // Closes silently; a pending replacement (see Create) still takes place.
     ~File();
     File(File &&other) noexcept;
     File &operator=(File &&other) noexcept;
     File(const File &) = delete;
     File &operator=(const File &) = delete;
 
-    // An existing file, for reading only. A folder is refused with code 5.
-    static File OpenRead(const QString &path);
-    // Creates the file, or truncates it to 0 bytes when it exists; read and write.
-    static File Create(const QString &path);
+    // An existing regular file, for reading only. A folder is refused with
+    // code 5; a pipe, socket or device is refused without being opened.
+    static File OpenRead(const FileName &path);
+
+    // A new, empty file that takes the place of path when it is closed: the
+    // bytes go into a file of their own beside path, and only Close() (or the
+    // destructor) puts it under that name, also after an error. So the old
+    // file of that name is never cut short while the new one is written,
+    // whichever route (a link, another mount) might make it one of the inputs.
+    // Through a link, the link's target is replaced; an existing file keeps its
+    // mode (and, for root, its owner). Where the folder takes no new file, or
+    // the file has other names (hard links) or another owner, it is truncated
+    // and written in place instead. A character device such as /dev/null is
+    // written directly, without waiting. Pipes, sockets, block devices and
+    // folders are refused before anything is written.
+    static File Create(const FileName &path);
 
     bool IsOpen() const { return fd_ >= 0; }
-    const QString &Path() const { return path_; }
+    const FileName &Path() const { return path_; }
 
     qint64 Size() const;
     FileId Identity() const;
     // Up to max bytes; 0 only at the end of the file.
     qint64 Read(char *buffer, qint64 max);
     // All n bytes or EInOutError; a write that cannot go on is code 101.
+    // After a failure, exactly the bytes before it are in the file.
     void WriteAll(const char *data, qint64 n);
-    // Closes now and reports a failing close; the destructor closes silently.
+    // Closes now and reports a failing close or replacement.
     void Close();
 
     // Copies up to max bytes from the current position of from to the current
@@ -70,11 +100,40 @@ public:
     static qint64 CopyRange(File &from, File &to, qint64 max);
 
 private:
-    File(int fd, QString path) : fd_(fd), path_(std::move(path)) {}
-    static File Open(const QString &path, int flags);
+    // The replacement Create prepares: a new file in the target's folder that
+    // is renamed over the target when closed.
+    struct Replacement {
+        QByteArray target;   // the file whose place the new one takes (links resolved)
+        QByteArray tempName; // the new file's name; empty while it has none (O_TMPFILE)
+    };
+
+    File(int fd, FileName path) : fd_(fd), path_(std::move(path)) {}
+    static File Open(const FileName &path, int flags);
+    void Replace(); // gives the new file its name; throws on failure
+    void Release() noexcept;
 
     int fd_ = -1;
-    QString path_;
+    FileName path_;
+    std::optional<Replacement> replacement_;
+};
+
+// The calls through which files are written. Tests replace them for a while,
+// to make a write come up short or fail at a chosen moment.
+struct WriteCalls {
+    std::function<ssize_t(int fd, const char *data, size_t n)> Write;
+    std::function<ssize_t(int in, int out, size_t n)> CopyRange;
+};
+WriteCalls &CurrentWriteCalls();
+
+class WriteCallsOverride {
+public:
+    explicit WriteCallsOverride(WriteCalls calls);
+    ~WriteCallsOverride();
+    WriteCallsOverride(const WriteCallsOverride &) = delete;
+    WriteCallsOverride &operator=(const WriteCallsOverride &) = delete;
+
+private:
+    WriteCalls previous_;
 };
 
 } // namespace platform

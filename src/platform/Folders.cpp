@@ -1,7 +1,5 @@
 #include "platform/Folders.h"
 
-#include <QFile>
-#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,40 +7,29 @@
 
 namespace platform {
 
-FolderEnumerator::FolderEnumerator(const QString &folder)
+std::optional<std::vector<FolderEntry>> ReadFolder(const FileName &folder)
 {
-    if (!folder.isEmpty())
-        dir_ = ::opendir(QFile::encodeName(folder).constData());
-}
-
-FolderEnumerator::~FolderEnumerator()
-{
-    if (dir_)
-        ::closedir(dir_);
-}
-
-bool FolderEnumerator::Next(Entry &entry)
-{
-    if (!dir_)
-        return false;
-    for (;;) {
-        const dirent *d = ::readdir(dir_);
-        if (!d)
-            return false;
+    if (folder.IsEmpty() || folder.HoldsNul())
+        return std::nullopt;
+    DIR *dir = ::opendir(folder.Bytes().constData());
+    if (!dir)
+        return std::nullopt;
+    std::vector<FolderEntry> entries;
+    while (const dirent *d = ::readdir(dir)) {
         if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0)
             continue;
-        bool folder = d->d_type == DT_DIR;
+        bool isFolder = d->d_type == DT_DIR;
         if (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN) {
             struct stat st {};
-            folder = ::fstatat(::dirfd(dir_), d->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+            isFolder = ::fstatat(::dirfd(dir), d->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
-        entry.Name = QFile::decodeName(d->d_name);
-        entry.IsFolder = folder;
-        return true;
+        entries.push_back({QByteArray(d->d_name), isFolder});
     }
+    ::closedir(dir);
+    return entries;
 }
 
-bool VisitedFolders::Enter(const QString &folder)
+bool VisitedFolders::Enter(const FileName &folder)
 {
     const std::optional<FileId> id = IdentityOf(folder);
     if (!id)

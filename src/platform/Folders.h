@@ -1,38 +1,28 @@
 #pragma once
-// Folder enumeration for the folder scan: one entry per call, in the order the
-// file system keeps them, so the caller can process window events in between.
+// Folder reading for the folder scan: a folder's entries are read whole and
+// the folder is closed again, so a deep tree never holds more than one open
+// folder at a time.
 #include "platform/File.h"
+#include "platform/FileName.h"
 
-#include <QString>
-#include <dirent.h>
+#include <QByteArray>
+#include <optional>
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
-class FolderEnumerator {
-public:
-    struct Entry {
-        QString Name;          // the entry's name alone, no folder in front
-        bool IsFolder = false; // links are followed; a dangling link is a plain entry
-    };
-
-    // Opens folder; when it cannot be opened (missing, no access, not a
-    // folder) Ok() is false and Next() yields nothing.
-    explicit FolderEnumerator(const QString &folder);
-    ~FolderEnumerator();
-    FolderEnumerator(const FolderEnumerator &) = delete;
-    FolderEnumerator &operator=(const FolderEnumerator &) = delete;
-
-    bool Ok() const { return dir_ != nullptr; }
-    // The next entry in readdir's order, hidden ones included. "." and ".."
-    // are skipped: they name the folder itself and its parent, never content.
-    // False at the end (or on a read error, which ends the enumeration).
-    bool Next(Entry &entry);
-
-private:
-    DIR *dir_ = nullptr;
+struct FolderEntry {
+    QByteArray Name;       // the entry's name alone, as bytes, no folder in front
+    bool IsFolder = false; // links are followed; a dangling link is a plain entry
 };
+
+// Every entry of folder in the order the file system gives them, hidden ones
+// included; "." and ".." are left out, since they name the folder itself and
+// its parent, never content. None when the folder cannot be opened (missing,
+// no access, not a folder); a read error ends the list early.
+std::optional<std::vector<FolderEntry>> ReadFolder(const FileName &folder);
 
 // Remembers the real folders a recursive scan has entered, by identity, so
 // links leading back into the tree are not followed a second time.
@@ -40,8 +30,8 @@ class VisitedFolders {
 public:
     // True when folder has not been entered before (and remembers it now);
     // false when it was. A folder that cannot be examined counts as new: its
-    // enumeration will fail on its own.
-    bool Enter(const QString &folder);
+    // reading will fail on its own.
+    bool Enter(const FileName &folder);
 
 private:
     std::set<std::pair<dev_t, ino_t>> seen_;

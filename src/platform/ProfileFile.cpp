@@ -1,8 +1,12 @@
 #include "platform/ProfileFile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "platform/File.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace platform {
@@ -13,7 +17,7 @@ const QByteArray kCrLf = QByteArrayLiteral("\r\n");
 // The name inside "[...]", when the line is a section header.
 std::optional<QString> SectionOf(const QByteArray &text)
 {
-    const QString line = QString::fromLocal8Bit(text).trimmed();
+    const QString line = QString::fromUtf8(text).trimmed();
     if (!line.startsWith(QLatin1Char('[')))
         return std::nullopt;
     const qsizetype close = line.indexOf(QLatin1Char(']'));
@@ -24,20 +28,31 @@ std::optional<QString> SectionOf(const QByteArray &text)
 
 struct KeyLine {
     QString key;
-    QString value;
+    QByteArray value;
 };
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+QByteArray TrimBlanks(const QByteArray &bytes)
+{
+    qsizetype from = 0, to = bytes.size();
+    while (from < to && IsBlank(bytes[from]))
+        ++from;
+    while (to > from && IsBlank(bytes[to - 1]))
+        --to;
+    return bytes.mid(from, to - from);
+}
 
 // Key and value of a "key=value" line; comments, headers and other text are not keys.
 std::optional<KeyLine> KeyOf(const QByteArray &text)
 {
-    const QString line = QString::fromLocal8Bit(text);
-    const QString trimmed = line.trimmed();
-    if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char(';')) || trimmed.startsWith(QLatin1Char('[')))
+    const QByteArray trimmed = TrimBlanks(text);
+    if (trimmed.isEmpty() || trimmed.startsWith(';') || trimmed.startsWith('['))
         return std::nullopt;
-    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    const qsizetype eq = text.indexOf('=');
     if (eq < 0)
         return std::nullopt;
-    KeyLine result{line.left(eq).trimmed(), line.mid(eq + 1).trimmed()};
+    KeyLine result{QString::fromUtf8(TrimBlanks(text.left(eq))), TrimBlanks(text.mid(eq + 1))};
     if (result.key.isEmpty())
         return std::nullopt;
     return result;
@@ -53,6 +68,13 @@ bool HasLineBreak(const QString &s)
     return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
 }
 
+QByteArray CutToMax(QByteArray s)
+{
+    if (s.size() > ProfileFile::MaxValueLength)
+        s.truncate(ProfileFile::MaxValueLength);
+    return s;
+}
+
 QString CutToMax(QString s)
 {
     if (s.size() <= ProfileFile::MaxValueLength)
@@ -64,9 +86,29 @@ QString CutToMax(QString s)
     return s;
 }
 
+QString Shown(const FileName &name) { return name.Display(); }
+
+// Writes all of bytes at the start of fd and cuts the file there.
+bool WriteWhole(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), off_t(done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            if (put == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += put;
+    }
+    return ::ftruncate(fd, off_t(bytes.size())) == 0;
+}
+
 } // namespace
 
-ProfileFile::ProfileFile(QString fileName) : fileName_(std::move(fileName))
+ProfileFile::ProfileFile(FileName fileName) : fileName_(std::move(fileName))
 {
     Load();
 }
@@ -79,28 +121,38 @@ ProfileFile::~ProfileFile()
 
 void ProfileFile::Load()
 {
-    const QFileInfo info(fileName_);
-    if (!info.exists())
+    const QByteArray name = fileName_.Bytes();
+    struct stat st {};
+    if (fileName_.HoldsNul() || ::stat(name.constData(), &st) != 0)
         return; // an absent file reads as empty and is created by the first flush
-    if (!info.isFile()) {
+    if (!S_ISREG(st.st_mode)) {
         // A folder or a device (which may never end) is no profile.
         loadFailed_ = true;
-        error_ = QStringLiteral("%1 is not a regular file").arg(fileName_);
+        error_ = QStringLiteral("%1 is not a regular file").arg(Shown(fileName_));
         return;
     }
-    QFile file(fileName_);
-    if (!file.open(QIODevice::ReadOnly)) {
-        loadFailed_ = true;
-        error_ = file.errorString();
-        return;
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    bool ok = fd >= 0;
+    char buffer[65536];
+    while (ok) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        original_.append(buffer, got);
     }
-    original_ = file.readAll();
-    if (file.error() != QFile::NoError) {
+    if (!ok) {
         loadFailed_ = true;
-        error_ = file.errorString();
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
         original_.clear();
-        return;
     }
+    if (fd >= 0)
+        ::close(fd);
+    if (loadFailed_)
+        return;
 
     qsizetype start = 0;
     while (start < original_.size()) {
@@ -142,11 +194,20 @@ std::optional<qsizetype> ProfileFile::FindKey(const Range &range, const QString 
     return std::nullopt;
 }
 
-QString ProfileFile::ReadString(const QString &section, const QString &key, const QString &def) const
+QByteArray ProfileFile::ReadValue(const QString &section, const QString &key, const QByteArray &def) const
 {
     if (const auto range = FindSection(section)) {
         if (const auto index = FindKey(*range, key))
             return CutToMax(KeyOf(lines_[*index].text)->value);
+    }
+    return CutToMax(def);
+}
+
+QString ProfileFile::ReadString(const QString &section, const QString &key, const QString &def) const
+{
+    if (const auto range = FindSection(section)) {
+        if (const auto index = FindKey(*range, key))
+            return CutToMax(QString::fromUtf8(KeyOf(lines_[*index].text)->value));
     }
     return CutToMax(def);
 }
@@ -161,6 +222,11 @@ void ProfileFile::InsertLine(qsizetype at, QByteArray text)
 
 bool ProfileFile::WriteString(const QString &section, const QString &key, const QString &value)
 {
+    return WriteValue(section, key, value.toUtf8());
+}
+
+bool ProfileFile::WriteValue(const QString &section, const QString &key, const QByteArray &value)
+{
     const QString sectionName = section.trimmed();
     const QString keyName = key.trimmed();
     if (sectionName.isEmpty() || sectionName.contains(QLatin1Char(']')) || HasLineBreak(sectionName))
@@ -168,13 +234,13 @@ bool ProfileFile::WriteString(const QString &section, const QString &key, const 
     if (keyName.isEmpty() || keyName.contains(QLatin1Char('=')) || HasLineBreak(keyName)
         || keyName.startsWith(QLatin1Char('[')) || keyName.startsWith(QLatin1Char(';')))
         return false;
-    if (HasLineBreak(value))
+    if (value.contains('\n') || value.contains('\r') || value.contains('\0'))
         return false;
 
-    const QByteArray keyValue = keyName.toLocal8Bit() + '=' + value.toLocal8Bit();
+    const QByteArray keyValue = keyName.toUtf8() + '=' + value;
     const auto range = FindSection(sectionName);
     if (!range) {
-        InsertLine(lines_.size(), '[' + sectionName.toLocal8Bit() + ']');
+        InsertLine(lines_.size(), '[' + sectionName.toUtf8() + ']');
         InsertLine(lines_.size(), keyValue);
         dirty_ = true;
         return true;
@@ -185,7 +251,7 @@ bool ProfileFile::WriteString(const QString &section, const QString &key, const 
             return true; // nothing changes; the line keeps its exact bytes
         // Keep everything up to "=" as it stands, so the key keeps its spelling.
         const qsizetype eq = line.text.indexOf('=');
-        line.text = line.text.left(eq + 1) + value.toLocal8Bit();
+        line.text = line.text.left(eq + 1) + value;
         line.end = kCrLf;
         dirty_ = true;
         return true;
@@ -216,25 +282,26 @@ bool ProfileFile::Flush()
         return true;
     if (loadFailed_) {
         // Writing now would drop whatever the unreadable file holds.
-        error_ = QStringLiteral("%1 could not be read").arg(fileName_);
+        error_ = QStringLiteral("%1 could not be read").arg(Shown(fileName_));
         return false;
     }
 
-    // Through a link, the link stays and its target is replaced.
-    QString target = fileName_;
-    const QFileInfo info(fileName_);
-    if (info.isSymLink()) {
-        const QString canonical = info.canonicalFilePath();
-        target = canonical.isEmpty() ? info.symLinkTarget() : canonical;
-    }
-
     const QByteArray bytes = Serialize();
-    const QFileInfo targetInfo(target);
     bool ok = false;
-    if (targetInfo.exists() && !targetInfo.isFile()) {
-        error_ = QStringLiteral("%1 is not a regular file").arg(target);
-    } else {
-        ok = WriteAtomically(target, bytes);
+    try {
+        // Through a link, the link stays and its target is written.
+        const FileName target = ResolveLinks(fileName_);
+        struct stat st {};
+        if (::stat(target.Bytes().constData(), &st) != 0)
+            ok = errno == ENOENT && CreateWith(target, bytes);
+        else if (!S_ISREG(st.st_mode))
+            error_ = QStringLiteral("%1 is not a regular file").arg(Shown(target));
+        else if (!MayWrite(target))
+            error_ = QStringLiteral("%1 is read-only").arg(Shown(target));
+        else
+            ok = WriteInPlace(target, bytes);
+    } catch (const Exception &e) {
+        error_ = e.Message();
     }
     if (!ok)
         return false;
@@ -244,38 +311,46 @@ bool ProfileFile::Flush()
     return true;
 }
 
-bool ProfileFile::WriteAtomically(const QString &target, const QByteArray &bytes)
+bool ProfileFile::CreateWith(const FileName &target, const QByteArray &bytes)
 {
-    QSaveFile save(target);
-    if (!save.open(QIODevice::WriteOnly)) {
-        error_ = save.errorString();
-        // The folder may refuse a temporary while the file itself is writable.
-        return QFileInfo::exists(target) && WriteInPlace(target, bytes);
-    }
-    if (save.write(bytes) != bytes.size() || !save.commit()) {
-        error_ = save.errorString();
-        save.cancelWriting();
+    const int fd = ::open(target.Bytes().constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    return true;
+    const bool ok = WriteWhole(fd, bytes);
+    if (!ok)
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+    if (::close(fd) != 0 && ok) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        ::unlink(target.Bytes().constData());
+        return false;
+    }
+    if (!ok)
+        ::unlink(target.Bytes().constData()); // no half-made file for the next try
+    return ok;
 }
 
-bool ProfileFile::WriteInPlace(const QString &target, const QByteArray &bytes)
+bool ProfileFile::WriteInPlace(const FileName &target, const QByteArray &bytes)
 {
-    QFile file(target);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        error_ = file.errorString();
+    const int fd = ::open(target.Bytes().constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    const QByteArray old = file.readAll();
-    const bool ok = file.seek(0) && file.write(bytes) == bytes.size() && file.resize(bytes.size());
-    if (ok)
-        return true;
-    error_ = file.errorString();
-    // Put the old content back so that a failed write does not leave half a file.
-    if (file.seek(0) && file.write(old) == old.size())
-        file.resize(old.size());
-    return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && WriteWhole(fd, bytes);
+    if (!ok) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        // Put the old content back so that a failed write does not leave half a file.
+        if (S_ISREG(st.st_mode))
+            WriteWhole(fd, original_);
+    }
+    if (::close(fd) != 0 && ok) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        ok = false;
+    }
+    return ok;
 }
 
 } // namespace platform

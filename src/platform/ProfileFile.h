@@ -6,13 +6,20 @@
 // blank lines, their order, the spelling of names and their line ends. Lines it
 // writes end in CR LF; both CR LF and LF are read.
 //
-// Writes go to a copy in memory; the file is replaced when Flush() runs or the
-// object is released. Replacing goes through a temporary in the same folder
-// and a rename, so a failed flush leaves the old file whole.
+// Values are 8-bit text: ReadValue and WriteValue keep their bytes exactly
+// (file names need not be UTF-8); ReadString and WriteString see them as UTF-8.
+//
+// Writes go to a copy in memory; the file is written when Flush() runs or the
+// object is released. The file is rewritten where it is, so a link stays a
+// link and the file keeps its owner and mode; a file that grants no write
+// permission is left alone, also for root. A failed write puts the old
+// content back.
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <optional>
+
+#include "platform/FileName.h"
 
 namespace platform {
 
@@ -21,23 +28,25 @@ public:
     // Values are read with room for this many characters; longer ones are cut.
     static constexpr int MaxValueLength = 2047;
 
-    explicit ProfileFile(QString fileName);
+    explicit ProfileFile(FileName fileName);
     // Flushes pending writes. A failure here cannot be reported: call Flush()
     // first where the caller must know.
     ~ProfileFile();
     ProfileFile(const ProfileFile &) = delete;
     ProfileFile &operator=(const ProfileFile &) = delete;
 
-    const QString &FileName() const { return fileName_; }
+    const platform::FileName &Name() const { return fileName_; }
 
     // The value of key in section; def when the section or the key is absent.
     // A key present with an empty value reads as the empty text.
+    QByteArray ReadValue(const QString &section, const QString &key, const QByteArray &def) const;
     QString ReadString(const QString &section, const QString &key, const QString &def) const;
 
     // Sets key in section, adding the key at the end of its section or the
     // section at the end of the file where missing. Returns false, changing
     // nothing, when the names or the value cannot be stored in a line
     // (line breaks, "=" in a key, "]" in a section name, empty names).
+    bool WriteValue(const QString &section, const QString &key, const QByteArray &value);
     bool WriteString(const QString &section, const QString &key, const QString &value);
 
     // Stores pending writes in the file. Returns false when the file cannot be
@@ -62,10 +71,10 @@ private:
     std::optional<qsizetype> FindKey(const Range &range, const QString &key) const;
     void InsertLine(qsizetype at, QByteArray text);
     QByteArray Serialize() const;
-    bool WriteAtomically(const QString &target, const QByteArray &bytes);
-    bool WriteInPlace(const QString &target, const QByteArray &bytes);
+    bool WriteInPlace(const platform::FileName &target, const QByteArray &bytes);
+    bool CreateWith(const platform::FileName &target, const QByteArray &bytes);
 
-    QString fileName_;
+    platform::FileName fileName_;
     QList<Line> lines_;
     QByteArray original_;
     bool loadFailed_ = false; // the file exists but could not be read

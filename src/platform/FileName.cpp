@@ -1,0 +1,109 @@
+#include "platform/FileName.h"
+
+#include "platform/Exceptions.h"
+
+#include <QStringList>
+#include <QUrl>
+#include <QList>
+#include <dirent.h>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace platform {
+
+FileName FileName::Folder() const
+{
+    const qsizetype slash = bytes_.lastIndexOf('/');
+    return slash < 0 ? FileName() : FileName(bytes_.left(slash + 1));
+}
+
+QByteArray FileName::Extension() const
+{
+    const QByteArray last = LastPart();
+    const qsizetype dot = last.lastIndexOf('.');
+    return dot < 0 ? QByteArray() : last.mid(dot + 1);
+}
+
+QByteArray FileName::LastPart() const
+{
+    return bytes_.mid(bytes_.lastIndexOf('/') + 1);
+}
+
+FileName FileName::operator/(const QByteArray &child) const
+{
+    if (bytes_.isEmpty() || bytes_.endsWith('/'))
+        return FileName(bytes_ + child);
+    return FileName(bytes_ + '/' + child);
+}
+
+namespace {
+
+// The entries of folder whose readable form is text.
+QList<QByteArray> EntriesShownAs(const QByteArray &folder, const QString &text)
+{
+    QList<QByteArray> found;
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return found;
+    while (const dirent *d = ::readdir(dir)) {
+        const QByteArray name(d->d_name);
+        if (QString::fromUtf8(name) == text)
+            found << name;
+    }
+    ::closedir(dir);
+    return found;
+}
+
+} // namespace
+
+FileName NameFromText(const QString &text)
+{
+    if (!text.contains(QChar::ReplacementCharacter))
+        return FileName::FromUtf8(text);
+    const QStringList parts = text.split(QLatin1Char('/'));
+    QByteArray bytes;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            bytes += '/';
+        const QString &part = parts[i];
+        if (!part.contains(QChar::ReplacementCharacter)) {
+            bytes += part.toUtf8();
+            continue;
+        }
+        const QList<QByteArray> found = EntriesShownAs(bytes.isEmpty() ? QByteArray(".") : bytes, part);
+        if (found.size() > 1)
+            throw Exception(QStringLiteral("Several files are shown as \"%1\": their names are not valid "
+                                           "text, and Zantrope cannot tell which one is meant. Add the "
+                                           "file with Add Folder or drop it onto the window instead")
+                                .arg(text));
+        bytes += found.isEmpty() ? part.toUtf8() : found.first();
+    }
+    return FileName(bytes);
+}
+
+std::optional<FileName> NameFromUrl(const QUrl &url)
+{
+    if (!url.isLocalFile())
+        return std::nullopt;
+    const QString host = url.host();
+    if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    // The encoded path keeps bytes that are not UTF-8 as %XX; decoding them
+    // gives the name exactly as the sender had it.
+    const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
+    return FileName(QByteArray::fromPercentEncoding(encoded));
+}
+
+FileName HomeFolder()
+{
+    QByteArray home = qgetenv("HOME");
+    if (home.isEmpty()) {
+        if (const passwd *pw = ::getpwuid(::getuid()))
+            home = pw->pw_dir;
+    }
+    while (home.size() > 1 && home.endsWith('/'))
+        home.chop(1);
+    return FileName(home);
+}
+
+} // namespace platform

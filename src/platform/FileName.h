@@ -1,0 +1,59 @@
+#pragma once
+// A file's name as the file system holds it: bytes, which need not be valid
+// text. Names travel as FileName from where they enter (a folder scan, a
+// drop, the settings file, the command line) to where they are opened; only
+// their readable form is ever shown. "/" is the only separator.
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+class QUrl;
+
+namespace platform {
+
+class FileName {
+public:
+    FileName() = default;
+    explicit FileName(QByteArray bytes) : bytes_(std::move(bytes)) {}
+    // The UTF-8 bytes of a text the program made itself or a person typed as
+    // a new name. Text that shows an existing name goes through NameFromText.
+    static FileName FromUtf8(const QString &text) { return FileName(text.toUtf8()); }
+
+    const QByteArray &Bytes() const { return bytes_; }
+    bool IsEmpty() const { return bytes_.isEmpty(); }
+    // Readable form: bytes that are not UTF-8 show as U+FFFD.
+    QString Display() const { return QString::fromUtf8(bytes_); }
+    // No file name can hold a NUL byte; such a name is refused before any open.
+    bool HoldsNul() const { return bytes_.contains('\0'); }
+
+    // Everything up to and including the last "/"; empty without one.
+    FileName Folder() const;
+    // What follows the last "." after the last "/", without the "."; empty without one.
+    QByteArray Extension() const;
+    // The part after the last "/".
+    QByteArray LastPart() const;
+    FileName operator/(const QByteArray &child) const; // "folder/" + child, one "/" between
+    FileName operator+(const QByteArray &tail) const { return FileName(bytes_ + tail); }
+
+    friend bool operator==(const FileName &, const FileName &) = default;
+
+private:
+    QByteArray bytes_;
+};
+
+// The name that a text shown to or typed by a person stands for. A text
+// without U+FFFD is its UTF-8 bytes. A part of the path that holds U+FFFD may
+// show a name that is not UTF-8: it is looked up in its folder and stands for
+// the one entry that shows as that text (or for the text's own bytes when no
+// entry does). Throws Exception when several entries show as that text, so a
+// look-alike is never taken for the file that was meant.
+FileName NameFromText(const QString &text);
+
+// The local file a URL addresses, as the bytes its percent-encoding carries;
+// none for anything but a file on this machine.
+std::optional<FileName> NameFromUrl(const QUrl &url);
+
+// The user's home folder as the system gives it, without a trailing "/".
+FileName HomeFolder();
+
+} // namespace platform

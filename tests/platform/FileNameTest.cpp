@@ -1,0 +1,53 @@
+#include "platform/FileName.h"
+
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include "TestFiles.h"
+#include "platform/Exceptions.h"
+
+using platform::FileName;
+
+TEST(FileName, OnlySlashSeparates)
+{
+    const FileName take("/clips/take:2.mpg");
+    EXPECT_EQ(take.Folder(), FileName("/clips/"));
+    EXPECT_EQ(take.Extension(), QByteArray("mpg"));
+    EXPECT_EQ(FileName("/x/a.b:c").Extension(), QByteArray("b:c"));
+    EXPECT_EQ(FileName("/dir.mpg/file").Extension(), QByteArray());
+    EXPECT_EQ(FileName("plain").Folder(), FileName());
+    EXPECT_EQ(FileName("/a") / "b", FileName("/a/b"));
+    EXPECT_EQ(FileName("/a/") / "b", FileName("/a/b"));
+}
+
+// A dialog or an edit box gives text; a name that is not UTF-8 shows there
+// as U+FFFD, and so does a file whose name really holds U+FFFD.
+TEST(FileName, TextStandsForTheOneFileThatShowsThatWay)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray real = folder + "/\xff\xfe.mpg";
+    const QByteArray decoy = folder + "/\xef\xbf\xbd\xef\xbf\xbd.mpg"; // U+FFFD U+FFFD
+    const QString shown = QString::fromUtf8(real);
+    ASSERT_EQ(shown, QString::fromUtf8(decoy));
+
+    EXPECT_EQ(platform::NameFromText(shown), FileName(decoy)) << "nothing there yet: the text's own bytes";
+    WriteBytesAt(real, "real");
+    EXPECT_EQ(platform::NameFromText(shown), FileName(real));
+    EXPECT_EQ(platform::NameFromText(shown + QStringLiteral("/../x")).Bytes(), real + "/../x");
+    WriteBytesAt(decoy, "decoy");
+    EXPECT_THROW(platform::NameFromText(shown), platform::Exception) << "two files show that way";
+
+    EXPECT_EQ(platform::NameFromText(QStringLiteral("/a/\u00e9t\u00e9.mpg")), FileName("/a/\xc3\xa9t\xc3\xa9.mpg"));
+}
+
+TEST(FileName, DroppedAddressesCarryTheirBytes)
+{
+    const auto name = platform::NameFromUrl(QUrl(QStringLiteral("file:///tmp/%FF%FE%20a%3Ab.mpg")));
+    ASSERT_TRUE(name);
+    EXPECT_EQ(*name, FileName("/tmp/\xff\xfe a:b.mpg"));
+    EXPECT_EQ(platform::NameFromUrl(QUrl::fromLocalFile(QStringLiteral("/d/\u00e9.mpg"))), FileName("/d/\xc3\xa9.mpg"));
+    EXPECT_FALSE(platform::NameFromUrl(QUrl(QStringLiteral("https://example.org/a.mpg"))));
+    EXPECT_FALSE(platform::NameFromUrl(QUrl(QStringLiteral("file://otherhost/a.mpg"))));
+}
