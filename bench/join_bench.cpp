@@ -5,8 +5,8 @@
 //   join_bench [--size-mib N] [--runs N] [--pump-ms N] [--dir FOLDER]
 //   join_bench --join-child PUMP_MS OUTPUT INPUT...   (internal: one join, prints its time)
 // --dir puts the files in FOLDER (default: the temporary folder). --pump-ms sets the pump's interval (default the window's: 4 ms; 0 pumps at every call).
-#include "app/EventPump.h"
-#include "app/JoinEngine.h"
+#include "app/core/EventPump.h"
+#include "app/core/JoinEngine.h"
 #include "platform/File.h"
 
 #include <QApplication>
@@ -34,8 +34,9 @@ using Clock = std::chrono::steady_clock;
 // numbers and pumps events through the same throttled pump.
 class WindowLikeObserver : public app::JoinObserver {
 public:
-    WindowLikeObserver(std::vector<QString> inputs, int pumpMs) : inputs_(std::move(inputs)), pump_(pumpMs) {}
-    QString InputName(int index) override { return inputs_[size_t(index)]; }
+    WindowLikeObserver(std::vector<platform::FileName> inputs, int pumpMs)
+        : inputs_(std::move(inputs)), pump_(pumpMs) {}
+    platform::FileName InputName(int index) override { return inputs_[size_t(index)]; }
     void OutputCreated() override { filesDone_ = 0; }
     void FileStarted(int, qint64 size) override
     {
@@ -56,7 +57,7 @@ public:
     qint64 Total() const { return total_; }
 
 private:
-    std::vector<QString> inputs_;
+    std::vector<platform::FileName> inputs_;
     app::EventPump pump_;
     qint64 fileMax_ = 0;
     qint64 filePosition_ = 0;
@@ -69,14 +70,14 @@ int JoinChild(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
-    std::vector<QString> inputs;
+    std::vector<platform::FileName> inputs;
     for (int i = 4; i < argc; ++i)
-        inputs.push_back(QString::fromLocal8Bit(argv[i]));
+        inputs.push_back(platform::FileName(argv[i]));
     const int pumpMs = std::atoi(argv[2]);
     WindowLikeObserver observer(inputs, pumpMs < 0 ? 4 : pumpMs);
     const auto start = Clock::now();
     try {
-        app::JoinEngine().Join(QString::fromLocal8Bit(argv[3]), int(inputs.size()), observer);
+        app::JoinEngine().Join(platform::FileName(argv[3]), int(inputs.size()), observer);
     } catch (const platform::Exception &e) {
         std::fprintf(stderr, "join failed: %s\n", e.what());
         return 1;
@@ -150,7 +151,7 @@ RunResult RunChild(const std::vector<std::string> &args, const std::string &outF
 // Fast, incompressible-looking content: xorshift64 words, a different seed per file.
 void Generate(const QString &path, qint64 bytes, quint64 seed)
 {
-    platform::File file = platform::File::Create(path);
+    platform::File file = platform::File::Create(platform::FileName::FromUtf8(path));
     std::vector<quint64> chunk(1 << 17); // 1 MiB
     quint64 x = seed * 0x9E3779B97F4A7C15ull + 1;
     while (bytes > 0) {

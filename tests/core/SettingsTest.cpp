@@ -1,7 +1,6 @@
-#include "app/Settings.h"
+#include "app/core/Settings.h"
 
 #include "platform/Exceptions.h"
-#include "platform/Screens.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,25 +21,27 @@ namespace {
 class FakeWindow : public SettingsTarget {
 public:
     QRect frame{46, 103, 566, 439};
-    QString outputName = QStringLiteral("design name");
-    QString openPath;
-    QString dialogFolder = QStringLiteral("<none>");
+    QList<QRect> screens{QRect(0, 0, 1024, 768)};
+    platform::FileName outputName = Name(QStringLiteral("design name"));
+    platform::FileName openPath;
+    platform::FileName dialogFolder = Name(QStringLiteral("<none>"));
     QStringList calls;
 
     QRect FrameGeometry() const override { return frame; }
+    QList<QRect> Screens() const override { return screens; }
     void SetTop(int top) override { frame.moveTop(top); calls << "top"; }
     void SetLeft(int left) override { frame.moveLeft(left); calls << "left"; }
-    QString OutputName() const override { return outputName; }
-    void SetOutputName(const QString &name) override { outputName = name; calls << "name"; }
-    QString OpenPath() const override { return openPath; }
-    void SetOpenDialogFolder(const QString &folder) override { dialogFolder = folder; calls << "folder"; }
+    platform::FileName OutputName() const override { return outputName; }
+    void SetOutputName(const platform::FileName &name) override { outputName = name; calls << "name"; }
+    platform::FileName OpenPath() const override { return openPath; }
+    void SetOpenDialogFolder(const platform::FileName &folder) override { dialogFolder = folder; calls << "folder"; }
 };
 
 class SettingsTest : public ::testing::Test {
 protected:
-    QString Path() const { return dir.filePath(QStringLiteral("misuc.dat")); }
+    platform::FileName Path() const { return Name(PathText()); }
+    QString PathText() const { return dir.filePath(QStringLiteral("misuc.dat")); }
     QTemporaryDir dir;
-    platform::ScreenOverride screen{{QRect(0, 0, 1024, 768)}};
 };
 
 } // namespace
@@ -74,76 +75,83 @@ TEST_F(SettingsTest, NoFileIsCreatedAndTheDefaultsApply)
 {
     FakeWindow window;
     ReadSettings(Path(), window);
-    EXPECT_EQ(ReadBytes(Path()), "\r\n");
+    EXPECT_EQ(ReadBytes(PathText()), "\r\n");
     EXPECT_EQ(window.frame.topLeft(), QPoint(272, 159));
     EXPECT_EQ(window.frame.size(), QSize(566, 439));
-    EXPECT_EQ(window.outputName, QDir::homePath() + "/test.mpg");
+    EXPECT_EQ(window.outputName, Name(QDir::homePath() + "/test.mpg"));
     EXPECT_EQ(window.outputName, DefaultOutputName());
     EXPECT_EQ(window.dialogFolder, DefaultOpenFolder());
-    EXPECT_TRUE(window.dialogFolder.endsWith('/'));
+    EXPECT_TRUE(window.dialogFolder.Bytes().endsWith('/'));
     EXPECT_EQ(window.calls, QStringList({"top", "left", "name", "folder"}));
 }
 
 TEST_F(SettingsTest, ExistingFileIsLeftAsItIs)
 {
-    WriteBytes(Path(), "anything");
+    WriteBytes(PathText(), "anything");
     EnsureSettingsFile(Path());
-    EXPECT_EQ(ReadBytes(Path()), "anything");
+    EXPECT_EQ(ReadBytes(PathText()), "anything");
 }
 
 TEST_F(SettingsTest, RoundTripOfPositionNameAndFolder)
 {
     FakeWindow closing;
     closing.frame.moveTo(10, 20);
-    closing.outputName = QStringLiteral("/d/out \u00e9.mpg");
-    closing.openPath = QStringLiteral("/movies/");
+    closing.outputName = Name(QStringLiteral("/d/out \u00e9.mpg"));
+    closing.openPath = Name(QStringLiteral("/movies/"));
     WriteSettings(Path(), closing);
-    EXPECT_EQ(ReadBytes(Path()), "\r\n[form1]\r\ntop=20\r\nleft=10\r\n"
+    EXPECT_EQ(ReadBytes(PathText()), "\r\n[form1]\r\ntop=20\r\nleft=10\r\n"
                                "[txt]\r\nSaven=/d/out \xc3\xa9.mpg\r\nOpenP=/movies/\r\n");
 
     FakeWindow opening;
     ReadSettings(Path(), opening);
     EXPECT_EQ(opening.frame.topLeft(), QPoint(10, 20));
     EXPECT_EQ(opening.outputName, closing.outputName);
-    EXPECT_EQ(opening.dialogFolder, "/movies/");
+    EXPECT_EQ(opening.dialogFolder, Name("/movies/"));
+
+    // Names that are not UTF-8 keep their bytes through the file.
+    closing.outputName = platform::FileName("/d/\xff\xfe.mpg");
+    WriteSettings(Path(), closing);
+    EXPECT_TRUE(ReadBytes(PathText()).contains("Saven=/d/\xff\xfe.mpg\r\n"));
+    ReadSettings(Path(), opening);
+    EXPECT_EQ(opening.outputName, closing.outputName);
 }
 
 TEST_F(SettingsTest, EmptyTextsStayEmptyAcrossARun)
 {
     FakeWindow closing; // no file added through the open dialog: OpenPath is empty
-    closing.outputName.clear();
+    closing.outputName = {};
     WriteSettings(Path(), closing);
-    EXPECT_TRUE(ReadBytes(Path()).contains("\r\nSaven=\r\nOpenP=\r\n"));
+    EXPECT_TRUE(ReadBytes(PathText()).contains("\r\nSaven=\r\nOpenP=\r\n"));
 
     FakeWindow opening;
     ReadSettings(Path(), opening);
-    EXPECT_EQ(opening.outputName, "");
-    EXPECT_EQ(opening.dialogFolder, "");
+    EXPECT_TRUE(opening.outputName.IsEmpty());
+    EXPECT_TRUE(opening.dialogFolder.IsEmpty());
 }
 
 TEST_F(SettingsTest, NumbersInTheFile)
 {
-    WriteBytes(Path(), "[FORM1]\r\nTop=0x64\r\nleft=abc\r\n[other]\r\nkeep=me\r\n");
+    WriteBytes(PathText(), "[FORM1]\r\nTop=0x64\r\nleft=abc\r\n[other]\r\nkeep=me\r\n");
     FakeWindow window;
     ReadSettings(Path(), window);
     EXPECT_EQ(window.frame.topLeft(), QPoint(272, 100));
 
     window.frame.moveTo(-3, 40);
-    window.outputName = QStringLiteral("/out.mpg");
+    window.outputName = Name("/out.mpg");
     WriteSettings(Path(), window);
-    EXPECT_EQ(ReadBytes(Path()), "[FORM1]\r\nTop=40\r\nleft=-3\r\n[other]\r\nkeep=me\r\n"
+    EXPECT_EQ(ReadBytes(PathText()), "[FORM1]\r\nTop=40\r\nleft=-3\r\n[other]\r\nkeep=me\r\n"
                                "[txt]\r\nSaven=/out.mpg\r\nOpenP=\r\n");
 }
 
 TEST_F(SettingsTest, UnreachablePositionFallsBackToTheDefault)
 {
     // Saved on a second screen to the right that is no longer there.
-    WriteBytes(Path(), "[form1]\r\ntop=100\r\nleft=1500\r\n");
+    WriteBytes(PathText(), "[form1]\r\ntop=100\r\nleft=1500\r\n");
     FakeWindow window;
     ReadSettings(Path(), window);
     EXPECT_EQ(window.frame.topLeft(), QPoint(272, 159));
 
-    const platform::ScreenOverride twoScreens({QRect(0, 0, 1024, 768), QRect(1024, 0, 1280, 1024)});
+    window.screens << QRect(1024, 0, 1280, 1024);
     ReadSettings(Path(), window);
     EXPECT_EQ(window.frame.topLeft(), QPoint(1500, 100));
 }
@@ -173,7 +181,7 @@ TEST_F(SettingsTest, CreateFailureRaisesTheFileErrorAndAppliesNothing)
     const QString path = file + QStringLiteral("/misuc.dat");
     FakeWindow window;
     try {
-        ReadSettings(path, window);
+        ReadSettings(Name(path), window);
         FAIL() << "no error";
     } catch (const platform::EInOutError &e) {
         EXPECT_EQ(e.ErrorCode(), 3);
@@ -182,7 +190,7 @@ TEST_F(SettingsTest, CreateFailureRaisesTheFileErrorAndAppliesNothing)
     EXPECT_TRUE(window.calls.isEmpty());
     EXPECT_EQ(window.frame.topLeft(), QPoint(46, 103));
 
-    EXPECT_THROW(WriteSettings(dir.filePath(QStringLiteral("no/such/folder/misuc.dat")), window),
+    EXPECT_THROW(WriteSettings(Name(dir.filePath(QStringLiteral("no/such/folder/misuc.dat"))), window),
                  platform::EInOutError);
 }
 
@@ -192,7 +200,7 @@ TEST_F(SettingsTest, CreateRefusedBySysfsIsAccessDenied)
     if (!QFileInfo(QStringLiteral("/sys/kernel")).isDir() || QFileInfo::exists(path))
         GTEST_SKIP() << "no sysfs here";
     try {
-        EnsureSettingsFile(path);
+        EnsureSettingsFile(Name(path));
         QFile::remove(path);
         GTEST_SKIP() << "this sysfs accepts new files";
     } catch (const platform::EInOutError &e) {
@@ -204,7 +212,7 @@ TEST_F(SettingsTest, CreateRefusedBySysfsIsAccessDenied)
 TEST_F(SettingsTest, ValuesThatCannotBeStoredReportTheFullPath)
 {
     // A folder in the file's place: it exists, reads as empty, and cannot be written.
-    ASSERT_TRUE(QDir().mkdir(Path()));
+    ASSERT_TRUE(QDir().mkdir(PathText()));
     FakeWindow window;
     ReadSettings(Path(), window);
     EXPECT_EQ(window.frame.topLeft(), QPoint(272, 159));
@@ -214,20 +222,20 @@ TEST_F(SettingsTest, ValuesThatCannotBeStoredReportTheFullPath)
     } catch (const platform::EInOutError &) {
         FAIL() << "not a file error";
     } catch (const platform::Exception &e) {
-        EXPECT_EQ(e.Message(), "Unable to write to " + Path());
+        EXPECT_EQ(e.Message(), "Unable to write to " + PathText());
     }
 
     // A name with a line break would break the file apart; it is refused and the file kept.
     const QString file = dir.filePath(QStringLiteral("second.dat"));
     WriteBytes(file, "[txt]\r\nSaven=old\r\n");
-    window.outputName = QStringLiteral("a\n[form1]\ntop=0");
-    EXPECT_THROW(WriteSettings(file, window), platform::Exception);
+    window.outputName = Name("a\n[form1]\ntop=0");
+    EXPECT_THROW(WriteSettings(Name(file), window), platform::Exception);
     FakeWindow next;
-    ReadSettings(file, next);
-    EXPECT_EQ(next.outputName, "old");
+    ReadSettings(Name(file), next);
+    EXPECT_EQ(next.outputName, Name("old"));
 }
 
 TEST(SettingsPathTest, BesideTheExecutable)
 {
-    EXPECT_EQ(SettingsPath(), QCoreApplication::applicationDirPath() + "/misuc.dat");
+    EXPECT_EQ(SettingsPath(), Name(QCoreApplication::applicationDirPath() + "/misuc.dat"));
 }

@@ -1,4 +1,4 @@
-#include "app/EventPump.h"
+#include "app/core/EventPump.h"
 
 #include <QCoreApplication>
 

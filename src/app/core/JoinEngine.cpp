@@ -1,15 +1,15 @@
-#include "app/JoinEngine.h"
+#include "app/core/JoinEngine.h"
 
 #include "platform/File.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
 namespace app {
 
 using platform::EInOutError;
 using platform::File;
+using platform::FileName;
 
 namespace {
 
@@ -18,152 +18,130 @@ namespace {
 // the system work on two partial pages per call and left the join at a third
 // of a plain copy's speed. Where the system can copy between the two files
 // itself, the bytes never pass through the program; elsewhere they go through
-// one buffer, read and written in large pieces. The blocks, their order, the
-// events between them and their progress reports are the same either way.
+// one buffer. Either way a piece is in the output before any of its blocks is
+// handed out, so the progress shown never runs ahead of the output, and the
+// blocks, their order and the events between them are the same on both paths.
 class BlockMover {
 public:
-    BlockMover(File &out, bool kernelCopy) : out_(out), kernelCopy_(kernelCopy)
-    {
-        if (!kernelCopy_)
-            data_.reset(new char[Piece]);
-    }
+    BlockMover(File &out, bool kernelCopy) : out_(out), kernelCopy_(kernelCopy) {}
 
-    void StartInput(File *in, qint64 size)
+    void StartInput(File &in, qint64 size)
     {
-        in_ = in;
+        in_ = &in;
         due_ = size;
+        ready_ = 0;
     }
 
-    // Makes the next block of at most max bytes ready and returns its size;
-    // 0 when the input ended before its measured size.
-    qint64 Read(qint64 max)
+    // The next block of at most max bytes, already written; its size, or 0
+    // when the input ended before its measured size.
+    qint64 Next(qint64 max)
     {
-        if (ready_ == 0 && kernelCopy_) {
-            const qint64 got = File::CopyRange(*in_, out_, std::min(Piece, due_));
-            if (got < 0) {
-                kernelCopy_ = false;
-                data_.reset(new char[Piece]);
-            } else {
-                ready_ = got;
-                due_ -= got;
-            }
+        const qint64 wanted = std::min(max, ready_ + due_);
+        while (ready_ < wanted) {
+            const qint64 moved = Move(std::min(JoinEngine::PieceSize, due_));
+            if (moved == 0)
+                break;
+            ready_ += moved;
+            due_ -= moved;
         }
-        if (!kernelCopy_ && consumed_ == filled_) {
-            if (filled_ == Piece) {
-                Flush();
-                start_ = consumed_ = filled_ = 0;
-            }
-            const qint64 got = in_->Read(data_.get() + filled_, std::min(Piece - filled_, due_));
-            filled_ += got;
-            due_ -= got;
-            ready_ = got;
-        }
-        return std::min(max, ready_);
-    }
-
-    // The block just read belongs to the output now.
-    void Write(qint64 n)
-    {
-        ready_ -= n;
-        if (!kernelCopy_)
-            consumed_ += n;
-    }
-
-    // Everything written so far is in the output file.
-    void Flush()
-    {
-        if (consumed_ > start_)
-            out_.WriteAll(data_.get() + start_, consumed_ - start_);
-        start_ = consumed_;
+        const qint64 block = std::min(max, ready_);
+        ready_ -= block;
+        return block;
     }
 
 private:
-    static constexpr qint64 Piece = JoinEngine::PieceSize;
+    // Up to n bytes from the input into the output; 0 at the input's end.
+    qint64 Move(qint64 n)
+    {
+        if (kernelCopy_) {
+            const qint64 got = File::CopyRange(*in_, out_, n);
+            if (got >= 0)
+                return got;
+            kernelCopy_ = false; // not between these files: through the buffer from now on
+        }
+        if (!buffer_)
+            buffer_.reset(new char[JoinEngine::PieceSize]);
+        const qint64 got = in_->Read(buffer_.get(), n);
+        out_.WriteAll(buffer_.get(), got);
+        return got;
+    }
+
     File &out_;
     File *in_ = nullptr;
     bool kernelCopy_;
-    std::unique_ptr<char[]> data_;
-    qint64 due_ = 0, ready_ = 0;
-    qint64 start_ = 0, consumed_ = 0, filled_ = 0;
+    std::unique_ptr<char[]> buffer_;
+    qint64 due_ = 0;   // bytes of the input not yet moved
+    qint64 ready_ = 0; // bytes moved but not yet handed out as blocks
 };
 
 } // namespace
 
-QString JoinEngine::ShrunkInputMessage(const QString &input)
+QString JoinEngine::ShrunkInputMessage(const FileName &input)
 {
-    return QStringLiteral("Read error: %1 became shorter while it was being joined").arg(input);
+    return QStringLiteral("Read error: %1 became shorter while it was being joined").arg(input.Display());
 }
 
-QString JoinEngine::SameFileMessage(const QString &input)
+QString JoinEngine::SameFileMessage(const FileName &input)
 {
-    return QStringLiteral("The output file is the input %1; it was left untouched").arg(input);
+    return QStringLiteral("The output file is the input %1; it was left untouched").arg(input.Display());
 }
 
-int JoinEngine::FindInputSameAsOutput(const QString &output, const QStringList &inputs)
+int JoinEngine::FindInputSameAsOutput(const FileName &output, const std::vector<FileName> &inputs)
 {
     const auto outputId = platform::IdentityOf(output);
     if (!outputId)
         return -1; // an output that does not exist yet cannot be any input
-    for (int i = 0; i < inputs.size(); ++i) {
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
         if (platform::IdentityOf(inputs[i]) == outputId)
-            return i;
+            return int(i);
     }
     return -1;
 }
 
-void JoinEngine::Join(const QString &output, int count, JoinObserver &observer)
+void JoinEngine::Join(const FileName &output, int count, JoinObserver &observer)
 {
-    // Creating the output truncates it; if it is one of the inputs, that input
-    // would be lost before it is read. Refuse before touching anything.
-    QStringList names;
-    names.reserve(count);
+    // Creating the output replaces it; if it is one of the inputs, that input
+    // would be lost. An input that is a pipe or a device could stall the join
+    // for ever. Refuse both before touching anything.
+    std::vector<FileName> names;
+    names.reserve(std::size_t(std::max(count, 0)));
     for (int i = 0; i < count; ++i)
-        names << observer.InputName(i);
+        names.push_back(observer.InputName(i));
     if (const int same = FindInputSameAsOutput(output, names); same >= 0)
-        throw EInOutError(SameFileCode, SameFileMessage(names[same]));
+        throw ESameFile(SameFileCode, SameFileMessage(names[std::size_t(same)]));
+    for (const FileName &name : names)
+        platform::RefuseUnlessRegularFile(name);
 
+    const auto outputId = platform::IdentityOf(output);
     File out = File::Create(output);
-    const platform::FileId outputId = out.Identity();
     observer.OutputCreated();
 
     BlockMover mover(out, kernelCopy_);
-    try {
-        for (int i = 0; i < count; ++i) {
-            const QString name = observer.InputName(i);
-            File in = File::OpenRead(name);
-            // The list may have changed since the check above (names are read when
-            // their turn comes); never copy the output into itself.
-            if (in.Identity() == outputId)
-                throw EInOutError(SameFileCode, SameFileMessage(name));
-            const qint64 size = in.Size();
-            observer.FileStarted(i, size);
+    for (int i = 0; i < count; ++i) {
+        const FileName name = observer.InputName(i);
+        File in = File::OpenRead(name);
+        // The list may have changed since the check above (names are read when
+        // their turn comes); never copy the output into itself.
+        if (outputId && in.Identity() == *outputId)
+            throw ESameFile(SameFileCode, SameFileMessage(name));
+        const qint64 size = in.Size();
+        observer.FileStarted(i, size);
 
-            mover.StartInput(&in, size);
-            qint64 remaining = size;
-            while (remaining > 0) {
-                // Never more than measured: a file that grows meanwhile is copied
-                // at the size its progress bar was given.
-                const qint64 got = mover.Read(BlockSize);
-                if (got == 0)
-                    throw EInOutError(ShrunkInputCode, ShrunkInputMessage(name));
-                observer.PumpEvents();
-                remaining -= got;
-                mover.Write(got);
-                observer.PumpEvents();
-                observer.BlockCopied(i, got);
-            }
-            in.Close();
-            // A file counts as joined only when all of its bytes are in the output.
-            mover.Flush();
-            observer.FileFinished(i);
+        mover.StartInput(in, size);
+        qint64 remaining = size;
+        while (remaining > 0) {
+            // Never more than measured: a file that grows meanwhile is copied
+            // at the size its progress bar was given.
+            const qint64 got = mover.Next(BlockSize);
+            if (got == 0)
+                throw EInOutError(ShrunkInputCode, ShrunkInputMessage(name));
+            observer.PumpEvents();
+            remaining -= got;
+            observer.PumpEvents();
+            observer.BlockCopied(i, got);
         }
-    } catch (...) {
-        // The blocks copied before the failure stay in the output.
-        try {
-            mover.Flush();
-        } catch (const platform::Exception &) {
-        }
-        throw;
+        in.Close();
+        observer.FileFinished(i);
     }
     out.Close();
 }

@@ -3,33 +3,40 @@
 // file, telling an observer (the main window, a test, the benchmark) about
 // each step so it can move its progress bars and keep the window responsive.
 #include "platform/Exceptions.h"
+#include "platform/FileName.h"
 
 #include <QString>
-#include <QStringList>
 #include <QtGlobal>
+#include <vector>
 
 namespace app {
+
+// The refusal to join into an output that is one of the inputs.
+class ESameFile : public platform::EInOutError {
+public:
+    using EInOutError::EInOutError;
+};
 
 class JoinObserver {
 public:
     virtual ~JoinObserver() = default;
-    // Caption at that position, read when its turn comes. The engine also
-    // reads every name once before it creates the output, to refuse a join
-    // whose output is one of its inputs.
-    virtual QString InputName(int index) = 0;
-    virtual void OutputCreated() {}                     // output created/truncated; the window resets all icons now
-    virtual void FileStarted(int /*index*/, qint64 /*size*/) {} // input opened; size measured once
-    virtual void BlockCopied(int /*index*/, qint64 /*got*/) {} // after each write of `got` bytes
-    virtual void FileFinished(int /*index*/) {}          // input closed, file complete
-    virtual void PumpEvents() {}                        // called after each read and after each write
+    // Name of the input at that position, read when its turn comes. The
+    // engine also reads every name once before it creates the output, to
+    // refuse a join that would harm an input or wait on one.
+    virtual platform::FileName InputName(int index) = 0;
+    virtual void OutputCreated() {}                               // output created; the window resets all icons now
+    virtual void FileStarted(int /*index*/, qint64 /*size*/) {}   // input opened; size measured once
+    virtual void BlockCopied(int /*index*/, qint64 /*got*/) {}    // the block's bytes are in the output now
+    virtual void FileFinished(int /*index*/) {}                   // input closed, file complete
+    virtual void PumpEvents() {}                                  // called after each read and after each write
 };
 
 class JoinEngine {
 public:
     static constexpr int BlockSize = 4097;
-    // The bytes move between the files in pieces of this size; the blocks
-    // above are handed out from them.
-    static constexpr qint64 PieceSize = 1024 * 1024;
+    // The bytes move between the files in pieces of this many whole blocks,
+    // so that no block is ever split between two pieces.
+    static constexpr qint64 PieceSize = 256 * qint64(BlockSize);
     // Code of the error raised when an input ends before the size measured
     // when it was opened (it shrank while being copied).
     static constexpr int ShrunkInputCode = 100;
@@ -37,20 +44,24 @@ public:
     static constexpr int SameFileCode = 5;
 
     // Copies inputs 0..count-1 (names from the observer) into output, in order.
-    // Throws platform::EInOutError at the first failure; the output is then closed and keeps
-    // exactly the bytes written so far; the open input is closed.
-    void Join(const QString &output, int count, JoinObserver &observer);
+    // Before the output is touched, every input is checked: one that is the
+    // output itself (ESameFile), or that is no regular file (a pipe, a socket,
+    // a device), refuses the join. Throws platform::EInOutError at the first failure; the
+    // output then holds exactly the blocks reported so far and perhaps the
+    // beginning of the next, never a byte twice; the open input is closed.
+    void Join(const platform::FileName &output, int count, JoinObserver &observer);
 
     // Whether the system may copy the bytes between the files itself (where it
     // can); off, they always pass through the program's buffer.
     bool KernelCopy() const { return kernelCopy_; }
     void SetKernelCopy(bool value) { kernelCopy_ = value; }
+
     // Index of the first input that is the same file as output (by file identity, not spelling), or -1.
-    static int FindInputSameAsOutput(const QString &output, const QStringList &inputs);
+    static int FindInputSameAsOutput(const platform::FileName &output, const std::vector<platform::FileName> &inputs);
 
     // The messages of the two errors the engine raises itself; each names the file.
-    static QString ShrunkInputMessage(const QString &input);
-    static QString SameFileMessage(const QString &input);
+    static QString ShrunkInputMessage(const platform::FileName &input);
+    static QString SameFileMessage(const platform::FileName &input);
 
 private:
     bool kernelCopy_ = true;

@@ -1,13 +1,10 @@
-#include "app/Settings.h"
+#include "app/core/Settings.h"
 
 #include "platform/File.h"
 #include "platform/Exceptions.h"
 #include "platform/ProfileFile.h"
-#include "platform/Screens.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -47,9 +44,9 @@ private:
     int fd_;
 };
 
-[[noreturn]] void ThrowUnableToWrite(const QString &path)
+[[noreturn]] void ThrowUnableToWrite(const platform::FileName &path)
 {
-    throw platform::Exception(QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(path)));
+    throw platform::Exception(QStringLiteral("Unable to write to %1").arg(path.Display()));
 }
 
 int DigitValue(QChar c, int base)
@@ -103,23 +100,30 @@ int StrToIntDef(const QString &text, int def)
     return int(negative ? -magnitude : magnitude);
 }
 
-QString SettingsPath()
+platform::FileName SettingsPath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/misuc.dat");
+    // The executable's own bytes: its folder's name need not be UTF-8.
+    QByteArray exe(4096, Qt::Uninitialized);
+    const ssize_t n = ::readlink("/proc/self/exe", exe.data(), size_t(exe.size()));
+    if (n > 0) {
+        exe.truncate(n);
+        return platform::FileName(exe).Folder() + "misuc.dat";
+    }
+    return platform::FileName::FromUtf8(QCoreApplication::applicationDirPath()) / "misuc.dat";
 }
 
-void EnsureSettingsFile(const QString &path)
+void EnsureSettingsFile(const platform::FileName &path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = path.Bytes();
     struct stat st {};
-    if (::stat(name.constData(), &st) == 0)
+    if (!path.HoldsNul() && ::stat(name.constData(), &st) == 0)
         return;
     // O_EXCL: a file that appears meanwhile (another copy of the program) is left alone.
-    Descriptor fd(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    Descriptor fd(path.HoldsNul() ? -1 : ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.Get() < 0) {
         if (errno == EEXIST)
             return;
-        throw platform::InOutErrorFor(errno, path);
+        throw platform::InOutErrorFor(path.HoldsNul() ? EINVAL : errno, path);
     }
     static constexpr char kEmptyLine[] = "\r\n";
     const ssize_t written = ::write(fd.Get(), kEmptyLine, 2);
@@ -132,17 +136,14 @@ void EnsureSettingsFile(const QString &path)
     }
 }
 
-QString DefaultOutputName()
+platform::FileName DefaultOutputName()
 {
-    return QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/test.mpg"));
+    return platform::HomeFolder() / "test.mpg";
 }
 
-QString DefaultOpenFolder()
+platform::FileName DefaultOpenFolder()
 {
-    QString folder = QDir::toNativeSeparators(QDir::homePath());
-    if (!folder.endsWith(QDir::separator()))
-        folder += QDir::separator();
-    return folder;
+    return platform::HomeFolder() / "";
 }
 
 QPoint DefaultPosition(QSize screen)
@@ -162,23 +163,24 @@ QPoint ReachablePosition(QPoint read, QSize windowSize, const QList<QRect> &scre
     return fallback;
 }
 
-void ReadSettings(const QString &path, SettingsTarget &target)
+void ReadSettings(const platform::FileName &path, SettingsTarget &target)
 {
     EnsureSettingsFile(path);
     const platform::ProfileFile ini(path);
-    const QPoint fallback = DefaultPosition(platform::PrimaryScreenSize());
+    const QList<QRect> screens = target.Screens();
+    const QPoint fallback = DefaultPosition(screens.isEmpty() ? QSize() : screens.first().size());
     const int top = StrToIntDef(ini.ReadString(kForm1, kTop, QString()), fallback.y());
     const int left = StrToIntDef(ini.ReadString(kForm1, kLeft, QString()), fallback.x());
     // A frameless window can only be moved by its title bar; it must stay within reach.
-    const QPoint position = ReachablePosition(QPoint(left, top), target.FrameGeometry().size(),
-                                              platform::ScreenGeometries(), fallback);
+    const QPoint position = ReachablePosition(QPoint(left, top), target.FrameGeometry().size(), screens, fallback);
     target.SetTop(position.y());
     target.SetLeft(position.x());
-    target.SetOutputName(ini.ReadString(kTxt, kSaven, DefaultOutputName()));
-    target.SetOpenDialogFolder(ini.ReadString(kTxt, kOpenP, DefaultOpenFolder()));
+    // Names keep their bytes: they need not be valid text.
+    target.SetOutputName(platform::FileName(ini.ReadValue(kTxt, kSaven, DefaultOutputName().Bytes())));
+    target.SetOpenDialogFolder(platform::FileName(ini.ReadValue(kTxt, kOpenP, DefaultOpenFolder().Bytes())));
 }
 
-void WriteSettings(const QString &path, const SettingsTarget &target)
+void WriteSettings(const platform::FileName &path, const SettingsTarget &target)
 {
     EnsureSettingsFile(path);
     platform::ProfileFile ini(path);
@@ -186,16 +188,16 @@ void WriteSettings(const QString &path, const SettingsTarget &target)
     struct Entry {
         const QString &section;
         const QString &key;
-        QString value;
+        QByteArray value;
     };
     const Entry entries[] = {
-        {kForm1, kTop, QString::number(frame.top())},
-        {kForm1, kLeft, QString::number(frame.left())},
-        {kTxt, kSaven, target.OutputName()},
-        {kTxt, kOpenP, target.OpenPath()},
+        {kForm1, kTop, QByteArray::number(frame.top())},
+        {kForm1, kLeft, QByteArray::number(frame.left())},
+        {kTxt, kSaven, target.OutputName().Bytes()},
+        {kTxt, kOpenP, target.OpenPath().Bytes()},
     };
     for (const Entry &entry : entries) {
-        if (!ini.WriteString(entry.section, entry.key, entry.value))
+        if (!ini.WriteValue(entry.section, entry.key, entry.value))
             ThrowUnableToWrite(path);
     }
     if (!ini.Flush())

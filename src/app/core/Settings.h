@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QString>
 
+#include "platform/FileName.h"
+
 namespace app {
 
 // The whole text as a 32-bit number: leading blanks, an optional "-" or "+",
@@ -16,15 +18,15 @@ namespace app {
 int StrToIntDef(const QString &text, int def);
 
 // The executable's folder followed by "misuc.dat".
-QString SettingsPath();
+platform::FileName SettingsPath();
 
 // Creates the file holding one empty line (CR LF) unless something of that
 // name exists already. Throws platform::EInOutError when it cannot be created.
-void EnsureSettingsFile(const QString &path);
+void EnsureSettingsFile(const platform::FileName &path);
 
 // What the program falls back to without saved values.
-QString DefaultOutputName();           // "<home>/test.mpg"
-QString DefaultOpenFolder();           // "<home>/"
+platform::FileName DefaultOutputName(); // "<home>/test.mpg"
+platform::FileName DefaultOpenFolder(); // "<home>/"
 QPoint DefaultPosition(QSize screen);  // 240 left of and 225 above the screen's centre
 
 // Rows of the window's title bar, by which a frameless window is moved.
@@ -40,22 +42,23 @@ class SettingsTarget {
 public:
     virtual ~SettingsTarget() = default;
     virtual QRect FrameGeometry() const = 0; // the window's current position and size
+    virtual QList<QRect> Screens() const = 0; // every screen's geometry, the primary one first
     virtual void SetTop(int top) = 0;
     virtual void SetLeft(int left) = 0;
-    virtual QString OutputName() const = 0;
-    virtual void SetOutputName(const QString &name) = 0;
-    virtual QString OpenPath() const = 0; // folder of the last file added through the open dialog
-    virtual void SetOpenDialogFolder(const QString &folder) = 0;
+    virtual platform::FileName OutputName() const = 0;
+    virtual void SetOutputName(const platform::FileName &name) = 0;
+    virtual platform::FileName OpenPath() const = 0; // folder of the last file added through the open dialog
+    virtual void SetOpenDialogFolder(const platform::FileName &folder) = 0;
 };
 
 // Applies top, left, output name and open folder from the file, creating it
 // first when missing. Throws platform::EInOutError when it cannot be created;
 // nothing is applied then.
-void ReadSettings(const QString &path, SettingsTarget &target);
+void ReadSettings(const platform::FileName &path, SettingsTarget &target);
 
 // Stores top, left, output name and OpenPath, in that order. Throws
 // platform::EInOutError when the file cannot be created, and
 // platform::Exception "Unable to write to <path>" when a value cannot be stored.
-void WriteSettings(const QString &path, const SettingsTarget &target);
+void WriteSettings(const platform::FileName &path, const SettingsTarget &target);
 
 } // namespace app

@@ -1,0 +1,75 @@
+#include "app/core/FolderScan.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+#include "TestFiles.h"
+
+using platform::FileName;
+
+namespace {
+
+std::vector<FileName> Scan(const FileName &folder)
+{
+    std::vector<FileName> found;
+    app::ScanFolder(folder, [&](const FileName &f) { found.push_back(f); }, [] { return true; });
+    return found;
+}
+
+} // namespace
+
+TEST(FolderScan, NamesThatAreNoTextKeepTheirBytesAndLinksBackEnd)
+{
+    QTemporaryDir dir;
+    const QByteArray top = QFile::encodeName(dir.path()) + '/';
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    WriteBytesAt(top + "\xff\xfe.mpg", "real");
+    WriteBytesAt(top + "sub/take:2.DAT", "colon");
+    WriteBytesAt(top + "notes.txt", "no");
+    ASSERT_EQ(::symlink(top.constData(), (top + "sub/loop").constData()), 0);
+
+    std::vector<FileName> found = Scan(FileName(top));
+    std::sort(found.begin(), found.end(), [](const FileName &a, const FileName &b) { return a.Bytes() < b.Bytes(); });
+    EXPECT_EQ(found, (std::vector<FileName>{FileName(top + "sub/take:2.DAT"), FileName(top + "\xff\xfe.mpg")}));
+}
+
+// One open folder at a time: a tree far deeper than the descriptor limit is
+// scanned whole.
+TEST(FolderScan, ADeepTreeIsScannedWholeUnderALowDescriptorLimit)
+{
+    QTemporaryDir dir;
+    QByteArray path = QFile::encodeName(dir.path()) + '/';
+    const QByteArray top = path;
+    std::vector<FileName> expected;
+    for (int level = 0; level < 1000; ++level) {
+        if (level % 100 == 50) {
+            WriteBytesAt(path + "f.mpg", "x");
+            expected.push_back(FileName(path + "f.mpg"));
+        }
+        path += "d/";
+        ASSERT_EQ(::mkdir(path.constData(), 0755), 0);
+    }
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit low = saved;
+    low.rlim_cur = 64;
+    ::setrlimit(RLIMIT_NOFILE, &low);
+    const std::vector<FileName> found = Scan(FileName(top));
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(found, expected);
+}
+
+TEST(FolderScan, StopsWhenTheStepSaysSo)
+{
+    QTemporaryDir dir;
+    for (int i = 0; i < 5; ++i)
+        WriteBytes(dir.filePath(QStringLiteral("%1.mpg").arg(i)), "x");
+    int steps = 0;
+    std::vector<FileName> found;
+    app::ScanFolder(Name(dir.path() + '/'), [&](const FileName &f) { found.push_back(f); }, [&] { return ++steps <= 2; });
+    EXPECT_EQ(found.size(), 2u);
+}
