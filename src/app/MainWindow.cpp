@@ -1,58 +1,43 @@
 #include "app/MainWindow.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFile>
-#include <QMimeData>
-#include <QUrl>
 
-#include "framework/Jpeg.h"
+#include "app/core/FolderScan.h"
+#include "app/core/PathRules.h"
+#include "framework/FileDrops.h"
 #include "framework/TApplication.h"
 #include "platform/Exceptions.h"
+#include "platform/Screens.h"
 
 static void initAssets() { Q_INIT_RESOURCE(assets); }
 
 namespace app {
 
 using namespace framework;
+using platform::FileName;
 
 namespace {
-
-constexpr QChar Sep = QChar('/');
-
-bool isSeparator(QChar c) { return c == Sep || c == QChar(':'); }
 
 // The window's side of the settings file.
 class WindowSettings final : public SettingsTarget {
 public:
     explicit WindowSettings(TForm1 &form) : form_(form) {}
     QRect FrameGeometry() const override { return form_.frameGeometry(); }
+    QList<QRect> Screens() const override { return platform::ScreenGeometries(); }
     void SetTop(int top) override { form_.move(form_.x(), top); }
     void SetLeft(int left) override { form_.move(left, form_.y()); }
-    QString OutputName() const override { return form_.Fc1->Text(); }
-    void SetOutputName(const QString &name) override { form_.Fc1->SetText(name); }
-    QString OpenPath() const override { return form_.OpenPath; }
-    void SetOpenDialogFolder(const QString &folder) override { form_.OD1.InitialDir = folder; }
+    FileName OutputName() const override { return form_.OutputName(); }
+    void SetOutputName(const FileName &name) override { form_.SetOutputName(name); }
+    FileName OpenPath() const override { return form_.OpenPath; }
+    void SetOpenDialogFolder(const FileName &folder) override { form_.OD1.InitialDir = folder; }
 
 private:
     TForm1 &form_;
 };
 
-flat::TFlatButton *flatButton(QWidget *parent, const char *name, const QRect &bounds)
-{
-    auto *b = new flat::TFlatButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->BeginLoading();
-    b->SetBounds(bounds.x(), bounds.y(), bounds.width(), bounds.height());
-    return b;
-}
-
 } // namespace
 
-TForm1::TForm1(const QString &settingsPath, QWidget *parent)
-    : TForm(parent), settingsPath_(settingsPath)
+TForm1::TForm1(const FileName &settingsPath, QWidget *parent) : TForm(parent), settingsPath_(settingsPath)
 {
     initAssets();
     setObjectName(QStringLiteral("Form1"));
@@ -63,315 +48,13 @@ TForm1::TForm1(const QString &settingsPath, QWidget *parent)
 
 TForm1::~TForm1() = default;
 
-void TForm1::CreateComponents()
-{
-    BeginLoading();
-    // The form itself.
-    SetBounds(46, 103, 566, 439);
-    setFixedSize(566, 439);
-    SetColor(clBlack);
-    TFont formFont;
-    formFont.Name = QStringLiteral("MS Sans Serif");
-    formFont.Height = -11;
-    SetFont(formFont);
-    setWindowTitle(Application().Title().isEmpty() ? QStringLiteral("Zantrope") : Application().Title());
-
-    // Own title bar with the minimize and close buttons; no desktop frame.
-    SetBorderStyleNone();
-    FlatTitlebar1 = new flat::TFlatTitlebar(this);
-    FlatTitlebar1->setObjectName(QStringLiteral("FlatTitlebar1"));
-    FlatTitlebar1->SetBounds(0, 0, 566, 21);
-    FlatTitlebar1->SetActiveTextColor(clWhite);
-    FlatTitlebar1->SetInactiveTextColor(clYellow);
-    FlatTitlebar1->SetTitlebarColor(clNavy);
-    FlatTitlebar1->SetAlign(alTop);
-    TFont titleFont;
-    titleFont.Name = QStringLiteral("Verdana");
-    titleFont.Height = -11;
-    titleFont.Style = fsBold;
-    titleFont.Charset = ANSI_CHARSET;
-    FlatTitlebar1->SetFont(titleFont);
-    FlatTitlebar1->SetCaption(QStringLiteral("Zantrope"));
-
-    fb10 = flatButton(FlatTitlebar1, "fb10", QRect(536, 2, 25, 17));
-    fb10->SetColor(clSilver);
-    fb10->SetColorFocused(0x00F8F9D9);
-    fb10->SetColorDown(0x00A5DFF8);
-    fb10->SetColorBorder(0x00DDDDDD);
-    fb10->SetColorHighLight(0x00FF2020);
-    fb10->SetColorShadow(0x00FF2020);
-    fb10->SetCaption(QStringLiteral("X"));
-    fb10->SetTabOrder(0);
-    fb11 = flatButton(FlatTitlebar1, "fb11", QRect(509, 2, 25, 17));
-    fb11->SetColor(clSilver);
-    fb11->SetColorFocused(0x00F8F9D9);
-    fb11->SetColorDown(0x0037FF37);
-    fb11->SetColorBorder(0x00DDDDDD);
-    fb11->SetColorHighLight(0x00A69B3C);
-    fb11->SetColorShadow(0x00A69B3C);
-    fb11->SetCaption(QStringLiteral("~"));
-    fb11->SetTabOrder(1);
-
-    // Banner.
-    Panel1 = new TPanel(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->SetBounds(0, 21, 566, 57);
-    Panel1->SetAlign(alTop);
-    Panel1->SetColor(0x00C08080);
-    Panel1->SetShowCaption(false);
-    Ima1 = new TImage(Panel1);
-    Ima1->setObjectName(QStringLiteral("Ima1"));
-    Ima1->SetBounds(0, 0, 566, 57);
-    Ima1->SetAlign(alClient);
-    Image1 = new TImage(Panel1);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->SetBounds(405, 11, 28, 27);
-    Image1->setCursor(Qt::PointingHandCursor);
-    Image1->SetShowHint(true);
-    Image1->SetHint(QStringLiteral("Help?"));
-    Image4 = new TImage(Panel1);
-    Image4->setObjectName(QStringLiteral("Image4"));
-    Image4->SetBounds(518, 7, 28, 27);
-    Image4->setCursor(Qt::PointingHandCursor);
-    Image4->SetShowHint(true);
-    Image4->SetHint(QStringLiteral("Visit the Zantrope web site"));
-
-    // Button column.
-    Panel2 = new TPanel(this);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->SetBounds(0, 78, 97, 361);
-    Panel2->SetAlign(alLeft);
-    Panel2->SetBorderWidth(1);
-    Panel2->SetColor(clBlack);
-    Panel2->SetShowCaption(false);
-    // Files finished, and bytes of the current file just above it.
-    auto progressBar = [&](const char *name, int top) {
-        auto *bar = new flat::TFlatProgressBar(Panel2);
-        bar->setObjectName(QLatin1String(name));
-        bar->BeginLoading();
-        bar->SetBounds(1, top, 95, 16);
-        bar->SetAlign(alBottom);
-        bar->SetColorElement(clLime);
-        bar->SetColorBorder(clBlack);
-        bar->SetMin(0);
-        bar->SetMax(100);
-        bar->SetSmooth(true);
-        return bar;
-    };
-    FpBar1 = progressBar("FpBar1", 344);
-    Fpbar2 = progressBar("Fpbar2", 328);
-    TFont columnFont = formFont;
-    columnFont.Charset = ANSI_CHARSET;
-    struct Row {
-        flat::TFlatButton **field;
-        const char *name;
-        int top;
-        const char *caption;
-        TColor color, colorFocused;
-    };
-    const Row rows[] = {{&fb1, "fb1", 2, "Add Movie", 0x00D0B879, 0x0000E100},
-                        {&fb2, "fb2", 36, "Add Folder", 0x00D0B879, 0x0000E100},
-                        {&fb3, "fb3", 72, "Move up", 0x00D0B879, 0x00A5DFF8},
-                        {&fb4, "fb4", 106, "Move down", 0x00D0B879, 0x00A5DFF8},
-                        {&fb5, "fb5", 142, "Delete", 0x00D0B879, 0x0000E100},
-                        {&fb6, "fb6", 176, "Del All", 0x00D0B879, 0x0000E100},
-                        {&fb7, "fb7", 248, "Join Now", 0x00A5DFF8, 0x0000E100},
-                        {&fb9, "fb9", 288, "Play", 0x00A5DFF8, 0x0000E100}};
-    int tabOrder = 0;
-    for (const Row &r : rows) {
-        flat::TFlatButton *b = flatButton(Panel2, r.name, QRect(0, r.top, 97, 35));
-        b->SetColor(r.color);
-        b->SetColorFocused(r.colorFocused);
-        b->SetColorBorder(clBlack);
-        b->SetCaption(QString::fromLatin1(r.caption));
-        b->SetFont(columnFont);
-        b->SetLayout(flat::blGlyphLeft);
-        b->SetTabOrder(tabOrder++);
-        *r.field = b;
-    }
-
-    // List and output bar.
-    Panel3 = new TPanel(this);
-    Panel3->setObjectName(QStringLiteral("Panel3"));
-    Panel3->SetBounds(97, 78, 469, 361);
-    Panel3->SetAlign(alClient);
-    Panel3->SetBorderWidth(1);
-    Panel3->SetColor(clBlack);
-    Panel3->SetShowCaption(false);
-    Panel4 = new TPanel(Panel3);
-    Panel4->setObjectName(QStringLiteral("Panel4"));
-    Panel4->SetBounds(1, 321, 467, 39);
-    Panel4->SetAlign(alBottom);
-    Panel4->SetColor(0x004ABD81);
-    Panel4->SetShowCaption(false);
-    Fc1 = new flat::TFlatComboBox(Panel4);
-    Fc1->setObjectName(QStringLiteral("Fc1"));
-    Fc1->BeginLoading();
-    Fc1->SetBounds(88, 6, 369, 22);
-    Fc1->SetColor(clWindow);
-    Fc1->SetColorArrow(clFuchsia);
-    Fc1->SetColorArrowBackground(0x00A5DFF8);
-    TFont comboFont;
-    comboFont.Name = QStringLiteral("Verdana");
-    comboFont.Height = -12;
-    comboFont.Charset = ANSI_CHARSET;
-    comboFont.Color = clWindowText;
-    Fc1->SetFont(comboFont);
-    Fc1->SetItemHeight(14);
-    Fc1->SetTabOrder(0);
-    Fc1->SetText(DefaultOutputName());
-    Fc1->SetItemIndex(-1);
-    fb8 = flatButton(Panel4, "fb8", QRect(16, 8, 65, 19));
-    fb8->SetColor(0x00A5DFF8);
-    fb8->SetColorFocused(0x00F8F9D9);
-    fb8->SetColorBorder(0x00A00000);
-    fb8->SetCaption(QStringLiteral("Save As"));
-    TFont saveFont;
-    saveFont.Name = QStringLiteral("Verdana");
-    saveFont.Height = -11;
-    saveFont.Style = fsBold;
-    fb8->SetFont(saveFont);
-    fb8->SetTabOrder(1);
-    Lv1 = new TListView(Panel3);
-    Lv1->setObjectName(QStringLiteral("Lv1"));
-    Lv1->SetBounds(1, 1, 467, 320);
-    Lv1->SetAlign(alClient);
-    TFont listFont = formFont;
-    listFont.Height = -13;
-    Lv1->SetFont(listFont);
-    Lv1->AddColumn(QStringLiteral("Movie List"), 420);
-    QList<QIcon> images;
-    for (const char *file : {":/queued.png", ":/joined.png"}) {
-        QImage img(QString::fromLatin1(file));
-        // Fuchsia is the image list's mask colour.
-        QImage masked = img.convertToFormat(QImage::Format_ARGB32);
-        for (int y = 0; y < masked.height(); ++y)
-            for (int x = 0; x < masked.width(); ++x)
-                if ((masked.pixel(x, y) & 0xFFFFFF) == 0xFF00FF)
-                    masked.setPixel(x, y, 0);
-        images << QIcon(QPixmap::fromImage(masked));
-    }
-    Lv1->SetSmallImages(images);
-
-    // Non-visual components.
-    OD1.Filters = {{QStringLiteral("MPG,MPEG,M2V"), {"*.mpg", "*.mpeg", "*.m2v"}},
-                   {QStringLiteral("Mp3,Mp2,MP1"), {"*.mp3", "*.mp2", "*.mp1"}},
-                   {QStringLiteral("Dat"), {"*.dat"}},
-                   {QStringLiteral("ALL Files"), {"*.*"}}};
-    OD1.MultiSelect = true;
-    SD1.DefaultExt = QStringLiteral("mpg");
-
-    Pop1 = new TPopupMenu(this, QStringLiteral("Pop1"));
-    auto item = [&](const char *name, const char *caption) {
-        auto *it = new TMenuItem(Pop1, QLatin1String(name), QLatin1String(caption));
-        Pop1->Items()->Add(it);
-        return it;
-    };
-    AddMovie1 = item("AddMovie1", "Add Movie");
-    AddFileFolder1 = item("AddFileFolder1", "Add File Folder");
-    N1 = item("N1", "-");
-    Moveup1 = item("Moveup1", "Move up");
-    Movedown1 = item("Movedown1", "Move down");
-    N2 = item("N2", "-");
-    DelFile1 = item("DelFile1", "Delete Files");
-    DeleteAll1 = item("DeleteAll1", "Delete All");
-    N3 = item("N3", "-");
-    About1 = item("About1", "About");
-    Help1 = new TMenuItem(Pop1, QStringLiteral("Help1"), QStringLiteral("Help"));
-    About1->Add(Help1);
-    MergeMovieNow1 = item("MergeMovieNow1", "Merge Movie Now");
-    Play1 = item("Play1", "Play Seclected Movie");
-    estplay1 = item("estplay1", "Play joined Movie");
-    Lv1->SetPopupMenu(Pop1);
-
-    // Shows the banner's hints in the flat hint window.
-    FlatHint1 = new flat::TFlatHint(this);
-    FlatHint1->SetName(QStringLiteral("FlatHint1"));
-    TFont hintFont;
-    hintFont.Name = QStringLiteral("MS Sans Serif");
-    hintFont.Height = -11;
-    hintFont.Color = clWindowText;
-    FlatHint1->SetFont(hintFont);
-
-    // Paints Pop1's items; Active last, so every colour is in place when it attaches.
-    Pop1->SetOwnerDraw(true);
-    XPMenu1 = new xpmenu::TXPMenu(this);
-    XPMenu1->setObjectName(QStringLiteral("XPMenu1"));
-    TFont menuFont;
-    menuFont.Name = QString::fromUtf8("\u5b8b\u4f53");
-    menuFont.Charset = GB2312_CHARSET;
-    menuFont.Height = -12;
-    menuFont.Color = clMenuText;
-    XPMenu1->SetFont(menuFont);
-    XPMenu1->SetColor(clBtnFace);
-    XPMenu1->SetIconBackColor(clBtnFace);
-    XPMenu1->SetMenuBarColor(clBtnFace);
-    XPMenu1->SetSelectColor(0x00F8F9D9);
-    XPMenu1->SetSelectBorderColor(clBlack);
-    XPMenu1->SetSelectFontColor(clMenuText);
-    XPMenu1->SetDisabledColor(clInactiveCaption);
-    XPMenu1->SetSeparatorColor(clBtnFace);
-    XPMenu1->SetCheckedColor(clHighlight);
-    XPMenu1->SetIconWidth(24);
-    XPMenu1->SetDrawSelect(true);
-    XPMenu1->SetUseSystemColors(false);
-    XPMenu1->SetOverrideOwnerDraw(false);
-    XPMenu1->SetGradient(true);
-    XPMenu1->SetFlatMenu(false);
-    XPMenu1->SetAutoDetect(false);
-    XPMenu1->SetActive(true);
-
-    // Banner picture, decoded at start.
-    QFile banner(QStringLiteral(":/banner.jpg"));
-    if (banner.open(QIODevice::ReadOnly))
-        Ima1->SetPicture(DecodeJpeg(banner.readAll()));
-
-    for (TControl *c : findChildren<TControl *>())
-        c->Loaded();
-    Loaded();
-}
-
-void TForm1::WireEvents()
-{
-    // Flat buttons fire OnClick through the application's error guard.
-    auto on = [this](flat::TFlatButton *b, void (TForm1::*handler)(QObject *)) {
-        b->OnClick = [this, handler](QObject *sender) { (this->*handler)(sender); };
-    };
-    auto menu = [this](TMenuItem *item, void (TForm1::*handler)(QObject *)) {
-        item->OnClick = [this, handler](QObject *sender) { (this->*handler)(sender); };
-    };
-    on(fb10, &TForm1::fb10Click);
-    on(fb11, &TForm1::fb11Click);
-    on(fb1, &TForm1::fb1Click);
-    on(fb2, &TForm1::fb2Click);
-    on(fb3, &TForm1::fb3Click);
-    on(fb4, &TForm1::fb4Click);
-    on(fb5, &TForm1::fb5Click);
-    on(fb6, &TForm1::DeleteAll1Click);
-    on(fb8, &TForm1::fb8Click);
-    on(fb9, &TForm1::fb9Click);
-    fb7->OnClick = [this](QObject *sender) { JoinNow(sender); };
-    menu(AddMovie1, &TForm1::fb1Click);
-    menu(AddFileFolder1, &TForm1::fb2Click);
-    menu(Moveup1, &TForm1::fb3Click);
-    menu(Movedown1, &TForm1::fb4Click);
-    menu(DelFile1, &TForm1::fb5Click);
-    menu(DeleteAll1, &TForm1::DeleteAll1Click);
-    menu(Help1, &TForm1::Help1Click);
-    menu(Play1, &TForm1::Play1Click);
-    menu(estplay1, &TForm1::fb9Click);
-    MergeMovieNow1->OnClick = [this](QObject *sender) { JoinNow(sender); };
-    Image1->OnClick = [this](QObject *sender) { Help1Click(sender); };
-    Image4->OnClick = [this](QObject *sender) { Image4Click(sender); };
-    OnClose = [this](QObject *sender, bool &accept) { FormClose(sender, accept); };
-}
-
 // ---------------------------------------------------------------------------
 // Start and close
 
 void TForm1::FormCreate(QObject *)
 {
     setAcceptDrops(true);
+    drops_ = new FileDropTarget(this, [this](const std::vector<FileName> &names) { WMDROPFILES(names); });
     WindowSettings target(*this);
     ReadSettings(settingsPath_, target);
 }
@@ -387,6 +70,8 @@ void TForm1::FormClose(QObject *, bool &accept)
         settingsWritten_ = true;
         closeAfterJoin_ = true;
         accept = false;
+    } else if (scanning_ > 0) {
+        stopScans_ = true; // the window closes now; the scan ends at its next entry
     }
 }
 
@@ -396,8 +81,8 @@ void TForm1::fb11Click(QObject *) { Application().Minimize(); }
 
 void TForm1::Help1Click(QObject *)
 {
-    platform::CurrentShell().OpenFile(this, QCoreApplication::applicationDirPath() + Sep +
-                                                QStringLiteral("readme.html"));
+    platform::CurrentShell().OpenFile(
+        this, FileName::FromUtf8(QCoreApplication::applicationDirPath()) / "readme.html");
 }
 
 void TForm1::Image4Click(QObject *) { platform::CurrentShell().OpenAddress(this, ProductWebPage); }
@@ -405,119 +90,91 @@ void TForm1::Image4Click(QObject *) { platform::CurrentShell().OpenAddress(this,
 // ---------------------------------------------------------------------------
 // Movie list
 
-QString TForm1::ExtensionOf(const QString &name)
+FileName TForm1::ItemName(int index) const
 {
-    for (qsizetype i = name.size() - 1; i >= 0; --i) {
-        if (name[i] == QChar('.'))
-            return name.mid(i + 1);
-        if (isSeparator(name[i]))
-            break;
-    }
-    return {};
+    const QVariant data = Lv1->ItemData(index);
+    if (data.isValid())
+        return FileName(data.toByteArray());
+    return platform::NameFromText(Lv1->ItemCaption(index));
 }
 
-QString TForm1::FolderOf(const QString &name)
-{
-    for (qsizetype i = name.size() - 1; i >= 0; --i)
-        if (isSeparator(name[i]))
-            return name.left(i + 1);
-    return {};
-}
+void TForm1::AddItem(const FileName &name) { Lv1->AddItem(name.Display(), 0, name.Bytes()); }
 
-bool TForm1::ism(const QString &name)
+void TForm1::ItemEdited(int index, const QString &text)
 {
-    QString ext = ExtensionOf(name);
-    // Upper-case the ASCII letters only.
-    for (QChar &c : ext)
-        if (c >= QChar('a') && c <= QChar('z'))
-            c = QChar(c.unicode() - 'a' + 'A');
-    static const QStringList accepted = {"MPG", "M2V", "MP1", "MPEG", "MP3", "DAT", "MP2"};
-    return accepted.contains(ext);
+    if (joining_)
+        return;
+    // Throws when the text could stand for several files; the item keeps its name then.
+    const FileName name = platform::NameFromText(text);
+    Lv1->SetItemCaption(index, name.Display());
+    Lv1->SetItemData(index, name.Bytes());
 }
 
 void TForm1::fb1Click(QObject *)
 {
     if (joining_)
         return;
-    const QStringList files = platform::CurrentDialogs().Open(this, OD1);
-    if (files.isEmpty())
+    const std::vector<FileName> files = platform::CurrentDialogs().Open(this, OD1);
+    if (files.empty())
         return;
-    for (const QString &f : files)
+    for (const FileName &f : files)
         AddItem(f);
-    OpenPath = FolderOf(Lv1->ItemCaption(Lv1->Count() - 1));
+    OpenPath = ItemName(Lv1->Count() - 1).Folder();
     OD1.InitialDir = OpenPath;
-    SD1.DefaultExt = ExtensionOf(Lv1->ItemCaption(0));
+    SD1.DefaultExt = QString::fromUtf8(ItemName(0).Extension());
 }
 
-QString TForm1::BrowseFolder()
+FileName TForm1::BrowseFolder()
 {
     return platform::CurrentDialogs().BrowseFolder(this, QStringLiteral("Select  File Folder"));
-}
-
-QString TForm1::getpath(const QString &path)
-{
-    if (path.isEmpty())
-        return {};
-    QString p = path;
-    if (p.endsWith(Sep))
-        p.chop(1);
-    return p + Sep;
 }
 
 void TForm1::fb2Click(QObject *)
 {
     if (joining_)
         return;
-    const QString path = getpath(BrowseFolder());
-    if (!path.isEmpty())
+    const FileName path = getpath(BrowseFolder());
+    if (!path.IsEmpty())
         searchnews(path);
 }
 
-void TForm1::searchnews(const QString &path)
+void TForm1::searchnews(const FileName &path)
 {
-    platform::VisitedFolders visited;
-    searchnewsIn(path, visited);
+    ++scanning_;
+    struct EndScan {
+        TForm1 *form;
+        ~EndScan()
+        {
+            if (--form->scanning_ == 0)
+                form->stopScans_ = false;
+        }
+    } endScan{this};
+    ScanFolder(
+        path, [this](const FileName &file) { AddItem(file); },
+        [this] {
+            pump_.Pump();
+            return !stopScans_;
+        });
 }
 
-void TForm1::searchnewsIn(const QString &path, platform::VisitedFolders &visited)
-{
-    // Each real folder once, so links that lead back into the tree end.
-    if (!visited.Enter(path))
-        return;
-    platform::FolderEnumerator folder(path);
-    platform::FolderEnumerator::Entry entry;
-    while (folder.Next(entry)) {
-        Application().ProcessMessages();
-        if (entry.IsFolder)
-            searchnewsIn(path + entry.Name + Sep, visited);
-        else if (ism(entry.Name))
-            AddItem(path + entry.Name);
-    }
-}
-
-void TForm1::WMDROPFILES(const QStringList &names)
+void TForm1::WMDROPFILES(const std::vector<FileName> &names)
 {
     if (joining_)
         return;
-    for (const QString &name : names)
+    for (const FileName &name : names)
         if (ism(name))
             AddItem(name);
 }
 
-void TForm1::dragEnterEvent(QDragEnterEvent *event)
+// Exchanges the names of two items; each position keeps its icon.
+static void ExchangeNames(TListView *list, int a, int b)
 {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void TForm1::dropEvent(QDropEvent *event)
-{
-    QStringList names;
-    for (const QUrl &url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            names << QDir::toNativeSeparators(url.toLocalFile());
-    event->acceptProposedAction();
-    Application().Guard([&] { WMDROPFILES(names); });
+    const QString caption = list->ItemCaption(a);
+    const QVariant data = list->ItemData(a);
+    list->SetItemCaption(a, list->ItemCaption(b));
+    list->SetItemData(a, list->ItemData(b));
+    list->SetItemCaption(b, caption);
+    list->SetItemData(b, data);
 }
 
 void TForm1::fb3Click(QObject *)
@@ -527,9 +184,7 @@ void TForm1::fb3Click(QObject *)
     const int k = Lv1->SelectedIndex();
     if (k <= 0)
         return;
-    const QString above = Lv1->ItemCaption(k - 1);
-    Lv1->SetItemCaption(k - 1, Lv1->ItemCaption(k));
-    Lv1->SetItemCaption(k, above);
+    ExchangeNames(Lv1, k - 1, k);
     Lv1->SetSelectedIndex(k - 1);
 }
 
@@ -540,19 +195,23 @@ void TForm1::fb4Click(QObject *)
     const int k = Lv1->SelectedIndex();
     if (k < 0 || k == Lv1->Count() - 1)
         return;
-    const QString below = Lv1->ItemCaption(k + 1);
-    Lv1->SetItemCaption(k + 1, Lv1->ItemCaption(k));
-    Lv1->SetItemCaption(k, below);
+    ExchangeNames(Lv1, k, k + 1);
     Lv1->SetSelectedIndex(k + 1);
 }
 
 void TForm1::fb5Click(QObject *)
 {
-    if (joining_ || Lv1->SelectedIndex() < 0)
+    if (joining_)
         return;
-    for (int i = Lv1->Count() - 1; i >= 0; --i)
-        if (Lv1->IsSelected(i))
-            Lv1->Delete(i);
+    // The items selected now, and only those: deleting one makes the list
+    // select a neighbour, which must not be deleted in turn.
+    const QList<int> selected = Lv1->SelectedIndices();
+    if (selected.isEmpty())
+        return;
+    for (qsizetype i = selected.size() - 1; i >= 0; --i)
+        Lv1->Delete(selected[i]);
+    // The item that took the first deleted one's place, so the next click deletes it.
+    Lv1->SetSelectedIndex(std::min(selected.first(), Lv1->Count() - 1));
 }
 
 void TForm1::DeleteAll1Click(QObject *)
@@ -566,11 +225,26 @@ void TForm1::Play1Click(QObject *)
 {
     const int k = Lv1->SelectedIndex();
     if (k >= 0)
-        platform::CurrentShell().OpenFile(this, Lv1->ItemCaption(k));
+        platform::CurrentShell().OpenFile(this, ItemName(k));
 }
 
 // ---------------------------------------------------------------------------
 // Join
+
+FileName TForm1::OutputName() const
+{
+    const QString text = Fc1->Text();
+    for (auto it = outputNames_.rbegin(); it != outputNames_.rend(); ++it)
+        if (it->Display() == text)
+            return *it;
+    return platform::NameFromText(text);
+}
+
+void TForm1::SetOutputName(const FileName &name)
+{
+    outputNames_.push_back(name);
+    Fc1->SetText(name.Display());
+}
 
 void TForm1::JoinNow(QObject *sender)
 {
@@ -586,25 +260,12 @@ void TForm1::fb7Click(QObject *)
     const int n = Lv1->Count();
     if (n < 2)
         return;
-    const QString output = Fc1->Text();
-    if (output.isEmpty()) {
+    if (Fc1->Text().isEmpty()) {
         platform::CurrentMessageBoxes().Show(this, QStringLiteral("OOOoooh! Should be have a Filename."),
                                              QStringLiteral("Filename Error"), platform::MsgIcon::None);
         return;
     }
-    QStringList inputs;
-    for (int i = 0; i < n; ++i)
-        inputs << Lv1->ItemCaption(i);
-    if (const int same = JoinEngine::FindInputSameAsOutput(output, inputs); same >= 0) {
-        platform::CurrentMessageBoxes().Show(
-            this,
-            QStringLiteral("The output file is movie %1 of the list:\n%2\nJoining would destroy it. "
-                           "Choose another output name.")
-                .arg(same + 1)
-                .arg(inputs[same]),
-            QStringLiteral("Filename Error"), platform::MsgIcon::None);
-        return;
-    }
+    const FileName output = OutputName();
     FpBar1->SetMax(n);
     joining_ = true;
     Lv1->SetReadOnly(true);
@@ -616,11 +277,17 @@ void TForm1::fb7Click(QObject *)
             form->Lv1->SetReadOnly(false);
         }
     } endJoin{this};
-    JoinEngine().Join(output, n, *this);
+    try {
+        JoinEngine().Join(output, n, *this);
+    } catch (const ESameFile &e) {
+        platform::CurrentMessageBoxes().Show(this, e.Message(), QStringLiteral("Filename Error"),
+                                             platform::MsgIcon::None);
+        return;
+    }
     FpBar1->SetPosition(0);
 }
 
-QString TForm1::InputName(int index) { return Lv1->ItemCaption(index); }
+FileName TForm1::InputName(int index) { return ItemName(index); }
 
 void TForm1::OutputCreated()
 {
@@ -649,14 +316,14 @@ void TForm1::fb8Click(QObject *)
 {
     if (joining_)
         return;
-    const QString name = platform::CurrentDialogs().Save(this, SD1);
-    if (name.isEmpty())
+    const FileName name = platform::CurrentDialogs().Save(this, SD1);
+    if (name.IsEmpty())
         return;
     SD1.FileName = name;
-    Fc1->SetText(name);
-    Fc1->AddItem(name);
+    SetOutputName(name);
+    Fc1->AddItem(name.Display());
 }
 
-void TForm1::fb9Click(QObject *) { platform::CurrentShell().OpenFile(this, Fc1->Text()); }
+void TForm1::fb9Click(QObject *) { platform::CurrentShell().OpenFile(this, OutputName()); }
 
 } // namespace app

@@ -1,10 +1,11 @@
 #pragma once
 // The main window: its controls, the movie list, the join and the settings.
 #include <QStringList>
+#include <vector>
 
-#include "app/EventPump.h"
-#include "app/JoinEngine.h"
-#include "app/Settings.h"
+#include "app/core/EventPump.h"
+#include "app/core/JoinEngine.h"
+#include "app/core/Settings.h"
 #include "flat/TFlatButtonUnit.h"
 #include "flat/TFlatComboBoxUnit.h"
 #include "flat/TFlatHintUnit.h"
@@ -14,8 +15,12 @@
 #include "framework/Menus.h"
 #include "framework/TListView.h"
 #include "platform/Desktop.h"
-#include "platform/Folders.h"
+#include "platform/FileName.h"
 #include "xpmenu/XPMenu.h"
+
+namespace framework {
+class FileDropTarget;
+}
 
 namespace app {
 
@@ -26,7 +31,7 @@ class TForm1 : public framework::TForm, private JoinObserver {
     Q_OBJECT
 public:
     // settingsPath: where "misuc.dat" lives (beside the executable by default).
-    explicit TForm1(const QString &settingsPath = SettingsPath(), QWidget *parent = nullptr);
+    explicit TForm1(const platform::FileName &settingsPath = SettingsPath(), QWidget *parent = nullptr);
     ~TForm1() override;
 
     // Components, in creation order.
@@ -56,13 +61,13 @@ public:
     platform::OpenDialogRequest OD1;
     platform::SaveDialogRequest SD1;
 
-    // Folder of the last file added through the open dialog in this run, with a trailing separator.
-    QString OpenPath;
+    // Folder of the last file added through the open dialog in this run, with a trailing "/".
+    platform::FileName OpenPath;
 
     // Handlers.
     void FormCreate(QObject *sender);
     void FormClose(QObject *sender, bool &accept);
-    void WMDROPFILES(const QStringList &names);
+    void WMDROPFILES(const std::vector<platform::FileName> &names);
     void fb1Click(QObject *sender);
     void fb2Click(QObject *sender);
     void fb3Click(QObject *sender);
@@ -79,40 +84,44 @@ public:
     void Image4Click(QObject *sender);
 
     // Helpers.
-    QString BrowseFolder();
-    static QString getpath(const QString &path);
-    void searchnews(const QString &path);
-    static bool ism(const QString &name);
-    // The extension after the last "." that follows the last separator, without the ".".
-    static QString ExtensionOf(const QString &name);
-    // Everything up to and including the last separator.
-    static QString FolderOf(const QString &name);
+    platform::FileName BrowseFolder();
+    void searchnews(const platform::FileName &path);
+
+    // The file an item stands for: the bytes it was added with. An item made
+    // from text alone (a test, an old caller) stands for what that text names.
+    platform::FileName ItemName(int index) const;
+    // The file the output box names: a name the program put there keeps its
+    // bytes; typed text stands for what it names.
+    platform::FileName OutputName() const;
+    void SetOutputName(const platform::FileName &name);
 
     bool Joining() const { return joining_; }
-
-protected:
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
+    bool Scanning() const { return scanning_ > 0; }
 
 private:
     void CreateComponents();
     void WireEvents();
     // Runs the join and, when the window was closed meanwhile, ends the program after it.
     void JoinNow(QObject *sender);
-    void AddItem(const QString &caption) { Lv1->AddItem(caption, 0); }
-    void searchnewsIn(const QString &path, platform::VisitedFolders &visited);
+    void AddItem(const platform::FileName &name);
+    void ItemEdited(int index, const QString &text);
 
     // JoinObserver
-    QString InputName(int index) override;
+    platform::FileName InputName(int index) override;
     void OutputCreated() override;
     void FileStarted(int index, qint64 size) override;
     void BlockCopied(int index, qint64 got) override;
     void FileFinished(int index) override;
     void PumpEvents() override;
 
-    QString settingsPath_;
+    platform::FileName settingsPath_;
+    framework::FileDropTarget *drops_ = nullptr;
+    // Names the program itself put into the output box, the latest last.
+    std::vector<platform::FileName> outputNames_;
     EventPump pump_;
     bool joining_ = false;
+    int scanning_ = 0;       // scans running, nested ones included
+    bool stopScans_ = false; // the window closed: every scan ends at its next entry
     bool closeAfterJoin_ = false;
     bool settingsWritten_ = false;
 };

@@ -1,13 +1,48 @@
 #include "framework/TListView.h"
 
+#include <QAbstractItemDelegate>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QPersistentModelIndex>
+#include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QAbstractItemDelegate>
+
+#include "framework/TApplication.h"
 
 namespace framework {
 namespace {
 constexpr int ImageIndexRole = Qt::UserRole + 1;
+constexpr int DataRole = Qt::UserRole + 2;
+
+// Hands a finished edit to the list's OnEdited instead of writing it. The
+// handler runs after the editor has closed: it may open a message box, and a
+// modal box inside the editor's commit would commit again on focus loss.
+class CaptionDelegate : public QStyledItemDelegate {
+public:
+    explicit CaptionDelegate(TListView *list) : QStyledItemDelegate(list), list_(list) {}
+
+    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
+    {
+        auto *edit = qobject_cast<QLineEdit *>(editor);
+        if (!edit || !list_->OnEdited) {
+            QStyledItemDelegate::setModelData(editor, model, index);
+            return;
+        }
+        const QString text = edit->text();
+        if (text == index.data(Qt::DisplayRole).toString())
+            return;
+        const QPersistentModelIndex item(index);
+        QTimer::singleShot(0, list_, [list = list_, item, text] {
+            if (item.isValid() && list->OnEdited)
+                Application().Guard([&] { list->OnEdited(item.row(), text); });
+        });
+    }
+
+private:
+    TListView *list_;
+};
 }
 
 TListView::TListView(QWidget *parent) : TControl(parent), view_(new QTreeWidget(this))
@@ -25,6 +60,7 @@ TListView::TListView(QWidget *parent) : TControl(parent), view_(new QTreeWidget(
     view_->header()->setStretchLastSection(false);
     view_->header()->setSectionsMovable(false);
     view_->setFont(Font().ToQFont());
+    view_->setItemDelegate(new CaptionDelegate(this));
     setFocusProxy(view_);
 }
 
@@ -48,10 +84,11 @@ int TListView::Count() const { return view_->topLevelItemCount(); }
 
 QTreeWidgetItem *TListView::item(int index) const { return view_->topLevelItem(index); }
 
-void TListView::AddItem(const QString &caption, int imageIndex)
+void TListView::AddItem(const QString &caption, int imageIndex, const QVariant &data)
 {
     auto *it = new QTreeWidgetItem(view_);
     it->setText(0, caption);
+    it->setData(0, DataRole, data);
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     if (!readOnly_)
         flags |= Qt::ItemIsEditable;
@@ -69,6 +106,18 @@ void TListView::SetItemCaption(int index, const QString &caption)
 {
     if (QTreeWidgetItem *it = item(index))
         it->setText(0, caption);
+}
+
+QVariant TListView::ItemData(int index) const
+{
+    const QTreeWidgetItem *it = item(index);
+    return it ? it->data(0, DataRole) : QVariant();
+}
+
+void TListView::SetItemData(int index, const QVariant &data)
+{
+    if (QTreeWidgetItem *it = item(index))
+        it->setData(0, DataRole, data);
 }
 
 int TListView::ItemImageIndex(int index) const
@@ -97,6 +146,15 @@ int TListView::SelectedIndex() const
 {
     const QList<QTreeWidgetItem *> selected = view_->selectedItems();
     return selected.isEmpty() ? -1 : view_->indexOfTopLevelItem(selected.first());
+}
+
+QList<int> TListView::SelectedIndices() const
+{
+    QList<int> positions;
+    for (int i = 0; i < Count(); ++i)
+        if (item(i)->isSelected())
+            positions << i;
+    return positions;
 }
 
 bool TListView::IsSelected(int index) const

@@ -2,6 +2,8 @@
 // A report-style list with one column of captions and a small icon per item.
 #include <QIcon>
 #include <QList>
+#include <QVariant>
+#include <functional>
 
 #include "framework/Controls.h"
 
@@ -19,9 +21,12 @@ public:
     void SetSmallImages(const QList<QIcon> &images);
 
     int Count() const;
-    void AddItem(const QString &caption, int imageIndex);
+    // data: what the item stands for beyond its caption (the owner's business).
+    void AddItem(const QString &caption, int imageIndex, const QVariant &data = {});
     QString ItemCaption(int index) const;
     void SetItemCaption(int index, const QString &caption);
+    QVariant ItemData(int index) const;
+    void SetItemData(int index, const QVariant &data);
     int ItemImageIndex(int index) const;
     void SetItemImageIndex(int index, int imageIndex);
     void Delete(int index);
@@ -29,6 +34,8 @@ public:
 
     // Single selection: the selected position, or -1.
     int SelectedIndex() const;
+    // Every selected position, first to last.
+    QList<int> SelectedIndices() const;
     bool IsSelected(int index) const;
     void SetSelectedIndex(int index);
 
@@ -36,6 +43,10 @@ public:
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool value);
     void EditCaption(int index);
+    // When set, an in-place edit that ends with a changed text calls this
+    // (through the error guard) instead of taking the text as the caption,
+    // once the editor has closed; the handler decides what the item becomes.
+    std::function<void(int index, const QString &text)> OnEdited;
 
     QTreeWidget *View() const { return view_; }
 

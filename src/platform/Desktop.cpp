@@ -1,88 +1,56 @@
 #include "platform/Desktop.h"
 
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QRegularExpression>
-#include <QSortFilterProxyModel>
-#include <QFileSystemModel>
 #include <QUrl>
+#include <unistd.h>
 
 namespace platform {
 namespace {
 
-// Shows only files that match the current filter, ignoring case, and every folder.
-class CaseInsensitiveFilter : public QSortFilterProxyModel {
-public:
-    QStringList patterns;
-
-protected:
-    bool filterAcceptsRow(int row, const QModelIndex &parent) const override
-    {
-        const auto *fs = qobject_cast<QFileSystemModel *>(sourceModel());
-        const QModelIndex index = sourceModel()->index(row, 0, parent);
-        if (!fs || fs->isDir(index))
-            return true;
-        return MatchesFilter(fs->fileName(index), patterns);
-    }
-};
-
 class QtDialogs final : public Dialogs {
 public:
-    QStringList Open(QWidget *owner, const OpenDialogRequest &request) override
+    std::vector<FileName> Open(QWidget *owner, const OpenDialogRequest &request) override
     {
         QFileDialog dialog(owner);
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setFileMode(request.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        if (!request.InitialDir.isEmpty())
-            dialog.setDirectory(request.InitialDir);
-        QStringList names;
+        if (!request.InitialDir.IsEmpty())
+            dialog.setDirectory(request.InitialDir.Display());
+        QStringList filters;
         for (const FileFilter &f : request.Filters)
-            names << QStringLiteral("%1 (%2)").arg(f.Description, f.Patterns.join(' '));
-        // The dialog's own filter is case-sensitive here; the proxy does the matching.
-        auto *proxy = new CaseInsensitiveFilter;
-        dialog.setProxyModel(proxy);
-        dialog.setNameFilters(names);
-        auto apply = [&](const QString &chosen) {
-            const auto at = names.indexOf(chosen);
-            proxy->patterns = at >= 0 ? request.Filters[static_cast<std::size_t>(at)].Patterns : QStringList{};
-            proxy->invalidate();
-        };
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, apply);
-        if (!names.isEmpty()) {
-            dialog.selectNameFilter(names.first());
-            apply(names.first());
-        }
+            filters << QStringLiteral("%1 (%2)").arg(f.Description, CaseInsensitivePatterns(f.Patterns).join(' '));
+        dialog.setNameFilters(filters);
         if (dialog.exec() != QDialog::Accepted)
             return {};
-        QStringList files;
+        std::vector<FileName> files;
         for (const QString &f : dialog.selectedFiles())
-            files << QDir::toNativeSeparators(f);
+            files.push_back(NameFromText(f));
         return files;
     }
 
-    QString Save(QWidget *owner, const SaveDialogRequest &request) override
+    FileName Save(QWidget *owner, const SaveDialogRequest &request) override
     {
         QFileDialog dialog(owner);
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(request.DefaultExt);
-        if (!request.FileName.isEmpty())
-            dialog.selectFile(request.FileName);
+        if (!request.FileName.IsEmpty())
+            dialog.selectFile(request.FileName.Display());
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
-        return QDir::toNativeSeparators(dialog.selectedFiles().first());
+        return NameFromText(dialog.selectedFiles().first());
     }
 
-    QString BrowseFolder(QWidget *owner, const QString &title) override
+    FileName BrowseFolder(QWidget *owner, const QString &title) override
     {
-        return QDir::toNativeSeparators(QFileDialog::getExistingDirectory(
-            owner, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog));
+        const QString folder = QFileDialog::getExistingDirectory(
+            owner, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        return folder.isEmpty() ? FileName() : NameFromText(folder);
     }
 };
 
@@ -106,10 +74,7 @@ public:
 
 class QtShell final : public Shell {
 public:
-    void OpenFile(QWidget *, const QString &path) override
-    {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
-    }
+    void OpenFile(QWidget *, const FileName &path) override { QDesktopServices::openUrl(UrlOfFile(path)); }
     void OpenAddress(QWidget *, const QString &url) override { QDesktopServices::openUrl(QUrl(url)); }
 };
 
@@ -160,17 +125,35 @@ template class Override<Dialogs>;
 template class Override<MessageBoxes>;
 template class Override<Shell>;
 
-bool MatchesFilter(const QString &fileName, const QStringList &patterns)
+QUrl UrlOfFile(const FileName &path)
 {
-    for (const QString &p : patterns) {
-        if (p == QLatin1String("*.*") || p == QLatin1String("*"))
-            return true;
-        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(p),
-                                    QRegularExpression::CaseInsensitiveOption);
-        if (re.match(fileName).hasMatch())
-            return true;
+    QByteArray absolute = path.Bytes();
+    if (!absolute.startsWith('/')) {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd))
+            absolute = (FileName(QByteArray(cwd)) / absolute).Bytes();
     }
-    return false;
+    return QUrl::fromEncoded("file://" + absolute.toPercentEncoding("/"), QUrl::StrictMode);
+}
+
+QStringList CaseInsensitivePatterns(const QStringList &patterns)
+{
+    QStringList result;
+    for (const QString &p : patterns) {
+        if (p == QLatin1String("*.*")) {
+            result << QStringLiteral("*");
+            continue;
+        }
+        QString out;
+        for (const QChar c : p) {
+            if (c.isLetter() && c.toLower() != c.toUpper())
+                out += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+            else
+                out += c;
+        }
+        result << out;
+    }
+    return result;
 }
 
 } // namespace platform

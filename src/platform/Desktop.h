@@ -7,6 +7,9 @@
 #include <memory>
 #include <vector>
 
+#include "platform/FileName.h"
+
+class QUrl;
 class QWidget;
 
 namespace platform {
@@ -18,24 +21,26 @@ struct FileFilter {
 
 struct OpenDialogRequest {
     std::vector<FileFilter> Filters;
-    QString InitialDir;      // empty: the desktop's default folder
+    platform::FileName InitialDir; // empty: the desktop's default folder
     bool MultiSelect = false;
 };
 
 struct SaveDialogRequest {
-    QString FileName;        // proposed name, possibly with a folder
-    QString DefaultExt;      // appended when the typed name has none
+    platform::FileName FileName; // proposed name, possibly with a folder
+    QString DefaultExt;          // appended when the typed name has none
 };
 
+// The dialogs show names as text; what they return are the names that text
+// stands for (NameFromText), so a look-alike is never returned for a file.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
     // Chosen files in the dialog's order; empty when cancelled.
-    virtual QStringList Open(QWidget *owner, const OpenDialogRequest &request) = 0;
+    virtual std::vector<FileName> Open(QWidget *owner, const OpenDialogRequest &request) = 0;
     // Chosen full name; empty when cancelled.
-    virtual QString Save(QWidget *owner, const SaveDialogRequest &request) = 0;
+    virtual FileName Save(QWidget *owner, const SaveDialogRequest &request) = 0;
     // Chosen folder's path; empty when cancelled.
-    virtual QString BrowseFolder(QWidget *owner, const QString &title) = 0;
+    virtual FileName BrowseFolder(QWidget *owner, const QString &title) = 0;
 };
 
 enum class MsgIcon { None, Stop, Warning, Information };
@@ -51,7 +56,7 @@ class Shell {
 public:
     virtual ~Shell() = default;
     // Opens a file with its associated program; the result is not reported.
-    virtual void OpenFile(QWidget *owner, const QString &path) = 0;
+    virtual void OpenFile(QWidget *owner, const FileName &path) = 0;
     // Opens an address in the default browser.
     virtual void OpenAddress(QWidget *owner, const QString &url) = 0;
 };
@@ -77,7 +82,12 @@ extern template class Override<Dialogs>;
 extern template class Override<MessageBoxes>;
 extern template class Override<Shell>;
 
-// True when the file name matches one of the patterns, ignoring case.
-bool MatchesFilter(const QString &fileName, const QStringList &patterns);
+// The dialog's own patterns for a filter's patterns: each letter matches
+// either case ("*.mpg" becomes "*.[mM][pP][gG]"), and "*.*" is every file.
+QStringList CaseInsensitivePatterns(const QStringList &patterns);
+
+// The file: URL of path, made absolute against the current folder, carrying
+// its bytes exactly (percent-encoded where they are not plain text).
+QUrl UrlOfFile(const FileName &path);
 
 } // namespace platform

@@ -16,32 +16,34 @@ struct FakeDialogs : platform::Dialogs {
     std::vector<platform::SaveDialogRequest> saveRequests;
     QStringList folderTitles;
 
-    QStringList Open(QWidget *, const platform::OpenDialogRequest &r) override
+    std::vector<platform::FileName> Open(QWidget *, const platform::OpenDialogRequest &r) override
     {
         openRequests.push_back(r);
-        if (openAnswers.empty())
-            return {};
-        QStringList a = openAnswers.front();
-        openAnswers.pop_front();
-        return a;
+        std::vector<platform::FileName> names;
+        if (!openAnswers.empty()) {
+            for (const QString &a : openAnswers.front())
+                names.push_back(Name(a));
+            openAnswers.pop_front();
+        }
+        return names;
     }
-    QString Save(QWidget *, const platform::SaveDialogRequest &r) override
+    platform::FileName Save(QWidget *, const platform::SaveDialogRequest &r) override
     {
         saveRequests.push_back(r);
         if (saveAnswers.empty())
             return {};
         QString a = saveAnswers.front();
         saveAnswers.pop_front();
-        return a;
+        return Name(a);
     }
-    QString BrowseFolder(QWidget *, const QString &title) override
+    platform::FileName BrowseFolder(QWidget *, const QString &title) override
     {
         folderTitles << title;
         if (folderAnswers.empty())
             return {};
         QString a = folderAnswers.front();
         folderAnswers.pop_front();
-        return a;
+        return Name(a);
     }
 };
 
@@ -60,6 +62,6 @@ struct FakeMessageBoxes : platform::MessageBoxes {
 
 struct FakeShell : platform::Shell {
     QStringList files, addresses;
-    void OpenFile(QWidget *, const QString &path) override { files << path; }
+    void OpenFile(QWidget *, const platform::FileName &path) override { files << path.Display(); }
     void OpenAddress(QWidget *, const QString &url) override { addresses << url; }
 };

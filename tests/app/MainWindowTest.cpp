@@ -18,6 +18,7 @@
 #include "HintSettings.h"
 #include "platform/Cursor.h"
 #include "app/MainWindow.h"
+#include "app/core/PathRules.h"
 #include "framework/TApplication.h"
 #include "platform/Screens.h"
 
@@ -31,7 +32,7 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         framework::Application().SetTitle(QStringLiteral("Zantrope"));
-        form = std::make_unique<TForm1>(path(QStringLiteral("misuc.dat")));
+        form = std::make_unique<TForm1>(Name(path(QStringLiteral("misuc.dat"))));
     }
 
     QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
@@ -199,15 +200,15 @@ TEST_F(MainWindowTest, AddMovieAppendsInDialogOrderAndRemembersFolderAndExtensio
     form->fb1Click(form->fb1);
     EXPECT_EQ(captions(), (QStringList{"/clips/x.mp3", "/clips/b.mpg", "/other/c.mpg"}));
     EXPECT_EQ(icons(), (QList<int>{0, 0, 0}));
-    EXPECT_EQ(form->OpenPath, QStringLiteral("/other/"));
-    EXPECT_EQ(form->OD1.InitialDir, QStringLiteral("/other/"));
+    EXPECT_EQ(form->OpenPath, Name("/other/"));
+    EXPECT_EQ(form->OD1.InitialDir, Name("/other/"));
     EXPECT_EQ(form->SD1.DefaultExt, QStringLiteral("mp3"));
 
     // The first item decides the extension, not the files just added.
     dialogs.openAnswers = {{"/n/d.MPG"}};
     form->fb1Click(form->fb1);
     EXPECT_EQ(form->SD1.DefaultExt, QStringLiteral("mp3"));
-    EXPECT_EQ(form->OpenPath, QStringLiteral("/n/"));
+    EXPECT_EQ(form->OpenPath, Name("/n/"));
 
     const platform::OpenDialogRequest &r = dialogs.openRequests.front();
     ASSERT_EQ(r.Filters.size(), 4u);
@@ -215,24 +216,12 @@ TEST_F(MainWindowTest, AddMovieAppendsInDialogOrderAndRemembersFolderAndExtensio
     EXPECT_EQ(r.Filters[1].Patterns, (QStringList{"*.mp3", "*.mp2", "*.mp1"}));
     EXPECT_EQ(r.Filters[3].Description, QStringLiteral("ALL Files"));
     EXPECT_TRUE(r.MultiSelect);
-    EXPECT_EQ(dialogs.openRequests.back().InitialDir, QStringLiteral("/other/"));
+    EXPECT_EQ(dialogs.openRequests.back().InitialDir, Name("/other/"));
 
     // Cancelling changes nothing.
     form->fb1Click(form->fb1);
     EXPECT_EQ(form->Lv1->Count(), 4);
-    EXPECT_EQ(form->OpenPath, QStringLiteral("/n/"));
-}
-
-TEST_F(MainWindowTest, AcceptedTypesAndPathHelpers)
-{
-    for (const char *yes : {"movie.Mpg", "a.mpeg", "/x/y.M2V", "b.mp1", "c.mp2", "d.MP3", "AVSEQ01.DAT"})
-        EXPECT_TRUE(TForm1::ism(QString::fromLatin1(yes))) << yes;
-    for (const char *no : {"movie.mpg.bak", "movie", "movie.mp4", "a.mpg2", "/dir.mpg/file", "x.", ".mpgx"})
-        EXPECT_FALSE(TForm1::ism(QString::fromLatin1(no))) << no;
-    EXPECT_EQ(TForm1::getpath(QString()), QString());
-    EXPECT_EQ(TForm1::getpath(QStringLiteral("/")), QStringLiteral("/"));
-    EXPECT_EQ(TForm1::getpath(QStringLiteral("/clips")), QStringLiteral("/clips/"));
-    EXPECT_EQ(TForm1::getpath(QStringLiteral("/clips/")), QStringLiteral("/clips/"));
+    EXPECT_EQ(form->OpenPath, Name("/n/"));
 }
 
 // The order readdir gives, depth first, as the scan must add them.
@@ -249,7 +238,7 @@ QStringList expectedScan(const QString &folder)
         const QString full = folder + name;
         if (QFileInfo(full).isDir())
             out << expectedScan(full + "/");
-        else if (TForm1::ism(name))
+        else if (app::ism(Name(name)))
             out << full;
     }
     closedir(d);
@@ -442,7 +431,7 @@ TEST_F(MainWindowTest, CommandsThatChangeTheListAreRefusedWhileAJoinRuns)
         form->DeleteAll1Click(form->fb6);
         form->fb8Click(form->fb8);
         form->fb7Click(form->fb7); // a second join
-        form->WMDROPFILES({path("dropped.mpg")});
+        form->WMDROPFILES({Name(path("dropped.mpg"))});
     });
     form->fb7Click(form->fb7);
     EXPECT_TRUE(ranDuringJoin);
@@ -488,7 +477,7 @@ TEST_F(MainWindowTest, SaveAsPlayHelpAndWebPage)
     EXPECT_EQ(form->Fc1->Items(), QStringList{path("joined.mpg")});
     form->fb8Click(form->fb8);
     EXPECT_EQ(form->Fc1->Items(), (QStringList{path("joined.mpg"), path("joined.mpg")}));
-    EXPECT_EQ(dialogs.saveRequests[2].FileName, path("joined.mpg"));
+    EXPECT_EQ(dialogs.saveRequests[2].FileName, Name(path("joined.mpg")));
 
     form->fb9Click(form->fb9);
     QTest::mouseClick(form->Image1, Qt::LeftButton);
@@ -577,10 +566,10 @@ struct SettingsWindowTest : ::testing::Test {
 TEST_F(SettingsWindowTest, ARestartKeepsPositionOutputNameAndOpenFolder)
 {
     {
-        TForm1 first(file());
+        TForm1 first(Name(file()));
         EXPECT_EQ(ReadBytes(file()), QByteArray("\r\n"));
         EXPECT_EQ(first.pos(), QPoint(272, 159));
-        EXPECT_EQ(first.Fc1->Text(), app::DefaultOutputName());
+        EXPECT_EQ(first.Fc1->Text(), app::DefaultOutputName().Display());
         first.show();
         first.move(10, 20);
         first.Fc1->SetText("/out/x.mpg");
@@ -592,10 +581,10 @@ TEST_F(SettingsWindowTest, ARestartKeepsPositionOutputNameAndOpenFolder)
     const QByteArray saved = ReadBytes(file());
     EXPECT_TRUE(saved.contains("[form1]\r\ntop=20\r\nleft=10\r\n")) << saved.constData();
     EXPECT_TRUE(saved.contains("[txt]\r\nSaven=/out/x.mpg\r\nOpenP=/clips/\r\n")) << saved.constData();
-    TForm1 second(file());
+    TForm1 second(Name(file()));
     EXPECT_EQ(second.pos(), QPoint(10, 20));
     EXPECT_EQ(second.Fc1->Text(), QStringLiteral("/out/x.mpg"));
-    EXPECT_EQ(second.OD1.InitialDir, QStringLiteral("/clips/"));
+    EXPECT_EQ(second.OD1.InitialDir, Name("/clips/"));
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -603,12 +592,12 @@ TEST_F(SettingsWindowTest, AFolderThatCannotHoldTheFileGivesTheErrorAndTheWindow
 {
     WriteBytes(dir.path() + "/plain", "not a folder");
     const QString bad = dir.path() + "/plain/misuc.dat";
-    TForm1 form(bad);
+    TForm1 form(Name(bad));
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Invalid filename."));
     EXPECT_EQ(form.pos(), QPoint(46, 103));
-    EXPECT_EQ(form.Fc1->Text(), app::DefaultOutputName());
-    EXPECT_TRUE(form.OD1.InitialDir.isEmpty());
+    EXPECT_EQ(form.Fc1->Text(), app::DefaultOutputName().Display());
+    EXPECT_TRUE(form.OD1.InitialDir.IsEmpty());
     form.show();
     EXPECT_FALSE(form.close());
     EXPECT_TRUE(form.isVisible());

@@ -1,0 +1,40 @@
+#include "framework/FileDrops.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include "framework/TApplication.h"
+
+namespace framework {
+
+FileDropTarget::FileDropTarget(QWidget *window, DropHandler onDrop)
+    : QObject(window), window_(window), onDrop_(std::move(onDrop))
+{
+    qApp->installEventFilter(this);
+}
+
+FileDropTarget::~FileDropTarget() { qApp->removeEventFilter(this); }
+
+bool FileDropTarget::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto *widget = qobject_cast<QWidget *>(watched);
+    auto *drag = static_cast<QDropEvent *>(event);
+    if (!widget || !window_ || widget->window() != window_ || !drag->mimeData()->hasUrls())
+        return false;
+    drag->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        std::vector<platform::FileName> names;
+        for (const QUrl &url : drag->mimeData()->urls())
+            if (const auto name = platform::NameFromUrl(url))
+                names.push_back(*name);
+        Application().Guard([&] { onDrop_(names); });
+    }
+    return true;
+}
+
+} // namespace framework
