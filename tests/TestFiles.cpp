@@ -1,8 +1,17 @@
 #include "TestFiles.h"
 
 #include <chrono>
+#include <cstdio>
 #include <fcntl.h>
+#include <ftw.h>
 #include <unistd.h>
+
+TreeRemoval::~TreeRemoval()
+{
+    ::nftw(
+        folder_.constData(), [](const char *path, const struct stat *, int, FTW *) { return std::remove(path); },
+        32, FTW_DEPTH | FTW_PHYS);
+}
 
 FifoWatchdog::FifoWatchdog(const QByteArray &fifo, int seconds) : fifo_(fifo)
 {

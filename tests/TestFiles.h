@@ -53,6 +53,9 @@ platform::EInOutError ErrorOf(Action action)
 // The bytes of a path written in the test as text.
 inline platform::FileName Name(const QString &path) { return platform::FileName::FromUtf8(path); }
 
+// Texts in failure messages as text, not as arrays of characters.
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+
 namespace platform {
 // Names in failure messages, with bytes that are not text escaped.
 inline void PrintTo(const FileName &name, std::ostream *os)
@@ -78,6 +81,19 @@ inline QByteArray ReadBytesAt(const QByteArray &path)
     f.open(c, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     return f.readAll();
 }
+
+// Removes a folder tree when it goes, names that are not UTF-8 included
+// (which QDir cannot see).
+class TreeRemoval {
+public:
+    explicit TreeRemoval(QByteArray folder) : folder_(std::move(folder)) {}
+    ~TreeRemoval();
+    TreeRemoval(const TreeRemoval &) = delete;
+    TreeRemoval &operator=(const TreeRemoval &) = delete;
+
+private:
+    QByteArray folder_;
+};
 
 // Fails, instead of hanging the test run, when something blocks on the named
 // pipe for longer than the limit: it then opens the pipe's other ends itself,

@@ -1,13 +1,49 @@
 #include "platform/Desktop.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QUrl>
 #include <unistd.h>
 
 namespace platform {
 namespace {
+
+// The names in the dialog's file-name box, in their order: one name, or
+// several in quotes.
+QStringList NamesInBox(const QString &text)
+{
+    if (!text.contains(QLatin1Char('"')))
+        return text.isEmpty() ? QStringList() : QStringList{text};
+    QStringList names;
+    for (qsizetype open = text.indexOf(QLatin1Char('"')); open >= 0;) {
+        const qsizetype close = text.indexOf(QLatin1Char('"'), open + 1);
+        if (close < 0)
+            break;
+        if (close > open + 1)
+            names << text.mid(open + 1, close - open - 1);
+        open = text.indexOf(QLatin1Char('"'), close + 1);
+    }
+    return names;
+}
+
+// What the person chose. The dialog itself reports the files selected in its
+// view whenever there are any, and so drops typed names that the current
+// filter hides; the names in the box are what was chosen, in typed order.
+QStringList ChosenFiles(const QFileDialog &dialog)
+{
+    const auto *box = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    const QStringList typed = box ? NamesInBox(box->text()) : QStringList();
+    if (typed.isEmpty())
+        return dialog.selectedFiles();
+    const QDir folder = dialog.directory();
+    QStringList files;
+    for (const QString &name : typed)
+        files << (QDir::isAbsolutePath(name) ? name : folder.absoluteFilePath(name));
+    return files;
+}
 
 class QtDialogs final : public Dialogs {
 public:
@@ -27,7 +63,7 @@ public:
         if (dialog.exec() != QDialog::Accepted)
             return {};
         std::vector<FileName> files;
-        for (const QString &f : dialog.selectedFiles())
+        for (const QString &f : ChosenFiles(dialog))
             files.push_back(NameFromText(f));
         return files;
     }

@@ -28,6 +28,7 @@ TEST(FolderScan, NamesThatAreNoTextKeepTheirBytesAndLinksBackEnd)
     const QByteArray top = QFile::encodeName(dir.path()) + '/';
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
     WriteBytesAt(top + "\xff\xfe.mpg", "real");
+    const TreeRemoval cleanup(top);
     WriteBytesAt(top + "sub/take:2.DAT", "colon");
     WriteBytesAt(top + "notes.txt", "no");
     ASSERT_EQ(::symlink(top.constData(), (top + "sub/loop").constData()), 0);

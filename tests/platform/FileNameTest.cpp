@@ -34,6 +34,7 @@ TEST(FileName, TextStandsForTheOneFileThatShowsThatWay)
 
     EXPECT_EQ(platform::NameFromText(shown), FileName(decoy)) << "nothing there yet: the text's own bytes";
     WriteBytesAt(real, "real");
+    const TreeRemoval cleanup(folder);
     EXPECT_EQ(platform::NameFromText(shown), FileName(real));
     EXPECT_EQ(platform::NameFromText(shown + QStringLiteral("/../x")).Bytes(), real + "/../x");
     WriteBytesAt(decoy, "decoy");
