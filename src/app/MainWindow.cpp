@@ -7,6 +7,7 @@
 #include "framework/FileDrops.h"
 #include "framework/TApplication.h"
 #include "platform/Exceptions.h"
+#include "platform/Folders.h"
 #include "platform/Screens.h"
 
 static void initAssets() { Q_INIT_RESOURCE(assets); }
@@ -56,14 +57,29 @@ void TForm1::FormCreate(QObject *)
     setAcceptDrops(true);
     drops_ = new FileDropTarget(this, [this](const std::vector<FileName> &names) { WMDROPFILES(names); });
     WindowSettings target(*this);
-    ReadSettings(settingsPath_, target);
+    try {
+        ReadSettings(settingsPath_, target);
+    } catch (const platform::EInOutError &e) {
+        throw platform::EInOutError(e.ErrorCode(), QStringLiteral("The settings file %1 cannot be created: %2")
+                                                       .arg(settingsPath_.Display(), e.Message()));
+    }
 }
 
 void TForm1::FormClose(QObject *, bool &accept)
 {
     if (!settingsWritten_) {
-        WindowSettings target(*this);
-        WriteSettings(settingsPath_, target);
+        try {
+            WindowSettings target(*this);
+            WriteSettings(settingsPath_, target);
+        } catch (const platform::Exception &e) {
+            // Where the person cannot mend the cause, keeping the window open
+            // for ever would trap them: they choose.
+            if (!CloseWithoutSettings(e.Message())) {
+                accept = false;
+                return;
+            }
+            settingsWritten_ = true; // given up; not asked again after a join
+        }
     }
     if (joining_) {
         // The settings are safe now; the program ends when the join has finished.
@@ -75,14 +91,33 @@ void TForm1::FormClose(QObject *, bool &accept)
     }
 }
 
+bool TForm1::CloseWithoutSettings(const QString &why)
+{
+    platform::Question question;
+    question.Caption = Application().Title();
+    question.Text = QStringLiteral("Zantrope could not save its settings in %1.").arg(settingsPath_.Display());
+    question.Details = TApplication::ErrorBoxText(why)
+                       + QStringLiteral("\n\nClose without saving them, or keep the window open to mend this?");
+    question.Answers = {QStringLiteral("Close Without Saving"), QStringLiteral("Keep Open")};
+    question.DefaultAnswer = 1;
+    question.EscapeAnswer = 1;
+    question.Icon = platform::MsgIcon::Warning;
+    return platform::CurrentMessageBoxes().Ask(this, question) == 0;
+}
+
 void TForm1::fb10Click(QObject *) { close(); }
 
 void TForm1::fb11Click(QObject *) { Application().Minimize(); }
 
 void TForm1::Help1Click(QObject *)
 {
-    platform::CurrentShell().OpenFile(
-        this, FileName::FromUtf8(QCoreApplication::applicationDirPath()) / "readme.html");
+    // Beside the program; an installed program finds it where the install put it.
+    FileName page = FileName::FromUtf8(QCoreApplication::applicationDirPath()) / "readme.html";
+#ifdef ZANTROPE_DOC_DIR
+    if (!platform::IdentityOf(page))
+        page = FileName(ZANTROPE_DOC_DIR) / "readme.html";
+#endif
+    platform::CurrentShell().OpenFile(this, page);
 }
 
 void TForm1::Image4Click(QObject *) { platform::CurrentShell().OpenAddress(this, ProductWebPage); }
@@ -155,6 +190,17 @@ void TForm1::searchnews(const FileName &path)
             pump_.Pump();
             return !stopScans_;
         });
+}
+
+void TForm1::AddFromCommandLine(const std::vector<FileName> &names)
+{
+    for (const FileName &given : names) {
+        const FileName name = platform::AbsoluteName(given);
+        if (platform::IsFolder(name))
+            searchnews(getpath(name));
+        else
+            WMDROPFILES({name});
+    }
 }
 
 void TForm1::WMDROPFILES(const std::vector<FileName> &names)

@@ -83,6 +83,10 @@ public:
     void Help1Click(QObject *sender);
     void Image4Click(QObject *sender);
 
+    // The names given on the command line, in their order: files are added
+    // as a drop adds them, folders as Add Folder does.
+    void AddFromCommandLine(const std::vector<platform::FileName> &names);
+
     // Helpers.
     platform::FileName BrowseFolder();
     void searchnews(const platform::FileName &path);
@@ -104,6 +108,8 @@ private:
     // Runs the join and, when the window was closed meanwhile, ends the program after it.
     void JoinNow(QObject *sender);
     void AddItem(const platform::FileName &name);
+    // Asks whether to close although the settings could not be written (why).
+    bool CloseWithoutSettings(const QString &why);
     void ItemEdited(int index, const QString &text);
 
     // JoinObserver

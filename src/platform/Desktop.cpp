@@ -5,8 +5,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
-#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -106,6 +106,25 @@ public:
         }
         box.exec();
     }
+
+    int Ask(QWidget *owner, const Question &question) override
+    {
+        QMessageBox box(owner);
+        box.setWindowTitle(question.Caption);
+        box.setText(question.Text);
+        box.setInformativeText(question.Details);
+        box.setIcon(question.Icon == MsgIcon::Question ? QMessageBox::Question : QMessageBox::Warning);
+        QList<QAbstractButton *> buttons;
+        for (const QString &answer : question.Answers)
+            buttons << box.addButton(answer, QMessageBox::AcceptRole);
+        if (question.DefaultAnswer >= 0 && question.DefaultAnswer < buttons.size())
+            box.setDefaultButton(qobject_cast<QPushButton *>(buttons[question.DefaultAnswer]));
+        if (question.EscapeAnswer >= 0 && question.EscapeAnswer < buttons.size())
+            box.setEscapeButton(buttons[question.EscapeAnswer]);
+        box.exec();
+        const qsizetype chosen = buttons.indexOf(box.clickedButton());
+        return chosen >= 0 ? int(chosen) : question.EscapeAnswer;
+    }
 };
 
 class QtShell final : public Shell {
@@ -163,13 +182,7 @@ template class Override<Shell>;
 
 QUrl UrlOfFile(const FileName &path)
 {
-    QByteArray absolute = path.Bytes();
-    if (!absolute.startsWith('/')) {
-        char cwd[4096];
-        if (::getcwd(cwd, sizeof cwd))
-            absolute = (FileName(QByteArray(cwd)) / absolute).Bytes();
-    }
-    return QUrl::fromEncoded("file://" + absolute.toPercentEncoding("/"), QUrl::StrictMode);
+    return QUrl::fromEncoded("file://" + AbsoluteName(path).Bytes().toPercentEncoding("/"), QUrl::StrictMode);
 }
 
 QStringList CaseInsensitivePatterns(const QStringList &patterns)

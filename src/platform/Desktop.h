@@ -43,13 +43,26 @@ public:
     virtual FileName BrowseFolder(QWidget *owner, const QString &title) = 0;
 };
 
-enum class MsgIcon { None, Stop, Warning, Information };
+enum class MsgIcon { None, Stop, Warning, Information, Question };
+
+// A question with a few answers, one button each.
+struct Question {
+    QString Text;
+    QString Caption;
+    QString Details;       // shown beneath the text; may be empty
+    QStringList Answers;   // button captions, in order
+    int DefaultAnswer = 0; // what Enter gives
+    int EscapeAnswer = 0;  // what Escape and closing the box give
+    MsgIcon Icon = MsgIcon::Question;
+};
 
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
     // OK-only box.
     virtual void Show(QWidget *owner, const QString &text, const QString &caption, MsgIcon icon) = 0;
+    // The index of the answer chosen.
+    virtual int Ask(QWidget *owner, const Question &question) = 0;
 };
 
 class Shell {

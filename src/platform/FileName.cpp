@@ -106,4 +106,15 @@ FileName HomeFolder()
     return FileName(home);
 }
 
+FileName AbsoluteName(const FileName &name)
+{
+    if (name.Bytes().startsWith('/'))
+        return name;
+    QByteArray cwd(4096, Qt::Uninitialized);
+    if (!::getcwd(cwd.data(), size_t(cwd.size())))
+        return name;
+    cwd.truncate(qsizetype(qstrlen(cwd.constData())));
+    return FileName(cwd) / name.Bytes();
+}
+
 } // namespace platform

@@ -56,4 +56,7 @@ std::optional<FileName> NameFromUrl(const QUrl &url);
 // The user's home folder as the system gives it, without a trailing "/".
 FileName HomeFolder();
 
+// name made absolute against the current folder; an absolute name as it is.
+FileName AbsoluteName(const FileName &name);
+
 } // namespace platform

@@ -29,6 +29,12 @@ std::optional<std::vector<FolderEntry>> ReadFolder(const FileName &folder)
     return entries;
 }
 
+bool IsFolder(const FileName &path)
+{
+    struct stat st {};
+    return !path.HoldsNul() && ::stat(path.Bytes().constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool VisitedFolders::Enter(const FileName &folder)
 {
     const std::optional<FileId> id = IdentityOf(folder);

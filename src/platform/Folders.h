@@ -24,6 +24,9 @@ struct FolderEntry {
 // no access, not a folder); a read error ends the list early.
 std::optional<std::vector<FolderEntry>> ReadFolder(const FileName &folder);
 
+// Whether path names a folder, following links.
+bool IsFolder(const FileName &path);
+
 // Remembers the real folders a recursive scan has entered, by identity, so
 // links leading back into the tree are not followed a second time.
 class VisitedFolders {

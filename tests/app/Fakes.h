@@ -54,9 +54,20 @@ struct Box {
 
 struct FakeMessageBoxes : platform::MessageBoxes {
     std::vector<Box> shown;
+    std::vector<platform::Question> asked;
+    std::deque<int> answers; // the person's answers; without one, Enter
     void Show(QWidget *, const QString &text, const QString &caption, platform::MsgIcon icon) override
     {
         shown.push_back({text, caption, icon});
+    }
+    int Ask(QWidget *, const platform::Question &q) override
+    {
+        asked.push_back(q);
+        if (answers.empty())
+            return q.DefaultAnswer;
+        const int a = answers.front();
+        answers.pop_front();
+        return a;
     }
 };
 

@@ -594,15 +594,25 @@ TEST_F(SettingsWindowTest, AFolderThatCannotHoldTheFileGivesTheErrorAndTheWindow
     const QString bad = dir.path() + "/plain/misuc.dat";
     TForm1 form(Name(bad));
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Invalid filename."));
+    EXPECT_EQ(boxes.shown[0].text, "The settings file " + bad + " cannot be created: Invalid filename.");
     EXPECT_EQ(form.pos(), QPoint(46, 103));
     EXPECT_EQ(form.Fc1->Text(), app::DefaultOutputName().Display());
     EXPECT_TRUE(form.OD1.InitialDir.IsEmpty());
+
+    // At closing the person chooses: keep the window open to mend it, or close anyway.
     form.show();
+    boxes.answers = {1};
     EXPECT_FALSE(form.close());
     EXPECT_TRUE(form.isVisible());
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Invalid filename."));
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_TRUE(boxes.asked[0].Text.contains(bad));
+    EXPECT_TRUE(boxes.asked[0].Details.startsWith(QStringLiteral("Invalid filename.")));
+    EXPECT_EQ(boxes.asked[0].DefaultAnswer, 1);
+    boxes.answers = {0};
+    EXPECT_TRUE(form.close());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(boxes.asked.size(), 2u);
+    EXPECT_EQ(boxes.shown.size(), 1u);
 }
 
 } // namespace

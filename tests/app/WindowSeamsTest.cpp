@@ -349,3 +349,19 @@ TEST_F(WindowSeamsTest, AnEditedCaptionStandsForTheFileItNames)
     EXPECT_EQ(form->ItemName(0), platform::FileName("/clips/other.mpg"));
     EXPECT_EQ(form->Lv1->ItemCaption(0), QStringLiteral("/clips/other.mpg"));
 }
+
+TEST_F(WindowSeamsTest, TheCommandLineAddsFilesAsADropAndFoldersAsAddFolder)
+{
+    QDir(dir.path()).mkpath(QStringLiteral("clips/sub"));
+    for (const char *f : {"clips/a.mpg", "clips/notes.txt", "clips/sub/b.dat", "one.MP3", "skip.txt"})
+        WriteBytes(path(QString::fromLatin1(f)), "x");
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    form->AddFromCommandLine({platform::FileName("one.MP3"), platform::FileName("skip.txt"), platform::FileName("clips")});
+    QDir::setCurrent(before);
+    QStringList got = captions();
+    ASSERT_EQ(got.size(), 3);
+    EXPECT_EQ(got.takeFirst(), path("one.MP3")) << "relative names become full paths";
+    got.sort();
+    EXPECT_EQ(got, (QStringList{path("clips/a.mpg"), path("clips/sub/b.dat")}));
+}

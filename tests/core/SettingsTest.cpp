@@ -1,6 +1,7 @@
 #include "app/core/Settings.h"
 
 #include "platform/Exceptions.h"
+#include "platform/File.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "TestFiles.h"
 
@@ -233,6 +235,27 @@ TEST_F(SettingsTest, ValuesThatCannotBeStoredReportTheFullPath)
     FakeWindow next;
     ReadSettings(Name(file), next);
     EXPECT_EQ(next.outputName, Name("old"));
+}
+
+// The rule's own check honours permission bits for root too, so this runs
+// the same for every user.
+TEST(SettingsPathTest, BesideTheProgramWhereItMayBeWrittenElseInTheUsersConfiguration)
+{
+    QTemporaryDir dir;
+    const platform::FileName program = Name(dir.filePath(QStringLiteral("bin")));
+    const platform::FileName config = Name(dir.filePath(QStringLiteral("config")));
+    const platform::FileName personal = config / "zantrope" / "misuc.dat";
+    ASSERT_TRUE(QDir().mkdir(dir.filePath(QStringLiteral("bin"))));
+    EXPECT_EQ(ChooseSettingsPath(program, config, platform::MayWrite), program / "misuc.dat");
+    WriteBytes(dir.filePath(QStringLiteral("bin/misuc.dat")), "\r\n");
+    ASSERT_EQ(::chmod(program.Bytes().constData(), 0555), 0);
+    EXPECT_EQ(ChooseSettingsPath(program, config, platform::MayWrite), program / "misuc.dat")
+        << "a writable copy already there stays the portable one";
+    ASSERT_EQ(::chmod((program / "misuc.dat").Bytes().constData(), 0444), 0);
+    EXPECT_EQ(ChooseSettingsPath(program, config, platform::MayWrite), personal);
+    ::chmod(program.Bytes().constData(), 0755);
+    const auto anything = [](const platform::FileName &) { return true; };
+    EXPECT_EQ(ChooseSettingsPath(platform::FileName("/usr/bin"), config, anything), personal);
 }
 
 TEST(SettingsPathTest, BesideTheExecutable)

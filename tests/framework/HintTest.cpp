@@ -23,6 +23,7 @@ namespace {
 struct RecordingBoxes : platform::MessageBoxes {
     QStringList texts;
     void Show(QWidget *, const QString &text, const QString &, platform::MsgIcon) override { texts << text; }
+    int Ask(QWidget *, const platform::Question &q) override { return q.EscapeAnswer; }
 };
 
 class HintTest : public ::testing::Test {

@@ -100,16 +100,51 @@ int StrToIntDef(const QString &text, int def)
     return int(negative ? -magnitude : magnitude);
 }
 
-platform::FileName SettingsPath()
+platform::FileName ChooseSettingsPath(const platform::FileName &programFolder,
+                                      const platform::FileName &configFolder,
+                                      const std::function<bool(const platform::FileName &)> &mayWrite)
+{
+    const platform::FileName beside = programFolder / "misuc.dat";
+    const bool system = programFolder.Bytes() == "/usr" || programFolder.Bytes().startsWith("/usr/");
+    if (!system && (mayWrite(beside) || mayWrite(programFolder)))
+        return beside;
+    return configFolder / "zantrope" / "misuc.dat";
+}
+
+namespace {
+
+platform::FileName ProgramFolder()
 {
     // The executable's own bytes: its folder's name need not be UTF-8.
     QByteArray exe(4096, Qt::Uninitialized);
     const ssize_t n = ::readlink("/proc/self/exe", exe.data(), size_t(exe.size()));
     if (n > 0) {
         exe.truncate(n);
-        return platform::FileName(exe).Folder() + "misuc.dat";
+        return platform::FileName(exe.left(exe.lastIndexOf('/')));
     }
-    return platform::FileName::FromUtf8(QCoreApplication::applicationDirPath()) / "misuc.dat";
+    return platform::FileName::FromUtf8(QCoreApplication::applicationDirPath());
+}
+
+platform::FileName ConfigFolder()
+{
+    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+    if (xdg.startsWith('/')) // a relative one is to be ignored
+        return platform::FileName(xdg);
+    return platform::HomeFolder() / ".config";
+}
+
+} // namespace
+
+platform::FileName SettingsPath()
+{
+    const platform::FileName config = ConfigFolder();
+    const platform::FileName path = ChooseSettingsPath(ProgramFolder(), config, platform::MayWrite);
+    if (path == config / "zantrope" / "misuc.dat") {
+        // Missing folders are made; a failure shows when the file is created.
+        ::mkdir(config.Bytes().constData(), 0700);
+        ::mkdir((config / "zantrope").Bytes().constData(), 0700);
+    }
+    return path;
 }
 
 void EnsureSettingsFile(const platform::FileName &path)

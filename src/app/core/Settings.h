@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <functional>
 
 #include "platform/FileName.h"
 
@@ -17,7 +18,17 @@ namespace app {
 // Anything else, and a value outside the 32-bit signed range, gives def.
 int StrToIntDef(const QString &text, int def);
 
-// The executable's folder followed by "misuc.dat".
+// Where "misuc.dat" lives. Beside the program, a portable copy, when that
+// folder may be written or a misuc.dat there may be; otherwise in the user's
+// configuration folder, configFolder/zantrope/misuc.dat. A folder under /usr
+// never holds it: that tree belongs to the package manager, also for root.
+// mayWrite tells whether an existing file or folder may be written.
+platform::FileName ChooseSettingsPath(const platform::FileName &programFolder,
+                                      const platform::FileName &configFolder,
+                                      const std::function<bool(const platform::FileName &)> &mayWrite);
+
+// ChooseSettingsPath for this program and user ($XDG_CONFIG_HOME, by default
+// ~/.config); the configuration folder is created when it is the one chosen.
 platform::FileName SettingsPath();
 
 // Creates the file holding one empty line (CR LF) unless something of that
