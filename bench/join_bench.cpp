@@ -9,7 +9,7 @@
 #include "app/core/JoinEngine.h"
 #include "platform/File.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -69,7 +69,7 @@ int JoinChild(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
-    QApplication application(qtArgc, argv);
+    QCoreApplication application(qtArgc, argv);
     std::vector<platform::FileName> inputs;
     for (int i = 4; i < argc; ++i)
         inputs.push_back(platform::FileName(argv[i]));

@@ -1,13 +1,25 @@
-// Test entry: a QApplication exists for every test, on the offscreen platform.
-#include <QApplication>
+// Test entry: an application object exists for every test. Tests of the
+// layers below the desktop get a core application only, so they cannot come
+// to depend on widgets; the others a widget application on the offscreen
+// platform.
 #include <gtest/gtest.h>
+
+#ifdef ZANTROPE_TESTS_WITHOUT_WIDGETS
+#include <QCoreApplication>
+#else
+#include <QApplication>
+#endif
 
 int main(int argc, char **argv)
 {
+#ifdef ZANTROPE_TESTS_WITHOUT_WIDGETS
+    QCoreApplication app(argc, argv);
+#else
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
                                                                     : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

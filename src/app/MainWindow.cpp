@@ -8,7 +8,7 @@
 #include "framework/TApplication.h"
 #include "platform/Exceptions.h"
 #include "platform/Folders.h"
-#include "platform/Screens.h"
+#include "platform/desktop/Screens.h"
 
 static void initAssets() { Q_INIT_RESOURCE(assets); }
 

@@ -14,7 +14,7 @@
 #include "framework/Controls.h"
 #include "framework/Menus.h"
 #include "framework/TListView.h"
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 #include "platform/FileName.h"
 #include "xpmenu/XPMenu.h"
 

@@ -6,7 +6,7 @@
 #include <QPointer>
 
 #include "framework/TImageList.h"
-#include "platform/Cursor.h"
+#include "platform/desktop/Cursor.h"
 
 namespace flat {
 

@@ -3,8 +3,8 @@
 #include <QWidget>
 #include <array>
 
-#include "platform/Cursor.h"
-#include "platform/Screens.h"
+#include "platform/desktop/Cursor.h"
+#include "platform/desktop/Screens.h"
 
 namespace flat {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <limits>
 
-#include "platform/SystemParameters.h"
+#include "platform/desktop/SystemParameters.h"
 
 namespace framework {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "framework/Controls.h"
 #include "framework/TApplication.h"
-#include "platform/Cursor.h"
+#include "platform/desktop/Cursor.h"
 
 namespace framework {
 

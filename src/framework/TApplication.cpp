@@ -8,10 +8,10 @@
 
 #include "framework/Controls.h"
 #include "framework/HintTracker.h"
-#include "platform/Cursor.h"
-#include "platform/Desktop.h"
+#include "platform/desktop/Cursor.h"
+#include "platform/desktop/Desktop.h"
 #include "platform/Exceptions.h"
-#include "platform/Screens.h"
+#include "platform/desktop/Screens.h"
 
 namespace framework {
 

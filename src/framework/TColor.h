@@ -4,7 +4,7 @@
 #include <QColor>
 #include <cstdint>
 
-#include "platform/SysColors.h"
+#include "platform/desktop/SysColors.h"
 
 namespace framework {
 

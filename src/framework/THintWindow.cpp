@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "platform/Screens.h"
+#include "platform/desktop/Screens.h"
 
 namespace framework {
 namespace {

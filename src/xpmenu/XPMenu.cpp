@@ -6,7 +6,7 @@
 
 #include "framework/DeviceCaps.h"
 #include "framework/TImageList.h"
-#include "platform/SystemParameters.h"
+#include "platform/desktop/SystemParameters.h"
 
 namespace xpmenu {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TestFiles.h"
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 
 struct FakeDialogs : platform::Dialogs {
     std::deque<QStringList> openAnswers;

@@ -16,11 +16,11 @@
 
 #include "Fakes.h"
 #include "HintSettings.h"
-#include "platform/Cursor.h"
+#include "platform/desktop/Cursor.h"
 #include "app/MainWindow.h"
 #include "app/core/PathRules.h"
 #include "framework/TApplication.h"
-#include "platform/Screens.h"
+#include "platform/desktop/Screens.h"
 
 using app::TForm1;
 

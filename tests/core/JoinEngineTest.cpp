@@ -332,6 +332,7 @@ TEST_P(JoinTest, InputsThatAreNoFilesAreRefusedBeforeTheOutputIsTouched)
 
 TEST_P(JoinTest, TooManyOpenFilesIsFour)
 {
+    SKIP_WHEN_SANITIZED();
     const QStringList inputs{Input(QStringLiteral("a.mpg"), "a"), Input(QStringLiteral("b.mpg"), "b")};
     Recorder recorder(inputs);
     // Leave room for exactly one more descriptor: the output opens, the first input does not.

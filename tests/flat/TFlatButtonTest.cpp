@@ -8,7 +8,7 @@
 
 #include "flat/TFlatButtonUnit.h"
 #include "framework/Controls.h"
-#include "platform/Cursor.h"
+#include "platform/desktop/Cursor.h"
 
 using namespace framework;
 using flat::TFlatButton;

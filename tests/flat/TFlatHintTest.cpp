@@ -10,8 +10,8 @@
 #include "HintSettings.h"
 #include "flat/TFlatHintUnit.h"
 #include "framework/Controls.h"
-#include "platform/Cursor.h"
-#include "platform/Screens.h"
+#include "platform/desktop/Cursor.h"
+#include "platform/desktop/Screens.h"
 
 using namespace framework;
 using flat::TFlatHint;

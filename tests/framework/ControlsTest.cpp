@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/Controls.h"
-#include "platform/Cursor.h"
+#include "platform/desktop/Cursor.h"
 
 using namespace framework;
 

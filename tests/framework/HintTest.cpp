@@ -12,9 +12,9 @@
 #include "framework/Controls.h"
 #include "framework/TApplication.h"
 #include "framework/THintWindow.h"
-#include "platform/Cursor.h"
-#include "platform/Desktop.h"
-#include "platform/Screens.h"
+#include "platform/desktop/Cursor.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/Screens.h"
 
 using namespace framework;
 

@@ -132,6 +132,7 @@ TEST(File, MissingFileAndMissingFolderAreTwoAndThree)
 
 TEST(File, TooManyOpenFilesIsFour)
 {
+    SKIP_WHEN_SANITIZED();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.mpg"));
     WriteBytes(path, "abc");

@@ -8,8 +8,8 @@
 
 #include "framework/Menus.h"
 #include "framework/TImageList.h"
-#include "platform/SysColors.h"
-#include "platform/SystemParameters.h"
+#include "platform/desktop/SysColors.h"
+#include "platform/desktop/SystemParameters.h"
 #include "xpmenu/XPMenu.h"
 
 using namespace framework;

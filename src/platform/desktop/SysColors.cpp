@@ -1,4 +1,4 @@
-#include "platform/SysColors.h"
+#include "platform/desktop/SysColors.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,11 +1,11 @@
-#include "platform/SystemParameters.h"
+#include "platform/desktop/SystemParameters.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QFontInfo>
 #include <cmath>
 
-#include "platform/SysColors.h"
+#include "platform/desktop/SysColors.h"
 
 namespace platform {
 namespace {

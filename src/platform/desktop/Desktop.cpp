@@ -1,4 +1,4 @@
-#include "platform/Desktop.h"
+#include "platform/desktop/Desktop.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "platform/Cursor.h"
+#include "platform/desktop/Cursor.h"
 
 #include <QCursor>
 #include <utility>
