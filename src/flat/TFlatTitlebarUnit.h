@@ -49,6 +49,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    // A press soon after a click arrives as a double click; it drags all the same.
+    void mouseDoubleClickEvent(QMouseEvent *event) override { mousePressEvent(event); }
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void FontChanged() override;
