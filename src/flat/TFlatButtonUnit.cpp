@@ -297,16 +297,30 @@ void TFlatButton::StopHoverTimer()
     hotButton_ = nullptr;
 }
 
+// One button at a time has the hot look: whichever had it cools first. While
+// followPointer, the hover timer cools this one once the pointer has left.
+void TFlatButton::TakeHot(bool followPointer)
+{
+    if (hotButton_ && hotButton_ != this)
+        hotButton_->LeaveHot();
+    hotButton_ = this;
+    if (followPointer)
+        hoverTimer_->start();
+    else
+        hoverTimer_->stop();
+    EnterHot();
+}
+
 void TFlatButton::UpdateHotTracking()
 {
     if (!isEnabled())
         return;
-    const bool over = UnderCursor();
-    hot_ = !over;
-    if (over)
-        EnterHot();
-    else
+    if (UnderCursor()) {
+        TakeHot(true);
+    } else {
+        hot_ = true; // so that LeaveHot repaints and gives up the timer
         LeaveHot();
+    }
 }
 
 void TFlatButton::HoverTimerTick()
@@ -353,15 +367,10 @@ void TFlatButton::MouseMove(TShiftState shift, int x, int y)
 {
     TControl::MouseMove(shift, x, y);
     if (hotButton_ != this && FindControlAtPos(mapToGlobal(QPoint(x, y))) == this) {
-        if (hotButton_)
+        if (QApplication::activeWindow())
+            TakeHot(true);
+        else if (hotButton_)
             hotButton_->LeaveHot();
-        if (QApplication::activeWindow()) {
-            if (hoverTimer_->isActive())
-                hoverTimer_->stop();
-            hotButton_ = this;
-            hoverTimer_->start();
-            EnterHot();
-        }
     }
     if (!tracking_)
         return;
@@ -445,10 +454,19 @@ void TFlatButton::keyReleaseEvent(QKeyEvent *event)
 void TFlatButton::focusInEvent(QFocusEvent *event)
 {
     TControl::focusInEvent(event);
-    if (isEnabled()) {
-        hot_ = true;
-        update();
+    if (!isEnabled())
+        return;
+    // Focus that comes back with the window (after a dialog, say) tells
+    // nothing about the pointer: the button is hot only if the pointer is on it.
+    if (event->reason() == Qt::ActiveWindowFocusReason) {
+        UpdateHotTracking();
+        return;
     }
+    // Otherwise the hot look shows the focus, unless the pointer is lighting
+    // another button. A button the pointer lit keeps its timer.
+    if (hotButton_ && hotButton_ != this && hotButton_->hot_)
+        return;
+    TakeHot(hotButton_ == this && hoverTimer_->isActive());
 }
 
 void TFlatButton::focusOutEvent(QFocusEvent *event)

@@ -121,6 +121,7 @@ private:
     void EnterHot();
     void LeaveHot();
     void StopHoverTimer();
+    void TakeHot(bool followPointer);
     void UpdateHotTracking();
     void NotifyGroup();
     bool Inside(int x, int y) const;
