@@ -212,7 +212,6 @@ void TApplication::CancelHint()
 {
     HideHint();
     hintControl_ = nullptr;
-    hintActive_ = false;
     StopHintTimer();
 }
 
@@ -226,11 +225,13 @@ void TApplication::HintMouseMessage(QWidget *target)
     const QPoint cursor = platform::GetCursorPos();
     if (control == hintControl_ && PtInRect(hintCursorRect_, {cursor.x(), cursor.y()}))
         return;
-    const bool wasActive = hintActive_;
+    // Moving on from a hint on the screen, the next one follows quickly; once
+    // a hint has hidden itself, the next waits the whole pause again.
+    const bool wasShowing = HintShowing();
     CancelHint();
     hintControl_ = control;
     hintCursorRect_ = TRect::FromQRect(QRect(control->mapToGlobal(QPoint(0, 0)), control->size()));
-    if (wasActive)
+    if (wasShowing)
         StartHintTimer(hintShortPause_, HintTimerMode::Immediate);
     else
         StartHintTimer(hintPause_, HintTimerMode::Initial);
@@ -269,7 +270,6 @@ void TApplication::ActivateHint(QPoint cursorPos)
         // Not again before the pointer moves to another control.
         HideHint();
         StopHintTimer();
-        hintActive_ = false;
         return;
     }
     if (!hintWindow_) {
@@ -283,7 +283,6 @@ void TApplication::ActivateHint(QPoint cursorPos)
     OffsetRect(rect, info.HintPos.x(), info.HintPos.y());
     hintWindow_->SetColor(info.HintColor);
     hintWindow_->ActivateHint(rect, info.HintStr);
-    hintActive_ = true;
     if (info.HideTimeout > 0)
         StartHintTimer(info.HideTimeout, HintTimerMode::Hide);
     else

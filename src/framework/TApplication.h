@@ -59,8 +59,8 @@ public:
 
     // Hints. While the pointer rests on a control whose ShowHint is on and
     // whose hint (or an ancestor's) is not empty, the hint shows after
-    // HintPause ms, or after HintShortPause ms when it moves on from another
-    // shown hint; it hides after HintHidePause ms, when the pointer leaves
+    // HintPause ms, or after HintShortPause ms when it moves on from a hint
+    // that is showing; it hides after HintHidePause ms, when the pointer leaves
     // the control, and on a mouse press or a key.
     bool ShowHint() const { return showHint_; }
     // On: a new hint window of HintWindowClass() in HintColor(); off: the
@@ -135,7 +135,6 @@ private:
     QPointer<THintWindow> hintWindow_;
     QPointer<HintTracker> tracker_;
     QPointer<TControl> hintControl_;
-    bool hintActive_ = false; // a hint showed since the pointer came to this run of controls
     HintTimerMode timerMode_ = HintTimerMode::Initial;
     TRect hintCursorRect_;    // screen pixels
 };
