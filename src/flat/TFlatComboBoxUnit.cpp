@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QScreen>
 #include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -123,7 +124,10 @@ public:
     void showPopup() override
     {
         owner_->Fire(owner_->OnDropDown);
-        QComboBox::showPopup();
+        if (count() > 0)
+            QComboBox::showPopup();
+        else
+            showEmptyList(); // QComboBox shows nothing for an empty list
     }
 
 protected:
@@ -187,6 +191,20 @@ protected:
     }
 
 private:
+    // As the desktop's combo box does, an empty list drops as a strip of ten
+    // pixels under the box, or over it where the screen ends.
+    void showEmptyList()
+    {
+        constexpr int EmptyListHeight = 10;
+        QWidget *list = view()->window();
+        QRect r(mapToGlobal(QPoint(0, height())), QSize(width(), EmptyListHeight));
+        if (const QScreen *s = screen(); s && r.bottom() > s->availableGeometry().bottom())
+            r.moveBottom(mapToGlobal(QPoint(0, 0)).y() - 1);
+        list->setGeometry(r);
+        list->show();
+        list->raise();
+    }
+
     TFlatComboBox *owner_;
 };
 
