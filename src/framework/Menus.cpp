@@ -201,6 +201,14 @@ public:
 // Sides of the frame round a popup, as wide as the desktop's menu border.
 constexpr int kMenuFrame = 3;
 
+// The desktop widens every owner-drawn popup item by the width of a check
+// mark: 13 pixels at 96 dots per inch. The submenu arrow lies in that strip.
+int menuCheckMarkWidth(const QWidget *widget)
+{
+    const int dpi = widget ? widget->logicalDpiX() : 96;
+    return (13 * dpi + 48) / 96;
+}
+
 class TOwnerDrawStyle : public QProxyStyle {
 public:
     static TOwnerDrawStyle *instance()
@@ -221,6 +229,8 @@ public:
                 TCanvas canvas(1, 1);
                 int width = 0, height = 0;
                 item->MeasureItem(canvas, width, height);
+                if (type == CT_MenuItem)
+                    width = std::max(0, width) + menuCheckMarkWidth(widget);
                 return QSize(std::max(0, width), std::max(0, height));
             }
         }

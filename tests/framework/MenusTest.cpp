@@ -60,12 +60,13 @@ TEST(MenusTest, OwnerDrawnPopupAsksItsItemsToMeasureAndPaint)
     std::unique_ptr<QMenu> menu = pop.BuildMenu();
     menu->resize(menu->sizeHint());
     EXPECT_GE(rec.measures, 3);
-    // The widest item and the sum of the heights, inside a 3-pixel border.
-    EXPECT_EQ(menu->width(), 100 + 6);
+    // The widest item with the check mark's width (13 at 96 dpi) and the sum
+    // of the heights, inside a 3-pixel border.
+    EXPECT_EQ(menu->width(), 100 + 13 + 6);
     EXPECT_EQ(menu->height(), 20 + 6 + 20 + 6);
     const QList<QAction *> actions = menu->actions();
     ASSERT_EQ(actions.size(), 3);
-    EXPECT_EQ(menu->actionGeometry(actions[1]), QRect(3, 23, 100, 6));
+    EXPECT_EQ(menu->actionGeometry(actions[1]), QRect(3, 23, 113, 6));
 
     menu->setActiveAction(actions[2]);
     const QImage img = menu->grab().toImage();
@@ -103,9 +104,21 @@ TEST(MenusTest, SubmenusAndTheDefaultLookOfItemsWithoutPainters)
     auto *about = new TMenuItem(&pop, QString(), QStringLiteral("About"));
     pop.Items()->Add(about);
     ownerItem(&pop, QStringLiteral("Help"), clRed, rec, about);
+    TMenuItem *more = ownerItem(&pop, QStringLiteral("More"), clRed, rec);
+    ownerItem(&pop, QStringLiteral("Less"), clRed, rec, more);
     std::unique_ptr<QMenu> menu = pop.BuildMenu();
     menu->resize(menu->sizeHint());
     EXPECT_GT(menu->width(), 6);
+    // The submenu arrow lies right of what the item measured for itself.
+    const QImage withArrow = menu->grab().toImage();
+    const QRect moreRect = menu->actionGeometry(menu->actions().at(1));
+    const int y = moreRect.center().y();
+    for (int x = moreRect.left(); x < moreRect.left() + 90; ++x)
+        ASSERT_EQ(FromQRgb(withArrow.pixel(x, y)), clRed) << x;
+    bool arrow = false;
+    for (int x = moreRect.left() + 90; x <= moreRect.right(); ++x)
+        arrow |= FromQRgb(withArrow.pixel(x, y)) != clRed;
+    EXPECT_TRUE(arrow);
     QMenu *sub = menu->actions().at(0)->menu();
     ASSERT_NE(sub, nullptr);
     sub->resize(sub->sizeHint());

@@ -538,7 +538,7 @@ TEST_F(XPPaintTest, QtMenuAsksTheItemsToMeasureAndPaint)
     EXPECT_EQ(img.height(), 2 * itemHeight + 4 + 6);
     const int widest = std::max(c.TextWidth(QStringLiteral("Add Movie")),
                                 c.TextWidth(QStringLiteral("Delete All")));
-    EXPECT_EQ(img.width(), widest + 34 + 6);
+    EXPECT_EQ(img.width(), widest + 34 + 13 + 6);
     // First column of the first item, inside the 3-pixel border.
     EXPECT_EQ(FromQRgb(img.pixel(3, 3)), lighten(clBtnFace, 1));
     EXPECT_EQ(FromQRgb(img.pixel(3 + 39, 3 + itemHeight + 1)), lighten(clBtnFace, 96));
