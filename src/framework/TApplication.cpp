@@ -21,11 +21,9 @@ TApplication &Application()
     return app;
 }
 
-void TApplication::SetTitle(const QString &title)
-{
-    title_ = title;
-    QGuiApplication::setApplicationDisplayName(title);
-}
+// Not Qt's display name: the desktop would append that to every window's
+// title, message boxes included.
+void TApplication::SetTitle(const QString &title) { title_ = title; }
 
 void TApplication::ProcessMessages()
 {

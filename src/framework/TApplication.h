@@ -17,6 +17,7 @@ class HintTracker;
 
 class TApplication {
 public:
+    // The caption of the standard error box; windows keep their own titles.
     QString Title() const { return title_; }
     void SetTitle(const QString &title);
 
