@@ -552,7 +552,7 @@ void TXPMenu::PaintItemImage(const TMenuItem *, TCanvas &canvas, bool rightToLef
         PaintImageShadow(img, canvas, x + 2, y + 2, DarkenColor(canvas, colors_.SelectBack, 50));
     img.SetTransparentColor(clNone); // the bottom-left pixel
     img.SetTransparent(true);
-    canvas.Draw(x, y, img);
+    img.Draw(canvas, x, y);
 }
 
 namespace {
