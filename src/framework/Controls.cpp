@@ -10,7 +10,6 @@
 #include <algorithm>
 
 #include "framework/Menus.h"
-#include "framework/TApplication.h"
 
 namespace framework {
 
@@ -180,8 +179,6 @@ void TControl::SetShowHint(bool value)
 
 void TControl::ApplyShowHint(bool value)
 {
-    if (value)
-        Application().StartHintTracking();
     if (showHint_ == value)
         return;
     showHint_ = value;
@@ -630,7 +627,7 @@ void TForm::SetBorderStyleNone()
 void TForm::closeEvent(QCloseEvent *event)
 {
     bool accept = true;
-    if (OnClose && !Application().Guard([&] { OnClose(this, accept); }))
+    if (OnClose && !ErrorBox().Guard([&] { OnClose(this, accept); }))
         accept = false;
     if (accept)
         event->accept();

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "framework/TApplication.h"
+#include "framework/ErrorBox.h"
 #include "framework/TColor.h"
 #include "framework/TFont.h"
 #include "framework/TRect.h"
@@ -279,7 +279,7 @@ private:
 template <class F>
 void TControl::Guarded(F &&f)
 {
-    Application().Guard(std::forward<F>(f));
+    ErrorBox().Guard(std::forward<F>(f));
 }
 
 } // namespace framework

@@ -11,7 +11,7 @@
 #include <QStyleOptionMenuItem>
 #include <QVariant>
 
-#include "framework/TApplication.h"
+#include "framework/ErrorBox.h"
 #include "framework/TImageList.h"
 
 namespace framework {
@@ -97,13 +97,13 @@ QObject *TMenuItem::GetParentComponent() const
 void TMenuItem::Click()
 {
     if (OnClick && enabled_)
-        Application().Guard([&] { OnClick(this); });
+        ErrorBox().Guard([&] { OnClick(this); });
 }
 
 void TMenuItem::MeasureItem(TCanvas &canvas, int &width, int &height)
 {
     if (OnMeasureItem) {
-        Application().Guard([&] { OnMeasureItem(this, canvas, width, height); });
+        ErrorBox().Guard([&] { OnMeasureItem(this, canvas, width, height); });
         return;
     }
     if (IsLine()) {
@@ -122,7 +122,7 @@ void TMenuItem::MeasureItem(TCanvas &canvas, int &width, int &height)
 void TMenuItem::DrawItem(TCanvas &canvas, const TRect &rect, bool selected)
 {
     if (OnDrawItem) {
-        Application().Guard([&] { OnDrawItem(this, canvas, rect, selected); });
+        ErrorBox().Guard([&] { OnDrawItem(this, canvas, rect, selected); });
         return;
     }
     defaultDraw(canvas, rect, selected);

@@ -21,10 +21,6 @@ TApplication &Application()
     return app;
 }
 
-// Not Qt's display name: the desktop would append that to every window's
-// title, message boxes included.
-void TApplication::SetTitle(const QString &title) { title_ = title; }
-
 void TApplication::ProcessMessages()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -32,8 +28,8 @@ void TApplication::ProcessMessages()
 
 void TApplication::Minimize()
 {
-    if (mainForm_)
-        mainForm_->showMinimized();
+    if (QWidget *form = MainForm())
+        form->showMinimized();
 }
 
 void TApplication::ApplySystemPalette()
@@ -61,27 +57,6 @@ void TApplication::ApplySystemPalette()
     p.setColor(QPalette::Disabled, QPalette::WindowText, ToQColor(clGrayText));
     p.setColor(QPalette::Disabled, QPalette::ButtonText, ToQColor(clGrayText));
     QApplication::setPalette(p);
-}
-
-QString TApplication::ErrorBoxText(const QString &message)
-{
-    if (message.isEmpty() || message.back() <= QChar('.'))
-        return message;
-    return message + QChar('.');
-}
-
-void TApplication::ShowException(const QString &message)
-{
-    platform::CurrentMessageBoxes().Show(mainForm_, ErrorBoxText(message), title_,
-                                         platform::MsgIcon::Stop);
-}
-
-void TApplication::HandleException(const std::exception &e)
-{
-    if (const auto *own = dynamic_cast<const platform::Exception *>(&e))
-        ShowException(own->Message());
-    else
-        ShowException(QString::fromLocal8Bit(e.what()));
 }
 
 // ---------------------------------------------------------------------------
@@ -138,7 +113,9 @@ HintTracker *TApplication::Tracker()
 void TApplication::StartHintTracking()
 {
     if (!tracker_ && QApplication::instance())
-        tracker_ = new HintTracker(QApplication::instance());
+        tracker_ = new HintTracker(QApplication::instance(),
+                                   {[this](QWidget *w) { HintMouseMessage(w); }, [this] { CancelHint(); },
+                                    [this] { HintTimerTick(); }});
 }
 
 void TApplication::DestroyHintWindow()
@@ -287,7 +264,10 @@ void TApplication::ActivateHint(QPoint cursorPos)
         StopHintTimer();
 }
 
-TQtApplication::TQtApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+TQtApplication::TQtApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    Application().StartHintTracking();
+}
 
 // The hint window is a top-level widget: it must go before Qt does.
 TQtApplication::~TQtApplication() { Application().DestroyHintWindow(); }

@@ -186,14 +186,3 @@ TEST(ControlsTest, TheFormsActiveControlIsItsFocusChild)
 }
 
 } // namespace
-
-TEST(ApplicationTest, QtWidgetsTakeTheirColoursFromTheSystemColourTable)
-{
-    const QPalette before = QApplication::palette();
-    platform::SetSysColor(platform::COLOR_WINDOW, 0x00102030);
-    framework::TApplication::ApplySystemPalette();
-    EXPECT_EQ(QApplication::palette().color(QPalette::Base), QColor(0x30, 0x20, 0x10));
-    EXPECT_EQ(QApplication::palette().color(QPalette::Highlight), framework::ToQColor(framework::clHighlight));
-    platform::ResetSysColors();
-    QApplication::setPalette(before);
-}

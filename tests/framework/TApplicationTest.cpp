@@ -6,8 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "framework/TApplication.h"
+#include "platform/SysColors.h"
 
-using framework::Application;
+using namespace framework;
 
 namespace {
 
@@ -31,6 +32,17 @@ TEST(TApplicationTest, TheErrorBoxIsTitledExactlyWithTheApplicationTitle)
     // must not become that name.
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
     Application().SetTitle(previous);
+}
+
+TEST(TApplicationTest, QtWidgetsTakeTheirColoursFromTheSystemColourTable)
+{
+    const QPalette before = QApplication::palette();
+    platform::SetSysColor(platform::COLOR_WINDOW, 0x00102030);
+    TApplication::ApplySystemPalette();
+    EXPECT_EQ(QApplication::palette().color(QPalette::Base), QColor(0x30, 0x20, 0x10));
+    EXPECT_EQ(QApplication::palette().color(QPalette::Highlight), ToQColor(clHighlight));
+    platform::ResetSysColors();
+    QApplication::setPalette(before);
 }
 
 } // namespace
