@@ -9,7 +9,6 @@
 #include <QPoint>
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
-#include <QVariant>
 
 #include "framework/ErrorBox.h"
 #include "framework/TImageList.h"
@@ -183,21 +182,6 @@ private:
     QHash<const QAction *, QPointer<TMenuItem>> items_;
 };
 
-// Canvases lent to an item during a draw request, with the window they paint.
-std::vector<std::pair<const TCanvas *, QPointer<QWidget>>> &canvasWindows()
-{
-    static std::vector<std::pair<const TCanvas *, QPointer<QWidget>>> list;
-    return list;
-}
-
-class TLentCanvas {
-public:
-    TLentCanvas(const TCanvas &canvas, QWidget *window) { canvasWindows().emplace_back(&canvas, window); }
-    ~TLentCanvas() { canvasWindows().pop_back(); }
-    TLentCanvas(const TLentCanvas &) = delete;
-    TLentCanvas &operator=(const TLentCanvas &) = delete;
-};
-
 // Sides of the frame round a popup, as wide as the desktop's menu border.
 constexpr int kMenuFrame = 3;
 
@@ -247,13 +231,11 @@ public:
                     return;
                 TCanvas canvas(r.width(), r.height());
                 canvas.SetViewportOrg(-r.x(), -r.y());
+                canvas.SetWindow(const_cast<QWidget *>(widget));
                 const bool selected =
                     option->state & (element == CE_MenuItem ? State_Selected
                                                             : (State_Selected | State_Sunken));
-                {
-                    const TLentCanvas lent(canvas, const_cast<QWidget *>(widget));
-                    item->DrawItem(canvas, TRect::FromQRect(r), selected);
-                }
+                item->DrawItem(canvas, TRect::FromQRect(r), selected);
                 painter->drawImage(r.topLeft(), canvas.Image());
                 // Like the desktop, the menu marks an item that opens a submenu
                 // itself, after the item has painted.
@@ -558,35 +540,6 @@ std::unique_ptr<QMenuBar> TMainMenu::BuildMenuBar(QWidget *parent)
     }
     bar_ = bar.get();
     return bar;
-}
-
-TMainMenu *FormMenu(const QObject *form)
-{
-    if (!form)
-        return nullptr;
-    return form->property("Menu").value<QPointer<TMainMenu>>().data();
-}
-
-void SetFormMenu(QObject *form, TMainMenu *menu)
-{
-    if (form)
-        form->setProperty("Menu", QVariant::fromValue(QPointer<TMainMenu>(menu)));
-}
-
-void DrawMenuBar(const QObject *form)
-{
-    if (TMainMenu *menu = FormMenu(form); menu && menu->MenuBar())
-        menu->MenuBar()->update();
-}
-
-QWidget *WindowFromDC(const TCanvas &canvas)
-{
-    const auto &list = canvasWindows();
-    for (auto it = list.rbegin(); it != list.rend(); ++it) {
-        if (it->first == &canvas)
-            return it->second.data();
-    }
-    return nullptr;
 }
 
 TCanvas *MenuWindowCanvas(QWidget *window)

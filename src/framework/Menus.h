@@ -187,7 +187,7 @@ public:
     ~TMainMenu() override;
 
     // The QMenuBar for the current items; owned by the caller. The menu keeps
-    // track of the latest one so that DrawMenuBar can repaint it.
+    // track of the latest one so that its form can repaint it.
     std::unique_ptr<QMenuBar> BuildMenuBar(QWidget *parent = nullptr);
     QMenuBar *MenuBar() const { return bar_; }
 
@@ -195,15 +195,6 @@ private:
     QPointer<QMenuBar> bar_;
 };
 
-// A form's main menu (its Menu property); none when it has none.
-TMainMenu *FormMenu(const QObject *form);
-void SetFormMenu(QObject *form, TMainMenu *menu);
-// Repaints the menu bar of the form's main menu, if one is shown.
-void DrawMenuBar(const QObject *form);
-
-// The menu window a canvas is painting for during an owner-draw request;
-// none outside such a request.
-QWidget *WindowFromDC(const TCanvas &canvas);
 // A canvas over a menu window's whole area, frame included, in the window's
 // own coordinates; what is drawn into it during the window's paint shows in
 // its frame. None for a window that is not an owner-drawn menu window.

@@ -5,6 +5,8 @@
 // end point, and every operation stays inside the clipping region.
 #include <QFont>
 #include <QImage>
+#include <QPointer>
+#include <QWidget>
 #include <QRegion>
 #include <QString>
 #include <cstdint>
@@ -167,6 +169,10 @@ public:
     // transparentColor (none for clNone). TBitmap's Draw uses it.
     void StretchDraw(const TRect &dest, const TCanvas &source, TColor transparentColor = clNone);
 
+    // The window the canvas paints for (a control, a menu window), or none.
+    QWidget *Window() const { return window_; }
+    void SetWindow(QWidget *window) { window_ = window; }
+
     // For drawing that has no operation here (a widget rendering itself): a
     // painter in logical coordinates, clipped like the canvas.
     void PaintWith(const std::function<void(QPainter &)> &paint);
@@ -200,6 +206,7 @@ private:
     void setMonochrome(bool on) { monochrome_ = on; }
 
     QImage image_;
+    QPointer<QWidget> window_;
     bool monochrome_ = false;
     int bkMode_ = TRANSPARENT;
     TColor bkColor_ = clWhite;

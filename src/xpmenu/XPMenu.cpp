@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/Controls.h"
 #include "framework/DeviceCaps.h"
 #include "framework/TImageList.h"
 #include "platform/SystemParameters.h"
@@ -49,22 +50,28 @@ TXPMenu::TXPMenu(QObject *owner)
 
 TXPMenu::~TXPMenu() { AttachMenus(false); }
 
+void TXPMenu::DrawMenuBar()
+{
+    if (auto *form = qobject_cast<TForm *>(form_.data()))
+        form->DrawMenuBar();
+}
+
 void TXPMenu::SetFont(const TFont &font)
 {
     font_ = font;
-    DrawMenuBar(form_);
+    DrawMenuBar();
 }
 
 void TXPMenu::SetMenuBarColor(TColor value)
 {
     menuBarColor_ = value;
-    DrawMenuBar(form_);
+    DrawMenuBar();
 }
 
 void TXPMenu::SetUseSystemColors(bool value)
 {
     useSystemColors_ = value;
-    DrawMenuBar(form_);
+    DrawMenuBar();
 }
 
 void TXPMenu::SetOverrideOwnerDraw(bool value)
@@ -82,7 +89,7 @@ void TXPMenu::SetActive(bool value)
     AttachMenus(false);
     if (value)
         AttachMenus(true);
-    DrawMenuBar(form_);
+    DrawMenuBar();
 }
 
 // ---------------------------------------------------------------------------
@@ -223,7 +230,8 @@ TSize TXPMenu::ItemImageSize(const TMenuItem *item) const
         size = {menu->Images()->Width(), menu->Images()->Height()};
     else if (item->Bitmap().Width() > 0)
         size = {item->Bitmap().Width(), item->Bitmap().Height()};
-    const TMainMenu *main = FormMenu(form_);
+    const auto *form = qobject_cast<const TForm *>(form_.data());
+    const TMainMenu *main = form ? form->Menu() : nullptr;
     const bool onBar = main && item->GetParentComponent() == main;
     if (!onBar)
         size.cx = std::max(size.cx, iconWidth_);
@@ -469,7 +477,7 @@ void TXPMenu::PaintMenuItem(TMenuItem *item, TCanvas &canvas, TRect rect, bool s
     }
 
     if (flatMenu_ && !barItem) {
-        QWidget *window = WindowFromDC(canvas);
+        QWidget *window = canvas.Window();
         if (window && window != form_)
             PaintMenuFrame(window, rtl);
     }

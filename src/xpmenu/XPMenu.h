@@ -128,6 +128,8 @@ public:
 
 private:
     void attachItem(TMenuItem *item, bool enable);
+    // Repaints the owner form's menu bar.
+    void DrawMenuBar();
     void lazyHook(TMenuItem *item);
     framework::TMenuDrawItemEvent drawHandler();
     framework::TMenuMeasureItemEvent measureHandler();

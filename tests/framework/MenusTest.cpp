@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include "framework/Controls.h"
 #include "framework/Menus.h"
 
 using namespace framework;
@@ -33,7 +34,7 @@ TMenuItem *ownerItem(TMenu *menu, const QString &caption, TColor colour, Recorde
     };
     item->OnDrawItem = [&rec, caption, colour](QObject *, TCanvas &c, TRect r, bool selected) {
         rec.draws.emplace_back(caption, selected);
-        rec.window = WindowFromDC(c);
+        rec.window = c.Window();
         c.Brush = {colour, bsSolid};
         c.FillRect(r);
     };
@@ -79,7 +80,7 @@ TEST(MenusTest, OwnerDrawnPopupAsksItsItemsToMeasureAndPaint)
     EXPECT_EQ(rec.draws[2], std::pair(QStringLiteral("Three"), true));
     EXPECT_EQ(rec.window, menu.get());
     TCanvas other(1, 1);
-    EXPECT_EQ(WindowFromDC(other), nullptr);
+    EXPECT_EQ(other.Window(), nullptr);
 }
 
 TEST(MenusTest, WithoutOwnerDrawTheDesktopPaintsAndHandlersStayQuiet)
@@ -192,10 +193,10 @@ TEST(MenusTest, ItemsAreAnnouncedToObserversAboveThem)
 
 TEST(MenusTest, OwnerDrawnMenuBar)
 {
-    QWidget form;
+    TForm form;
     auto *main = new TMainMenu(&form, QStringLiteral("MainMenu1"));
-    SetFormMenu(&form, main);
-    EXPECT_EQ(FormMenu(&form), main);
+    form.SetMenu(main);
+    EXPECT_EQ(form.Menu(), main);
     Recorder rec;
     TMenuItem *file = ownerItem(main, QStringLiteral("File"), clYellow, rec);
     ownerItem(main, QStringLiteral("Open"), clRed, rec, file);
@@ -206,11 +207,11 @@ TEST(MenusTest, OwnerDrawnMenuBar)
     EXPECT_EQ(bar->actionGeometry(bar->actions().at(0)).size(), QSize(90, 20));
     const QImage img = bar->grab().toImage();
     EXPECT_EQ(FromQRgb(img.pixel(5, 5)), clYellow);
-    DrawMenuBar(&form); // repaints without trouble
+    form.DrawMenuBar(); // repaints without trouble
     bar.reset();
     EXPECT_EQ(main->MenuBar(), nullptr);
     delete main;
-    EXPECT_EQ(FormMenu(&form), nullptr);
+    EXPECT_EQ(form.Menu(), nullptr);
 }
 
 } // namespace

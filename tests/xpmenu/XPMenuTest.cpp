@@ -6,6 +6,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+#include "framework/Controls.h"
 #include "framework/Menus.h"
 #include "framework/TImageList.h"
 #include "platform/SysColors.h"
@@ -35,7 +36,7 @@ protected:
             m.menuFont = testMenuFont();
             return true;
         });
-        form = std::make_unique<QWidget>();
+        form = std::make_unique<TForm>();
         pop = new TPopupMenu(form.get(), QStringLiteral("Pop1"));
     }
     void TearDown() override
@@ -74,7 +75,7 @@ protected:
 
     static TColor rgbOf(TColor c) { return ColorToRGB(c); }
 
-    std::unique_ptr<QWidget> form;
+    std::unique_ptr<TForm> form;
     TPopupMenu *pop = nullptr;
 };
 
@@ -291,7 +292,7 @@ TEST_F(XPMenuTest, MeasuresCaptionsShortcutsSeparatorsAndImages)
 TEST_F(XPMenuTest, MenuBarItemsGetNoIconColumnMinimum)
 {
     auto *main = new TMainMenu(form.get(), QStringLiteral("MainMenu1"));
-    SetFormMenu(form.get(), main);
+    form->SetMenu(main);
     auto *file = new TMenuItem(main, QString(), QStringLiteral("File"));
     main->Items()->Add(file);
     auto *open = new TMenuItem(main, QString(), QStringLiteral("Open"));
