@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QPainter>
 #include <QPointer>
+#include <memory>
 
 #include "framework/TImageList.h"
 #include "platform/Cursor.h"
@@ -12,36 +12,69 @@ namespace flat {
 
 using namespace framework;
 
-QTimer *TFlatButton::hoverTimer_ = nullptr;
-TFlatButton *TFlatButton::hotButton_ = nullptr;
-int TFlatButton::buttonCount_ = 0;
-
-TFlatButton::TFlatButton(QWidget *parent) : TControl(parent)
-{
-    if (!hoverTimer_) {
-        hoverTimer_ = new QTimer;
-        hoverTimer_->setInterval(100);
+// The hover timer all buttons share and the button it watches. The live
+// buttons hold it together: the first one makes it, and it goes with the last.
+class HoverWatch {
+public:
+    HoverWatch()
+    {
+        timer.setInterval(100);
         // The tick always goes to the button the timer currently watches.
-        QObject::connect(hoverTimer_, &QTimer::timeout, [] {
-            if (hotButton_)
-                hotButton_->HoverTimerTick();
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            if (hot)
+                hot->HoverTimerTick();
         });
     }
+    static std::shared_ptr<HoverWatch> Join()
+    {
+        std::shared_ptr<HoverWatch> watch = current().lock();
+        if (!watch) {
+            watch = std::make_shared<HoverWatch>();
+            current() = watch;
+        }
+        return watch;
+    }
+    // The watch while a button lives, for the class's accessors.
+    static std::shared_ptr<HoverWatch> Current() { return current().lock(); }
+    static int Holders() { return static_cast<int>(current().use_count()); }
+
+    QTimer timer;
+    TFlatButton *hot = nullptr;
+
+private:
+    static std::weak_ptr<HoverWatch> &current()
+    {
+        static std::weak_ptr<HoverWatch> watch;
+        return watch;
+    }
+};
+
+QTimer *TFlatButton::HoverTimer()
+{
+    const std::shared_ptr<HoverWatch> watch = HoverWatch::Current();
+    return watch ? &watch->timer : nullptr;
+}
+
+TFlatButton *TFlatButton::HotButton()
+{
+    const std::shared_ptr<HoverWatch> watch = HoverWatch::Current();
+    return watch ? watch->hot : nullptr;
+}
+
+int TFlatButton::ButtonCount() { return HoverWatch::Holders(); }
+
+TFlatButton::TFlatButton(QWidget *parent) : TCustomControl(parent), hover_(HoverWatch::Join())
+{
     SetBounds(0, 0, 25, 25);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true); // the hover part of the mouse move needs moves without a button held
     SetColor(0x00E1EAEB);
     SetParentColor(true);
-    ++buttonCount_;
 }
 
 TFlatButton::~TFlatButton()
 {
     StopHoverTimer();
-    if (--buttonCount_ == 0) {
-        delete hoverTimer_;
-        hoverTimer_ = nullptr;
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -182,10 +215,7 @@ void TFlatButton::SetGlyph(const TBitmap &value)
 
 void TFlatButton::SetLayout(TButtonLayout value)
 {
-    if (layout_ == value)
-        return;
-    layout_ = value;
-    update();
+    AssignAndRepaint(layout_, value, [this] { update(); });
 }
 
 void TFlatButton::SetMargin(int value)
@@ -207,10 +237,7 @@ void TFlatButton::SetNumGlyphs(TNumGlyphs value)
 
 void TFlatButton::SetSpacing(int value)
 {
-    if (spacing_ == value)
-        return;
-    spacing_ = value;
-    update();
+    AssignAndRepaint(spacing_, value, [this] { update(); });
 }
 
 // ---------------------------------------------------------------------------
@@ -290,24 +317,23 @@ void TFlatButton::LeaveHot()
 
 void TFlatButton::StopHoverTimer()
 {
-    if (hotButton_ != this)
+    if (hover_->hot != this)
         return;
-    if (hoverTimer_)
-        hoverTimer_->stop();
-    hotButton_ = nullptr;
+    hover_->timer.stop();
+    hover_->hot = nullptr;
 }
 
 // One button at a time has the hot look: whichever had it cools first. While
 // followPointer, the hover timer cools this one once the pointer has left.
 void TFlatButton::TakeHot(bool followPointer)
 {
-    if (hotButton_ && hotButton_ != this)
-        hotButton_->LeaveHot();
-    hotButton_ = this;
+    if (hover_->hot && hover_->hot != this)
+        hover_->hot->LeaveHot();
+    hover_->hot = this;
     if (followPointer)
-        hoverTimer_->start();
+        hover_->timer.start();
     else
-        hoverTimer_->stop();
+        hover_->timer.stop();
     EnterHot();
 }
 
@@ -366,11 +392,11 @@ void TFlatButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y
 void TFlatButton::MouseMove(TShiftState shift, int x, int y)
 {
     TControl::MouseMove(shift, x, y);
-    if (hotButton_ != this && FindControlAtPos(mapToGlobal(QPoint(x, y))) == this) {
+    if (hover_->hot != this && FindControlAtPos(mapToGlobal(QPoint(x, y))) == this) {
         if (QApplication::activeWindow())
             TakeHot(true);
-        else if (hotButton_)
-            hotButton_->LeaveHot();
+        else if (hover_->hot)
+            hover_->hot->LeaveHot();
     }
     if (!tracking_)
         return;
@@ -464,9 +490,9 @@ void TFlatButton::focusInEvent(QFocusEvent *event)
     }
     // Otherwise the hot look shows the focus, unless the pointer is lighting
     // another button. A button the pointer lit keeps its timer.
-    if (hotButton_ && hotButton_ != this && hotButton_->hot_)
+    if (hover_->hot && hover_->hot != this && hover_->hot->hot_)
         return;
-    TakeHot(hotButton_ == this && hoverTimer_->isActive());
+    TakeHot(hover_->hot == this && hover_->timer.isActive());
 }
 
 void TFlatButton::focusOutEvent(QFocusEvent *event)
@@ -487,18 +513,6 @@ void TFlatButton::EnabledChanged()
         StopHoverTimer();
     }
     UpdateHotTracking();
-    update();
-}
-
-void TFlatButton::FontChanged()
-{
-    TControl::FontChanged();
-    update();
-}
-
-void TFlatButton::TextChanged()
-{
-    TControl::TextChanged();
     update();
 }
 
@@ -544,16 +558,9 @@ void TFlatButton::resizeEvent(QResizeEvent *event)
 // ---------------------------------------------------------------------------
 // Paint
 
-void TFlatButton::paintEvent(QPaintEvent *)
+void TFlatButton::SyncState()
 {
-    TCanvas canvas(width(), height());
-    Compose(canvas);
-    QPainter painter(this);
-    painter.drawImage(0, 0, canvas.Image());
-}
-
-void TFlatButton::Compose(TCanvas &canvas)
-{
+    TCanvas &canvas = Canvas();
     canvas.Font = Font();
     const TPoint offset = state_ == fbsPressed || state_ == fbsLatched ? TPoint{1, 1} : TPoint{0, 0};
     const TGlyphLayout layout = LayoutGlyphAndCaption(canvas, ClientRect(), offset, Caption(), layout_, margin_,
@@ -567,7 +574,11 @@ void TFlatButton::Compose(TCanvas &canvas)
     } else if (state_ == fbsDisabled) {
         state_ = down_ && groupIndex_ != 0 ? fbsLatched : fbsUp;
     }
+}
 
+void TFlatButton::Paint(TCanvas &canvas) const
+{
+    canvas.Font = Font();
     const bool fill = transparentMode_ == tmNone || (transparentMode_ == tmNotFocused && hot_);
     if (fill) {
         TColor c = Color();
@@ -613,7 +624,7 @@ void TFlatButton::Compose(TCanvas &canvas)
     }
 }
 
-void TFlatButton::DrawGlyph(TCanvas &canvas)
+void TFlatButton::DrawGlyph(TCanvas &canvas) const
 {
     const int W = glyph_.Width(), H = glyph_.Height(), n = numGlyphs_;
     const int w = W / n;
