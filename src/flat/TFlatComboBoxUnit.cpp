@@ -31,7 +31,7 @@ public:
                             QPainter *painter, const QWidget *widget) const override
     {
         if (control == CC_ComboBox && isOwners(widget)) {
-            owner_->PaintFace(*painter);
+            owner_->PaintTo(*painter);
             return;
         }
         QProxyStyle::drawComplexControl(control, option, painter, widget);
@@ -209,7 +209,7 @@ private:
 };
 
 TFlatComboBox::TFlatComboBox(QWidget *parent)
-    : TControl(parent), comboStyle_(std::make_unique<FlatComboStyle>(this)),
+    : TCustomControl(parent), comboStyle_(std::make_unique<FlatComboStyle>(this)),
       delegate_(std::make_unique<FlatComboItemDelegate>(this))
 {
     combo_ = new FlatComboInner(this);
@@ -627,17 +627,18 @@ void TFlatComboBox::PaintSelectionStrip(TCanvas &canvas) const
     canvas.ExcludeClipRect(w - systemButtonWidth_ - 2, 0, w, h);
 }
 
-void TFlatComboBox::DrawItem(TCanvas &canvas, int index, const TRect &rect, TOwnerDrawState state)
+void TFlatComboBox::DrawItem(TCanvas &canvas, int index, const TRect &rect, TOwnerDrawState state) const
 {
     canvas.Font = Font();
     const bool selected = state & odSelected;
     canvas.Brush = {selected ? clHighlight : Color(), bsSolid};
     canvas.SetTextColor(selected ? clHighlightText : Font().Color);
     if (OnDrawItem && style_ >= csOwnerDrawFixed) {
-        TCanvas *previous = drawCanvas_;
-        drawCanvas_ = &canvas;
-        Guarded([&] { OnDrawItem(this, index, rect, state); });
-        drawCanvas_ = previous;
+        // The handler may change anything, as an owner-draw handler may.
+        auto *self = const_cast<TFlatComboBox *>(this);
+        itemCanvas_ = &canvas;
+        framework::ErrorBox().Guard([&] { OnDrawItem(self, index, rect, state); });
+        itemCanvas_ = nullptr;
         return;
     }
     canvas.FillRect(rect);
@@ -657,7 +658,7 @@ int TFlatComboBox::MeasureItem(int index)
     return std::max(height, 1);
 }
 
-void TFlatComboBox::PaintEditArea(TCanvas &canvas)
+void TFlatComboBox::PaintEditArea(TCanvas &canvas) const
 {
     // The editable styles have their edit over this area.
     if (style_ < csDropDownList)
@@ -671,41 +672,35 @@ void TFlatComboBox::PaintEditArea(TCanvas &canvas)
     DrawItem(canvas, ItemIndex(), Rect(3, 3, w - 16, h - 3), state);
 }
 
-void TFlatComboBox::PaintFace(QPainter &painter)
+void TFlatComboBox::Paint(TCanvas &canvas) const
 {
-    const int w = combo_->width(), h = combo_->height();
-    if (picture_.Width() != w || picture_.Height() != h)
-        picture_.Resize(w, h);
-    picture_.ResetClip();
-    {
-        // Clipping set while painting lasts for this paint only.
-        const TSavedDC paint(picture_);
-        picture_.Brush = {Color(), bsSolid};
-        picture_.FillRect(Rect(0, 0, w - arrowAreaWidth_ - 4, h));
-        if (style_ == csSimple)
-            picture_.FillRect(Rect(w - arrowAreaWidth_ - 4, 0, w, h)); // no button there
-        else
-            DrawArrowButton(picture_);
-        picture_.ExcludeClipRect(w - systemButtonWidth_ - 2, 0, w, h);
-        PaintEditArea(picture_);
-        if (style_ == csDropDown) {
-            if (droppedDown_) {
-                picture_.Brush = {clWindow, bsSolid};
-                picture_.FrameRect(Rect(2, 2, w - 14, h - 2));
-            }
-        } else {
-            PaintSelectionStrip(picture_);
+    const int w = width(), h = height();
+    canvas.Brush = {Color(), bsSolid};
+    canvas.FillRect(Rect(0, 0, w - arrowAreaWidth_ - 4, h));
+    if (style_ == csSimple)
+        canvas.FillRect(Rect(w - arrowAreaWidth_ - 4, 0, w, h)); // no button there
+    else
+        DrawArrowButton(canvas);
+    canvas.ExcludeClipRect(w - systemButtonWidth_ - 2, 0, w, h);
+    PaintEditArea(canvas);
+    if (style_ == csDropDown) {
+        if (droppedDown_) {
+            canvas.Brush = {clWindow, bsSolid};
+            canvas.FrameRect(Rect(2, 2, w - 14, h - 2));
         }
-        {
-            // The frame is drawn over the whole control, whatever the clipping.
-            const TSavedDC whole(picture_);
-            picture_.ResetClip();
-            DrawFlatFrame(picture_);
-        }
-        if (style_ != csSimple)
-            DrawArrowButton(picture_);
+    } else {
+        PaintSelectionStrip(canvas);
     }
-    painter.drawImage(0, 0, picture_.Image());
+    {
+        // The frame is drawn over the whole control, whatever the clipping.
+        const TSavedDC whole(canvas);
+        canvas.ResetClip();
+        DrawFlatFrame(canvas);
+    }
+    // Clipped as the drawing before left it: the button may keep what was
+    // drawn first.
+    if (style_ != csSimple)
+        DrawArrowButton(canvas);
 }
 
 } // namespace flat
