@@ -22,17 +22,27 @@ QString ShortCutToText(TShortCut shortCut)
     return QKeySequence(QKeyCombination::fromCombined(shortCut)).toString(QKeySequence::PortableText);
 }
 
-void NotifyInsertion(QObject *component)
+namespace {
+
+// The observers among the children of the object's owners (its parent, the
+// parent's parent, ...), taken first: an observer may change the tree.
+std::vector<QPointer<QObject>> observersAbove(QObject *object)
 {
     std::vector<QPointer<QObject>> observers;
-    for (QObject *owner = component ? component->parent() : nullptr; owner; owner = owner->parent()) {
+    for (QObject *owner = object ? object->parent() : nullptr; owner; owner = owner->parent()) {
         for (QObject *child : owner->children()) {
-            if (child && child != component && dynamic_cast<TComponentObserver *>(child))
+            if (child && child != object && dynamic_cast<TComponentObserver *>(child))
                 observers.emplace_back(child);
         }
     }
-    // An observer may change the tree it is told about, so the list is taken first.
-    for (const QPointer<QObject> &o : observers) {
+    return observers;
+}
+
+} // namespace
+
+void NotifyInsertion(QObject *component)
+{
+    for (const QPointer<QObject> &o : observersAbove(component)) {
         if (o)
             dynamic_cast<TComponentObserver *>(o.data())->Notification(component, opInsert);
     }
@@ -48,6 +58,15 @@ TMenuItem::TMenuItem(QObject *owner, const QString &name, const QString &caption
     NotifyInsertion(this);
 }
 
+TMenuItem::~TMenuItem()
+{
+    for (TMenuItem *child : items_)
+        child->parent_ = nullptr;
+    items_.clear();
+    if (parent_)
+        parent_->Remove(this);
+}
+
 void TMenuItem::Add(TMenuItem *item) { Insert(Count(), item); }
 
 void TMenuItem::Insert(int index, TMenuItem *item)
@@ -61,6 +80,12 @@ void TMenuItem::Insert(int index, TMenuItem *item)
         item->setParent(this);
     index = std::clamp(index, 0, Count());
     items_.insert(items_.begin() + index, item);
+    if (TMenu *menu = GetParentMenu()) {
+        for (const QPointer<QObject> &o : observersAbove(menu)) {
+            if (o)
+                dynamic_cast<TComponentObserver *>(o.data())->MenuItemAdded(item);
+        }
+    }
 }
 
 void TMenuItem::Remove(TMenuItem *item)

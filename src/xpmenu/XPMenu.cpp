@@ -56,6 +56,14 @@ void TXPMenu::DrawMenuBar()
         form->DrawMenuBar();
 }
 
+TFont TXPMenu::Font() const
+{
+    TFont font = font_;
+    if (useSystemColors_)
+        LoadSystemMenuFont(font);
+    return font;
+}
+
 void TXPMenu::SetFont(const TFont &font)
 {
     font_ = font;
@@ -154,6 +162,13 @@ void TXPMenu::Notification(QObject *component, TOperation operation)
         SetActive(true);
 }
 
+void TXPMenu::MenuItemAdded(TMenuItem *item)
+{
+    const TMenu *menu = item->GetParentMenu();
+    if (active_ && menu && menu->parent() == form_)
+        RefreshItemHooks(item);
+}
+
 void TXPMenu::lazyHook(TMenuItem *item)
 {
     if (item->OnDrawItem.Code == &kDrawRoutine)
@@ -202,7 +217,7 @@ void TXPMenu::MenuItemMeasure(QObject *sender, TCanvas &canvas, int &width, int 
     const QString shortcut = ShortCutToText(item->ShortCut());
     if (!shortcut.trimmed().isEmpty())
         text += shortcut + QStringLiteral("WWW"); // the gap between caption and shortcut
-    canvas.Font = font_;
+    canvas.Font = Font();
     int w = canvas.TextWidth(text);
     if (text.contains(QLatin1Char('&')))
         w -= canvas.TextWidth(QStringLiteral("&"));
@@ -292,8 +307,7 @@ void TXPMenu::RefreshPaintColors(TCanvas &canvas)
     }
     if (!useSystemColors_)
         return;
-    LoadSystemMenuFont(font_);
-    p.SelectText = font_.Color;
+    p.SelectText = Font().Color;
     p.SelectFrame = clHighlight;
     p.CheckFrame = clHighlight;
     if (p.HighColor) {
@@ -346,7 +360,7 @@ TColor TXPMenu::BarTextColor(const TCanvas &canvas, TColor color) const
 {
     const TColor rgb = ColorToRGB(color);
     if ((GetRValue(rgb) + GetBValue(rgb)) / 2 > 150 || GetGValue(rgb) > 200)
-        return font_.Color;
+        return Font().Color;
     return LightenColor(canvas, color, 90);
 }
 
@@ -366,7 +380,7 @@ void TXPMenu::PaintMenuItem(TMenuItem *item, TCanvas &canvas, TRect rect, bool s
     const TMenu *menu = item->GetParentMenu();
     const bool rtl = menu && menu->IsRightToLeft();
     const bool barItem = isBarItem(item);
-    canvas.Font = font_;
+    canvas.Font = Font();
     if (rtl)
         canvas.Font.Charset = 178; // Arabic
 
@@ -481,8 +495,6 @@ void TXPMenu::PaintMenuItem(TMenuItem *item, TCanvas &canvas, TRect rect, bool s
         if (window && window != form_)
             PaintMenuFrame(window, rtl);
     }
-
-    RefreshItemHooks(item);
 }
 
 void TXPMenu::PaintItemGradient(TCanvas &canvas, const TRect &g, bool rightToLeft)
@@ -615,8 +627,8 @@ void TXPMenu::PaintItemText(const QString &text, const QString &shortcut, unsign
                             bool rightToLeft, bool barItem, bool isDefault, bool enabled,
                             bool selected, TRect t, TCanvas &canvas)
 {
-    canvas.Font = font_;
-    TColor c = font_.Color;
+    canvas.Font = Font();
+    TColor c = canvas.Font.Color;
     if (selected)
         c = colors_.SelectText;
     if (!enabled)

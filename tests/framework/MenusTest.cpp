@@ -128,6 +128,24 @@ TEST(MenusTest, SubmenusAndTheDefaultLookOfItemsWithoutPainters)
     EXPECT_EQ(FromQRgb(menu->grab().toImage().pixel(3, 3)), ColorToRGB(clMenu));
 }
 
+TEST(MenusTest, DeletedItemsLeaveTheirParentAndDeletedParentsTheirItems)
+{
+    TPopupMenu pop;
+    auto *file = new TMenuItem(&pop, QString(), QStringLiteral("File"));
+    auto *open = new TMenuItem(&pop, QString(), QStringLiteral("Open"));
+    auto *save = new TMenuItem(&pop, QString(), QStringLiteral("Save"));
+    pop.Items()->Add(file);
+    file->Add(open);
+    file->Add(save);
+    delete open;
+    ASSERT_EQ(file->Count(), 1);
+    EXPECT_EQ(file->Items(0), save);
+    delete file;
+    EXPECT_EQ(pop.Items()->Count(), 0);
+    EXPECT_EQ(save->Parent(), nullptr);
+    EXPECT_TRUE(pop.BuildMenu()->actions().isEmpty());
+}
+
 TEST(MenusTest, ClickRunsAfterTheMenuHasClosed)
 {
     TPopupMenu pop;

@@ -234,21 +234,20 @@ TEST_F(XPMenuTest, AutoDetectAndLateItemsGetTheHandlers)
     EXPECT_FALSE(xp.Active());
     TMenuItem *first = add(QStringLiteral("First"));
     EXPECT_TRUE(xp.Active());
-
-    // The item is told about before it joins its menu; the next one attaches it.
-    EXPECT_FALSE(first->OnDrawItem);
-    TMenuItem *second = add(QStringLiteral("Second"));
+    // Items get the handlers as they join a menu of the form.
     EXPECT_NE(first->OnDrawItem.Code, nullptr);
-    EXPECT_FALSE(second->OnDrawItem);
 
     xp.SetAutoDetect(false);
     TMenuItem *late = add(QStringLiteral("Late"));
     TMenuItem *child = add(QStringLiteral("Child"), late);
-    EXPECT_FALSE(late->OnDrawItem);
-    TCanvas c(100, 20);
-    first->DrawItem(c, Rect(0, 0, 100, 20), false);
     EXPECT_EQ(late->OnDrawItem.Code, first->OnDrawItem.Code);
     EXPECT_EQ(child->OnMeasureItem.Code, first->OnMeasureItem.Code);
+
+    // Painting an item changes no item's handlers.
+    late->OnDrawItem = {};
+    TCanvas c(100, 20);
+    first->DrawItem(c, Rect(0, 0, 100, 20), false);
+    EXPECT_FALSE(late->OnDrawItem);
 }
 
 TEST_F(XPMenuTest, MeasuresCaptionsShortcutsSeparatorsAndImages)
