@@ -155,12 +155,11 @@ void TFlatButton::SetAdvColorBorder(TAdvColors value)
 
 void TFlatButton::SetUseAdvColors(bool value)
 {
-    if (useAdvColors_ == value)
-        return;
-    useAdvColors_ = value;
-    SetParentColor(value);
-    ApplyAdvColors();
-    update();
+    AssignAndRepaint(useAdvColors_, value, [this] {
+        SetParentColor(useAdvColors_);
+        ApplyAdvColors();
+        update();
+    });
 }
 
 void TFlatButton::ApplyAdvColors()
@@ -220,19 +219,15 @@ void TFlatButton::SetLayout(TButtonLayout value)
 
 void TFlatButton::SetMargin(int value)
 {
-    if (margin_ == value || value < -1)
-        return;
-    margin_ = value;
-    update();
+    if (value >= -1)
+        AssignAndRepaint(margin_, value, [this] { update(); });
 }
 
 void TFlatButton::SetNumGlyphs(TNumGlyphs value)
 {
     // Outside 1..4 there is no cell to show (and 0 would divide by zero).
-    if (numGlyphs_ == value || value < 1 || value > 4)
-        return;
-    numGlyphs_ = value;
-    update();
+    if (value >= 1 && value <= 4)
+        AssignAndRepaint(numGlyphs_, value, [this] { update(); });
 }
 
 void TFlatButton::SetSpacing(int value)

@@ -13,6 +13,7 @@
 
 namespace flat {
 
+using framework::AssignAndRepaint;
 using framework::bsSolid;
 using framework::clHighlight;
 using framework::clHighlightText;
@@ -323,11 +324,10 @@ void TFlatComboBox::SetAdvColors(int index, TAdvColors value)
 
 void TFlatComboBox::SetUseAdvColors(bool value)
 {
-    if (useAdvColors_ == value)
-        return;
-    useAdvColors_ = value;
-    ApplyAdvColors();
-    RepaintAll();
+    AssignAndRepaint(useAdvColors_, value, [this] {
+        ApplyAdvColors();
+        RepaintAll();
+    });
 }
 
 void TFlatComboBox::ApplyAdvColors()

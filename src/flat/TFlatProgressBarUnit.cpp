@@ -47,22 +47,20 @@ void TFlatProgressBar::SetAdvColorBorder(TAdvColors value)
 
 void TFlatProgressBar::SetUseAdvColors(bool value)
 {
-    if (useAdvColors_ == value)
-        return;
-    useAdvColors_ = value;
-    SetParentColor(value);
-    ApplyAdvColors();
-    update();
+    AssignAndRepaint(useAdvColors_, value, [this] {
+        SetParentColor(useAdvColors_);
+        ApplyAdvColors();
+        update();
+    });
 }
 
 void TFlatProgressBar::SetOrientation(TProgressBarOrientation value)
 {
-    if (orientation_ == value)
-        return;
-    orientation_ = value;
-    if (!Loading())
-        resize(height(), width());
-    update();
+    AssignAndRepaint(orientation_, value, [this] {
+        if (!Loading())
+            resize(height(), width());
+        update();
+    });
 }
 
 void TFlatProgressBar::SetMin(qint64 value)
