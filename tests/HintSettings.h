@@ -10,6 +10,7 @@ public:
           hidePause_(app().HintHidePause()), color_(app().HintColor()),
           windowClass_(app().HintWindowClass()), onShowHint_(app().OnShowHint), mainForm_(app().MainForm())
     {
+        app().StartHintTracking(); // as the program's application does from the start
     }
     ~HintSettings()
     {

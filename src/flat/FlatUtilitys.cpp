@@ -37,7 +37,7 @@ void DrawBevelFrame(TCanvas &canvas, const TRect &r, TColor topColor, TColor bot
     }
 }
 
-void PaintParentBackground(QWidget *control, TCanvas &canvas)
+void PaintParentBackground(const QWidget *control, TCanvas &canvas)
 {
     if (!control)
         return;

@@ -39,7 +39,7 @@ void DrawBevelFrame(TCanvas &canvas, const TRect &r, TColor topColor, TColor bot
 
 // Paints control's parent (its background and own drawing, no children)
 // under the control, so the control looks transparent. Nothing without a parent.
-void PaintParentBackground(QWidget *control, TCanvas &canvas);
+void PaintParentBackground(const QWidget *control, TCanvas &canvas);
 
 // The embossed image of a disabled glyph: key-coloured pixels in shadowColor
 // with, if highlight is set, a highlightColor copy one pixel right and down

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QPainter>
 #include <QPointer>
+#include <memory>
 
 #include "framework/TImageList.h"
 #include "platform/desktop/Cursor.h"
@@ -12,36 +12,69 @@ namespace flat {
 
 using namespace framework;
 
-QTimer *TFlatButton::hoverTimer_ = nullptr;
-TFlatButton *TFlatButton::hotButton_ = nullptr;
-int TFlatButton::buttonCount_ = 0;
-
-TFlatButton::TFlatButton(QWidget *parent) : TControl(parent)
-{
-    if (!hoverTimer_) {
-        hoverTimer_ = new QTimer;
-        hoverTimer_->setInterval(100);
+// The hover timer all buttons share and the button it watches. The live
+// buttons hold it together: the first one makes it, and it goes with the last.
+class HoverWatch {
+public:
+    HoverWatch()
+    {
+        timer.setInterval(100);
         // The tick always goes to the button the timer currently watches.
-        QObject::connect(hoverTimer_, &QTimer::timeout, [] {
-            if (hotButton_)
-                hotButton_->HoverTimerTick();
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            if (hot)
+                hot->HoverTimerTick();
         });
     }
+    static std::shared_ptr<HoverWatch> Join()
+    {
+        std::shared_ptr<HoverWatch> watch = current().lock();
+        if (!watch) {
+            watch = std::make_shared<HoverWatch>();
+            current() = watch;
+        }
+        return watch;
+    }
+    // The watch while a button lives, for the class's accessors.
+    static std::shared_ptr<HoverWatch> Current() { return current().lock(); }
+    static int Holders() { return static_cast<int>(current().use_count()); }
+
+    QTimer timer;
+    TFlatButton *hot = nullptr;
+
+private:
+    static std::weak_ptr<HoverWatch> &current()
+    {
+        static std::weak_ptr<HoverWatch> watch;
+        return watch;
+    }
+};
+
+QTimer *TFlatButton::HoverTimer()
+{
+    const std::shared_ptr<HoverWatch> watch = HoverWatch::Current();
+    return watch ? &watch->timer : nullptr;
+}
+
+TFlatButton *TFlatButton::HotButton()
+{
+    const std::shared_ptr<HoverWatch> watch = HoverWatch::Current();
+    return watch ? watch->hot : nullptr;
+}
+
+int TFlatButton::ButtonCount() { return HoverWatch::Holders(); }
+
+TFlatButton::TFlatButton(QWidget *parent) : TCustomControl(parent), hover_(HoverWatch::Join())
+{
     SetBounds(0, 0, 25, 25);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true); // the hover part of the mouse move needs moves without a button held
     SetColor(0x00E1EAEB);
     SetParentColor(true);
-    ++buttonCount_;
 }
 
 TFlatButton::~TFlatButton()
 {
     StopHoverTimer();
-    if (--buttonCount_ == 0) {
-        delete hoverTimer_;
-        hoverTimer_ = nullptr;
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -122,12 +155,11 @@ void TFlatButton::SetAdvColorBorder(TAdvColors value)
 
 void TFlatButton::SetUseAdvColors(bool value)
 {
-    if (useAdvColors_ == value)
-        return;
-    useAdvColors_ = value;
-    SetParentColor(value);
-    ApplyAdvColors();
-    update();
+    AssignAndRepaint(useAdvColors_, value, [this] {
+        SetParentColor(useAdvColors_);
+        ApplyAdvColors();
+        update();
+    });
 }
 
 void TFlatButton::ApplyAdvColors()
@@ -182,35 +214,25 @@ void TFlatButton::SetGlyph(const TBitmap &value)
 
 void TFlatButton::SetLayout(TButtonLayout value)
 {
-    if (layout_ == value)
-        return;
-    layout_ = value;
-    update();
+    AssignAndRepaint(layout_, value, [this] { update(); });
 }
 
 void TFlatButton::SetMargin(int value)
 {
-    if (margin_ == value || value < -1)
-        return;
-    margin_ = value;
-    update();
+    if (value >= -1)
+        AssignAndRepaint(margin_, value, [this] { update(); });
 }
 
 void TFlatButton::SetNumGlyphs(TNumGlyphs value)
 {
     // Outside 1..4 there is no cell to show (and 0 would divide by zero).
-    if (numGlyphs_ == value || value < 1 || value > 4)
-        return;
-    numGlyphs_ = value;
-    update();
+    if (value >= 1 && value <= 4)
+        AssignAndRepaint(numGlyphs_, value, [this] { update(); });
 }
 
 void TFlatButton::SetSpacing(int value)
 {
-    if (spacing_ == value)
-        return;
-    spacing_ = value;
-    update();
+    AssignAndRepaint(spacing_, value, [this] { update(); });
 }
 
 // ---------------------------------------------------------------------------
@@ -290,23 +312,36 @@ void TFlatButton::LeaveHot()
 
 void TFlatButton::StopHoverTimer()
 {
-    if (hotButton_ != this)
+    if (hover_->hot != this)
         return;
-    if (hoverTimer_)
-        hoverTimer_->stop();
-    hotButton_ = nullptr;
+    hover_->timer.stop();
+    hover_->hot = nullptr;
+}
+
+// One button at a time has the hot look: whichever had it cools first. While
+// followPointer, the hover timer cools this one once the pointer has left.
+void TFlatButton::TakeHot(bool followPointer)
+{
+    if (hover_->hot && hover_->hot != this)
+        hover_->hot->LeaveHot();
+    hover_->hot = this;
+    if (followPointer)
+        hover_->timer.start();
+    else
+        hover_->timer.stop();
+    EnterHot();
 }
 
 void TFlatButton::UpdateHotTracking()
 {
     if (!isEnabled())
         return;
-    const bool over = UnderCursor();
-    hot_ = !over;
-    if (over)
-        EnterHot();
-    else
+    if (UnderCursor()) {
+        TakeHot(true);
+    } else {
+        hot_ = true; // so that LeaveHot repaints and gives up the timer
         LeaveHot();
+    }
 }
 
 void TFlatButton::HoverTimerTick()
@@ -352,16 +387,11 @@ void TFlatButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y
 void TFlatButton::MouseMove(TShiftState shift, int x, int y)
 {
     TControl::MouseMove(shift, x, y);
-    if (hotButton_ != this && FindControlAtPos(mapToGlobal(QPoint(x, y))) == this) {
-        if (hotButton_)
-            hotButton_->LeaveHot();
-        if (QApplication::activeWindow()) {
-            if (hoverTimer_->isActive())
-                hoverTimer_->stop();
-            hotButton_ = this;
-            hoverTimer_->start();
-            EnterHot();
-        }
+    if (hover_->hot != this && FindControlAtPos(mapToGlobal(QPoint(x, y))) == this) {
+        if (QApplication::activeWindow())
+            TakeHot(true);
+        else if (hover_->hot)
+            hover_->hot->LeaveHot();
     }
     if (!tracking_)
         return;
@@ -445,10 +475,19 @@ void TFlatButton::keyReleaseEvent(QKeyEvent *event)
 void TFlatButton::focusInEvent(QFocusEvent *event)
 {
     TControl::focusInEvent(event);
-    if (isEnabled()) {
-        hot_ = true;
-        update();
+    if (!isEnabled())
+        return;
+    // Focus that comes back with the window (after a dialog, say) tells
+    // nothing about the pointer: the button is hot only if the pointer is on it.
+    if (event->reason() == Qt::ActiveWindowFocusReason) {
+        UpdateHotTracking();
+        return;
     }
+    // Otherwise the hot look shows the focus, unless the pointer is lighting
+    // another button. A button the pointer lit keeps its timer.
+    if (hover_->hot && hover_->hot != this && hover_->hot->hot_)
+        return;
+    TakeHot(hover_->hot == this && hover_->timer.isActive());
 }
 
 void TFlatButton::focusOutEvent(QFocusEvent *event)
@@ -469,18 +508,6 @@ void TFlatButton::EnabledChanged()
         StopHoverTimer();
     }
     UpdateHotTracking();
-    update();
-}
-
-void TFlatButton::FontChanged()
-{
-    TControl::FontChanged();
-    update();
-}
-
-void TFlatButton::TextChanged()
-{
-    TControl::TextChanged();
     update();
 }
 
@@ -521,113 +548,6 @@ void TFlatButton::resizeEvent(QResizeEvent *event)
     TControl::resizeEvent(event);
     if (transparentMode_ != tmNone)
         update();
-}
-
-// ---------------------------------------------------------------------------
-// Paint
-
-void TFlatButton::paintEvent(QPaintEvent *)
-{
-    TCanvas canvas(width(), height());
-    Compose(canvas);
-    QPainter painter(this);
-    painter.drawImage(0, 0, canvas.Image());
-}
-
-void TFlatButton::Compose(TCanvas &canvas)
-{
-    canvas.Font = Font();
-    const TPoint offset = state_ == fbsPressed || state_ == fbsLatched ? TPoint{1, 1} : TPoint{0, 0};
-    const TGlyphLayout layout = LayoutGlyphAndCaption(canvas, ClientRect(), offset, Caption(), layout_, margin_,
-                                                      spacing_, glyph_.Empty() ? nullptr : &glyph_, numGlyphs_);
-    glyphOrigin_ = layout.GlyphPos;
-    captionRect_ = layout.TextBounds;
-
-    if (!isEnabled()) {
-        state_ = fbsDisabled;
-        tracking_ = false;
-    } else if (state_ == fbsDisabled) {
-        state_ = down_ && groupIndex_ != 0 ? fbsLatched : fbsUp;
-    }
-
-    const bool fill = transparentMode_ == tmNone || (transparentMode_ == tmNotFocused && hot_);
-    if (fill) {
-        TColor c = Color();
-        switch (state_) {
-        case fbsUp: c = hot_ ? colorFocused_ : Color(); break;
-        case fbsDisabled: c = Color(); break;
-        case fbsPressed: c = colorDown_; break;
-        case fbsLatched: c = hot_ ? colorFocused_ : colorDown_; break;
-        }
-        canvas.Brush = {c, bsSolid};
-        canvas.FillRect(ClientRect());
-    } else {
-        PaintParentBackground(this, canvas);
-    }
-
-    switch (state_) {
-    case fbsUp:
-        if (hot_)
-            DrawBevelFrame(canvas, ClientRect(), colorHighLight_, colorShadow_, 1);
-        else
-            DrawBevelFrame(canvas, ClientRect(), colorBorder_, colorBorder_, default_ ? 2 : 1);
-        break;
-    case fbsDisabled: DrawBevelFrame(canvas, ClientRect(), colorBorder_, colorBorder_, 1); break;
-    case fbsPressed:
-    case fbsLatched: DrawBevelFrame(canvas, ClientRect(), colorShadow_, colorHighLight_, 1); break;
-    }
-
-    if (!glyph_.Empty())
-        DrawGlyph(canvas);
-
-    canvas.Brush.Style = bsClear;
-    const unsigned format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
-    if (state_ == fbsDisabled) {
-        TRect r = captionRect_;
-        OffsetRect(r, 1, 1);
-        canvas.SetTextColor(clBtnHighlight);
-        canvas.DrawText(Caption(), r, format);
-        canvas.SetTextColor(clBtnShadow);
-        canvas.DrawText(Caption(), captionRect_, format);
-    } else {
-        canvas.SetTextColor(Font().Color);
-        canvas.DrawText(Caption(), captionRect_, format);
-    }
-}
-
-void TFlatButton::DrawGlyph(TCanvas &canvas)
-{
-    const int W = glyph_.Width(), H = glyph_.Height(), n = numGlyphs_;
-    const int w = W / n;
-    if (w <= 0)
-        return;
-    // Which cell shows in which state, by the number of images.
-    int first = 0, last = W;
-    if (n > 1) {
-        int cell = 0;
-        switch (state_) {
-        case fbsUp: cell = 0; break;
-        case fbsDisabled: cell = 1; break;
-        case fbsPressed: cell = n == 2 ? 0 : 2; break;
-        case fbsLatched: cell = n == 2 ? 0 : n - 1; break;
-        }
-        first = cell * w;
-        last = cell == n - 1 ? W : first + w;
-    }
-
-    TColor mask = glyph_.Canvas().Pixels(0, H - 1);
-    TBitmap cellBitmap(w, H);
-    StretchBlt(cellBitmap.Canvas(), 0, 0, w, H, &glyph_.Canvas(), first, 0, last - first, H, SRCCOPY);
-    const TBitmap *shown = &cellBitmap;
-    std::unique_ptr<TBitmap> embossed;
-    if (n == 1 && state_ == fbsDisabled) {
-        embossed = MakeDisabledGlyph(cellBitmap, clBlack, clBtnFace, clBtnHighlight, clBtnShadow, true);
-        mask = embossed->Canvas().Pixels(0, H - 1);
-        shown = embossed.get();
-    }
-    TImageList images(w, H);
-    images.AddMasked(*shown, mask);
-    images.Draw(canvas, glyphOrigin_.X, glyphOrigin_.Y, 0);
 }
 
 } // namespace flat

@@ -5,6 +5,7 @@
 // member of a group, and can derive its colours from its parent's colour.
 #include <QTimer>
 #include <cstdint>
+#include <memory>
 
 #include "flat/FlatUtilitys.h"
 #include "framework/Controls.h"
@@ -12,9 +13,11 @@
 
 namespace flat {
 
+class HoverWatch;
+
 enum TFlatButtonState : std::uint8_t { fbsUp = 0, fbsDisabled = 1, fbsPressed = 2, fbsLatched = 3 };
 
-class TFlatButton : public framework::TControl {
+class TFlatButton : public framework::TCustomControl {
     Q_OBJECT
 public:
     explicit TFlatButton(QWidget *parent = nullptr);
@@ -79,9 +82,9 @@ public:
 
     // The hover timer all buttons share, the button it watches, and the
     // number of live buttons.
-    static QTimer *HoverTimer() { return hoverTimer_; }
-    static TFlatButton *HotButton() { return hotButton_; }
-    static int ButtonCount() { return buttonCount_; }
+    static QTimer *HoverTimer();
+    static TFlatButton *HotButton();
+    static int ButtonCount();
 
     // Derives ColorFocused, ColorDown and ColorBorder from Color when
     // UseAdvColors is set.
@@ -94,7 +97,10 @@ public:
     void HoverTimerTick();
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    // The layout of glyph and caption, taken with the state from before this
+    // paint, then the state itself: disabled, or back from disabled.
+    void SyncState() override;
+    void Paint(framework::TCanvas &canvas) const override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
@@ -109,8 +115,6 @@ protected:
     void MouseEnter() override;
     void MouseLeave() override;
     void EnabledChanged() override;
-    void FontChanged() override;
-    void TextChanged() override;
     void ParentColorChanged() override;
     void SysColorChange() override;
 
@@ -121,16 +125,14 @@ private:
     void EnterHot();
     void LeaveHot();
     void StopHoverTimer();
+    void TakeHot(bool followPointer);
     void UpdateHotTracking();
     void NotifyGroup();
     bool Inside(int x, int y) const;
     bool UnderCursor() const;
-    void Compose(framework::TCanvas &canvas);
-    void DrawGlyph(framework::TCanvas &canvas);
+    void DrawGlyph(framework::TCanvas &canvas) const;
 
-    static QTimer *hoverTimer_;
-    static TFlatButton *hotButton_;
-    static int buttonCount_;
+    std::shared_ptr<HoverWatch> hover_;
 
     TTransparentMode transparentMode_ = tmNone;
     bool default_ = false;

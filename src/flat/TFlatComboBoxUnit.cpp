@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QScreen>
 #include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -12,6 +13,7 @@
 
 namespace flat {
 
+using framework::AssignAndRepaint;
 using framework::bsSolid;
 using framework::clHighlight;
 using framework::clHighlightText;
@@ -30,7 +32,7 @@ public:
                             QPainter *painter, const QWidget *widget) const override
     {
         if (control == CC_ComboBox && isOwners(widget)) {
-            owner_->PaintFace(*painter);
+            owner_->PaintTo(*painter);
             return;
         }
         QProxyStyle::drawComplexControl(control, option, painter, widget);
@@ -123,7 +125,10 @@ public:
     void showPopup() override
     {
         owner_->Fire(owner_->OnDropDown);
-        QComboBox::showPopup();
+        if (count() > 0)
+            QComboBox::showPopup();
+        else
+            showEmptyList(); // QComboBox shows nothing for an empty list
     }
 
 protected:
@@ -187,11 +192,25 @@ protected:
     }
 
 private:
+    // As the desktop's combo box does, an empty list drops as a strip of ten
+    // pixels under the box, or over it where the screen ends.
+    void showEmptyList()
+    {
+        constexpr int EmptyListHeight = 10;
+        QWidget *list = view()->window();
+        QRect r(mapToGlobal(QPoint(0, height())), QSize(width(), EmptyListHeight));
+        if (const QScreen *s = screen(); s && r.bottom() > s->availableGeometry().bottom())
+            r.moveBottom(mapToGlobal(QPoint(0, 0)).y() - 1);
+        list->setGeometry(r);
+        list->show();
+        list->raise();
+    }
+
     TFlatComboBox *owner_;
 };
 
 TFlatComboBox::TFlatComboBox(QWidget *parent)
-    : TControl(parent), comboStyle_(std::make_unique<FlatComboStyle>(this)),
+    : TCustomControl(parent), comboStyle_(std::make_unique<FlatComboStyle>(this)),
       delegate_(std::make_unique<FlatComboItemDelegate>(this))
 {
     combo_ = new FlatComboInner(this);
@@ -305,11 +324,10 @@ void TFlatComboBox::SetAdvColors(int index, TAdvColors value)
 
 void TFlatComboBox::SetUseAdvColors(bool value)
 {
-    if (useAdvColors_ == value)
-        return;
-    useAdvColors_ = value;
-    ApplyAdvColors();
-    RepaintAll();
+    AssignAndRepaint(useAdvColors_, value, [this] {
+        ApplyAdvColors();
+        RepaintAll();
+    });
 }
 
 void TFlatComboBox::ApplyAdvColors()
@@ -549,145 +567,6 @@ void TFlatComboBox::ParentColorChanged()
 {
     ApplyAdvColors();
     RepaintAll();
-}
-
-// ---------------------------------------------------------------------------
-// Painting. Coordinates are the control's; W and H its size.
-
-void TFlatComboBox::DrawFlatFrame(TCanvas &canvas) const
-{
-    const int w = combo_->width(), h = combo_->height();
-    TRect r = Rect(0, 0, w - 12, h);
-    canvas.Brush = {colorBorder_, bsSolid};
-    canvas.FrameRect(r);
-    canvas.Brush = {Color(), bsSolid};
-    InflateRect(r, -1, -1);
-    canvas.FrameRect(r);
-    InflateRect(r, -1, -1);
-    canvas.FrameRect(r);
-}
-
-void TFlatComboBox::DrawArrowButton(TCanvas &canvas) const
-{
-    const int w = combo_->width(), h = combo_->height();
-    const TRect b = Rect(w - arrowAreaWidth_ - 2, 0, w, h);
-    canvas.Brush = {colorArrowBackground_, bsSolid};
-    canvas.FillRect(b);
-    canvas.Brush.Color = colorBorder_;
-    canvas.FrameRect(b);
-
-    const int cx = b.Left + (b.Right - b.Left) / 2;
-    const int y0 = b.Top + (b.Bottom - b.Top) / 2 - 1;
-    auto triangle = [&](int dx, int dy, TColor colour) {
-        canvas.Pen = {colour, 1, framework::psSolid};
-        canvas.Brush = {colour, bsSolid};
-        if (droppedDown_)
-            canvas.Polygon({{cx - 2 + dx, y0 + 2 + dy}, {cx + 2 + dx, y0 + 2 + dy}, {cx + dx, y0 + dy}});
-        else
-            canvas.Polygon({{cx - 2 + dx, y0 + dy}, {cx + 2 + dx, y0 + dy}, {cx + dx, y0 + 2 + dy}});
-    };
-    if (isEnabled()) {
-        triangle(0, 0, colorArrow_);
-    } else {
-        // Embossed: a white copy one pixel right and down under the grey one.
-        triangle(1, 1, framework::clWhite);
-        triangle(0, 0, framework::clGray);
-    }
-    canvas.ExcludeClipRect(w - systemButtonWidth_, 0, w, h);
-}
-
-void TFlatComboBox::PaintSelectionStrip(TCanvas &canvas) const
-{
-    const int w = combo_->width(), h = combo_->height();
-    const bool focused = SelectionFocused();
-    canvas.Brush = {focused ? clHighlight : Color(), bsSolid};
-    canvas.FillRect(Rect(w - 21, 3, w - 16, h - 3));
-    if (focused) {
-        canvas.Brush.Color = clHighlight;
-        canvas.FrameRect(Rect(3, 3, w - 16, h - 3));
-    }
-    canvas.ExcludeClipRect(w - systemButtonWidth_ - 2, 0, w, h);
-}
-
-void TFlatComboBox::DrawItem(TCanvas &canvas, int index, const TRect &rect, TOwnerDrawState state)
-{
-    canvas.Font = Font();
-    const bool selected = state & odSelected;
-    canvas.Brush = {selected ? clHighlight : Color(), bsSolid};
-    canvas.SetTextColor(selected ? clHighlightText : Font().Color);
-    if (OnDrawItem && style_ >= csOwnerDrawFixed) {
-        TCanvas *previous = drawCanvas_;
-        drawCanvas_ = &canvas;
-        Guarded([&] { OnDrawItem(this, index, rect, state); });
-        drawCanvas_ = previous;
-        return;
-    }
-    canvas.FillRect(rect);
-    if (index >= 0 && index < combo_->count()) {
-        TRect text = rect;
-        text.Left += 2;
-        canvas.DrawText(combo_->itemText(index), text,
-                        framework::DT_SINGLELINE | framework::DT_VCENTER | framework::DT_NOPREFIX);
-    }
-}
-
-int TFlatComboBox::MeasureItem(int index)
-{
-    int height = itemHeight_;
-    if (OnMeasureItem)
-        Guarded([&] { OnMeasureItem(this, index, height); });
-    return std::max(height, 1);
-}
-
-void TFlatComboBox::PaintEditArea(TCanvas &canvas)
-{
-    // The editable styles have their edit over this area.
-    if (style_ < csDropDownList)
-        return;
-    const int w = combo_->width(), h = combo_->height();
-    TOwnerDrawState state = odComboBoxEdit;
-    if (SelectionFocused())
-        state |= odSelected | odFocused;
-    if (!isEnabled())
-        state |= odDisabled;
-    DrawItem(canvas, ItemIndex(), Rect(3, 3, w - 16, h - 3), state);
-}
-
-void TFlatComboBox::PaintFace(QPainter &painter)
-{
-    const int w = combo_->width(), h = combo_->height();
-    if (picture_.Width() != w || picture_.Height() != h)
-        picture_.Resize(w, h);
-    picture_.ResetClip();
-    {
-        // Clipping set while painting lasts for this paint only.
-        const TSavedDC paint(picture_);
-        picture_.Brush = {Color(), bsSolid};
-        picture_.FillRect(Rect(0, 0, w - arrowAreaWidth_ - 4, h));
-        if (style_ == csSimple)
-            picture_.FillRect(Rect(w - arrowAreaWidth_ - 4, 0, w, h)); // no button there
-        else
-            DrawArrowButton(picture_);
-        picture_.ExcludeClipRect(w - systemButtonWidth_ - 2, 0, w, h);
-        PaintEditArea(picture_);
-        if (style_ == csDropDown) {
-            if (droppedDown_) {
-                picture_.Brush = {clWindow, bsSolid};
-                picture_.FrameRect(Rect(2, 2, w - 14, h - 2));
-            }
-        } else {
-            PaintSelectionStrip(picture_);
-        }
-        {
-            // The frame is drawn over the whole control, whatever the clipping.
-            const TSavedDC whole(picture_);
-            picture_.ResetClip();
-            DrawFlatFrame(picture_);
-        }
-        if (style_ != csSimple)
-            DrawArrowButton(picture_);
-    }
-    painter.drawImage(0, 0, picture_.Image());
 }
 
 } // namespace flat

@@ -16,7 +16,6 @@
 #include "framework/TCanvas.h"
 
 class QLineEdit;
-class QPainter;
 
 namespace flat {
 
@@ -45,7 +44,7 @@ using TKeyEvent = std::function<void(QObject *sender, int &key, framework::TShif
 // key is the typed character; setting it to QChar() swallows it.
 using TKeyPressEvent = std::function<void(QObject *sender, QChar &key)>;
 
-class TFlatComboBox : public framework::TControl {
+class TFlatComboBox : public framework::TCustomControl {
     Q_OBJECT
 public:
     explicit TFlatComboBox(QWidget *parent = nullptr);
@@ -95,8 +94,8 @@ public:
     // Width of the platform's own drop-down button, read once at construction.
     int SystemButtonWidth() const { return systemButtonWidth_; }
     bool ActiveState() const { return activeState_; }
-    // The surface OnDrawItem draws on.
-    TCanvas &Canvas() { return *drawCanvas_; }
+    // The control's canvas; while OnDrawItem runs, the item's.
+    TCanvas &Canvas() { return itemCanvas_ ? *itemCanvas_ : TCustomControl::Canvas(); }
     // The platform combo box and its edit (none for the list-only styles).
     QComboBox *ComboBox() const;
     QLineEdit *EditHandle() const;
@@ -113,6 +112,11 @@ public:
     TMeasureItemEvent OnMeasureItem;
 
 protected:
+    // The frame, the button and the text area, in the place of the combo
+    // box's own (its style hands this picture to the combo box).
+    void Paint(TCanvas &canvas) const override;
+    // None of its own: the combo box covering the control shows the picture.
+    QRegion PictureRegion() const override { return {}; }
     void ColorChanged() override;
     void FontChanged() override;
     void EnabledChanged() override;
@@ -134,13 +138,13 @@ private:
     void DrawSelectionStrip();
     void CloseUp();
 
-    // The combo box's own frame, button and text-area painting, replaced.
-    void PaintFace(QPainter &painter);
     void DrawFlatFrame(TCanvas &canvas) const;
     void DrawArrowButton(TCanvas &canvas) const;
     void PaintSelectionStrip(TCanvas &canvas) const;
-    void PaintEditArea(TCanvas &canvas);
-    void DrawItem(TCanvas &canvas, int index, const TRect &rect, TOwnerDrawState state);
+    void PaintEditArea(TCanvas &canvas) const;
+    // Item index in rect: OnDrawItem's drawing for the owner-drawn styles,
+    // else the item's text.
+    void DrawItem(TCanvas &canvas, int index, const TRect &rect, TOwnerDrawState state) const;
     int MeasureItem(int index);
 
     void SetUpEdit();
@@ -171,8 +175,8 @@ private:
     std::unique_ptr<FlatComboItemDelegate> delegate_;
     FlatComboInner *combo_ = nullptr;
     QPointer<QWidget> popup_;
-    TCanvas picture_;
-    TCanvas *drawCanvas_ = &picture_;
+    // What Canvas() gives OnDrawItem while it draws an item.
+    mutable TCanvas *itemCanvas_ = nullptr;
 };
 
 } // namespace flat

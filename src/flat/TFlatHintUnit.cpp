@@ -123,6 +123,14 @@ TRect TFlatHintWindow::TextAreaRect(TArrowCorner corner, int w, int h)
     return Rect(1, 1, w - 1 - PanelWidth, h - 1);
 }
 
+TPoint TFlatHintWindow::ArrowAnchorFor(TArrowCorner corner, int w, int h)
+{
+    const TRect panel = ArrowPanelRect(corner, w, h);
+    const bool left = corner == acTopLeft || corner == acBottomLeft;
+    const bool top = corner == acTopLeft || corner == acTopRight;
+    return {left ? panel.Left + 2 : panel.Right - 3, top ? panel.Top + 2 : panel.Bottom - 3};
+}
+
 void TFlatHintWindow::ActivateAtCursor(const TRect &r, const QString &text)
 {
     SetCaption(text);
@@ -163,9 +171,8 @@ void TFlatHintWindow::ActivateAtCursor(const TRect &r, const QString &text)
     ShowAt(bounds);
 }
 
-void TFlatHintWindow::PaintHintBox()
+void TFlatHintWindow::PaintHintBox(TCanvas &canvas) const
 {
-    TCanvas &canvas = Canvas();
     const HintLook look = lookOf(hintComponent_);
     const int w = canvas.Width(), h = canvas.Height();
     const TRect panel = ArrowPanelRect(arrowCorner_, w, h);
@@ -180,7 +187,7 @@ void TFlatHintWindow::PaintHintBox()
 
     const bool left = arrowCorner_ == acTopLeft || arrowCorner_ == acBottomLeft;
     const bool top = arrowCorner_ == acTopLeft || arrowCorner_ == acTopRight;
-    arrowAnchor_ = {left ? panel.Left + 2 : panel.Right - 3, top ? panel.Top + 2 : panel.Bottom - 3};
+    const TPoint anchor = ArrowAnchorFor(arrowCorner_, w, h);
 
     // Two thick strokes along the corner's edges and a thick shaft inward;
     // mirrored for the corner the cursor is at.
@@ -190,7 +197,7 @@ void TFlatHintWindow::PaintHintBox()
     const int sx = left ? 1 : -1, sy = top ? 1 : -1;
     std::array<TPoint, 18> points;
     for (std::size_t i = 0; i < Arrow.size(); ++i)
-        points[i] = {arrowAnchor_.X + sx * Arrow[i].X, arrowAnchor_.Y + sy * Arrow[i].Y};
+        points[i] = {anchor.X + sx * Arrow[i].X, anchor.Y + sy * Arrow[i].Y};
     canvas.Pen = {look.arrow, 1, psSolid};
     canvas.Polyline(points);
 

@@ -75,26 +75,27 @@ public:
     // beside the cursor on the side facing the middle of the primary screen.
     // Of r only Left and Top are used.
     void ActivateAtCursor(const TRect &r, const QString &text);
-    // Draws panel, text area, border, arrow and text on Canvas().
-    void PaintHintBox();
+    // Draws panel, text area, border, arrow and text.
+    void PaintHintBox(TCanvas &canvas) const;
 
     void ActivateHint(const TRect &rect, const QString &hint) override { ActivateAtCursor(rect, hint); }
 
     TArrowCorner ArrowCorner() const { return arrowCorner_; }
-    TPoint ArrowAnchor() const { return arrowAnchor_; }
+    // The tip of the arrow, in the window's pixels.
+    TPoint ArrowAnchor() const { return ArrowAnchorFor(arrowCorner_, width(), height()); }
     TFlatHint *HintComponent() const { return hintComponent_; }
 
     // Arrow panel and text area in a w × h window for a corner.
     static TRect ArrowPanelRect(TArrowCorner corner, int w, int h);
     static TRect TextAreaRect(TArrowCorner corner, int w, int h);
+    static TPoint ArrowAnchorFor(TArrowCorner corner, int w, int h);
 
 protected:
     void CreateParams(TCreateParams &params) override;
-    void Paint() override { PaintHintBox(); }
+    void Paint(TCanvas &canvas) const override { PaintHintBox(canvas); }
 
 private:
     TArrowCorner arrowCorner_ = acTopRight;
-    TPoint arrowAnchor_;
     QPointer<TFlatHint> hintComponent_;
 };
 

@@ -1,11 +1,10 @@
 #include "flat/TFlatProgressBarUnit.h"
 
-#include <QPaintEvent>
-#include <QPainter>
 #include <algorithm>
 
 namespace flat {
 
+using framework::AssignAndRepaint;
 using framework::bsSolid;
 using framework::Rect;
 
@@ -18,7 +17,7 @@ constexpr int BlockPitch = TFlatProgressBar::ElementSize + 1;
 
 } // namespace
 
-TFlatProgressBar::TFlatProgressBar(QWidget *parent) : TControl(parent)
+TFlatProgressBar::TFlatProgressBar(QWidget *parent) : TCustomControl(parent)
 {
     resize(147, 16);
     SetParentColor(true);
@@ -30,48 +29,43 @@ TFlatProgressBar::TFlatProgressBar(QWidget *parent) : TControl(parent)
 void TFlatProgressBar::SetTransparent(bool value)
 {
     transparent_ = value;
-    RequestRepaint();
+    update();
 }
 
 void TFlatProgressBar::SetColors(int index, TColor value)
 {
     (index == 0 ? colorElement_ : colorBorder_) = value;
-    RequestRepaint();
+    update();
 }
 
 void TFlatProgressBar::SetAdvColorBorder(TAdvColors value)
 {
     advColorBorder_ = std::min<TAdvColors>(value, 100);
     ApplyAdvColors();
-    RequestRepaint();
+    update();
 }
 
 void TFlatProgressBar::SetUseAdvColors(bool value)
 {
-    if (useAdvColors_ == value)
-        return;
-    useAdvColors_ = value;
-    SetParentColor(value);
-    ApplyAdvColors();
-    RequestRepaint();
+    AssignAndRepaint(useAdvColors_, value, [this] {
+        SetParentColor(useAdvColors_);
+        ApplyAdvColors();
+        update();
+    });
 }
 
 void TFlatProgressBar::SetOrientation(TProgressBarOrientation value)
 {
-    if (orientation_ == value)
-        return;
-    orientation_ = value;
-    if (!Loading())
-        resize(height(), width());
-    RequestRepaint();
+    AssignAndRepaint(orientation_, value, [this] {
+        if (!Loading())
+            resize(height(), width());
+        update();
+    });
 }
 
 void TFlatProgressBar::SetMin(qint64 value)
 {
-    if (min_ == value)
-        return;
-    min_ = value;
-    RequestRepaint();
+    AssignAndRepaint(min_, value, [this] { update(); });
 }
 
 void TFlatProgressBar::SetMax(qint64 value)
@@ -81,7 +75,7 @@ void TFlatProgressBar::SetMax(qint64 value)
     if (value < position_)
         position_ = value;
     max_ = value;
-    RequestRepaint();
+    update();
 }
 
 void TFlatProgressBar::SetPosition(qint64 value)
@@ -91,36 +85,23 @@ void TFlatProgressBar::SetPosition(qint64 value)
         return;
     const qint64 old = position_;
     position_ = value;
-    if (value < old || !composed_ || picture_.Width() != width() || picture_.Height() != height()) {
-        RequestRepaint();
+    if (value < old) {
+        update();
         return;
     }
-    // Growing: the fill only gets longer, so the new part is drawn onto the
-    // picture as it is and only that part is shown again.
-    const QRect drawn = PaintElements(picture_, old);
-    if (drawn.isEmpty())
-        return;
-    drawnSinceCompose_ += drawn;
-    update(drawn);
+    // Growing: the fill only gets longer, so only the new part is drawn.
+    DrawNow(GrownFill(old));
 }
 
 void TFlatProgressBar::SetStep(int value)
 {
-    if (step_ == value)
-        return;
-    step_ = value;
-    RequestRepaint();
+    AssignAndRepaint(step_, value, [this] { update(); });
 }
 
 void TFlatProgressBar::SetSmooth(bool value)
 {
-    if (smooth_ == value)
-        return;
-    smooth_ = value;
-    RequestRepaint();
+    AssignAndRepaint(smooth_, value, [this] { update(); });
 }
-
-void TFlatProgressBar::RequestRepaint() { update(); }
 
 void TFlatProgressBar::ApplyAdvColors()
 {
@@ -135,7 +116,7 @@ void TFlatProgressBar::SysColorChange()
         SetParentColor(true);
         ApplyAdvColors();
     }
-    RequestRepaint();
+    update();
 }
 
 void TFlatProgressBar::ParentColorChanged()
@@ -145,7 +126,7 @@ void TFlatProgressBar::ParentColorChanged()
         SetParentColor(true);
         ApplyAdvColors();
     }
-    RequestRepaint();
+    update();
 }
 
 int TFlatProgressBar::SnappedLength(int length)
@@ -177,8 +158,10 @@ int TFlatProgressBar::BlockCount(int total, qint64 min, qint64 max, qint64 posit
     return count >= total ? total : static_cast<int>(count);
 }
 
-void TFlatProgressBar::SnapSizeToBlocks()
+void TFlatProgressBar::SyncState()
 {
+    if (smooth_)
+        return;
     if (orientation_ == pbHorizontal) {
         const int snapped = SnappedLength(width());
         if (snapped != width())
@@ -190,72 +173,57 @@ void TFlatProgressBar::SnapSizeToBlocks()
     }
 }
 
-QRect TFlatProgressBar::PaintElements(TCanvas &canvas, qint64 fromPosition)
+TRect TFlatProgressBar::GrownFill(qint64 fromPosition) const
 {
-    const int w = canvas.Width(), h = canvas.Height();
+    const int w = width(), h = height();
     const bool horizontal = orientation_ == pbHorizontal;
-    canvas.Brush = {colorElement_, bsSolid};
-
     if (smooth_) {
         const int inner = horizontal ? w - 4 : h - 4;
         const int len = SmoothLength(inner, min_, max_, position_);
         const int had = SmoothLength(inner, min_, max_, fromPosition);
-        if (len <= 0 || len <= had)
+        if (len <= had)
             return {};
-        const TRect r = horizontal ? Rect(2 + had, 2, 2 + len, h - 2)
-                                   : Rect(2, h - 2 - len, w - 2, h - 2 - had);
-        canvas.FillRect(r);
-        return r.ToQRect();
+        return horizontal ? Rect(2 + had, 2, 2 + len, h - 2) : Rect(2, h - 2 - len, w - 2, h - 2 - had);
     }
-
     const int total = ((horizontal ? w : h) - 3) / BlockPitch;
     const int count = BlockCount(total, min_, max_, position_);
     const int had = BlockCount(total, min_, max_, fromPosition);
-    if (count <= 0 || count <= had)
+    if (count <= had)
         return {};
-    QRect drawn;
-    for (int i = had; i < count; ++i) {
-        const TRect r = horizontal ? Rect(2 + i * BlockPitch, 2, 2 + i * BlockPitch + ElementSize, h - 2)
-                                   : Rect(2, h - 10 - i * BlockPitch, w - 2, h - 2 - i * BlockPitch);
-        canvas.FillRect(r);
-        drawn |= r.ToQRect();
-    }
-    return drawn;
+    return horizontal ? Rect(2 + had * BlockPitch, 2, 2 + (count - 1) * BlockPitch + ElementSize, h - 2)
+                      : Rect(2, h - 10 - (count - 1) * BlockPitch, w - 2, h - 2 - had * BlockPitch);
 }
 
-void TFlatProgressBar::Compose()
+void TFlatProgressBar::PaintElements(TCanvas &canvas) const
 {
-    if (!smooth_)
-        SnapSizeToBlocks();
-    const int w = width(), h = height();
-    if (picture_.Width() != w || picture_.Height() != h)
-        picture_.Resize(w, h);
-    picture_.ResetClip();
+    const int w = canvas.Width(), h = canvas.Height();
+    const bool horizontal = orientation_ == pbHorizontal;
+    canvas.Brush = {colorElement_, bsSolid};
+    if (smooth_) {
+        const int len = SmoothLength(horizontal ? w - 4 : h - 4, min_, max_, position_);
+        if (len > 0)
+            canvas.FillRect(horizontal ? Rect(2, 2, 2 + len, h - 2) : Rect(2, h - 2 - len, w - 2, h - 2));
+        return;
+    }
+    const int total = ((horizontal ? w : h) - 3) / BlockPitch;
+    const int count = BlockCount(total, min_, max_, position_);
+    for (int i = 0; i < count; ++i)
+        canvas.FillRect(horizontal ? Rect(2 + i * BlockPitch, 2, 2 + i * BlockPitch + ElementSize, h - 2)
+                                   : Rect(2, h - 10 - i * BlockPitch, w - 2, h - 2 - i * BlockPitch));
+}
+
+void TFlatProgressBar::Paint(TCanvas &canvas) const
+{
+    const TRect all = Rect(0, 0, canvas.Width(), canvas.Height());
     if (transparent_) {
-        PaintParentBackground(this, picture_);
+        PaintParentBackground(this, canvas);
     } else {
-        picture_.Brush = {Color(), bsSolid};
-        picture_.FillRect(Rect(0, 0, w, h));
+        canvas.Brush = {Color(), bsSolid};
+        canvas.FillRect(all);
     }
-    picture_.Brush = {colorBorder_, bsSolid};
-    picture_.FrameRect(Rect(0, 0, w, h));
-    PaintElements(picture_, min_);
-    composed_ = true;
-}
-
-void TFlatProgressBar::paintEvent(QPaintEvent *event)
-{
-    // Only what was drawn onto the picture since it was last shown asks for
-    // this paint: show it as it is. Anything else composes it anew.
-    const bool onlyDrawn = composed_ && picture_.Width() == width() &&
-                           picture_.Height() == height() &&
-                           (event->region() - drawnSinceCompose_).isEmpty();
-    if (!onlyDrawn)
-        Compose();
-    drawnSinceCompose_ = QRegion();
-    QPainter p(this);
-    for (const QRect &r : event->region())
-        p.drawImage(r.topLeft(), picture_.Image(), r);
+    canvas.Brush = {colorBorder_, bsSolid};
+    canvas.FrameRect(all);
+    PaintElements(canvas);
 }
 
 void TFlatProgressBar::resizeEvent(QResizeEvent *event)

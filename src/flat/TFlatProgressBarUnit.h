@@ -2,7 +2,6 @@
 // A flat progress bar: a one-pixel frame, a background and a fill that grows
 // with the position, as one solid bar or as a row of 8-pixel blocks with
 // one-pixel gaps, from left to right or from bottom to top.
-#include <QRegion>
 #include <QtGlobal>
 
 #include "flat/FlatUtilitys.h"
@@ -11,7 +10,7 @@
 
 namespace flat {
 
-class TFlatProgressBar : public framework::TControl {
+class TFlatProgressBar : public framework::TCustomControl {
     Q_OBJECT
 public:
     explicit TFlatProgressBar(QWidget *parent = nullptr);
@@ -53,7 +52,9 @@ public:
     static int BlockCount(int total, qint64 min, qint64 max, qint64 position);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    // A block bar snaps its length to whole blocks before it paints.
+    void SyncState() override;
+    void Paint(TCanvas &canvas) const override;
     void resizeEvent(QResizeEvent *event) override;
     void SysColorChange() override;
     void ParentColorChanged() override;
@@ -61,12 +62,9 @@ protected:
 private:
     void SetColors(int index, TColor value);
     void ApplyAdvColors();
-    void SnapSizeToBlocks();
-    void Compose();
-    // Draws the fill for Position onto the canvas, skipping what the fill of
-    // fromPosition already covers; returns the area drawn.
-    QRect PaintElements(TCanvas &canvas, qint64 fromPosition);
-    void RequestRepaint();
+    void PaintElements(TCanvas &canvas) const;
+    // Where the fill for position lies past the fill for fromPosition.
+    TRect GrownFill(qint64 fromPosition) const;
 
     bool transparent_ = false;
     TColor colorElement_ = 0x00996633;
@@ -79,12 +77,6 @@ private:
     qint64 position_ = 0;
     int step_ = 10;
     bool smooth_ = false;
-
-    // The composed picture, and what has been drawn onto it since it was
-    // last shown in full.
-    TCanvas picture_;
-    bool composed_ = false;
-    QRegion drawnSinceCompose_;
 };
 
 } // namespace flat

@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QWindow>
 
 #include "framework/TCanvas.h"
@@ -12,7 +11,7 @@ namespace flat {
 
 using namespace framework;
 
-TFlatTitlebar::TFlatTitlebar(QWidget *parent) : TControl(nullptr)
+TFlatTitlebar::TFlatTitlebar(QWidget *parent) : TCustomControl(nullptr)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(100, 19);
@@ -23,26 +22,17 @@ TFlatTitlebar::~TFlatTitlebar() { Unhook(); }
 
 void TFlatTitlebar::SetActiveTextColor(TColor value)
 {
-    if (activeTextColor_ == value)
-        return;
-    activeTextColor_ = value;
-    update();
+    AssignAndRepaint(activeTextColor_, value, [this] { update(); });
 }
 
 void TFlatTitlebar::SetInactiveTextColor(TColor value)
 {
-    if (inactiveTextColor_ == value)
-        return;
-    inactiveTextColor_ = value;
-    update();
+    AssignAndRepaint(inactiveTextColor_, value, [this] { update(); });
 }
 
 void TFlatTitlebar::SetTitlebarColor(TColor value)
 {
-    if (titlebarColor_ == value)
-        return;
-    titlebarColor_ = value;
-    update();
+    AssignAndRepaint(titlebarColor_, value, [this] { update(); });
 }
 
 void TFlatTitlebar::SetParent(QWidget *parent)
@@ -110,9 +100,8 @@ TPoint TFlatTitlebar::CaptionOrigin(int width, int height, int textWidth, int te
     return {width / 2 - textWidth / 2, height / 2 - textHeight / 2};
 }
 
-void TFlatTitlebar::paintEvent(QPaintEvent *)
+void TFlatTitlebar::Paint(TCanvas &canvas) const
 {
-    TCanvas canvas(width(), height());
     canvas.Font = Font();
     canvas.Font.Color = formActive_ ? activeTextColor_ : inactiveTextColor_;
     const int tw = canvas.TextWidth(Caption());
@@ -123,8 +112,6 @@ void TFlatTitlebar::paintEvent(QPaintEvent *)
     canvas.SetBkColor(titlebarColor_);
     const TPoint at = CaptionOrigin(width(), height(), tw, th);
     canvas.TextOut(at.X, at.Y, Caption());
-    QPainter painter(this);
-    painter.drawImage(0, 0, canvas.Image());
 }
 
 bool TFlatTitlebar::DesktopMovesWindows()
@@ -165,18 +152,6 @@ void TFlatTitlebar::mouseReleaseEvent(QMouseEvent *event)
 {
     event->accept();
     dragging_ = false;
-}
-
-void TFlatTitlebar::FontChanged()
-{
-    TControl::FontChanged();
-    update();
-}
-
-void TFlatTitlebar::TextChanged()
-{
-    TControl::TextChanged();
-    update();
 }
 
 } // namespace flat

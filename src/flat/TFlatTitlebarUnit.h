@@ -10,7 +10,7 @@ namespace flat {
 
 using framework::TColor;
 
-class TFlatTitlebar : public framework::TControl {
+class TFlatTitlebar : public framework::TCustomControl {
     Q_OBJECT
 public:
     // Throws like SetParent when parent is given and is not a form.
@@ -47,12 +47,12 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
+    void Paint(framework::TCanvas &canvas) const override;
     void mousePressEvent(QMouseEvent *event) override;
+    // A press soon after a click arrives as a double click; it drags all the same.
+    void mouseDoubleClickEvent(QMouseEvent *event) override { mousePressEvent(event); }
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
-    void FontChanged() override;
-    void TextChanged() override;
 
 private:
     void Unhook();

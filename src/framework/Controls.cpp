@@ -1,16 +1,11 @@
 #include "framework/Controls.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QWindow>
 #include <algorithm>
 
 #include "framework/Menus.h"
-#include "framework/TApplication.h"
 
 namespace framework {
 
@@ -180,8 +175,6 @@ void TControl::SetShowHint(bool value)
 
 void TControl::ApplyShowHint(bool value)
 {
-    if (value)
-        Application().StartHintTracking();
     if (showHint_ == value)
         return;
     showHint_ = value;
@@ -532,135 +525,6 @@ void TControl::ApplyTabOrder()
             stops << c;
     for (qsizetype i = 1; i < stops.size(); ++i)
         QWidget::setTabOrder(stops[i - 1], stops[i]);
-}
-
-// ---------------------------------------------------------------------------
-
-TPanel::TPanel(QWidget *parent) : TControl(parent) {}
-
-void TPanel::SetBorderWidth(int width)
-{
-    if (borderWidth_ == width)
-        return;
-    borderWidth_ = width;
-    AlignControls();
-    update();
-}
-
-void TPanel::SetShowCaption(bool value)
-{
-    if (showCaption_ == value)
-        return;
-    showCaption_ = value;
-    update();
-}
-
-void TPanel::paintEvent(QPaintEvent *)
-{
-    QPainter p(this);
-    p.fillRect(rect(), ToQColor(Color()));
-    if (showCaption_ && !Caption().isEmpty()) {
-        p.setPen(ToQColor(Font().Color));
-        p.drawText(rect(), Qt::AlignCenter, Caption());
-    }
-}
-
-TRect TPanel::ClientAlignRect() const
-{
-    TRect r = ClientRect();
-    InflateRect(r, -borderWidth_, -borderWidth_);
-    return r;
-}
-
-// ---------------------------------------------------------------------------
-
-TImage::TImage(QWidget *parent) : TControl(parent) {}
-
-void TImage::SetPicture(const QImage &picture)
-{
-    picture_ = picture;
-    update();
-}
-
-void TImage::paintEvent(QPaintEvent *)
-{
-    if (picture_.isNull())
-        return;
-    QPainter p(this);
-    p.drawImage(0, 0, picture_);
-}
-
-void TImage::mouseReleaseEvent(QMouseEvent *event)
-{
-    TControl::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        Click();
-}
-
-// ---------------------------------------------------------------------------
-
-TForm::TForm(QWidget *parent) : TControl(parent, Qt::Window)
-{
-    qApp->installEventFilter(this);
-}
-
-TForm::~TForm()
-{
-    qApp->removeEventFilter(this);
-}
-
-QWidget *TForm::ActiveControl() const
-{
-    // The focus child is kept while the form is inactive, too.
-    QWidget *w = focusWidget();
-    return w && isAncestorOf(w) ? w : nullptr;
-}
-
-void TForm::SetActiveControl(QWidget *control)
-{
-    if (control && isAncestorOf(control))
-        control->setFocus(Qt::OtherFocusReason);
-}
-
-void TForm::SetBorderStyleNone()
-{
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-}
-
-void TForm::closeEvent(QCloseEvent *event)
-{
-    bool accept = true;
-    if (OnClose && !Application().Guard([&] { OnClose(this, accept); }))
-        accept = false;
-    if (accept)
-        event->accept();
-    else
-        event->ignore();
-}
-
-bool TForm::eventFilter(QObject *watched, QEvent *event)
-{
-    // Alt+letter: the first control of this form whose caption marks that
-    // letter takes it.
-    if (event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        auto *target = qobject_cast<QWidget *>(watched);
-        if ((key->modifiers() & Qt::AltModifier) && target && target->window() == this &&
-            !key->text().isEmpty()) {
-            const QChar ch = key->text().at(0);
-            const QList<TControl *> all = findChildren<TControl *>();
-            for (TControl *c : all)
-                if (c->isVisible() && c->DialogChar(ch))
-                    return true;
-        }
-    }
-    return TControl::eventFilter(watched, event);
-}
-
-void TForm::paintEvent(QPaintEvent *)
-{
-    QPainter p(this);
-    p.fillRect(rect(), ToQColor(Color()));
 }
 
 } // namespace framework

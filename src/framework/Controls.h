@@ -7,17 +7,20 @@
 #include <QWidget>
 #include <functional>
 
-#include "framework/TApplication.h"
+#include "framework/ErrorBox.h"
+#include "framework/TCanvas.h"
 #include "framework/TColor.h"
 #include "framework/TFont.h"
 #include "framework/TRect.h"
 
 class QMenu;
 class QMouseEvent;
+class QPainter;
 
 namespace framework {
 
 class TForm;
+class TMainMenu;
 class TPopupMenu;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
@@ -208,9 +211,69 @@ private:
     TPopupMenu *popupMenu_ = nullptr;
 };
 
+// The base of every control that paints itself; it owns the paint cycle.
+// The control's canvas lives as long as the control. Each paint brings the
+// state a picture needs up to date (SyncState), draws the whole picture from
+// the state (Paint, which changes nothing) and shows only the part asked for.
+// A new control derives from it, overrides Paint and, only if it has state
+// that must follow its size or layout before drawing, SyncState; its setters
+// store and repaint (see AssignAndRepaint).
+class TCustomControl : public TControl {
+    Q_OBJECT
+public:
+    explicit TCustomControl(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
+
+    // The drawing surface; its pen, brush and font stay from paint to paint.
+    TCanvas &Canvas() { return canvas_; }
+
+    // The whole picture as a paint makes it.
+    QImage Render();
+    // Draws rect of the picture at once from the current state and leaves
+    // the rest as it is; the next paint shows it without drawing anew. With
+    // no picture yet at the control's size, the whole control is repainted.
+    void DrawNow(const TRect &rect);
+    // Draws the whole picture into another widget's painter at (0, 0), for a
+    // child that shows the control's picture in its place.
+    void PaintTo(QPainter &painter);
+
+protected:
+    // Brings up to date what Paint reads but a setter cannot know: a layout
+    // measured in the current font, a size that must snap. Default: nothing.
+    virtual void SyncState() {}
+    // Draws the whole control onto canvas, which has the control's size.
+    virtual void Paint(TCanvas &canvas) const = 0;
+    // The part of the control its picture covers; elsewhere what lies
+    // beneath shows through.
+    virtual QRegion PictureRegion() const { return rect(); }
+
+    void paintEvent(QPaintEvent *event) final;
+
+private:
+    // The one preparation before every picture: SyncState, then a canvas of
+    // the control's size with no clipping, then Paint.
+    void Compose();
+    bool PictureIsCurrentSize() const;
+
+    TCanvas canvas_;
+    bool hasPicture_ = false;
+    QRegion drawnNotShown_; // what DrawNow drew since the last paint
+};
+
+// Assigns value to field; when it changed, repaints by the given rule
+// (update, repaint, or anything callable). Returns whether it changed.
+template <class T, class Repaint>
+bool AssignAndRepaint(T &field, const T &value, Repaint &&repaint)
+{
+    if (field == value)
+        return false;
+    field = value;
+    repaint();
+    return true;
+}
+
 // A control that only paints its colour and holds others; an optional inner
 // border keeps aligned children off its edges.
-class TPanel : public TControl {
+class TPanel : public TCustomControl {
     Q_OBJECT
 public:
     explicit TPanel(QWidget *parent = nullptr);
@@ -220,7 +283,7 @@ public:
     void SetShowCaption(bool value);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void Paint(TCanvas &canvas) const override;
     TRect ClientAlignRect() const override;
 
 private:
@@ -229,8 +292,8 @@ private:
 };
 
 // A picture drawn unscaled from the top-left corner and clipped; without a
-// picture it is a transparent hot-spot over its parent.
-class TImage : public TControl {
+// picture it is a transparent hot-spot over what lies beneath.
+class TImage : public TCustomControl {
     Q_OBJECT
 public:
     explicit TImage(QWidget *parent = nullptr);
@@ -238,16 +301,17 @@ public:
     void SetPicture(const QImage &picture);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void Paint(TCanvas &canvas) const override;
+    QRegion PictureRegion() const override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     QImage picture_;
 };
 
-// A top-level window: modal result, active control, accelerators, and the
-// create and close events.
-class TForm : public TControl {
+// A top-level window: modal result, active control, main menu, accelerators,
+// and the close event.
+class TForm : public TCustomControl {
     Q_OBJECT
 public:
     explicit TForm(QWidget *parent = nullptr);
@@ -260,6 +324,13 @@ public:
     QWidget *ActiveControl() const;
     void SetActiveControl(QWidget *control);
 
+    // The form's main menu (its Menu property); none when it has none or the
+    // menu is gone.
+    TMainMenu *Menu() const;
+    void SetMenu(TMainMenu *menu);
+    // Repaints the bar of the main menu, if one is shown.
+    void DrawMenuBar();
+
     void SetClientSize(int width, int height) { resize(width, height); }
     // No desktop frame and no desktop caption.
     void SetBorderStyleNone();
@@ -270,16 +341,17 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
+    void Paint(TCanvas &canvas) const override;
 
 private:
     int modalResult_ = 0;
+    QPointer<TMainMenu> menu_;
 };
 
 template <class F>
 void TControl::Guarded(F &&f)
 {
-    Application().Guard(std::forward<F>(f));
+    ErrorBox().Guard(std::forward<F>(f));
 }
 
 } // namespace framework

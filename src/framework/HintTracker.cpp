@@ -5,15 +5,16 @@
 #include <QWidget>
 
 #include "framework/Controls.h"
-#include "framework/TApplication.h"
+#include "framework/THintWindow.h"
 #include "platform/desktop/Cursor.h"
 
 namespace framework {
 
-HintTracker::HintTracker(QObject *parent) : QObject(parent)
+HintTracker::HintTracker(QObject *parent, Handlers handlers)
+    : QObject(parent), handlers_(std::move(handlers))
 {
     timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, [] { Application().HintTimerTick(); });
+    connect(&timer_, &QTimer::timeout, this, [this] { handlers_.TimerFired(); });
     qApp->installEventFilter(this);
 }
 
@@ -27,7 +28,7 @@ bool HintTracker::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ApplicationStateChange) {
         if (static_cast<QApplicationStateChangeEvent *>(event)->applicationState() != Qt::ApplicationActive)
-            Application().CancelHint();
+            handlers_.HintEnds();
         return false;
     }
     if (!watched->isWidgetType())
@@ -36,27 +37,26 @@ bool HintTracker::eventFilter(QObject *watched, QEvent *event)
     // What happens to the hint window itself says nothing about the pointer.
     if (qobject_cast<THintWindow *>(widget->window()))
         return false;
-    TApplication &app = Application();
     switch (event->type()) {
     case QEvent::MouseMove:
         // Moves with a button held belong to a drag; the press ended the hint.
         if (static_cast<QMouseEvent *>(event)->buttons() == Qt::NoButton)
-            app.HintMouseMessage(widget);
+            handlers_.PointerOver(widget);
         break;
     case QEvent::Enter:
-        app.HintMouseMessage(widget);
+        handlers_.PointerOver(widget);
         break;
     case QEvent::Leave:
         // Leaving a child for its parent sends no enter to the parent: ask
         // what is under the pointer now.
-        app.HintMouseMessage(FindControlAtPos(platform::GetCursorPos()));
+        handlers_.PointerOver(FindControlAtPos(platform::GetCursorPos()));
         break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
     case QEvent::KeyPress:
     case QEvent::ContextMenu:
-        app.CancelHint();
+        handlers_.HintEnds();
         break;
     default:
         break;

@@ -9,9 +9,8 @@
 #include <QPoint>
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
-#include <QVariant>
 
-#include "framework/TApplication.h"
+#include "framework/ErrorBox.h"
 #include "framework/TImageList.h"
 
 namespace framework {
@@ -23,17 +22,27 @@ QString ShortCutToText(TShortCut shortCut)
     return QKeySequence(QKeyCombination::fromCombined(shortCut)).toString(QKeySequence::PortableText);
 }
 
-void NotifyInsertion(QObject *component)
+namespace {
+
+// The observers among the children of the object's owners (its parent, the
+// parent's parent, ...), taken first: an observer may change the tree.
+std::vector<QPointer<QObject>> observersAbove(QObject *object)
 {
     std::vector<QPointer<QObject>> observers;
-    for (QObject *owner = component ? component->parent() : nullptr; owner; owner = owner->parent()) {
+    for (QObject *owner = object ? object->parent() : nullptr; owner; owner = owner->parent()) {
         for (QObject *child : owner->children()) {
-            if (child && child != component && dynamic_cast<TComponentObserver *>(child))
+            if (child && child != object && dynamic_cast<TComponentObserver *>(child))
                 observers.emplace_back(child);
         }
     }
-    // An observer may change the tree it is told about, so the list is taken first.
-    for (const QPointer<QObject> &o : observers) {
+    return observers;
+}
+
+} // namespace
+
+void NotifyInsertion(QObject *component)
+{
+    for (const QPointer<QObject> &o : observersAbove(component)) {
         if (o)
             dynamic_cast<TComponentObserver *>(o.data())->Notification(component, opInsert);
     }
@@ -49,6 +58,15 @@ TMenuItem::TMenuItem(QObject *owner, const QString &name, const QString &caption
     NotifyInsertion(this);
 }
 
+TMenuItem::~TMenuItem()
+{
+    for (TMenuItem *child : items_)
+        child->parent_ = nullptr;
+    items_.clear();
+    if (parent_)
+        parent_->Remove(this);
+}
+
 void TMenuItem::Add(TMenuItem *item) { Insert(Count(), item); }
 
 void TMenuItem::Insert(int index, TMenuItem *item)
@@ -62,6 +80,12 @@ void TMenuItem::Insert(int index, TMenuItem *item)
         item->setParent(this);
     index = std::clamp(index, 0, Count());
     items_.insert(items_.begin() + index, item);
+    if (TMenu *menu = GetParentMenu()) {
+        for (const QPointer<QObject> &o : observersAbove(menu)) {
+            if (o)
+                dynamic_cast<TComponentObserver *>(o.data())->MenuItemAdded(item);
+        }
+    }
 }
 
 void TMenuItem::Remove(TMenuItem *item)
@@ -97,13 +121,13 @@ QObject *TMenuItem::GetParentComponent() const
 void TMenuItem::Click()
 {
     if (OnClick && enabled_)
-        Application().Guard([&] { OnClick(this); });
+        ErrorBox().Guard([&] { OnClick(this); });
 }
 
 void TMenuItem::MeasureItem(TCanvas &canvas, int &width, int &height)
 {
     if (OnMeasureItem) {
-        Application().Guard([&] { OnMeasureItem(this, canvas, width, height); });
+        ErrorBox().Guard([&] { OnMeasureItem(this, canvas, width, height); });
         return;
     }
     if (IsLine()) {
@@ -122,7 +146,7 @@ void TMenuItem::MeasureItem(TCanvas &canvas, int &width, int &height)
 void TMenuItem::DrawItem(TCanvas &canvas, const TRect &rect, bool selected)
 {
     if (OnDrawItem) {
-        Application().Guard([&] { OnDrawItem(this, canvas, rect, selected); });
+        ErrorBox().Guard([&] { OnDrawItem(this, canvas, rect, selected); });
         return;
     }
     defaultDraw(canvas, rect, selected);
@@ -183,23 +207,16 @@ private:
     QHash<const QAction *, QPointer<TMenuItem>> items_;
 };
 
-// Canvases lent to an item during a draw request, with the window they paint.
-std::vector<std::pair<const TCanvas *, QPointer<QWidget>>> &canvasWindows()
-{
-    static std::vector<std::pair<const TCanvas *, QPointer<QWidget>>> list;
-    return list;
-}
-
-class TLentCanvas {
-public:
-    TLentCanvas(const TCanvas &canvas, QWidget *window) { canvasWindows().emplace_back(&canvas, window); }
-    ~TLentCanvas() { canvasWindows().pop_back(); }
-    TLentCanvas(const TLentCanvas &) = delete;
-    TLentCanvas &operator=(const TLentCanvas &) = delete;
-};
-
 // Sides of the frame round a popup, as wide as the desktop's menu border.
 constexpr int kMenuFrame = 3;
+
+// The desktop widens every owner-drawn popup item by the width of a check
+// mark: 13 pixels at 96 dots per inch. The submenu arrow lies in that strip.
+int menuCheckMarkWidth(const QWidget *widget)
+{
+    const int dpi = widget ? widget->logicalDpiX() : 96;
+    return (13 * dpi + 48) / 96;
+}
 
 class TOwnerDrawStyle : public QProxyStyle {
 public:
@@ -221,6 +238,8 @@ public:
                 TCanvas canvas(1, 1);
                 int width = 0, height = 0;
                 item->MeasureItem(canvas, width, height);
+                if (type == CT_MenuItem)
+                    width = std::max(0, width) + menuCheckMarkWidth(widget);
                 return QSize(std::max(0, width), std::max(0, height));
             }
         }
@@ -237,13 +256,11 @@ public:
                     return;
                 TCanvas canvas(r.width(), r.height());
                 canvas.SetViewportOrg(-r.x(), -r.y());
+                canvas.SetWindow(const_cast<QWidget *>(widget));
                 const bool selected =
                     option->state & (element == CE_MenuItem ? State_Selected
                                                             : (State_Selected | State_Sunken));
-                {
-                    const TLentCanvas lent(canvas, const_cast<QWidget *>(widget));
-                    item->DrawItem(canvas, TRect::FromQRect(r), selected);
-                }
+                item->DrawItem(canvas, TRect::FromQRect(r), selected);
                 painter->drawImage(r.topLeft(), canvas.Image());
                 // Like the desktop, the menu marks an item that opens a submenu
                 // itself, after the item has painted.
@@ -548,35 +565,6 @@ std::unique_ptr<QMenuBar> TMainMenu::BuildMenuBar(QWidget *parent)
     }
     bar_ = bar.get();
     return bar;
-}
-
-TMainMenu *FormMenu(const QObject *form)
-{
-    if (!form)
-        return nullptr;
-    return form->property("Menu").value<QPointer<TMainMenu>>().data();
-}
-
-void SetFormMenu(QObject *form, TMainMenu *menu)
-{
-    if (form)
-        form->setProperty("Menu", QVariant::fromValue(QPointer<TMainMenu>(menu)));
-}
-
-void DrawMenuBar(const QObject *form)
-{
-    if (TMainMenu *menu = FormMenu(form); menu && menu->MenuBar())
-        menu->MenuBar()->update();
-}
-
-QWidget *WindowFromDC(const TCanvas &canvas)
-{
-    const auto &list = canvasWindows();
-    for (auto it = list.rbegin(); it != list.rend(); ++it) {
-        if (it->first == &canvas)
-            return it->second.data();
-    }
-    return nullptr;
 }
 
 TCanvas *MenuWindowCanvas(QWidget *window)

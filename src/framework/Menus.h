@@ -61,10 +61,14 @@ using TMenuDrawItemEvent =
 
 // Told about components created below the object it lives under.
 enum TOperation { opInsert, opRemove };
+class TMenuItem;
 class TComponentObserver {
 public:
     virtual ~TComponentObserver() = default;
     virtual void Notification(QObject *component, TOperation operation) = 0;
+    // An item joined a menu (or an item of one) owned at or below the
+    // observer's owners.
+    virtual void MenuItemAdded(TMenuItem *) {}
 };
 // Tells every observer among the children of the component's owners (its
 // parent, the parent's parent, ...) that the component was inserted.
@@ -75,6 +79,8 @@ class TMenuItem : public QObject {
 public:
     explicit TMenuItem(QObject *owner = nullptr, const QString &name = QString(),
                        const QString &caption = QString());
+    // Leaves its parent item; its own items lose their parent.
+    ~TMenuItem() override;
 
     QString Caption() const { return caption_; }
     void SetCaption(const QString &caption) { caption_ = caption; }
@@ -101,7 +107,8 @@ public:
 
     int Count() const { return static_cast<int>(items_.size()); }
     TMenuItem *Items(int index) const { return items_.at(static_cast<std::size_t>(index)); }
-    // The item above this one; a top-level item's parent is its menu's root item.
+    // The item above this one; a top-level item's parent is its menu's root
+    // item. An item deleted leaves its parent, so the links never dangle.
     TMenuItem *Parent() const { return parent_; }
     void Add(TMenuItem *item);
     void Insert(int index, TMenuItem *item);
@@ -187,7 +194,7 @@ public:
     ~TMainMenu() override;
 
     // The QMenuBar for the current items; owned by the caller. The menu keeps
-    // track of the latest one so that DrawMenuBar can repaint it.
+    // track of the latest one so that its form can repaint it.
     std::unique_ptr<QMenuBar> BuildMenuBar(QWidget *parent = nullptr);
     QMenuBar *MenuBar() const { return bar_; }
 
@@ -195,15 +202,6 @@ private:
     QPointer<QMenuBar> bar_;
 };
 
-// A form's main menu (its Menu property); none when it has none.
-TMainMenu *FormMenu(const QObject *form);
-void SetFormMenu(QObject *form, TMainMenu *menu);
-// Repaints the menu bar of the form's main menu, if one is shown.
-void DrawMenuBar(const QObject *form);
-
-// The menu window a canvas is painting for during an owner-draw request;
-// none outside such a request.
-QWidget *WindowFromDC(const TCanvas &canvas);
 // A canvas over a menu window's whole area, frame included, in the window's
 // own coordinates; what is drawn into it during the window's paint shows in
 // its frame. None for a window that is not an owner-drawn menu window.

@@ -21,12 +21,6 @@ TApplication &Application()
     return app;
 }
 
-void TApplication::SetTitle(const QString &title)
-{
-    title_ = title;
-    QGuiApplication::setApplicationDisplayName(title);
-}
-
 void TApplication::ProcessMessages()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -34,8 +28,8 @@ void TApplication::ProcessMessages()
 
 void TApplication::Minimize()
 {
-    if (mainForm_)
-        mainForm_->showMinimized();
+    if (QWidget *form = MainForm())
+        form->showMinimized();
 }
 
 void TApplication::ApplySystemPalette()
@@ -63,27 +57,6 @@ void TApplication::ApplySystemPalette()
     p.setColor(QPalette::Disabled, QPalette::WindowText, ToQColor(clGrayText));
     p.setColor(QPalette::Disabled, QPalette::ButtonText, ToQColor(clGrayText));
     QApplication::setPalette(p);
-}
-
-QString TApplication::ErrorBoxText(const QString &message)
-{
-    if (message.isEmpty() || message.back() <= QChar('.'))
-        return message;
-    return message + QChar('.');
-}
-
-void TApplication::ShowException(const QString &message)
-{
-    platform::CurrentMessageBoxes().Show(mainForm_, ErrorBoxText(message), title_,
-                                         platform::MsgIcon::Stop);
-}
-
-void TApplication::HandleException(const std::exception &e)
-{
-    if (const auto *own = dynamic_cast<const platform::Exception *>(&e))
-        ShowException(own->Message());
-    else
-        ShowException(QString::fromLocal8Bit(e.what()));
 }
 
 // ---------------------------------------------------------------------------
@@ -140,7 +113,9 @@ HintTracker *TApplication::Tracker()
 void TApplication::StartHintTracking()
 {
     if (!tracker_ && QApplication::instance())
-        tracker_ = new HintTracker(QApplication::instance());
+        tracker_ = new HintTracker(QApplication::instance(),
+                                   {[this](QWidget *w) { HintMouseMessage(w); }, [this] { CancelHint(); },
+                                    [this] { HintTimerTick(); }});
 }
 
 void TApplication::DestroyHintWindow()
@@ -212,7 +187,6 @@ void TApplication::CancelHint()
 {
     HideHint();
     hintControl_ = nullptr;
-    hintActive_ = false;
     StopHintTimer();
 }
 
@@ -226,11 +200,13 @@ void TApplication::HintMouseMessage(QWidget *target)
     const QPoint cursor = platform::GetCursorPos();
     if (control == hintControl_ && PtInRect(hintCursorRect_, {cursor.x(), cursor.y()}))
         return;
-    const bool wasActive = hintActive_;
+    // Moving on from a hint on the screen, the next one follows quickly; once
+    // a hint has hidden itself, the next waits the whole pause again.
+    const bool wasShowing = HintShowing();
     CancelHint();
     hintControl_ = control;
     hintCursorRect_ = TRect::FromQRect(QRect(control->mapToGlobal(QPoint(0, 0)), control->size()));
-    if (wasActive)
+    if (wasShowing)
         StartHintTimer(hintShortPause_, HintTimerMode::Immediate);
     else
         StartHintTimer(hintPause_, HintTimerMode::Initial);
@@ -269,7 +245,6 @@ void TApplication::ActivateHint(QPoint cursorPos)
         // Not again before the pointer moves to another control.
         HideHint();
         StopHintTimer();
-        hintActive_ = false;
         return;
     }
     if (!hintWindow_) {
@@ -283,14 +258,16 @@ void TApplication::ActivateHint(QPoint cursorPos)
     OffsetRect(rect, info.HintPos.x(), info.HintPos.y());
     hintWindow_->SetColor(info.HintColor);
     hintWindow_->ActivateHint(rect, info.HintStr);
-    hintActive_ = true;
     if (info.HideTimeout > 0)
         StartHintTimer(info.HideTimeout, HintTimerMode::Hide);
     else
         StopHintTimer();
 }
 
-TQtApplication::TQtApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+TQtApplication::TQtApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    Application().StartHintTracking();
+}
 
 // The hint window is a top-level widget: it must go before Qt does.
 TQtApplication::~TQtApplication() { Application().DestroyHintWindow(); }

@@ -7,6 +7,7 @@
 #include <exception>
 #include <utility>
 
+#include "framework/ErrorBox.h"
 #include "framework/THintWindow.h"
 
 class QWidget;
@@ -17,11 +18,14 @@ class HintTracker;
 
 class TApplication {
 public:
-    QString Title() const { return title_; }
-    void SetTitle(const QString &title);
+    // The caption of the standard error box. Windows keep their own titles:
+    // it is not Qt's display name, which the desktop appends to every title.
+    QString Title() const { return ErrorBox().Caption(); }
+    void SetTitle(const QString &title) { ErrorBox().SetCaption(title); }
 
-    QWidget *MainForm() const { return mainForm_; }
-    void SetMainForm(QWidget *form) { mainForm_ = form; }
+    // The form the error box and the hints belong to.
+    QWidget *MainForm() const { return ErrorBox().Owner(); }
+    void SetMainForm(QWidget *form) { ErrorBox().SetOwner(form); }
 
     // Processes every pending event, then returns.
     void ProcessMessages();
@@ -33,34 +37,20 @@ public:
     // the system colour table, so they match the controls that paint themselves.
     static void ApplySystemPalette();
 
-    // The standard error box: OK only, stop icon, caption = Title().
-    void ShowException(const QString &message);
-    void HandleException(const std::exception &e);
-
-    // Runs f; an exception escaping it is shown in the standard error box.
-    // Returns false when f failed.
+    // The standard error box (see TErrorBox), for the code above the controls.
+    void ShowException(const QString &message) { ErrorBox().Show(message); }
+    void HandleException(const std::exception &e) { ErrorBox().Show(e); }
     template <class F>
     bool Guard(F &&f)
     {
-        try {
-            std::forward<F>(f)();
-            return true;
-        } catch (const std::exception &e) {
-            HandleException(e);
-        } catch (...) {
-            ShowException(QString());
-        }
-        return false;
+        return ErrorBox().Guard(std::forward<F>(f));
     }
-
-    // The box's text: the message with "." appended unless it is empty or
-    // already ends in "." or a character that sorts below ".".
-    static QString ErrorBoxText(const QString &message);
+    static QString ErrorBoxText(const QString &message) { return TErrorBox::TextFor(message); }
 
     // Hints. While the pointer rests on a control whose ShowHint is on and
     // whose hint (or an ancestor's) is not empty, the hint shows after
-    // HintPause ms, or after HintShortPause ms when it moves on from another
-    // shown hint; it hides after HintHidePause ms, when the pointer leaves
+    // HintPause ms, or after HintShortPause ms when it moves on from a hint
+    // that is showing; it hides after HintHidePause ms, when the pointer leaves
     // the control, and on a mouse press or a key.
     bool ShowHint() const { return showHint_; }
     // On: a new hint window of HintWindowClass() in HintColor(); off: the
@@ -96,8 +86,8 @@ public:
     void ActivateHint(QPoint cursorPos);
     // The pointer is over target (any widget, or none).
     void HintMouseMessage(QWidget *target);
-    // Starts watching the pointer for hints; done by the first control that
-    // shows hints.
+    // Starts watching the pointer for hints; TQtApplication does it at once,
+    // and switching hint display on does it too.
     void StartHintTracking();
 
     // The hint timer, for tests: whether it runs, its interval, and running
@@ -116,15 +106,11 @@ public:
     static QString GetHint(TControl *control);
 
 private:
-    friend class HintTracker;
     enum class HintTimerMode { Initial, Immediate, Hide };
     void StartHintTimer(int ms, HintTimerMode mode);
     void StopHintTimer();
     void HintTimerTick();
     HintTracker *Tracker();
-
-    QString title_;
-    QWidget *mainForm_ = nullptr;
 
     bool showHint_ = true;
     TColor hintColor_ = clInfoBk;
@@ -135,7 +121,6 @@ private:
     QPointer<THintWindow> hintWindow_;
     QPointer<HintTracker> tracker_;
     QPointer<TControl> hintControl_;
-    bool hintActive_ = false; // a hint showed since the pointer came to this run of controls
     HintTimerMode timerMode_ = HintTimerMode::Initial;
     TRect hintCursorRect_;    // screen pixels
 };

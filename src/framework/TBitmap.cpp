@@ -63,6 +63,17 @@ void TBitmap::ConvertToMonochrome(TColor key)
     format_ = pf1bit;
 }
 
+void TBitmap::Draw(TCanvas &canvas, int x, int y) const
+{
+    StretchDraw(canvas, Bounds(x, y, Width(), Height()));
+}
+
+void TBitmap::StretchDraw(TCanvas &canvas, const TRect &dest) const
+{
+    if (!Empty())
+        canvas.StretchDraw(dest, canvas_, transparent_ ? TransparentColor() : clNone);
+}
+
 TColor TBitmap::TransparentColor() const
 {
     if (transparentColor_ != clNone)

@@ -55,6 +55,11 @@ public:
     TColor TransparentColor() const;
     void SetTransparentColor(TColor color) { transparentColor_ = color; }
 
+    // Onto canvas at its own size, or stretched over dest; a transparent
+    // bitmap leaves its transparent colour out.
+    void Draw(TCanvas &canvas, int x, int y) const;
+    void StretchDraw(TCanvas &canvas, const TRect &dest) const;
+
     QImage ToQImage() const { return canvas_.Image(); }
     QPixmap ToQPixmap() const { return QPixmap::fromImage(canvas_.Image()); }
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "framework/TBitmap.h"
 
 namespace framework {
 namespace {
@@ -580,31 +579,26 @@ void TCanvas::CopyRect(const TRect &dest, const TCanvas &src, const TRect &sourc
                source.Width(), source.Height(), SRCCOPY);
 }
 
-void TCanvas::Draw(int x, int y, const TBitmap &bitmap)
+void TCanvas::StretchDraw(const TRect &dest, const TCanvas &source, TColor transparentColor)
 {
-    StretchDraw(Bounds(x, y, bitmap.Width(), bitmap.Height()), bitmap);
-}
-
-void TCanvas::StretchDraw(const TRect &dest, const TBitmap &bitmap)
-{
-    if (bitmap.Empty() || dest.IsEmpty())
+    if (source.image_.isNull() || dest.IsEmpty())
         return;
-    if (!bitmap.Transparent()) {
-        StretchBlt(*this, dest.Left, dest.Top, dest.Width(), dest.Height(), &bitmap.Canvas(), 0, 0,
-                   bitmap.Width(), bitmap.Height(), SRCCOPY);
+    if (transparentColor == clNone) {
+        StretchBlt(*this, dest.Left, dest.Top, dest.Width(), dest.Height(), &source, 0, 0, source.Width(),
+                   source.Height(), SRCCOPY);
         return;
     }
-    const QImage &source = bitmap.Canvas().Image();
-    const QRgb key = 0xFF000000u | (bitmap.Canvas().deviceColor(bitmap.TransparentColor()) & 0xFFFFFFu);
+    const QImage &picture = source.image_;
+    const QRgb key = 0xFF000000u | (source.deviceColor(transparentColor) & 0xFFFFFFu);
     const int w = dest.Width(), h = dest.Height();
     for (int j = 0; j < h; ++j) {
-        const int sy = (j * source.height()) / h;
+        const int sy = (j * picture.height()) / h;
         for (int i = 0; i < w; ++i) {
-            const QRgb s = source.pixel((i * source.width()) / w, sy) | 0xFF000000u;
+            const QRgb s = picture.pixel((i * picture.width()) / w, sy) | 0xFF000000u;
             if (s == key)
                 continue;
             QRgb c = s;
-            if (bitmap.Canvas().monochrome_ && !monochrome_)
+            if (source.monochrome_ && !monochrome_)
                 c = (s & 0xFFFFFFu) ? deviceColor(bkColor_) : deviceColor(Font.Color);
             plot(dest.Left + i + origin_.X, dest.Top + j + origin_.Y, c);
         }

@@ -5,6 +5,8 @@
 // end point, and every operation stays inside the clipping region.
 #include <QFont>
 #include <QImage>
+#include <QPointer>
+#include <QWidget>
 #include <QRegion>
 #include <QString>
 #include <cstdint>
@@ -21,8 +23,6 @@
 class QPainter;
 
 namespace framework {
-
-class TBitmap;
 
 enum TBrushStyle : std::uint8_t { bsSolid, bsClear };
 enum TPenStyle : std::uint8_t { psSolid, psClear };
@@ -165,10 +165,13 @@ public:
     friend bool StretchBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, int sx,
                            int sy, int sw, int sh, std::uint32_t rop);
     void CopyRect(const TRect &dest, const TCanvas &src, const TRect &source);
-    // A bitmap at its own size; a transparent bitmap leaves its transparent
-    // colour out.
-    void Draw(int x, int y, const TBitmap &bitmap);
-    void StretchDraw(const TRect &dest, const TBitmap &bitmap);
+    // The whole of source stretched over dest, leaving out the pixels of
+    // transparentColor (none for clNone). TBitmap's Draw uses it.
+    void StretchDraw(const TRect &dest, const TCanvas &source, TColor transparentColor = clNone);
+
+    // The window the canvas paints for (a control, a menu window), or none.
+    QWidget *Window() const { return window_; }
+    void SetWindow(QWidget *window) { window_ = window; }
 
     // For drawing that has no operation here (a widget rendering itself): a
     // painter in logical coordinates, clipped like the canvas.
@@ -203,6 +206,7 @@ private:
     void setMonochrome(bool on) { monochrome_ = on; }
 
     QImage image_;
+    QPointer<QWidget> window_;
     bool monochrome_ = false;
     int bkMode_ = TRANSPARENT;
     TColor bkColor_ = clWhite;

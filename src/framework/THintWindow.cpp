@@ -1,7 +1,5 @@
 #include "framework/THintWindow.h"
 
-#include <QPainter>
-
 #include "platform/desktop/Screens.h"
 
 namespace framework {
@@ -19,26 +17,11 @@ THintWindow::THintWindow()
     setAttribute(Qt::WA_QuitOnClose, false);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    canvas_.Font.Color = clInfoText;
+    SetColor(clInfoBk);
+    Canvas().Font.Color = clInfoText;
 }
 
 THintWindow::~THintWindow() = default;
-
-void THintWindow::SetColor(TColor color)
-{
-    if (color_ == color)
-        return;
-    color_ = color;
-    update();
-}
-
-void THintWindow::SetCaption(const QString &caption)
-{
-    if (caption_ == caption)
-        return;
-    caption_ = caption;
-    update();
-}
 
 void THintWindow::CreateParams(TCreateParams &params)
 {
@@ -71,7 +54,7 @@ void THintWindow::ReleaseHandle()
 TRect THintWindow::CalcHintRect(int maxWidth, const QString &hint)
 {
     TRect r = Rect(0, 0, maxWidth, 0);
-    canvas_.DrawText(hint, r, DT_CALCRECT | HintTextFormat);
+    Canvas().DrawText(hint, r, DT_CALCRECT | HintTextFormat);
     r.Right += 2 * MarginX;
     r.Bottom += 2 * MarginY;
     return r;
@@ -112,34 +95,19 @@ void THintWindow::ShowAt(const TRect &rect)
     update();
 }
 
-void THintWindow::Paint()
+void THintWindow::Paint(TCanvas &canvas) const
 {
-    const TRect all = Rect(0, 0, canvas_.Width(), canvas_.Height());
-    canvas_.Brush = {color_, bsSolid};
-    canvas_.FillRect(all);
+    const TRect all = Rect(0, 0, canvas.Width(), canvas.Height());
+    canvas.Brush = {Color(), bsSolid};
+    canvas.FillRect(all);
     if (border_) {
-        canvas_.Brush.Color = clWindowFrame;
-        canvas_.FrameRect(all);
+        canvas.Brush.Color = clWindowFrame;
+        canvas.FrameRect(all);
     }
-    canvas_.Brush.Style = bsClear;
-    canvas_.SetBkMode(TRANSPARENT);
-    canvas_.DrawText(caption_, Rect(MarginX, MarginY, all.Right - MarginX, all.Bottom - MarginY),
-                     HintTextFormat);
-}
-
-QImage THintWindow::Render()
-{
-    canvas_.Resize(width(), height());
-    if (canvas_.Width() > 0 && canvas_.Height() > 0)
-        Paint();
-    return canvas_.Image();
-}
-
-void THintWindow::paintEvent(QPaintEvent *)
-{
-    const QImage picture = Render();
-    QPainter painter(this);
-    painter.drawImage(0, 0, picture);
+    canvas.Brush.Style = bsClear;
+    canvas.SetBkMode(TRANSPARENT);
+    canvas.DrawText(Caption(), Rect(MarginX, MarginY, all.Right - MarginX, all.Bottom - MarginY),
+                    HintTextFormat);
 }
 
 } // namespace framework

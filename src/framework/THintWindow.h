@@ -6,13 +6,12 @@
 #include <QWidget>
 #include <functional>
 
+#include "framework/Controls.h"
 #include "framework/TCanvas.h"
 #include "framework/TColor.h"
 #include "framework/TRect.h"
 
 namespace framework {
-
-class TControl;
 
 // The details of a hint about to show; the show-hint event may change them.
 struct THintInfo {
@@ -31,23 +30,16 @@ struct THintInfo {
 using TShowHintEvent = std::function<void(QString &hintStr, bool &canShow, THintInfo &hintInfo)>;
 
 // A borderless, top-most, non-activating popup that paints itself through
-// its canvas. Derived classes change the look and the placement.
-class THintWindow : public QWidget {
+// its canvas. Derived classes change the look and the placement. Color and
+// Caption are the control's: the hint's background and its text.
+class THintWindow : public TCustomControl {
     Q_OBJECT
 public:
     THintWindow();
     ~THintWindow() override;
 
-    TColor Color() const { return color_; }
-    void SetColor(TColor color);
-    QString Caption() const { return caption_; }
-    void SetCaption(const QString &caption);
-
-    // The drawing surface: pen, brush and font persist between paints; the
-    // picture takes the window's size at each paint.
-    TCanvas &Canvas() { return canvas_; }
-
-    // The window rectangle (at 0, 0) that shows hint wrapped at maxWidth.
+    // The window rectangle (at 0, 0) that shows hint wrapped at maxWidth,
+    // measured in the canvas's font.
     virtual TRect CalcHintRect(int maxWidth, const QString &hint);
     // Shows hint in rect (screen pixels), moved onto the screen if it sticks
     // out, without taking the focus.
@@ -58,9 +50,6 @@ public:
     void ReleaseHandle();
     bool HandleAllocated() const { return handleAllocated_; }
 
-    // The picture of the window at its current size, as a paint makes it.
-    QImage Render();
-
 protected:
     struct TCreateParams {
         Qt::WindowFlags Flags;
@@ -68,8 +57,7 @@ protected:
     };
     // Asked once before the desktop window is made.
     virtual void CreateParams(TCreateParams &params);
-    // Draws the whole window on Canvas(), which has the window's size.
-    virtual void Paint();
+    void Paint(TCanvas &canvas) const override;
 
     bool Border() const { return border_; }
     // Makes the desktop window from CreateParams unless it exists.
@@ -77,12 +65,7 @@ protected:
     // Moves to rect (screen pixels) and shows without activating, on top.
     void ShowAt(const TRect &rect);
 
-    void paintEvent(QPaintEvent *event) override;
-
 private:
-    TCanvas canvas_;
-    TColor color_ = clInfoBk;
-    QString caption_;
     bool border_ = true;
     bool handleAllocated_ = false;
 };

@@ -40,7 +40,9 @@ public:
     explicit TXPMenu(QObject *owner);
     ~TXPMenu() override;
 
-    const TFont &Font() const { return font_; }
+    // The font items are measured and painted in: the one set, or while
+    // UseSystemColors is on the desktop's menu font (read when asked).
+    TFont Font() const;
     void SetFont(const TFont &font);
     TColor Color() const { return color_; }
     void SetColor(TColor value) { color_ = value; }
@@ -84,6 +86,9 @@ public:
     void AttachMenus(bool enable);
     // Switches the component on when a menu item is added under AutoDetect.
     void Notification(QObject *component, framework::TOperation operation) override;
+    // An item that joins one of the form's menus while the component is
+    // active gets the handlers (see RefreshItemHooks).
+    void MenuItemAdded(TMenuItem *item) override;
 
     // The item handlers; both do nothing while the component is inactive.
     void MenuItemDraw(QObject *sender, TCanvas &canvas, TRect rect, bool selected);
@@ -128,6 +133,8 @@ public:
 
 private:
     void attachItem(TMenuItem *item, bool enable);
+    // Repaints the owner form's menu bar.
+    void DrawMenuBar();
     void lazyHook(TMenuItem *item);
     framework::TMenuDrawItemEvent drawHandler();
     framework::TMenuMeasureItemEvent measureHandler();

@@ -1,6 +1,8 @@
 // The flat button driven by mouse, keyboard and accelerator; its pictures
 // checked by pixel colours (never by glyph shapes).
 #include <QApplication>
+#include <QDialog>
+#include <QTimer>
 #include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -381,6 +383,29 @@ TEST_F(FlatButtonTest, AClickedButtonLosesTheHotLookWhenThePointerHasLeft)
     EXPECT_EQ(clicks.size(), 1u);
     EXPECT_FALSE(b->Hot());
     EXPECT_TRUE(b->hasFocus());
+}
+
+TEST_F(FlatButtonTest, AfterADialogOnlyTheButtonUnderThePointerIsHot)
+{
+    TFlatButton *saveAs = make(0, 0, 40, 20), *other = make(50, 0, 40, 20);
+    saveAs->OnClick = [&](QObject *) {
+        QDialog dialog(&form);
+        QTimer::singleShot(0, &dialog, [&] {
+            cursor.MoveTo(form.mapToGlobal(QPoint(150, 150)));
+            dialog.accept();
+        });
+        dialog.exec();
+    };
+    hover(saveAs, QPoint(5, 5));
+    click(saveAs);
+    // The desktop makes the form active again, which gives the button its focus back.
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    EXPECT_TRUE(saveAs->hasFocus());
+    EXPECT_FALSE(saveAs->Hot());
+    hover(other, QPoint(5, 5));
+    EXPECT_TRUE(other->Hot());
+    EXPECT_FALSE(saveAs->Hot());
 }
 
 TEST_F(FlatButtonTest, AdvancedColoursComeFromTheParentColour)

@@ -1,4 +1,5 @@
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QTest>
@@ -175,6 +176,23 @@ TEST(TFlatComboBox, ListOpensAndClosesWithTheArrowFollowing)
     img = h.panel.grab(box.geometry()).toImage();
     EXPECT_EQ(row(img, 10, 357, 367, Fuchsia), "...#####...");
     EXPECT_EQ(box.Text(), QStringLiteral("c:\\test.mpg")) << "closing chose nothing";
+}
+
+TEST(TFlatComboBox, TheArrowDropsAnEmptyListToo)
+{
+    Host h;
+    TFlatComboBox &box = *h.box;
+    QTest::mouseClick(box.ComboBox(), Qt::LeftButton, {}, QPoint(362, 11));
+    ASSERT_TRUE(box.DroppedDown());
+    const QWidget *list = box.ComboBox()->view()->window();
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_EQ(list->width(), 369);
+    EXPECT_EQ(list->geometry().top(), box.mapToGlobal(QPoint(0, 22)).y());
+    EXPECT_EQ(row(shot(box), 12, 357, 367, Fuchsia), "...#####...");
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    settle();
+    EXPECT_FALSE(box.DroppedDown());
+    EXPECT_EQ(row(shot(box), 10, 357, 367, Fuchsia), "...#####...");
 }
 
 TEST(TFlatComboBox, DisabledArrowIsEmbossed)

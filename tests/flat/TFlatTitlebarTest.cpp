@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include "flat/TFlatTitlebarUnit.h"
@@ -151,6 +152,32 @@ TEST_F(FlatTitlebarTest, DraggingWithTheLeftButtonMovesTheFormByTheCursorsMoveme
     mouse(QEvent::MouseMove, QPoint(60, 9), Qt::NoButton, Qt::RightButton);
     EXPECT_EQ(form.pos(), start + QPoint(17, 10));
     mouse(QEvent::MouseButtonRelease, QPoint(60, 9), Qt::RightButton, Qt::NoButton);
+}
+
+TEST_F(FlatTitlebarTest, APressSoonAfterAClickStillDrags)
+{
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        GTEST_SKIP() << "the desktop moves windows itself";
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QPoint start = form.pos();
+    // Through the window system, with times close enough for Qt to make the
+    // second press a double click.
+    QWindow *window = form.windowHandle();
+    int time = QTest::lastMouseTimestamp += 1000;
+    auto send = [&](QEvent::Type type, QPoint p, Qt::MouseButtons held) {
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        qt_handleMouseEvent(window, p, form.mapToGlobal(p), held, button, type, Qt::NoModifier, time += 10);
+        QApplication::processEvents();
+    };
+    send(QEvent::MouseButtonPress, QPoint(10, 5), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, QPoint(10, 5), Qt::NoButton);
+    send(QEvent::MouseButtonPress, QPoint(10, 5), Qt::LeftButton);
+    EXPECT_TRUE(bar->Dragging());
+    send(QEvent::MouseMove, QPoint(30, 12), Qt::LeftButton);
+    EXPECT_EQ(form.pos(), start + QPoint(20, 7));
+    send(QEvent::MouseButtonRelease, QPoint(10, 5), Qt::NoButton);
+    QTest::lastMouseTimestamp = time + QTest::mouseDoubleClickInterval;
 }
 
 TEST_F(FlatTitlebarTest, TheCaptionIsCentredByHalvesAndMayStartAboveTheBar)

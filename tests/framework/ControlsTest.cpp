@@ -187,13 +187,23 @@ TEST(ControlsTest, TheFormsActiveControlIsItsFocusChild)
 
 } // namespace
 
-TEST(ApplicationTest, QtWidgetsTakeTheirColoursFromTheSystemColourTable)
+namespace {
+
+TEST(ControlsTest, AnImageShowsOnlyItsPictureAndLetsWhatLiesBeneathShowElsewhere)
 {
-    const QPalette before = QApplication::palette();
-    platform::SetSysColor(platform::COLOR_WINDOW, 0x00102030);
-    framework::TApplication::ApplySystemPalette();
-    EXPECT_EQ(QApplication::palette().color(QPalette::Base), QColor(0x30, 0x20, 0x10));
-    EXPECT_EQ(QApplication::palette().color(QPalette::Highlight), framework::ToQColor(framework::clHighlight));
-    platform::ResetSysColors();
-    QApplication::setPalette(before);
+    TPanel panel;
+    panel.resize(40, 20);
+    panel.SetColor(clBlue);
+    auto *banner = new TImage(&panel);
+    banner->SetBounds(0, 0, 40, 20);
+    QImage red(30, 20, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    banner->SetPicture(red);
+    auto *spot = new TImage(&panel); // a hot-spot without a picture, over the banner
+    spot->SetBounds(20, 0, 20, 20);
+    const QImage shot = panel.grab().toImage();
+    EXPECT_EQ(FromQRgb(shot.pixel(25, 5)), clRed);
+    EXPECT_EQ(FromQRgb(shot.pixel(35, 5)), clBlue);
 }
+
+} // namespace

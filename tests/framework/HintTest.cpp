@@ -117,6 +117,10 @@ TEST_F(HintTest, ShowsAfterThePauseAndHidesAfterTheHidePause)
     hover(helpSpot, QPoint(6, 7));
     EXPECT_FALSE(app.HintTimerActive());
     EXPECT_FALSE(app.HintShowing());
+    // With no hint showing any more, the next control waits the whole pause.
+    app.SetHintShortPause(25);
+    hover(webSpot);
+    EXPECT_EQ(app.HintTimerInterval(), 500);
 }
 
 TEST_F(HintTest, TheRealTimersShowAndHideTheHint)

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include "framework/Controls.h"
 #include "framework/Menus.h"
 
 using namespace framework;
@@ -33,7 +34,7 @@ TMenuItem *ownerItem(TMenu *menu, const QString &caption, TColor colour, Recorde
     };
     item->OnDrawItem = [&rec, caption, colour](QObject *, TCanvas &c, TRect r, bool selected) {
         rec.draws.emplace_back(caption, selected);
-        rec.window = WindowFromDC(c);
+        rec.window = c.Window();
         c.Brush = {colour, bsSolid};
         c.FillRect(r);
     };
@@ -60,12 +61,13 @@ TEST(MenusTest, OwnerDrawnPopupAsksItsItemsToMeasureAndPaint)
     std::unique_ptr<QMenu> menu = pop.BuildMenu();
     menu->resize(menu->sizeHint());
     EXPECT_GE(rec.measures, 3);
-    // The widest item and the sum of the heights, inside a 3-pixel border.
-    EXPECT_EQ(menu->width(), 100 + 6);
+    // The widest item with the check mark's width (13 at 96 dpi) and the sum
+    // of the heights, inside a 3-pixel border.
+    EXPECT_EQ(menu->width(), 100 + 13 + 6);
     EXPECT_EQ(menu->height(), 20 + 6 + 20 + 6);
     const QList<QAction *> actions = menu->actions();
     ASSERT_EQ(actions.size(), 3);
-    EXPECT_EQ(menu->actionGeometry(actions[1]), QRect(3, 23, 100, 6));
+    EXPECT_EQ(menu->actionGeometry(actions[1]), QRect(3, 23, 113, 6));
 
     menu->setActiveAction(actions[2]);
     const QImage img = menu->grab().toImage();
@@ -78,7 +80,7 @@ TEST(MenusTest, OwnerDrawnPopupAsksItsItemsToMeasureAndPaint)
     EXPECT_EQ(rec.draws[2], std::pair(QStringLiteral("Three"), true));
     EXPECT_EQ(rec.window, menu.get());
     TCanvas other(1, 1);
-    EXPECT_EQ(WindowFromDC(other), nullptr);
+    EXPECT_EQ(other.Window(), nullptr);
 }
 
 TEST(MenusTest, WithoutOwnerDrawTheDesktopPaintsAndHandlersStayQuiet)
@@ -103,15 +105,45 @@ TEST(MenusTest, SubmenusAndTheDefaultLookOfItemsWithoutPainters)
     auto *about = new TMenuItem(&pop, QString(), QStringLiteral("About"));
     pop.Items()->Add(about);
     ownerItem(&pop, QStringLiteral("Help"), clRed, rec, about);
+    TMenuItem *more = ownerItem(&pop, QStringLiteral("More"), clRed, rec);
+    ownerItem(&pop, QStringLiteral("Less"), clRed, rec, more);
     std::unique_ptr<QMenu> menu = pop.BuildMenu();
     menu->resize(menu->sizeHint());
     EXPECT_GT(menu->width(), 6);
+    // The submenu arrow lies right of what the item measured for itself.
+    const QImage withArrow = menu->grab().toImage();
+    const QRect moreRect = menu->actionGeometry(menu->actions().at(1));
+    const int y = moreRect.center().y();
+    for (int x = moreRect.left(); x < moreRect.left() + 90; ++x)
+        ASSERT_EQ(FromQRgb(withArrow.pixel(x, y)), clRed) << x;
+    bool arrow = false;
+    for (int x = moreRect.left() + 90; x <= moreRect.right(); ++x)
+        arrow |= FromQRgb(withArrow.pixel(x, y)) != clRed;
+    EXPECT_TRUE(arrow);
     QMenu *sub = menu->actions().at(0)->menu();
     ASSERT_NE(sub, nullptr);
     sub->resize(sub->sizeHint());
     EXPECT_EQ(FromQRgb(sub->grab().toImage().pixel(3, 3)), clRed);
     // Without a painter the item gets the menu colour.
     EXPECT_EQ(FromQRgb(menu->grab().toImage().pixel(3, 3)), ColorToRGB(clMenu));
+}
+
+TEST(MenusTest, DeletedItemsLeaveTheirParentAndDeletedParentsTheirItems)
+{
+    TPopupMenu pop;
+    auto *file = new TMenuItem(&pop, QString(), QStringLiteral("File"));
+    auto *open = new TMenuItem(&pop, QString(), QStringLiteral("Open"));
+    auto *save = new TMenuItem(&pop, QString(), QStringLiteral("Save"));
+    pop.Items()->Add(file);
+    file->Add(open);
+    file->Add(save);
+    delete open;
+    ASSERT_EQ(file->Count(), 1);
+    EXPECT_EQ(file->Items(0), save);
+    delete file;
+    EXPECT_EQ(pop.Items()->Count(), 0);
+    EXPECT_EQ(save->Parent(), nullptr);
+    EXPECT_TRUE(pop.BuildMenu()->actions().isEmpty());
 }
 
 TEST(MenusTest, ClickRunsAfterTheMenuHasClosed)
@@ -179,10 +211,10 @@ TEST(MenusTest, ItemsAreAnnouncedToObserversAboveThem)
 
 TEST(MenusTest, OwnerDrawnMenuBar)
 {
-    QWidget form;
+    TForm form;
     auto *main = new TMainMenu(&form, QStringLiteral("MainMenu1"));
-    SetFormMenu(&form, main);
-    EXPECT_EQ(FormMenu(&form), main);
+    form.SetMenu(main);
+    EXPECT_EQ(form.Menu(), main);
     Recorder rec;
     TMenuItem *file = ownerItem(main, QStringLiteral("File"), clYellow, rec);
     ownerItem(main, QStringLiteral("Open"), clRed, rec, file);
@@ -193,11 +225,11 @@ TEST(MenusTest, OwnerDrawnMenuBar)
     EXPECT_EQ(bar->actionGeometry(bar->actions().at(0)).size(), QSize(90, 20));
     const QImage img = bar->grab().toImage();
     EXPECT_EQ(FromQRgb(img.pixel(5, 5)), clYellow);
-    DrawMenuBar(&form); // repaints without trouble
+    form.DrawMenuBar(); // repaints without trouble
     bar.reset();
     EXPECT_EQ(main->MenuBar(), nullptr);
     delete main;
-    EXPECT_EQ(FormMenu(&form), nullptr);
+    EXPECT_EQ(form.Menu(), nullptr);
 }
 
 } // namespace

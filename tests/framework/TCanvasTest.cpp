@@ -280,14 +280,14 @@ TEST(TCanvas, StretchAndTransparentDraw)
     b.Canvas().SetPixels(1, 1, clBlue);
     TCanvas c(4, 4);
     clear(c);
-    c.StretchDraw(Rect(0, 0, 4, 4), b);
+    b.StretchDraw(c, Rect(0, 0, 4, 4));
     EXPECT_EQ(map(c, clRed), rows({"##..", "##..", "....", "...."}));
     EXPECT_EQ(map(c, clBlue), rows({"....", "....", "####", "####"}));
 
     clear(c);
     b.SetTransparent(true);
     EXPECT_EQ(b.TransparentColor(), clBlue);
-    c.Draw(1, 1, b);
+    b.Draw(c, 1, 1);
     EXPECT_EQ(map(c, kBack), rows({"####", "#..#", "####", "####"}));
 
     // Copy within one picture reads the source before writing.

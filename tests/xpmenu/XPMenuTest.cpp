@@ -6,6 +6,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+#include "framework/Controls.h"
 #include "framework/Menus.h"
 #include "framework/TImageList.h"
 #include "platform/desktop/SysColors.h"
@@ -35,7 +36,7 @@ protected:
             m.menuFont = testMenuFont();
             return true;
         });
-        form = std::make_unique<QWidget>();
+        form = std::make_unique<TForm>();
         pop = new TPopupMenu(form.get(), QStringLiteral("Pop1"));
     }
     void TearDown() override
@@ -74,7 +75,7 @@ protected:
 
     static TColor rgbOf(TColor c) { return ColorToRGB(c); }
 
-    std::unique_ptr<QWidget> form;
+    std::unique_ptr<TForm> form;
     TPopupMenu *pop = nullptr;
 };
 
@@ -233,21 +234,20 @@ TEST_F(XPMenuTest, AutoDetectAndLateItemsGetTheHandlers)
     EXPECT_FALSE(xp.Active());
     TMenuItem *first = add(QStringLiteral("First"));
     EXPECT_TRUE(xp.Active());
-
-    // The item is told about before it joins its menu; the next one attaches it.
-    EXPECT_FALSE(first->OnDrawItem);
-    TMenuItem *second = add(QStringLiteral("Second"));
+    // Items get the handlers as they join a menu of the form.
     EXPECT_NE(first->OnDrawItem.Code, nullptr);
-    EXPECT_FALSE(second->OnDrawItem);
 
     xp.SetAutoDetect(false);
     TMenuItem *late = add(QStringLiteral("Late"));
     TMenuItem *child = add(QStringLiteral("Child"), late);
-    EXPECT_FALSE(late->OnDrawItem);
-    TCanvas c(100, 20);
-    first->DrawItem(c, Rect(0, 0, 100, 20), false);
     EXPECT_EQ(late->OnDrawItem.Code, first->OnDrawItem.Code);
     EXPECT_EQ(child->OnMeasureItem.Code, first->OnMeasureItem.Code);
+
+    // Painting an item changes no item's handlers.
+    late->OnDrawItem = {};
+    TCanvas c(100, 20);
+    first->DrawItem(c, Rect(0, 0, 100, 20), false);
+    EXPECT_FALSE(late->OnDrawItem);
 }
 
 TEST_F(XPMenuTest, MeasuresCaptionsShortcutsSeparatorsAndImages)
@@ -291,7 +291,7 @@ TEST_F(XPMenuTest, MeasuresCaptionsShortcutsSeparatorsAndImages)
 TEST_F(XPMenuTest, MenuBarItemsGetNoIconColumnMinimum)
 {
     auto *main = new TMainMenu(form.get(), QStringLiteral("MainMenu1"));
-    SetFormMenu(form.get(), main);
+    form->SetMenu(main);
     auto *file = new TMenuItem(main, QString(), QStringLiteral("File"));
     main->Items()->Add(file);
     auto *open = new TMenuItem(main, QString(), QStringLiteral("Open"));
@@ -538,7 +538,7 @@ TEST_F(XPPaintTest, QtMenuAsksTheItemsToMeasureAndPaint)
     EXPECT_EQ(img.height(), 2 * itemHeight + 4 + 6);
     const int widest = std::max(c.TextWidth(QStringLiteral("Add Movie")),
                                 c.TextWidth(QStringLiteral("Delete All")));
-    EXPECT_EQ(img.width(), widest + 34 + 6);
+    EXPECT_EQ(img.width(), widest + 34 + 13 + 6);
     // First column of the first item, inside the 3-pixel border.
     EXPECT_EQ(FromQRgb(img.pixel(3, 3)), lighten(clBtnFace, 1));
     EXPECT_EQ(FromQRgb(img.pixel(3 + 39, 3 + itemHeight + 1)), lighten(clBtnFace, 96));

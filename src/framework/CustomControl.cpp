@@ -1,0 +1,213 @@
+// The paint cycle of the controls that paint themselves, and the
+// framework's own such controls: panel, image and form.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "framework/Controls.h"
+#include "framework/Menus.h"
+
+namespace framework {
+
+TCustomControl::TCustomControl(QWidget *parent, Qt::WindowFlags flags) : TControl(parent, flags)
+{
+    canvas_.SetWindow(this);
+}
+
+bool TCustomControl::PictureIsCurrentSize() const
+{
+    return hasPicture_ && canvas_.Width() == width() && canvas_.Height() == height();
+}
+
+void TCustomControl::Compose()
+{
+    SyncState(); // may change the control's size
+    canvas_.Resize(width(), height());
+    canvas_.ResetClip();
+    canvas_.SetViewportOrg(0, 0);
+    if (canvas_.Width() > 0 && canvas_.Height() > 0)
+        Paint(canvas_);
+    hasPicture_ = true;
+    drawnNotShown_ = QRegion();
+}
+
+QImage TCustomControl::Render()
+{
+    Compose();
+    return canvas_.Image();
+}
+
+void TCustomControl::DrawNow(const TRect &rect)
+{
+    if (!PictureIsCurrentSize()) {
+        update();
+        return;
+    }
+    if (rect.IsEmpty())
+        return;
+    {
+        const TSavedDC saved(canvas_);
+        canvas_.SelectClipRect(rect);
+        Paint(canvas_);
+    }
+    drawnNotShown_ += rect.ToQRect();
+    update(rect.ToQRect());
+}
+
+void TCustomControl::PaintTo(QPainter &painter)
+{
+    Compose();
+    painter.drawImage(0, 0, canvas_.Image());
+}
+
+void TCustomControl::paintEvent(QPaintEvent *event)
+{
+    const QRegion shown = event->region() & PictureRegion();
+    if (shown.isEmpty())
+        return;
+    // A paint that only asks for what DrawNow drew shows the picture as it is.
+    if (!PictureIsCurrentSize() || !(event->region() - drawnNotShown_).isEmpty())
+        Compose();
+    drawnNotShown_ = QRegion();
+    QPainter painter(this);
+    for (const QRect &r : shown)
+        painter.drawImage(r.topLeft(), canvas_.Image(), r);
+}
+
+// ---------------------------------------------------------------------------
+
+TPanel::TPanel(QWidget *parent) : TCustomControl(parent) {}
+
+void TPanel::SetBorderWidth(int width)
+{
+    if (AssignAndRepaint(borderWidth_, width, [this] { update(); }))
+        AlignControls();
+}
+
+void TPanel::SetShowCaption(bool value)
+{
+    AssignAndRepaint(showCaption_, value, [this] { update(); });
+}
+
+void TPanel::Paint(TCanvas &canvas) const
+{
+    canvas.Brush = {Color(), bsSolid};
+    canvas.FillRect(ClientRect());
+    if (showCaption_ && !Caption().isEmpty()) {
+        canvas.Font = Font();
+        canvas.SetBkMode(TRANSPARENT);
+        canvas.DrawText(Caption(), ClientRect(), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+}
+
+TRect TPanel::ClientAlignRect() const
+{
+    TRect r = ClientRect();
+    InflateRect(r, -borderWidth_, -borderWidth_);
+    return r;
+}
+
+// ---------------------------------------------------------------------------
+
+TImage::TImage(QWidget *parent) : TCustomControl(parent) {}
+
+void TImage::SetPicture(const QImage &picture)
+{
+    picture_ = picture;
+    update();
+}
+
+void TImage::Paint(TCanvas &canvas) const
+{
+    canvas.PaintWith([this](QPainter &p) { p.drawImage(0, 0, picture_); });
+}
+
+QRegion TImage::PictureRegion() const { return QRect(QPoint(0, 0), picture_.size()) & rect(); }
+
+void TImage::mouseReleaseEvent(QMouseEvent *event)
+{
+    TControl::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        Click();
+}
+
+// ---------------------------------------------------------------------------
+
+TForm::TForm(QWidget *parent) : TCustomControl(parent, Qt::Window)
+{
+    qApp->installEventFilter(this);
+}
+
+TForm::~TForm()
+{
+    qApp->removeEventFilter(this);
+}
+
+QWidget *TForm::ActiveControl() const
+{
+    // The focus child is kept while the form is inactive, too.
+    QWidget *w = focusWidget();
+    return w && isAncestorOf(w) ? w : nullptr;
+}
+
+void TForm::SetActiveControl(QWidget *control)
+{
+    if (control && isAncestorOf(control))
+        control->setFocus(Qt::OtherFocusReason);
+}
+
+TMainMenu *TForm::Menu() const { return menu_; }
+
+void TForm::SetMenu(TMainMenu *menu) { menu_ = menu; }
+
+void TForm::DrawMenuBar()
+{
+    if (menu_ && menu_->MenuBar())
+        menu_->MenuBar()->update();
+}
+
+void TForm::SetBorderStyleNone()
+{
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+}
+
+void TForm::closeEvent(QCloseEvent *event)
+{
+    bool accept = true;
+    if (OnClose && !ErrorBox().Guard([&] { OnClose(this, accept); }))
+        accept = false;
+    if (accept)
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TForm::eventFilter(QObject *watched, QEvent *event)
+{
+    // Alt+letter: the first control of this form whose caption marks that
+    // letter takes it.
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        auto *target = qobject_cast<QWidget *>(watched);
+        if ((key->modifiers() & Qt::AltModifier) && target && target->window() == this &&
+            !key->text().isEmpty()) {
+            const QChar ch = key->text().at(0);
+            const QList<TControl *> all = findChildren<TControl *>();
+            for (TControl *c : all)
+                if (c->isVisible() && c->DialogChar(ch))
+                    return true;
+        }
+    }
+    return TControl::eventFilter(watched, event);
+}
+
+void TForm::Paint(TCanvas &canvas) const
+{
+    canvas.Brush = {Color(), bsSolid};
+    canvas.FillRect(ClientRect());
+}
+
+} // namespace framework
