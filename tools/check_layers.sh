@@ -15,8 +15,8 @@ allowed_for() {
     src/framework | tests/framework) echo "$framework" ;;
     src/flat | tests/flat) echo "$framework flat" ;;
     src/xpmenu | tests/xpmenu) echo "$framework xpmenu" ;;
-    src/app/core | tests/core | bench) echo "$core" ;;
-    src/app | tests/app) echo "$framework flat xpmenu app/core app" ;;
+    src/app/core | tests/core) echo "$core" ;;
+    src/app | tests/app | bench) echo "$framework flat xpmenu app/core app" ;;
     assets) echo "$framework" ;;
     tests) echo "$framework" ;; # helpers shared by the tests of the layers above
     tools) echo "platform" ;;

@@ -1,19 +1,16 @@
 // Program entry: the application object, its title, the main window and
 // the message loop until the main window has closed.
-#include <QStyleFactory>
 #include <QTimer>
 #include <vector>
 
 #include "app/MainWindow.h"
+#include "app/Program.h"
 #include "framework/TApplication.h"
 
 int main(int argc, char **argv)
 {
     framework::TQtApplication qtApp(argc, argv); // takes Qt's own options out of argv
-    // The same look on every desktop.
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    framework::TApplication::ApplySystemPalette();
-    framework::Application().SetTitle(QStringLiteral("Zantrope"));
+    app::PrepareApplication();
     app::TForm1 form;
     framework::Application().SetMainForm(&form);
     form.show();

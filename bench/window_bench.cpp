@@ -1,0 +1,393 @@
+// Window benchmark: the real main window on the offscreen platform, each
+// figure beside a reference measured in the same run.
+//
+//   window_bench [scan|lateness|list|startup|all] [--files N] [--folders N]
+//
+// scan:     Add Folder's scan of N files in M folders against a plain
+//           readdir walk of the same tree.
+// lateness: how late a 10 ms timer fires while the window scans and joins
+//           (p50, p99, max).
+// list:     Delete, Move up, Move down at the end, Del All and the start of a
+//           join with 10 000 items in the list.
+// startup:  process start to the first painted window, against a minimal Qt
+//           Widgets window started the same way.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPaintEvent>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "app/MainWindow.h"
+#include "app/Program.h"
+#include "framework/TApplication.h"
+
+namespace {
+
+using platform::FileName;
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double Percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
+}
+
+void Touch(const std::string &path, qint64 size = 0)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+        if (size > 0 && ::ftruncate(fd, size) != 0)
+            std::perror("ftruncate");
+        ::close(fd);
+    }
+}
+
+// files spread evenly over folders below root, all of an accepted type.
+void MakeTree(const std::string &root, int files, int folders)
+{
+    ::mkdir(root.c_str(), 0755);
+    for (int f = 0; f < folders; ++f) {
+        const std::string folder = root + "/clips" + std::to_string(f);
+        ::mkdir(folder.c_str(), 0755);
+        for (int i = f; i < files; i += folders)
+            Touch(folder + "/clip" + std::to_string(i) + ".mpg");
+    }
+}
+
+// The reference: what the file system itself costs, a plain depth-first
+// readdir walk that counts the regular files.
+int ReaddirWalk(const std::string &folder)
+{
+    DIR *dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    int count = 0;
+    std::vector<std::string> subfolders;
+    while (const dirent *d = ::readdir(dir)) {
+        if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0)
+            continue;
+        if (d->d_type == DT_DIR)
+            subfolders.push_back(folder + "/" + d->d_name);
+        else
+            ++count;
+    }
+    ::closedir(dir);
+    for (const std::string &sub : subfolders)
+        count += ReaddirWalk(sub);
+    return count;
+}
+
+double Seconds(const std::function<void()> &work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+// A fresh main window with its settings in folder, shown and painted.
+std::unique_ptr<app::TForm1> NewWindow(const QString &folder)
+{
+    auto form = std::make_unique<app::TForm1>(FileName::FromUtf8(folder + QStringLiteral("/misuc.dat")));
+    form->show();
+    QCoreApplication::processEvents();
+    return form;
+}
+
+// Records how late a timer of the given interval fires while work runs.
+class LatenessProbe {
+public:
+    explicit LatenessProbe(int intervalMs) : intervalMs_(intervalMs)
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const double now = double(clock_.nsecsElapsed()) / 1e6;
+            lateness_.push_back(std::max(0.0, now - last_ - intervalMs_));
+            last_ = now;
+        });
+    }
+    void Start()
+    {
+        clock_.start();
+        last_ = 0;
+        timer_.start(intervalMs_);
+    }
+    void Stop() { timer_.stop(); }
+    void Print(const char *during) const
+    {
+        std::printf("event lateness during %s: p50 %.1f ms, p99 %.1f ms, max %.1f ms over %zu ticks "
+                    "(target p99 <= 50 ms)\n",
+                    during, Percentile(lateness_, 0.5), Percentile(lateness_, 0.99),
+                    lateness_.empty() ? 0.0 : *std::max_element(lateness_.begin(), lateness_.end()),
+                    lateness_.size());
+    }
+
+private:
+    int intervalMs_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+    double last_ = 0;
+    std::vector<double> lateness_;
+};
+
+void BenchScan(const QString &work, int files, int folders)
+{
+    const std::string root = (work + QStringLiteral("/tree")).toStdString();
+    MakeTree(root, files, folders);
+    std::vector<double> walk, scan;
+    int items = 0;
+    for (int run = 0; run < 5; ++run) {
+        walk.push_back(Seconds([&] { ReaddirWalk(root); }));
+        auto form = NewWindow(work);
+        scan.push_back(Seconds([&] { form->searchnews(FileName(QByteArray::fromStdString(root + "/"))); }));
+        items = form->Lv1->Count();
+    }
+    const double w = Median(walk), s = Median(scan);
+    std::printf("scan of %d files in %d folders: %.3f s into the list (%d items); readdir walk %.4f s; "
+                "ratio %.1f (target: <= 1 s)\n",
+                files, folders, s, items, w, s / w);
+}
+
+void BenchLateness(const QString &work, int files, int folders)
+{
+    const std::string root = (work + QStringLiteral("/late")).toStdString();
+    MakeTree(root, files, folders);
+    {
+        auto form = NewWindow(work);
+        LatenessProbe probe(10);
+        probe.Start();
+        form->searchnews(FileName(QByteArray::fromStdString(root + "/")));
+        probe.Stop();
+        probe.Print("a scan");
+    }
+    auto form = NewWindow(work);
+    for (int i = 0; i < 3; ++i) {
+        const std::string input = root + "/big" + std::to_string(i) + ".mpg";
+        Touch(input, qint64(256) << 20); // sparse: read at memory speed
+        form->Lv1->AddItem(QString::fromStdString(input), 0);
+    }
+    form->Fc1->SetText(work + QStringLiteral("/joined.mpg"));
+    LatenessProbe probe(10);
+    probe.Start();
+    const double seconds = Seconds([&] { form->fb7Click(form->fb7); });
+    probe.Stop();
+    probe.Print("a join");
+    std::printf("  (the join of 3 x 256 MiB through the window took %.2f s)\n", seconds);
+}
+
+void BenchList(const QString &work)
+{
+    const int n = 10000;
+    const std::string root = (work + QStringLiteral("/list")).toStdString();
+    ::mkdir(root.c_str(), 0755);
+    auto fill = [&](app::TForm1 &form) {
+        form.Lv1->Clear();
+        for (int i = 0; i < n; ++i)
+            form.Lv1->AddItem(QString::fromStdString(root + "/clip" + std::to_string(i) + ".mpg"), 0);
+    };
+    auto form = NewWindow(work);
+    struct Command {
+        const char *name;
+        std::function<void(app::TForm1 &)> prepare, run;
+    };
+    const std::vector<Command> commands = {
+        {"Delete (last)", [](app::TForm1 &f) { f.Lv1->SetSelectedIndex(f.Lv1->Count() - 1); },
+         [](app::TForm1 &f) { f.fb5Click(f.fb5); }},
+        {"Move up (last)", [](app::TForm1 &f) { f.Lv1->SetSelectedIndex(f.Lv1->Count() - 1); },
+         [](app::TForm1 &f) { f.fb3Click(f.fb3); }},
+        {"Move down (next to last)", [](app::TForm1 &f) { f.Lv1->SetSelectedIndex(f.Lv1->Count() - 2); },
+         [](app::TForm1 &f) { f.fb4Click(f.fb4); }},
+        {"Del All", [](app::TForm1 &) {}, [](app::TForm1 &f) { f.DeleteAll1Click(f.fb6); }},
+    };
+    for (const Command &c : commands) {
+        std::vector<double> ms;
+        for (int run = 0; run < 5; ++run) {
+            fill(*form);
+            c.prepare(*form);
+            QCoreApplication::processEvents();
+            ms.push_back(Seconds([&] {
+                c.run(*form);
+                QCoreApplication::processEvents(); // its repaint counts
+            }) * 1000);
+        }
+        std::printf("list of %d: %-26s %.2f ms (target <= 50 ms)\n", n, c.name, Median(ms));
+    }
+    // The start of a join: from the click to the first time the join lets
+    // the window handle an event (output created, icons reset, first block).
+    Touch(root + "/clip0.mpg", 1);
+    std::vector<double> ms;
+    for (int run = 0; run < 5; ++run) {
+        fill(*form);
+        for (int i = 1; i < n; ++i)
+            form->Lv1->SetItemCaption(i, QString::fromStdString(root + "/clip0.mpg"));
+        form->Fc1->SetText(work + QStringLiteral("/list.out"));
+        QCoreApplication::processEvents();
+        QElapsedTimer t;
+        double first = -1;
+        QTimer::singleShot(0, [&] { first = double(t.nsecsElapsed()) / 1e6; });
+        t.start();
+        form->fb7Click(form->fb7);
+        ms.push_back(first);
+    }
+    std::printf("list of %d: %-26s %.2f ms (target <= 50 ms)\n", n, "start of a join", Median(ms));
+}
+
+// --- start-up ---------------------------------------------------------------
+
+// Milliseconds since this process started, from the kernel's record of it.
+double MsSinceProcessStart()
+{
+    FILE *f = std::fopen("/proc/self/stat", "r");
+    if (!f)
+        return -1;
+    char buffer[4096];
+    const size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+    std::fclose(f);
+    buffer[n] = 0;
+    const char *p = std::strrchr(buffer, ')');
+    unsigned long long start = 0;
+    // Field 22 (starttime) counts clock ticks since boot; field 3 is the first after ")".
+    for (int field = 3; p && field <= 22; ++field) {
+        p = std::strchr(p + 1, ' ');
+        if (field == 22 && p)
+            start = std::strtoull(p + 1, nullptr, 10);
+    }
+    timespec boot{};
+    ::clock_gettime(CLOCK_BOOTTIME, &boot);
+    const double nowMs = double(boot.tv_sec) * 1e3 + double(boot.tv_nsec) / 1e6;
+    return nowMs - double(start) * 1e3 / double(::sysconf(_SC_CLK_TCK));
+}
+
+// Reports the time of the first paint of a widget, then quits.
+class FirstPaint : public QObject {
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !done_) {
+            done_ = true;
+            QTimer::singleShot(0, [] {
+                std::printf("%.3f\n", MsSinceProcessStart());
+                std::fflush(stdout);
+                QCoreApplication::quit();
+            });
+        }
+        return false;
+    }
+
+private:
+    bool done_ = false;
+};
+
+int StartupChild(bool minimal, const char *settingsFolder, int argc, char **argv)
+{
+    framework::TQtApplication qtApp(argc, argv);
+    FirstPaint probe;
+    std::unique_ptr<QWidget> window;
+    if (minimal) {
+        window = std::make_unique<QWidget>();
+        window->resize(566, 439);
+    } else {
+        app::PrepareApplication();
+        window = std::make_unique<app::TForm1>(FileName(QByteArray(settingsFolder) + "/misuc.dat"));
+    }
+    window->installEventFilter(&probe);
+    window->show();
+    return QApplication::exec();
+}
+
+double RunStartupChild(const std::string &self, const char *mode, const QString &work)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[1], STDOUT_FILENO);
+        ::close(fds[0]);
+        const std::string folder = work.toStdString();
+        ::execl(self.c_str(), self.c_str(), mode, folder.c_str(), static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    char out[64] = {};
+    const ssize_t n = ::read(fds[0], out, sizeof out - 1);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return n > 0 ? std::atof(out) : -1;
+}
+
+void BenchStartup(const std::string &self, const QString &work)
+{
+    std::vector<double> minimal, program;
+    RunStartupChild(self, "--startup-minimal", work); // warm the caches for both
+    RunStartupChild(self, "--startup-program", work);
+    for (int run = 0; run < 7; ++run) {
+        minimal.push_back(RunStartupChild(self, "--startup-minimal", work));
+        program.push_back(RunStartupChild(self, "--startup-program", work));
+    }
+    const double m = Median(minimal), p = Median(program);
+    std::printf("start-up to the first painted window: %.1f ms; minimal Qt window %.1f ms; ratio %.2f "
+                "(target <= 1.5)\n",
+                p, m, p / m);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && (std::strcmp(argv[1], "--startup-minimal") == 0 || std::strcmp(argv[1], "--startup-program") == 0)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        int qtArgc = 1;
+        return StartupChild(std::strcmp(argv[1], "--startup-minimal") == 0, argv[2], qtArgc, argv);
+    }
+    std::string part = "all";
+    int files = 10000, folders = 100;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--files") == 0 && i + 1 < argc)
+            files = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--folders") == 0 && i + 1 < argc)
+            folders = std::atoi(argv[++i]);
+        else if (argv[i][0] != '-')
+            part = argv[i];
+        else {
+            std::fprintf(stderr, "usage: window_bench [scan|lateness|list|startup|all] [--files N] [--folders N]\n");
+            return 2;
+        }
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    framework::TQtApplication qtApp(argc, argv);
+    app::PrepareApplication();
+    QTemporaryDir dir;
+    const QString work = dir.path();
+    if (part == "all" || part == "scan")
+        BenchScan(work, files, folders);
+    if (part == "all" || part == "lateness")
+        BenchLateness(work, files, folders);
+    if (part == "all" || part == "list")
+        BenchList(work);
+    if (part == "all" || part == "startup")
+        BenchStartup(argv[0], work);
+    return 0;
+}
