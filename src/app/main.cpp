@@ -4,10 +4,12 @@
 
 #include "app/MainWindow.h"
 #include "framework/TApplication.h"
+#include "platform/SystemFonts.h"
 
 int main(int argc, char **argv)
 {
     framework::TQtApplication qtApp(argc, argv);
+    platform::InstallSystemFonts();
     // The same look on every desktop.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     framework::TApplication::ApplySystemPalette();
