@@ -1,4 +1,5 @@
-// Draws the banner picture and the two list icons into assets/.
+// Draws the banner picture, the two list icons and the program's icon
+// (the banner's logo on its own, as PNG and SVG) into assets/.
 // Run: build/tools/make_assets assets
 #include <QFile>
 #include <QFont>
@@ -9,6 +10,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <cstdio>
+#include <vector>
 
 #include "framework/Jpeg.h"
 
@@ -27,28 +29,95 @@ void roundIcon(QPainter &p, QPointF centre, QColor rim, QColor fill, const QStri
     p.drawText(QRectF(centre.x() - 12, centre.y() - 13, 24, 26), Qt::AlignCenter, glyph);
 }
 
+const QColor Night(24, 20, 70), Dusk(70, 60, 150), Gold(230, 190, 60);
+
+struct Box {
+    QRectF rect;
+    qreal radius;
+    QColor colour;
+};
+
+// The logo: two film strips joined into one, the second over the first.
+// Laid out in the banner's pixels with its top-left corner at `origin`.
+std::vector<Box> logo(QPointF origin, qreal scale)
+{
+    std::vector<Box> boxes;
+    const auto at = [&](qreal x, qreal y, qreal w, qreal h) {
+        return QRectF(origin.x() + x * scale, origin.y() + y * scale, w * scale, h * scale);
+    };
+    for (int i = 0; i < 2; ++i) {
+        const qreal left = i * 18, top = i * 8;
+        boxes.push_back({at(left, top, 26, 30), 3 * scale, Gold});
+        for (int h = 0; h < 4; ++h) {
+            boxes.push_back({at(left + 3, top + 3 + h * 7, 4, 4), 0, Night});
+            boxes.push_back({at(left + 19, top + 3 + h * 7, 4, 4), 0, Night});
+        }
+    }
+    return boxes;
+}
+
+void paint(QPainter &p, const std::vector<Box> &boxes)
+{
+    p.setPen(Qt::NoPen);
+    for (const Box &b : boxes) {
+        p.setBrush(b.colour);
+        p.drawRoundedRect(b.rect, b.radius, b.radius);
+    }
+}
+
+// The program's icon on a 128-unit square: the logo on a rounded tile in
+// the banner's colours.
+constexpr qreal IconUnits = 128, TileRadius = 22, LogoScale = 2.2;
+const QRectF Tile(4, 4, 120, 120);
+const QPointF LogoOrigin((IconUnits - 44 * LogoScale) / 2, (IconUnits - 38 * LogoScale) / 2);
+
+QImage appIcon(int size)
+{
+    QImage img(size, size, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / IconUnits, size / IconUnits);
+    QLinearGradient bg(Tile.topLeft(), Tile.bottomRight());
+    bg.setColorAt(0, Night);
+    bg.setColorAt(1, Dusk);
+    p.setPen(Qt::NoPen);
+    p.setBrush(bg);
+    p.drawRoundedRect(Tile, TileRadius, TileRadius);
+    paint(p, logo(LogoOrigin, LogoScale));
+    return img;
+}
+
+QByteArray appIconSvg()
+{
+    const auto n = [](qreal v) { return QByteArray::number(v, 'g', 6); };
+    QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"128\" height=\"128\" "
+                     "viewBox=\"0 0 128 128\">\n"
+                     "  <defs><linearGradient id=\"bg\" x1=\"0\" y1=\"0\" x2=\"1\" y2=\"1\">"
+                     "<stop offset=\"0\" stop-color=\"" + Night.name().toLatin1() + "\"/>"
+                     "<stop offset=\"1\" stop-color=\"" + Dusk.name().toLatin1() + "\"/>"
+                     "</linearGradient></defs>\n";
+    const auto rect = [&](const QRectF &r, qreal radius, const QByteArray &fill) {
+        svg += "  <rect x=\"" + n(r.x()) + "\" y=\"" + n(r.y()) + "\" width=\"" + n(r.width()) +
+               "\" height=\"" + n(r.height()) + "\" rx=\"" + n(radius) + "\" fill=\"" + fill + "\"/>\n";
+    };
+    rect(Tile, TileRadius, "url(#bg)");
+    for (const Box &b : logo(LogoOrigin, LogoScale))
+        rect(b.rect, b.radius, b.colour.name().toLatin1());
+    return svg + "</svg>\n";
+}
+
 QImage banner()
 {
     QImage img(568, 58, QImage::Format_RGB32);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient bg(0, 0, 568, 0);
-    bg.setColorAt(0, QColor(24, 20, 70));
-    bg.setColorAt(0.55, QColor(70, 60, 150));
+    bg.setColorAt(0, Night);
+    bg.setColorAt(0.55, Dusk);
     bg.setColorAt(1, QColor(128, 128, 192));
     p.fillRect(img.rect(), bg);
-    // Logo: two film strips joined into one.
-    p.setPen(Qt::NoPen);
-    for (int i = 0; i < 2; ++i) {
-        const QRectF strip(14 + i * 18, 10 + i * 8, 26, 30);
-        p.setBrush(QColor(230, 190, 60));
-        p.drawRoundedRect(strip, 3, 3);
-        p.setBrush(QColor(24, 20, 70));
-        for (int h = 0; h < 4; ++h) {
-            p.drawRect(QRectF(strip.left() + 3, strip.top() + 3 + h * 7, 4, 4));
-            p.drawRect(QRectF(strip.right() - 7, strip.top() + 3 + h * 7, 4, 4));
-        }
-    }
+    paint(p, logo(QPointF(14, 10), 1));
     QFont title(QStringLiteral("DejaVu Sans"));
     title.setPixelSize(30);
     title.setBold(true);
@@ -110,5 +179,11 @@ int main(int argc, char **argv)
     if (!icon(false).save(dir + QStringLiteral("/queued.png")) ||
         !icon(true).save(dir + QStringLiteral("/joined.png")))
         return std::fprintf(stderr, "cannot write icons\n"), 1;
+    for (int size : {48, 128})
+        if (!appIcon(size).save(dir + QStringLiteral("/zantrope-%1.png").arg(size)))
+            return std::fprintf(stderr, "cannot write the program's icon\n"), 1;
+    QFile svg(dir + QStringLiteral("/zantrope.svg"));
+    if (!svg.open(QIODevice::WriteOnly) || svg.write(appIconSvg()) < 0)
+        return std::fprintf(stderr, "cannot write the program's icon\n"), 1;
     return 0;
 }

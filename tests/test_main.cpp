@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #else
 #include <QApplication>
+
+#include "platform/desktop/SystemFonts.h"
 #endif
 
 int main(int argc, char **argv)
@@ -18,6 +20,8 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
                                                                     : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    // Text measures as in the program.
+    platform::InstallSystemFonts();
     QApplication::setStyle(QStringLiteral("Fusion"));
 #endif
     ::testing::InitGoogleTest(&argc, argv);

@@ -112,10 +112,11 @@ void TForm1::fb11Click(QObject *) { Application().Minimize(); }
 void TForm1::Help1Click(QObject *)
 {
     // Beside the program; an installed program finds it where the install put it.
-    FileName page = FileName::FromUtf8(QCoreApplication::applicationDirPath()) / "readme.html";
-#ifdef ZANTROPE_DOC_DIR
+    const FileName folder = FileName::FromUtf8(QCoreApplication::applicationDirPath());
+    FileName page = folder / "readme.html";
+#ifdef ZANTROPE_DOC_DIR_FROM_BIN
     if (!platform::IdentityOf(page))
-        page = FileName(ZANTROPE_DOC_DIR) / "readme.html";
+        page = folder / ZANTROPE_DOC_DIR_FROM_BIN "/readme.html";
 #endif
     platform::CurrentShell().OpenFile(this, page);
 }

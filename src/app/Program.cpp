@@ -4,11 +4,14 @@
 #include <QStyleFactory>
 
 #include "framework/TApplication.h"
+#include "platform/desktop/SystemFonts.h"
 
 namespace app {
 
 void PrepareApplication()
 {
+    // The faces the window names, from packages every machine can have.
+    platform::InstallSystemFonts();
     // The same look on every desktop.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     framework::TApplication::ApplySystemPalette();
