@@ -266,6 +266,8 @@ void TFlatComboBox::SetUpEdit()
 {
     combo_->setInsertPolicy(QComboBox::NoInsert);
     QLineEdit *edit = combo_->lineEdit();
+    // Kept apart: the filter must not ask the combo box, which may be going.
+    edit_ = edit;
     if (!edit)
         return;
     // The text stays exactly as typed: no completion from the list.
@@ -507,8 +509,7 @@ bool TFlatComboBox::eventFilter(QObject *watched, QEvent *event)
             RepaintAll();
         else
             CloseUp();
-    } else if ((watched == combo_ || watched == combo_->lineEdit()) &&
-               (type == QEvent::FocusIn || type == QEvent::FocusOut)) {
+    } else if ((watched == combo_ || watched == edit_) && (type == QEvent::FocusIn || type == QEvent::FocusOut)) {
         UpdateActiveState();
         if (style_ >= csDropDownList)
             DrawSelectionStrip();
@@ -523,7 +524,7 @@ bool TFlatComboBox::eventFilter(QObject *watched, QEvent *event)
                 Fire(OnExit);
             }
         }
-    } else if (watched == combo_->lineEdit() && type == QEvent::MouseButtonDblClick) {
+    } else if (watched == edit_ && type == QEvent::MouseButtonDblClick) {
         Fire(OnDblClick);
     }
     return TControl::eventFilter(watched, event);

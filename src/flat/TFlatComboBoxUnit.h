@@ -175,6 +175,7 @@ private:
     std::unique_ptr<FlatComboItemDelegate> delegate_;
     FlatComboInner *combo_ = nullptr;
     QPointer<QWidget> popup_;
+    QPointer<QLineEdit> edit_; // the combo box's edit, while it has one
     // What Canvas() gives OnDrawItem while it draws an item.
     mutable TCanvas *itemCanvas_ = nullptr;
 };

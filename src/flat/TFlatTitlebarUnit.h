@@ -61,7 +61,9 @@ private:
     static bool DesktopMovesWindows();
 
     QPointer<framework::TForm> hostForm_;
-    QPointer<framework::TForm> hookedForm_;
+    // Only compared with what the filter watches, also while the form is
+    // being destroyed, when it is no longer a TForm.
+    QPointer<QObject> hookedForm_;
     bool formActive_ = false;
     bool dragging_ = false;
     int dragStartX_ = 0;
