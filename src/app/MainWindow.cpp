@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <iterator>
 
 #include "app/core/FolderScan.h"
 #include "app/core/PathRules.h"
@@ -134,7 +136,14 @@ FileName TForm1::ItemName(int index) const
     return platform::NameFromText(Lv1->ItemCaption(index));
 }
 
-void TForm1::AddItem(const FileName &name) { Lv1->AddItem(name.Display(), 0, name.Bytes()); }
+void TForm1::AddItems(const std::vector<FileName> &names)
+{
+    QList<TListItem> items;
+    items.reserve(qsizetype(names.size()));
+    for (const FileName &name : names)
+        items.push_back({name.Display(), 0, name.Bytes()});
+    Lv1->InsertItems(Lv1->Count(), items);
+}
 
 void TForm1::ItemEdited(int index, const QString &text)
 {
@@ -153,8 +162,7 @@ void TForm1::fb1Click(QObject *)
     const std::vector<FileName> files = platform::CurrentDialogs().Open(this, OD1);
     if (files.empty())
         return;
-    for (const FileName &f : files)
-        AddItem(f);
+    AddItems(files);
     OpenPath = ItemName(Lv1->Count() - 1).Folder();
     OD1.InitialDir = OpenPath;
     SD1.DefaultExt = QString::fromUtf8(ItemName(0).Extension());
@@ -185,12 +193,21 @@ void TForm1::searchnews(const FileName &path)
                 form->stopScans_ = false;
         }
     } endScan{this};
+    // Found files join the list each time the window gets its turn: one
+    // insertion per batch costs the list far less than one per file.
+    std::vector<FileName> found;
     ScanFolder(
-        path, [this](const FileName &file) { AddItem(file); },
-        [this] {
-            pump_.Pump();
+        path, [&](const FileName &file) { found.push_back(file); },
+        [&] {
+            if (pump_.Due()) {
+                AddItems(found);
+                found.clear();
+                pump_.PumpNow();
+            }
             return !stopScans_;
         });
+    if (!stopScans_)
+        AddItems(found);
 }
 
 void TForm1::AddFromCommandLine(const std::vector<FileName> &names)
@@ -208,9 +225,9 @@ void TForm1::WMDROPFILES(const std::vector<FileName> &names)
 {
     if (joining_)
         return;
-    for (const FileName &name : names)
-        if (ism(name))
-            AddItem(name);
+    std::vector<FileName> accepted;
+    std::copy_if(names.begin(), names.end(), std::back_inserter(accepted), [](const FileName &n) { return ism(n); });
+    AddItems(accepted);
 }
 
 // Exchanges the names of two items; each position keeps its icon.

@@ -107,7 +107,7 @@ private:
     void WireEvents();
     // Runs the join and, when the window was closed meanwhile, ends the program after it.
     void JoinNow(QObject *sender);
-    void AddItem(const platform::FileName &name);
+    void AddItems(const std::vector<platform::FileName> &names);
     // Asks whether to close although the settings could not be written (why).
     bool CloseWithoutSettings(const QString &why);
     void ItemEdited(int index, const QString &text);

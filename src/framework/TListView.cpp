@@ -1,6 +1,7 @@
 #include "framework/TListView.h"
 
 #include <QAbstractItemDelegate>
+#include <algorithm>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPersistentModelIndex>
@@ -15,6 +16,9 @@ namespace framework {
 namespace {
 constexpr int ImageIndexRole = Qt::UserRole + 1;
 constexpr int DataRole = Qt::UserRole + 2;
+// In-place editing: a second click on the selected caption, or F2.
+constexpr QAbstractItemView::EditTriggers EditTriggers =
+    QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed;
 
 // Hands a finished edit to the list's OnEdited instead of writing it. The
 // handler runs after the editor has closed: it may open a message box, and a
@@ -56,7 +60,7 @@ TListView::TListView(QWidget *parent) : TControl(parent), view_(new QTreeWidget(
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->setFrameShape(QFrame::NoFrame);
     view_->setIconSize(QSize(16, 16));
-    view_->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    view_->setEditTriggers(EditTriggers);
     view_->header()->setStretchLastSection(false);
     view_->header()->setSectionsMovable(false);
     view_->setFont(Font().ToQFont());
@@ -84,16 +88,36 @@ int TListView::Count() const { return view_->topLevelItemCount(); }
 
 QTreeWidgetItem *TListView::item(int index) const { return view_->topLevelItem(index); }
 
+QTreeWidgetItem *TListView::MakeItem(const TListItem &item) const
+{
+    // Filled in before it joins the list: one insertion for the view to
+    // follow, not one change per field.
+    auto *it = new QTreeWidgetItem;
+    it->setText(0, item.Caption);
+    it->setData(0, DataRole, item.Data);
+    it->setData(0, ImageIndexRole, item.ImageIndex);
+    it->setIcon(0, ImageFor(item.ImageIndex));
+    it->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
+    return it;
+}
+
+QIcon TListView::ImageFor(int imageIndex) const
+{
+    return imageIndex >= 0 && imageIndex < images_.size() ? images_[imageIndex] : QIcon();
+}
+
 void TListView::AddItem(const QString &caption, int imageIndex, const QVariant &data)
 {
-    auto *it = new QTreeWidgetItem(view_);
-    it->setText(0, caption);
-    it->setData(0, DataRole, data);
-    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-    if (!readOnly_)
-        flags |= Qt::ItemIsEditable;
-    it->setFlags(flags);
-    SetItemImageIndex(Count() - 1, imageIndex);
+    view_->addTopLevelItem(MakeItem({caption, imageIndex, data}));
+}
+
+void TListView::InsertItems(int at, const QList<TListItem> &items)
+{
+    QList<QTreeWidgetItem *> made;
+    made.reserve(items.size());
+    for (const TListItem &item : items)
+        made << MakeItem(item);
+    view_->insertTopLevelItems(std::clamp(at, 0, Count()), made);
 }
 
 QString TListView::ItemCaption(int index) const
@@ -132,7 +156,7 @@ void TListView::SetItemImageIndex(int index, int imageIndex)
     if (!it)
         return;
     it->setData(0, ImageIndexRole, imageIndex);
-    it->setIcon(0, imageIndex >= 0 && imageIndex < images_.size() ? images_[imageIndex] : QIcon());
+    it->setIcon(0, ImageFor(imageIndex));
 }
 
 void TListView::Delete(int index)
@@ -186,9 +210,8 @@ void TListView::SetReadOnly(bool value)
                                             QAbstractItemDelegate::RevertModelCache));
 
     }
-    for (int i = 0; i < Count(); ++i)
-        item(i)->setFlags(value ? item(i)->flags() & ~Qt::ItemIsEditable
-                                : item(i)->flags() | Qt::ItemIsEditable);
+    // The view's triggers, not every item's flags: one step however long the list.
+    view_->setEditTriggers(value ? QAbstractItemView::NoEditTriggers : EditTriggers);
 }
 
 void TListView::EditCaption(int index)

@@ -12,6 +12,13 @@ class QTreeWidgetItem;
 
 namespace framework {
 
+// One item: its caption, its image and what it stands for.
+struct TListItem {
+    QString Caption;
+    int ImageIndex = 0;
+    QVariant Data;
+};
+
 class TListView : public TControl {
     Q_OBJECT
 public:
@@ -23,6 +30,8 @@ public:
     int Count() const;
     // data: what the item stands for beyond its caption (the owner's business).
     void AddItem(const QString &caption, int imageIndex, const QVariant &data = {});
+    // Inserts items before position at (Count() appends), in one step.
+    void InsertItems(int at, const QList<TListItem> &items);
     QString ItemCaption(int index) const;
     void SetItemCaption(int index, const QString &caption);
     QVariant ItemData(int index) const;
@@ -55,6 +64,8 @@ protected:
 
 private:
     QTreeWidgetItem *item(int index) const;
+    QTreeWidgetItem *MakeItem(const TListItem &item) const;
+    QIcon ImageFor(int imageIndex) const;
     QTreeWidget *view_;
     QList<QIcon> images_;
     bool readOnly_ = false;

@@ -68,6 +68,7 @@ protected:
         return engine;
     }
     QString Path(const QString &name) const { return dir.filePath(name); }
+    qint64 Piece() const { return JoinEngine::PieceSize(GetParam()); }
     QString Input(const QString &name, const QByteArray &bytes)
     {
         const QString path = Path(name);
@@ -127,7 +128,7 @@ TEST_P(JoinTest, BlocksAreOf4097BytesWithNoEmptyBlock)
 // across the program's pieces and across such short calls.
 TEST_P(JoinTest, BlocksStayWholeAcrossPiecesAndShortCalls)
 {
-    const qint64 size = JoinEngine::PieceSize + 3 * 4097 + 5;
+    const qint64 size = Piece() + 3 * 4097 + 5;
     const QByteArray content = Pattern(size, 4);
     const QString a = Input(QStringLiteral("a.mpg"), content);
     const auto shortly = [](auto call) { return [call](int x, auto y, size_t n) { return call(x, y, std::min<size_t>(n, 1000)); }; };
@@ -146,9 +147,9 @@ TEST_P(JoinTest, BlocksStayWholeAcrossPiecesAndShortCalls)
 // never runs ahead of what the output holds.
 TEST_P(JoinTest, AShortWriteThenAFailureLeaveAnExactPrefix)
 {
-    const QByteArray first = Pattern(3 * JoinEngine::PieceSize / 2, 5), second = Pattern(300000, 6);
+    const QByteArray first = Pattern(3 * Piece() / 2, 5), second = Pattern(300000, 6);
     const QStringList inputs{Input(QStringLiteral("a.mpg"), first), Input(QStringLiteral("b.mpg"), second)};
-    for (const qint64 failAt : {qint64(100000), JoinEngine::PieceSize + 5000, first.size() + 7000}) {
+    for (const qint64 failAt : {qint64(100000), Piece() + 5000, first.size() + 7000}) {
         qint64 written = 0;
         bool failing = false;
         // Up to failAt everything goes through; the call that crosses it
@@ -389,7 +390,7 @@ TEST_P(JoinTest, RefusesAnOutputThatIsAnInputWhateverItsSpelling)
 TEST_P(JoinTest, InputThatShrinksEndsWithAnErrorNamingIt)
 {
     // Larger than one piece, so the cut is met by a later read.
-    const qint64 piece = JoinEngine::PieceSize;
+    const qint64 piece = Piece();
     const QByteArray content = Pattern(piece + 3 * 4097, 9);
     const QString a = Input(QStringLiteral("a.mpg"), content);
     const QString b = Input(QStringLiteral("b.mpg"), "bbb");
@@ -444,7 +445,7 @@ TEST_P(JoinTest, InputsOfTwoGibibytesAndMoreKeepTheirSize)
     EXPECT_TRUE(recorder.Saw(QStringLiteral("started 0 %1").arg(size)));
     const qint64 copied = QFileInfo(Path(QStringLiteral("out.mpg"))).size();
     EXPECT_GE(copied, 4097);
-    EXPECT_LE(copied, JoinEngine::PieceSize);
+    EXPECT_LE(copied, Piece());
 }
 
 INSTANTIATE_TEST_SUITE_P(CopyPaths, JoinTest, ::testing::Values(true, false),

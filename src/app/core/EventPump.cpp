@@ -6,10 +6,17 @@ namespace app {
 
 EventPump::EventPump(int minIntervalMs) : minIntervalMs_(minIntervalMs) {}
 
-void EventPump::Pump()
+bool EventPump::Due()
 {
-    if (sinceLast_.isValid() && sinceLast_.elapsed() < minIntervalMs_)
-        return;
+    if (!sinceLast_.isValid() || minIntervalMs_ <= 0)
+        return true;
+    if (++calls_ % CallsPerLook != 0)
+        return false;
+    return sinceLast_.elapsed() >= minIntervalMs_;
+}
+
+void EventPump::PumpNow()
+{
     QCoreApplication::processEvents();
     sinceLast_.start(); // counted from the end, so slow event handling is not followed by another at once
 }

@@ -38,7 +38,7 @@ public:
     {
         const qint64 wanted = std::min(max, ready_ + due_);
         while (ready_ < wanted) {
-            const qint64 moved = Move(std::min(JoinEngine::PieceSize, due_));
+            const qint64 moved = Move(std::min(JoinEngine::PieceSize(kernelCopy_), due_));
             if (moved == 0)
                 break;
             ready_ += moved;
@@ -60,7 +60,7 @@ private:
             kernelCopy_ = false; // not between these files: through the buffer from now on
         }
         if (!buffer_)
-            buffer_.reset(new char[JoinEngine::PieceSize]);
+            buffer_.reset(new char[JoinEngine::BufferPiece]);
         const qint64 got = in_->Read(buffer_.get(), n);
         out_.WriteAll(buffer_.get(), got);
         return got;
