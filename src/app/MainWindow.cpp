@@ -1,10 +1,11 @@
 #include "app/MainWindow.h"
 
 #include <QCoreApplication>
+
 #include <algorithm>
-#include <iterator>
 
 #include "app/core/FolderScan.h"
+#include "app/core/NaturalOrder.h"
 #include "app/core/PathRules.h"
 #include "framework/FileDrops.h"
 #include "framework/TApplication.h"
@@ -58,6 +59,7 @@ void TForm1::FormCreate(QObject *)
 {
     setAcceptDrops(true);
     drops_ = new FileDropTarget(this, [this](const std::vector<FileName> &names) { WMDROPFILES(names); });
+    drops_->Except(Lv1->DropSite()); // the list puts dropped files where they land
     WindowSettings target(*this);
     try {
         ReadSettings(settingsPath_, target);
@@ -145,6 +147,21 @@ void TForm1::AddItems(const std::vector<FileName> &names)
     Lv1->InsertItems(Lv1->Count(), items);
 }
 
+void TForm1::ShowHint(QString &hint, bool &canShow, THintInfo &info)
+{
+    if (info.HintControl == Lv1) {
+        // The whole name of the item under the pointer, which the list may show cut short.
+        const int index = Lv1->ItemAt(info.CursorPos);
+        canShow = index >= 0;
+        if (canShow) {
+            hint = ItemName(index).Display();
+            info.CursorRect = TRect::FromQRect(Lv1->ItemRect(index));
+        }
+    } else if (info.HintControl == FpBar1 || info.HintControl == Fpbar2) {
+        hint = ProgressHint();
+    }
+}
+
 void TForm1::ItemEdited(int index, const QString &text)
 {
     if (joining_)
@@ -212,7 +229,11 @@ void TForm1::searchnews(const FileName &path)
 
 void TForm1::AddFromCommandLine(const std::vector<FileName> &names)
 {
-    for (const FileName &given : names) {
+    // In the order a folder's names are scanned in, whatever order the desktop passes them.
+    std::vector<FileName> sorted = names;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const FileName &a, const FileName &b) { return NaturalLess(a.Bytes(), b.Bytes()); });
+    for (const FileName &given : sorted) {
         const FileName name = platform::AbsoluteName(given);
         if (platform::IsFolder(name))
             searchnews(getpath(name));
@@ -221,13 +242,17 @@ void TForm1::AddFromCommandLine(const std::vector<FileName> &names)
     }
 }
 
-void TForm1::WMDROPFILES(const std::vector<FileName> &names)
+void TForm1::WMDROPFILES(const std::vector<FileName> &names) { DropFilesAt(Lv1->Count(), names); }
+
+void TForm1::DropFilesAt(int at, const std::vector<FileName> &names)
 {
     if (joining_)
         return;
-    std::vector<FileName> accepted;
-    std::copy_if(names.begin(), names.end(), std::back_inserter(accepted), [](const FileName &n) { return ism(n); });
-    AddItems(accepted);
+    QList<TListItem> accepted;
+    for (const FileName &name : names)
+        if (ism(name))
+            accepted.push_back({name.Display(), 0, name.Bytes()});
+    Lv1->InsertItems(at, accepted);
 }
 
 // Exchanges the names of two items; each position keeps its icon.
@@ -291,103 +316,5 @@ void TForm1::Play1Click(QObject *)
     if (k >= 0)
         platform::CurrentShell().OpenFile(this, ItemName(k));
 }
-
-// ---------------------------------------------------------------------------
-// Join
-
-FileName TForm1::OutputName() const
-{
-    const QString text = Fc1->Text();
-    for (auto it = outputNames_.rbegin(); it != outputNames_.rend(); ++it)
-        if (it->Display() == text)
-            return *it;
-    return platform::NameFromText(text);
-}
-
-void TForm1::SetOutputName(const FileName &name)
-{
-    outputNames_.push_back(name);
-    Fc1->SetText(name.Display());
-}
-
-void TForm1::JoinNow(QObject *sender)
-{
-    Application().Guard([&] { fb7Click(sender); });
-    if (closeAfterJoin_ && !joining_)
-        close();
-}
-
-void TForm1::fb7Click(QObject *)
-{
-    if (joining_)
-        return;
-    const int n = Lv1->Count();
-    if (n < 2)
-        return;
-    if (Fc1->Text().isEmpty()) {
-        platform::CurrentMessageBoxes().Show(this, QStringLiteral("OOOoooh! Should be have a Filename."),
-                                             QStringLiteral("Filename Error"), platform::MsgIcon::None);
-        return;
-    }
-    const FileName output = OutputName();
-    FpBar1->SetMax(n);
-    joining_ = true;
-    Lv1->SetReadOnly(true);
-    struct EndJoin {
-        TForm1 *form;
-        ~EndJoin()
-        {
-            form->joining_ = false;
-            form->Lv1->SetReadOnly(false);
-        }
-    } endJoin{this};
-    try {
-        JoinEngine().Join(output, n, *this);
-    } catch (const ESameFile &e) {
-        platform::CurrentMessageBoxes().Show(this, e.Message(), QStringLiteral("Filename Error"),
-                                             platform::MsgIcon::None);
-        return;
-    }
-    FpBar1->SetPosition(0);
-}
-
-FileName TForm1::InputName(int index) { return ItemName(index); }
-
-void TForm1::OutputCreated()
-{
-    for (int i = 0; i < Lv1->Count(); ++i)
-        Lv1->SetItemImageIndex(i, 0);
-}
-
-void TForm1::FileStarted(int, qint64 size)
-{
-    Fpbar2->SetMin(0);
-    Fpbar2->SetMax(size);
-}
-
-void TForm1::BlockCopied(int, qint64 got) { Fpbar2->SetPosition(Fpbar2->Position() + got); }
-
-void TForm1::FileFinished(int index)
-{
-    Fpbar2->SetPosition(0);
-    FpBar1->SetPosition(index + 1);
-    Lv1->SetItemImageIndex(index, 1);
-}
-
-void TForm1::PumpEvents() { pump_.Pump(); }
-
-void TForm1::fb8Click(QObject *)
-{
-    if (joining_)
-        return;
-    const FileName name = platform::CurrentDialogs().Save(this, SD1);
-    if (name.IsEmpty())
-        return;
-    SD1.FileName = name;
-    SetOutputName(name);
-    Fc1->AddItem(name.Display());
-}
-
-void TForm1::fb9Click(QObject *) { platform::CurrentShell().OpenFile(this, OutputName()); }
 
 } // namespace app

@@ -3,8 +3,11 @@
 #include <QStringList>
 #include <vector>
 
+#include <QElapsedTimer>
+
 #include "app/core/EventPump.h"
 #include "app/core/JoinEngine.h"
+#include "app/core/JoinProgress.h"
 #include "app/core/Settings.h"
 #include "flat/TFlatButtonUnit.h"
 #include "flat/TFlatComboBoxUnit.h"
@@ -17,6 +20,8 @@
 #include "platform/desktop/Desktop.h"
 #include "platform/FileName.h"
 #include "xpmenu/XPMenu.h"
+
+class QShortcut;
 
 namespace framework {
 class FileDropTarget;
@@ -102,6 +107,11 @@ public:
     bool Joining() const { return joining_; }
     bool Scanning() const { return scanning_ > 0; }
 
+    // During a join: asks "Stop joining?"; Yes stops it at once.
+    void AskToStop();
+    // The progress bars' hint: the running join in words, or the list at rest.
+    QString ProgressHint() const;
+
 private:
     void CreateComponents();
     void WireEvents();
@@ -111,9 +121,15 @@ private:
     // Asks whether to close although the settings could not be written (why).
     bool CloseWithoutSettings(const QString &why);
     void ItemEdited(int index, const QString &text);
+    void DropFilesAt(int at, const std::vector<platform::FileName> &names);
+    // Fills in the hint of the list (an item's whole name) and of the bars.
+    void ShowHint(QString &hint, bool &canShow, framework::THintInfo &info);
+    // The title the taskbar shows follows the join (now: at once, else a few times a second).
+    void ShowJoinWords(bool now);
 
     // JoinObserver
     platform::FileName InputName(int index) override;
+    void JoinStarted(qint64 totalBytes) override;
     void OutputCreated() override;
     void FileStarted(int index, qint64 size) override;
     void BlockCopied(int index, qint64 got) override;
@@ -122,6 +138,7 @@ private:
 
     platform::FileName settingsPath_;
     framework::FileDropTarget *drops_ = nullptr;
+    QShortcut *stopKey_ = nullptr; // Escape, while a join runs
     // Names the program itself put into the output box, the latest last.
     std::vector<platform::FileName> outputNames_;
     EventPump pump_;
@@ -130,6 +147,12 @@ private:
     bool stopScans_ = false; // the window closed: every scan ends at its next entry
     bool closeAfterJoin_ = false;
     bool settingsWritten_ = false;
+    bool stopAsked_ = false;     // the stop question is open
+    bool stopRequested_ = false; // answered Yes: the join ends at its next turn
+    int joinFiles_ = 0;
+    JoinProgress progress_;
+    QElapsedTimer joinClock_;
+    qint64 wordsShownMs_ = -1;
 };
 
 } // namespace app

@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 
 #include <QFile>
+#include <QShortcut>
 
 #include "framework/Jpeg.h"
 #include "framework/TApplication.h"
@@ -245,6 +246,10 @@ void TForm1::CreateComponents()
     Play1 = item("Play1", "Play Seclected Movie");
     estplay1 = item("estplay1", "Play joined Movie");
     Lv1->SetPopupMenu(Pop1);
+    // Hints whose text depends on where the pointer is and on the join: the
+    // whole name of an item, the progress in words.
+    for (TControl *c : std::initializer_list<TControl *>{Lv1, FpBar1, Fpbar2})
+        c->SetShowHint(true);
 
     // Shows the banner's hints in the flat hint window.
     FlatHint1 = new flat::TFlatHint(this);
@@ -327,6 +332,27 @@ void TForm1::WireEvents()
     Image4->OnClick = [this](QObject *sender) { Image4Click(sender); };
     OnClose = [this](QObject *sender, bool &accept) { FormClose(sender, accept); };
     Lv1->OnEdited = [this](int index, const QString &text) { ItemEdited(index, text); };
+    Lv1->OnDropFiles = [this](int at, const std::vector<platform::FileName> &names) { DropFilesAt(at, names); };
+    FlatHint1->OnShowHint = [this](QString &hint, bool &canShow, THintInfo &info) { ShowHint(hint, canShow, info); };
+
+    // Keys: Delete within the list; the other commands anywhere in the window.
+    auto key = [this](QKeySequence keys, QWidget *scope, std::function<void()> run) {
+        auto *shortcut = new QShortcut(keys, scope);
+        shortcut->setContext(scope == this ? Qt::WindowShortcut : Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [run] { Application().Guard(run); });
+        return shortcut;
+    };
+    key(Qt::Key_Delete, Lv1, [this] { fb5Click(fb5); });
+    key(Qt::CTRL | Qt::Key_Up, this, [this] { fb3Click(fb3); });
+    key(Qt::CTRL | Qt::Key_Down, this, [this] { fb4Click(fb4); });
+    key(Qt::CTRL | Qt::Key_O, this, [this] { fb1Click(fb1); });
+    key(Qt::CTRL | Qt::SHIFT | Qt::Key_O, this, [this] { fb2Click(fb2); });
+    key(Qt::CTRL | Qt::Key_S, this, [this] { fb8Click(fb8); });
+    key(Qt::CTRL | Qt::Key_Return, this, [this] { JoinNow(fb7); });
+    key(Qt::CTRL | Qt::Key_Enter, this, [this] { JoinNow(fb7); });
+    // Only while joining, so that Escape still cancels an edit at other times.
+    stopKey_ = key(Qt::Key_Escape, this, [this] { AskToStop(); });
+    stopKey_->setEnabled(false);
 }
 
 } // namespace app

@@ -18,15 +18,15 @@ QString TErrorBox::TextFor(const QString &message)
     return message + QChar('.');
 }
 
-void TErrorBox::Show(const QString &message) const
+void TErrorBox::Show(const QString &message, const QString &details) const
 {
-    platform::CurrentMessageBoxes().Show(owner_, TextFor(message), caption_, platform::MsgIcon::Stop);
+    platform::CurrentMessageBoxes().Show(owner_, TextFor(message), caption_, platform::MsgIcon::Stop, details);
 }
 
 void TErrorBox::Show(const std::exception &e) const
 {
     if (const auto *own = dynamic_cast<const platform::Exception *>(&e))
-        Show(own->Message());
+        Show(own->Message(), own->Details());
     else
         Show(QString::fromLocal8Bit(e.what()));
 }

@@ -18,7 +18,8 @@ public:
     QWidget *Owner() const { return owner_; }
     void SetOwner(QWidget *owner) { owner_ = owner; }
 
-    void Show(const QString &message) const;
+    // details, when not empty, stand beneath the message (the file an error concerns).
+    void Show(const QString &message, const QString &details = QString()) const;
     void Show(const std::exception &e) const;
 
     // Runs f; an exception escaping it is shown in the box. Returns false

@@ -26,7 +26,11 @@ bool FileDropTarget::eventFilter(QObject *watched, QEvent *event)
     auto *drag = static_cast<QDropEvent *>(event);
     if (!widget || !window_ || widget->window() != window_ || !drag->mimeData()->hasUrls())
         return false;
-    drag->acceptProposedAction();
+    if (widget == except_ && except_->acceptDrops())
+        return false;
+    // A copy, whatever the file manager proposes: after a move it would delete its files.
+    drag->setDropAction(Qt::CopyAction);
+    drag->accept();
     if (type == QEvent::Drop) {
         std::vector<platform::FileName> names;
         for (const QUrl &url : drag->mimeData()->urls())

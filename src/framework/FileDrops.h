@@ -20,12 +20,16 @@ public:
     // Watches the whole application for drags onto window, for window's life.
     FileDropTarget(QWidget *window, DropHandler onDrop);
     ~FileDropTarget() override;
+    // A widget of the window that takes file drops itself (where they land
+    // matters there); while it accepts drops, drags over it are its own.
+    void Except(QWidget *site) { except_ = site; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QPointer<QWidget> window_;
+    QPointer<QWidget> except_;
     DropHandler onDrop_;
 };
 

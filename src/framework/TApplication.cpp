@@ -1,6 +1,7 @@
 #include "framework/TApplication.h"
 
 #include <QPalette>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 
@@ -122,6 +123,33 @@ void TApplication::DestroyHintWindow()
 {
     CancelHint();
     delete hintWindow_.data();
+    delete noticeWindow_.data();
+}
+
+void TApplication::ShowNotice(QWidget *control, const QString &text)
+{
+    if (!control || text.isEmpty())
+        return;
+    if (!noticeWindow_) {
+        noticeWindow_ = hintWindowClass_();
+        auto *timer = new QTimer(noticeWindow_);
+        timer->setObjectName(QStringLiteral("noticeTimer"));
+        timer->setSingleShot(true);
+        QObject::connect(timer, &QTimer::timeout, noticeWindow_, &QWidget::hide);
+    }
+    noticeWindow_->SetColor(hintColor_);
+    const QSize screen = platform::PrimaryScreenSize();
+    TRect rect = noticeWindow_->CalcHintRect(screen.isEmpty() ? 300 : screen.width(), text);
+    const QPoint below = control->mapToGlobal(QPoint(0, control->height()));
+    OffsetRect(rect, below.x(), below.y());
+    noticeWindow_->ActivateHint(rect, text);
+    if (auto *timer = noticeWindow_->findChild<QTimer *>(QStringLiteral("noticeTimer")))
+        timer->start(std::max(hintHidePause_, 1));
+}
+
+THintWindow *TApplication::Notice() const
+{
+    return noticeWindow_ && noticeWindow_->isVisible() ? noticeWindow_.data() : nullptr;
 }
 
 bool TApplication::HintTimerActive() const { return tracker_ && tracker_->Timer().isActive(); }

@@ -76,6 +76,12 @@ public:
     TControl *HintControl() const;
     bool HintShowing() const;
 
+    // Shows text below control in a hint window of its own for HintHidePause
+    // ms, whatever the pointer does meanwhile: a notice, not a control's hint.
+    void ShowNotice(QWidget *control, const QString &text);
+    // The notice on the screen, or none.
+    THintWindow *Notice() const;
+
     // Hides the hint and forgets its control.
     void CancelHint();
     // Hides the hint window; its control stays, so the hint does not come
@@ -119,6 +125,7 @@ private:
     int hintHidePause_ = 2500;
     THintWindowClass hintWindowClass_ = &CreateHintWindow<THintWindow>;
     QPointer<THintWindow> hintWindow_;
+    QPointer<THintWindow> noticeWindow_;
     QPointer<HintTracker> tracker_;
     QPointer<TControl> hintControl_;
     HintTimerMode timerMode_ = HintTimerMode::Initial;

@@ -1,9 +1,13 @@
 #include "framework/TListView.h"
 
 #include <QAbstractItemDelegate>
+#include <QCoreApplication>
 #include <algorithm>
 #include <QHeaderView>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 #include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -47,9 +51,142 @@ public:
 private:
     TListView *list_;
 };
+
+// Items move by dragging them inside the list; files dragged in from the
+// file manager go in where they are dropped. A drop lands between items,
+// never on one, so the list stays flat.
+class ListTree : public QTreeWidget {
+public:
+    explicit ListTree(TListView *list)
+        : QTreeWidget(list), list_(list),
+          token_(QByteArray::number(QCoreApplication::applicationPid()) + '.' +
+                 QByteArray::number(quintptr(this)))
+    {
+        setDragDropMode(QAbstractItemView::DragDrop);
+        setDefaultDropAction(Qt::MoveAction);
+        setDropIndicatorShown(true);
+        setDragDropOverwriteMode(false);
+        invisibleRootItem()->setFlags(invisibleRootItem()->flags() | Qt::ItemIsDropEnabled);
+    }
+
+    // The position a drop at pos (viewport pixels) goes to: before the item
+    // there, or after it when on its lower half; the end below the last.
+    int DropRow(QPoint pos) const
+    {
+        QTreeWidgetItem *it = itemAt(pos);
+        if (!it)
+            return topLevelItemCount();
+        const int row = indexOfTopLevelItem(it);
+        return pos.y() >= visualItemRect(it).center().y() ? row + 1 : row;
+    }
+
+protected:
+    QStringList mimeTypes() const override
+    {
+        return QTreeWidget::mimeTypes() << QStringLiteral("text/uri-list") << RowsFormat;
+    }
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction | Qt::CopyAction; }
+
+    // The dragged rows travel with a token of this list, so only this list
+    // moves them: another window takes them for nothing.
+    QMimeData *mimeData(const QList<QTreeWidgetItem *> &items) const override
+    {
+        QMimeData *data = QTreeWidget::mimeData(items);
+        QByteArray rows = token_;
+        for (QTreeWidgetItem *it : items)
+            rows += ' ' + QByteArray::number(indexOfTopLevelItem(it));
+        data->setData(RowsFormat, rows);
+        return data;
+    }
+
+    // A file manager deletes its files after a drop taken as a move, and this
+    // list would remove the rows it moved itself: every drop is taken as a copy.
+    void dragEnterEvent(QDragEnterEvent *e) override
+    {
+        QTreeWidget::dragEnterEvent(e);
+        AsCopy(e);
+    }
+    void dragMoveEvent(QDragMoveEvent *e) override
+    {
+        QTreeWidget::dragMoveEvent(e);
+        AsCopy(e);
+    }
+    void dropEvent(QDropEvent *e) override
+    {
+        const int at = DropRow(e->position().toPoint());
+        const QList<int> rows = OwnRows(e->mimeData());
+        if (!rows.isEmpty())
+            MoveRows(rows, at);
+        else if (e->mimeData()->hasUrls())
+            DropFiles(e->mimeData(), at);
+        else
+            return;
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+        stopAutoScroll();
+        setState(NoState);
+        viewport()->update();
+    }
+
+private:
+    static inline const QString RowsFormat = QStringLiteral("application/x-zantrope-list-rows");
+
+    void AsCopy(QDragMoveEvent *e) const
+    {
+        if (!OwnRows(e->mimeData()).isEmpty() || e->mimeData()->hasUrls()) {
+            e->setDropAction(Qt::CopyAction);
+            e->accept();
+        }
+    }
+
+    QList<int> OwnRows(const QMimeData *data) const
+    {
+        const QList<QByteArray> parts = data->data(RowsFormat).split(' ');
+        QList<int> rows;
+        if (parts.size() < 2 || parts.first() != token_)
+            return rows;
+        for (qsizetype i = 1; i < parts.size(); ++i) {
+            bool ok = false;
+            const int row = parts[i].toInt(&ok);
+            if (ok && row >= 0 && row < topLevelItemCount())
+                rows << row;
+        }
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+    // The items keep everything they carry (icon, data) and stay selected.
+    void MoveRows(const QList<int> &rows, int at)
+    {
+        QList<QTreeWidgetItem *> moved;
+        for (qsizetype i = rows.size() - 1; i >= 0; --i) {
+            if (rows[i] < at)
+                --at;
+            moved.prepend(takeTopLevelItem(rows[i]));
+        }
+        insertTopLevelItems(at, moved);
+        clearSelection();
+        for (QTreeWidgetItem *it : moved)
+            it->setSelected(true);
+        setCurrentItem(moved.first());
+    }
+
+    void DropFiles(const QMimeData *data, int at)
+    {
+        std::vector<platform::FileName> names;
+        for (const QUrl &url : data->urls())
+            if (const auto name = platform::NameFromUrl(url))
+                names.push_back(*name);
+        if (list_->OnDropFiles)
+            Application().Guard([&] { list_->OnDropFiles(at, names); });
+    }
+
+    TListView *list_;
+    QByteArray token_;
+};
 }
 
-TListView::TListView(QWidget *parent) : TControl(parent), view_(new QTreeWidget(this))
+TListView::TListView(QWidget *parent) : TControl(parent), view_(new ListTree(this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -65,8 +202,27 @@ TListView::TListView(QWidget *parent) : TControl(parent), view_(new QTreeWidget(
     view_->header()->setSectionsMovable(false);
     view_->setFont(Font().ToQFont());
     view_->setItemDelegate(new CaptionDelegate(this));
+    // A long path loses its middle, so the file's own name stays in sight.
+    view_->setTextElideMode(Qt::ElideMiddle);
     setFocusProxy(view_);
 }
+
+int TListView::ItemAt(QPoint pos) const
+{
+    const QTreeWidgetItem *it = view_->itemAt(view_->viewport()->mapFrom(this, pos));
+    return it ? view_->indexOfTopLevelItem(const_cast<QTreeWidgetItem *>(it)) : -1;
+}
+
+QRect TListView::ItemRect(int index) const
+{
+    const QTreeWidgetItem *it = item(index);
+    if (!it)
+        return {};
+    const QRect r = view_->visualItemRect(it);
+    return QRect(view_->viewport()->mapTo(this, r.topLeft()), r.size());
+}
+
+QWidget *TListView::DropSite() const { return view_->viewport(); }
 
 void TListView::AddColumn(const QString &caption, int width)
 {
@@ -97,7 +253,7 @@ QTreeWidgetItem *TListView::MakeItem(const TListItem &item) const
     it->setData(0, DataRole, item.Data);
     it->setData(0, ImageIndexRole, item.ImageIndex);
     it->setIcon(0, ImageFor(item.ImageIndex));
-    it->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
+    it->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsDragEnabled);
     return it;
 }
 
@@ -212,6 +368,9 @@ void TListView::SetReadOnly(bool value)
     }
     // The view's triggers, not every item's flags: one step however long the list.
     view_->setEditTriggers(value ? QAbstractItemView::NoEditTriggers : EditTriggers);
+    // Nothing is dragged out or dropped in either: the window takes the drops.
+    view_->setDragEnabled(!value);
+    view_->setAcceptDrops(!value);
 }
 
 void TListView::EditCaption(int index)

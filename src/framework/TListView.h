@@ -6,6 +6,9 @@
 #include <functional>
 
 #include "framework/Controls.h"
+#include "platform/FileName.h"
+
+#include <vector>
 
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -52,6 +55,16 @@ public:
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool value);
     void EditCaption(int index);
+    // Files dropped between items (at: the position they go to, Count() for
+    // the end); items dragged inside the list move by themselves.
+    std::function<void(int at, const std::vector<platform::FileName> &names)> OnDropFiles;
+    // The widget drops land on.
+    QWidget *DropSite() const;
+
+    // The item under pos (this control's pixels), or -1; an item's rectangle there.
+    int ItemAt(QPoint pos) const;
+    QRect ItemRect(int index) const;
+
     // When set, an in-place edit that ends with a changed text calls this
     // (through the error guard) instead of taking the text as the caption,
     // once the editor has closed; the handler decides what the item becomes.

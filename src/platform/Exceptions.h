@@ -12,10 +12,14 @@ public:
     explicit Exception(QString message) : message_(std::move(message)), utf8_(message_.toStdString()) {}
     const QString &Message() const { return message_; }
     const char *what() const noexcept override { return utf8_.c_str(); }
+    // What the error concerns, such as the file, told beneath the message; may be empty.
+    const QString &Details() const { return details_; }
+    void SetDetails(QString details) { details_ = std::move(details); }
 
 private:
     QString message_;
     std::string utf8_;
+    QString details_;
 };
 
 // A file operation failed; ErrorCode is the operating system's code as the

@@ -121,9 +121,11 @@ EInOutError InOutErrorFor(int errnum, const FileName &path)
 {
     const int code = InOutCodeFor(errnum, path);
     // Unchanged means unmapped, except ENOENT whose number is its code.
-    if (code == errnum && errnum != ENOENT)
-        return EInOutError(code, QStringLiteral("I/O error %1").arg(code));
-    return EInOutError(code);
+    EInOutError error = code == errnum && errnum != ENOENT
+                            ? EInOutError(code, QStringLiteral("I/O error %1").arg(code))
+                            : EInOutError(code);
+    error.SetDetails(Shown(path)); // the message stays the fixed one; the box names the file beneath it
+    return error;
 }
 
 void ThrowInOut(int errnum, const FileName &path)
@@ -131,16 +133,25 @@ void ThrowInOut(int errnum, const FileName &path)
     throw InOutErrorFor(errnum, path);
 }
 
-void RefuseUnlessRegularFile(const FileName &path)
+qint64 RefuseUnlessRegularFile(const FileName &path)
 {
     RefuseNul(path);
     struct stat st {};
     if (::stat(C(path), &st) != 0)
-        return;
+        return 0;
     if (S_ISDIR(st.st_mode))
         ThrowInOut(EISDIR, path);
     if (!S_ISREG(st.st_mode))
         ThrowNotAFile(path, st.st_mode, false);
+    return st.st_size;
+}
+
+qint64 SizeOf(const FileName &path)
+{
+    struct stat st {};
+    if (path.HoldsNul() || ::stat(C(path), &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    return st.st_size;
 }
 
 bool MayWrite(const FileName &existing)

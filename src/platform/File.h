@@ -40,8 +40,13 @@ EInOutError InOutErrorFor(int errnum, const FileName &path);
 
 // Throws when path exists and is not a regular file (a named pipe, a socket,
 // a device or a folder), naming it; such a file is never opened for a join.
-// A missing file passes: opening it reports that.
-void RefuseUnlessRegularFile(const FileName &path);
+// A missing file passes: opening it reports that. Returns the file's size,
+// 0 for a missing one.
+qint64 RefuseUnlessRegularFile(const FileName &path);
+
+// The size of the file path names, following links; 0 when it is missing or
+// no regular file. Never opens it.
+qint64 SizeOf(const FileName &path);
 
 // The file that path finally names, following links in its last part; the
 // path itself when it is no link. Throws for a loop of links.

@@ -50,15 +50,17 @@ struct FakeDialogs : platform::Dialogs {
 struct Box {
     QString text, caption;
     platform::MsgIcon icon;
+    QString details;
 };
 
 struct FakeMessageBoxes : platform::MessageBoxes {
     std::vector<Box> shown;
     std::vector<platform::Question> asked;
     std::deque<int> answers; // the person's answers; without one, Enter
-    void Show(QWidget *, const QString &text, const QString &caption, platform::MsgIcon icon) override
+    void Show(QWidget *, const QString &text, const QString &caption, platform::MsgIcon icon,
+              const QString &details) override
     {
-        shown.push_back({text, caption, icon});
+        shown.push_back({text, caption, icon, details});
     }
     int Ask(QWidget *, const platform::Question &q) override
     {

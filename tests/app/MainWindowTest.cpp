@@ -12,12 +12,15 @@
 #include <QUrl>
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "Fakes.h"
 #include "HintSettings.h"
 #include "platform/desktop/Cursor.h"
 #include "app/MainWindow.h"
+#include "app/core/NaturalOrder.h"
 #include "app/core/PathRules.h"
 #include "framework/TApplication.h"
 #include "platform/desktop/Screens.h"
@@ -224,24 +227,27 @@ TEST_F(MainWindowTest, AddMovieAppendsInDialogOrderAndRemembersFolderAndExtensio
     EXPECT_EQ(form->OpenPath, Name("/n/"));
 }
 
-// The order readdir gives, depth first, as the scan must add them.
+// Each folder's entries in natural order, depth first, as the scan must add them.
 QStringList expectedScan(const QString &folder)
 {
     QStringList out;
     DIR *d = opendir(QFile::encodeName(folder).constData());
     if (!d)
         return out;
-    while (dirent *e = readdir(d)) {
-        const QString name = QFile::decodeName(e->d_name);
-        if (name == "." || name == "..")
-            continue;
+    std::vector<QByteArray> names;
+    while (dirent *e = readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names.push_back(e->d_name);
+    closedir(d);
+    std::sort(names.begin(), names.end(), app::NaturalLess);
+    for (const QByteArray &bytes : names) {
+        const QString name = QFile::decodeName(bytes);
         const QString full = folder + name;
         if (QFileInfo(full).isDir())
             out << expectedScan(full + "/");
         else if (app::ism(Name(name)))
             out << full;
     }
-    closedir(d);
     return out;
 }
 
@@ -378,6 +384,7 @@ TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
     QTest::mouseClick(form->fb7, Qt::LeftButton);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("File not found."));
+    EXPECT_EQ(boxes.shown[0].details, path("gone.mpg")) << "the box names the file beneath the message";
     EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Zantrope"));
     EXPECT_EQ(boxes.shown[0].icon, platform::MsgIcon::Stop);
     EXPECT_EQ(icons(), (QList<int>{1, 0, 0}));
@@ -430,7 +437,8 @@ TEST_F(MainWindowTest, CommandsThatChangeTheListAreRefusedWhileAJoinRuns)
         form->fb5Click(form->fb5);
         form->DeleteAll1Click(form->fb6);
         form->fb8Click(form->fb8);
-        form->fb7Click(form->fb7); // a second join
+        boxes.answers = {1};
+        form->fb7Click(form->fb7); // a second join: asks whether to stop, and No goes on
         form->WMDROPFILES({Name(path("dropped.mpg"))});
     });
     form->fb7Click(form->fb7);
@@ -440,6 +448,8 @@ TEST_F(MainWindowTest, CommandsThatChangeTheListAreRefusedWhileAJoinRuns)
     EXPECT_EQ(form->Fc1->Text(), path("out.mpg"));
     EXPECT_TRUE(dialogs.openRequests.empty());
     EXPECT_TRUE(dialogs.saveRequests.empty());
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(boxes.asked[0].Text, QStringLiteral("Stop joining?"));
     // Afterwards the commands work again.
     form->DeleteAll1Click(form->fb6);
     EXPECT_EQ(form->Lv1->Count(), 0);

@@ -4,7 +4,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <vector>
 
 #include "TestFiles.h"
@@ -61,6 +63,8 @@ TEST(FolderScan, ADeepTreeIsScannedWholeUnderALowDescriptorLimit)
     ::setrlimit(RLIMIT_NOFILE, &low);
     const std::vector<FileName> found = Scan(FileName(top));
     ::setrlimit(RLIMIT_NOFILE, &saved);
+    // "d" sorts before "f.mpg": each folder's subfolder is scanned before its file.
+    std::reverse(expected.begin(), expected.end());
     EXPECT_EQ(found, expected);
 }
 
@@ -73,4 +77,21 @@ TEST(FolderScan, StopsWhenTheStepSaysSo)
     std::vector<FileName> found;
     app::ScanFolder(Name(dir.path() + '/'), [&](const FileName &f) { found.push_back(f); }, [&] { return ++steps <= 2; });
     EXPECT_EQ(found.size(), 2u);
+}
+
+// On the original platform a folder lists by name; here readdir's order is a
+// hash, so the scan sorts: numbers by value, case ignored, depth first.
+TEST(FolderScan, EachFolderInNaturalOrder)
+{
+    QTemporaryDir dir;
+    const QByteArray top = QFile::encodeName(dir.path()) + '/';
+    for (const char *name : {"clip10.mpg", "clip2.mpg", "Clip3.mpg", "clip1.mpg", "b/clip1.dat", "a.mpg"}) {
+        if (QByteArray(name).contains('/'))
+            ::mkdir((top + "b").constData(), 0755);
+        WriteBytesAt(top + name, "x");
+    }
+    std::vector<QByteArray> names;
+    for (const FileName &f : Scan(FileName(top)))
+        names.push_back(f.Bytes().mid(top.size()));
+    EXPECT_EQ(names, (std::vector<QByteArray>{"a.mpg", "b/clip1.dat", "clip1.mpg", "clip2.mpg", "Clip3.mpg", "clip10.mpg"}));
 }

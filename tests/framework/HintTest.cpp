@@ -22,7 +22,10 @@ namespace {
 
 struct RecordingBoxes : platform::MessageBoxes {
     QStringList texts;
-    void Show(QWidget *, const QString &text, const QString &, platform::MsgIcon) override { texts << text; }
+    void Show(QWidget *, const QString &text, const QString &, platform::MsgIcon, const QString &) override
+    {
+        texts << text;
+    }
     int Ask(QWidget *, const platform::Question &q) override { return q.EscapeAnswer; }
 };
 

@@ -1,7 +1,9 @@
 #include "app/core/FolderScan.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "app/core/NaturalOrder.h"
 #include "app/core/PathRules.h"
 #include "platform/Folders.h"
 
@@ -22,8 +24,14 @@ void ScanFolder(const FileName &folder, const std::function<void(const FileName 
     auto enter = [&](FileName path) {
         if (!visited.Enter(path))
             return;
-        if (auto entries = platform::ReadFolder(path))
+        if (auto entries = platform::ReadFolder(path)) {
+            // The file system's own order is a hash here; people expect names.
+            std::sort(entries->begin(), entries->end(),
+                      [](const platform::FolderEntry &a, const platform::FolderEntry &b) {
+                          return NaturalLess(a.Name, b.Name);
+                      });
             levels.push_back({std::move(path), std::move(*entries)});
+        }
     };
 
     enter(folder);

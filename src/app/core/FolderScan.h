@@ -7,7 +7,7 @@
 namespace app {
 
 // Reports each accepted file (by ism) below folder, which ends in "/", depth
-// first: a folder's entries in the order the file system gives them, and a
+// first: a folder's entries in natural name order (NaturalLess), and a
 // subfolder's files before the entries that follow it. Hidden files count.
 // Each real folder is entered once, so links that lead back into the tree
 // end; a folder that cannot be read adds nothing. Every folder is read whole

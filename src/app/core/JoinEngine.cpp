@@ -109,8 +109,10 @@ void JoinEngine::Join(const FileName &output, int count, JoinObserver &observer)
         names.push_back(observer.InputName(i));
     if (const int same = FindInputSameAsOutput(output, names); same >= 0)
         throw ESameFile(SameFileCode, SameFileMessage(names[std::size_t(same)]));
+    qint64 total = 0;
     for (const FileName &name : names)
-        platform::RefuseUnlessRegularFile(name);
+        total += platform::RefuseUnlessRegularFile(name);
+    observer.JoinStarted(total);
 
     const auto outputId = platform::IdentityOf(output);
     File out = File::Create(output);

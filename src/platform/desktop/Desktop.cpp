@@ -92,11 +92,13 @@ public:
 
 class QtMessageBoxes final : public MessageBoxes {
 public:
-    void Show(QWidget *owner, const QString &text, const QString &caption, MsgIcon icon) override
+    void Show(QWidget *owner, const QString &text, const QString &caption, MsgIcon icon,
+              const QString &details) override
     {
         QMessageBox box(owner);
         box.setWindowTitle(caption);
         box.setText(text);
+        box.setInformativeText(details);
         box.setStandardButtons(QMessageBox::Ok);
         switch (icon) {
         case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;

@@ -59,8 +59,9 @@ struct Question {
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
-    // OK-only box.
-    virtual void Show(QWidget *owner, const QString &text, const QString &caption, MsgIcon icon) = 0;
+    // OK-only box; details, when not empty, stand beneath the text.
+    virtual void Show(QWidget *owner, const QString &text, const QString &caption, MsgIcon icon,
+                      const QString &details) = 0;
     // The index of the answer chosen.
     virtual int Ask(QWidget *owner, const Question &question) = 0;
 };

@@ -1,0 +1,233 @@
+// What the window offers beyond its buttons: dragging items into order,
+// stopping a join, the join in words, the keys, and long paths. Driven
+// through real key, mouse and drag events on the real list view.
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "Fakes.h"
+#include "HintSettings.h"
+#include "app/MainWindow.h"
+#include "framework/TApplication.h"
+#include "platform/desktop/Cursor.h"
+
+using app::TForm1;
+
+namespace {
+
+// A drag that enters target at pos and drops there; the action the drop was taken with.
+Qt::DropAction DropOnto(QWidget *target, const QMimeData &mime, QPoint pos, Qt::DropAction proposed)
+{
+    QDragEnterEvent enter(pos, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(proposed);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(pos, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    move.setDropAction(proposed);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(pos, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    drop.setDropAction(proposed);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+}
+
+class WindowCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        framework::Application().SetTitle(QStringLiteral("Zantrope"));
+        form = std::make_unique<TForm1>(Name(path(QStringLiteral("misuc.dat"))));
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+    QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
+    QStringList captions() const
+    {
+        QStringList c;
+        for (int i = 0; i < form->Lv1->Count(); ++i)
+            c << form->Lv1->ItemCaption(i);
+        return c;
+    }
+    QList<int> icons() const
+    {
+        QList<int> c;
+        for (int i = 0; i < form->Lv1->Count(); ++i)
+            c << form->Lv1->ItemImageIndex(i);
+        return c;
+    }
+    QTreeWidget *view() const { return form->Lv1->View(); }
+    QPoint centreOf(int row) const { return view()->visualItemRect(view()->topLevelItem(row)).center(); }
+    // Big enough inputs that the join takes many turns of the window.
+    void addBigInputs(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            const QString name = path(QStringLiteral("in%1.mpg").arg(i));
+            WriteBytes(name, Pattern(3 << 20, quint32(i)));
+            form->Lv1->AddItem(name, 0);
+        }
+        form->Fc1->SetText(path("out.mpg"));
+    }
+
+    QTemporaryDir dir;
+    FakeDialogs dialogs;
+    FakeMessageBoxes boxes;
+    FakeShell shell;
+    platform::Override<platform::Dialogs> d{dialogs};
+    platform::Override<platform::MessageBoxes> m{boxes};
+    platform::Override<platform::Shell> s{shell};
+    std::unique_ptr<TForm1> form;
+};
+
+} // namespace
+
+// The platform runs a drag's own loop, which the offscreen platform has not;
+// the list gets the drag's events as the desktop delivers them.
+TEST_F(WindowCommandsTest, AnItemDraggedToTheTopMovesThereWithItsIcon)
+{
+    for (const char *n : {"a.mpg", "b.mpg", "c.mpg"})
+        form->Lv1->AddItem(path(QString::fromLatin1(n)), 0);
+    form->Lv1->SetItemImageIndex(2, 1);
+    form->Lv1->SetSelectedIndex(2);
+    std::unique_ptr<QMimeData> dragged(view()->model()->mimeData({view()->model()->index(2, 0)}));
+    const QPoint top = view()->visualItemRect(view()->topLevelItem(0)).topLeft() + QPoint(20, 2);
+    EXPECT_EQ(DropOnto(view()->viewport(), *dragged, top, Qt::MoveAction), Qt::CopyAction)
+        << "taken as a copy, so that the list does not remove what it moved";
+    EXPECT_EQ(captions(), (QStringList{path("c.mpg"), path("a.mpg"), path("b.mpg")}));
+    EXPECT_EQ(icons(), (QList<int>{1, 0, 0}));
+    EXPECT_EQ(form->Lv1->SelectedIndex(), 0);
+
+    // Below the last item: to the end. Files from the file manager go where they land.
+    dragged.reset(view()->model()->mimeData({view()->model()->index(0, 0)}));
+    DropOnto(view()->viewport(), *dragged, QPoint(20, view()->viewport()->height() - 2), Qt::MoveAction);
+    EXPECT_EQ(captions(), (QStringList{path("a.mpg"), path("b.mpg"), path("c.mpg")}));
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(path("new.mpg")), QUrl::fromLocalFile(path("notes.txt"))});
+    const QPoint between = view()->visualItemRect(view()->topLevelItem(1)).topLeft() + QPoint(20, 2);
+    EXPECT_EQ(DropOnto(view()->viewport(), files, between, Qt::MoveAction), Qt::CopyAction)
+        << "a move would make the file manager delete its file";
+    EXPECT_EQ(captions(), (QStringList{path("a.mpg"), path("new.mpg"), path("b.mpg"), path("c.mpg")}));
+
+    // During a join the list takes no drag: a drop goes to the window, which refuses it.
+    form->Lv1->SetReadOnly(true);
+    EXPECT_FALSE(view()->dragEnabled());
+    EXPECT_FALSE(view()->viewport()->acceptDrops());
+}
+
+TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
+{
+    addBigInputs(3);
+    QByteArray all;
+    for (int i = 0; i < 3; ++i)
+        all += Pattern(3 << 20, quint32(i));
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QString titleDuring, hintDuring;
+    QTimer::singleShot(0, form.get(), [&] { // the join's first turn of the window
+        titleDuring = form->windowTitle();
+        hintDuring = form->ProgressHint();
+        boxes.answers = {0}; // Enter: Yes
+        QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
+    });
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(boxes.asked[0].Text, QStringLiteral("Stop joining?"));
+    EXPECT_EQ(boxes.asked[0].Answers, (QStringList{"&Yes", "&No"}));
+    EXPECT_EQ(boxes.asked[0].DefaultAnswer, 0);
+    EXPECT_TRUE(boxes.shown.empty()) << "a stop is no error";
+    EXPECT_FALSE(form->Joining());
+
+    const QByteArray out = ReadBytes(path("out.mpg"));
+    EXPECT_LT(out.size(), all.size());
+    EXPECT_EQ(out, all.left(out.size())) << "what was joined, in order, nothing twice";
+    EXPECT_EQ(icons(), (QList<int>{0, 0, 0}));
+    EXPECT_EQ(form->FpBar1->Position(), 0) << "no file was finished";
+
+    EXPECT_TRUE(titleDuring.startsWith(QStringLiteral("Zantrope \u2013 0%"))) << titleDuring.toStdString();
+    EXPECT_TRUE(hintDuring.startsWith(QStringLiteral("File 1 of 3 \u00b7 "))) << hintDuring.toStdString();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Zantrope"));
+    EXPECT_EQ(form->FlatTitlebar1->Caption(), QStringLiteral("Zantrope"));
+    EXPECT_EQ(framework::Application().Notice(), nullptr);
+
+    // Escape does nothing at rest; No lets a join go on to its end, which a notice tells.
+    QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
+    EXPECT_EQ(boxes.asked.size(), 1u);
+    QTimer::singleShot(0, form.get(), [&] {
+        boxes.answers = {1};
+        QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
+    });
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    EXPECT_EQ(boxes.asked.size(), 2u);
+    EXPECT_EQ(ReadBytes(path("out.mpg")), all);
+    const framework::THintWindow *notice = framework::Application().Notice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->Caption(), QStringLiteral("Joined 3 files (9.4 MB) in 0:00"));
+    EXPECT_EQ(form->ProgressHint(), QStringLiteral("3 files \u00b7 9.4 MB"));
+}
+
+TEST_F(WindowCommandsTest, KeysRunTheCommands)
+{
+    for (const char *n : {"a.mpg", "b.mpg", "c.mpg"}) {
+        WriteBytes(path(QString::fromLatin1(n)), n);
+        form->Lv1->AddItem(path(QString::fromLatin1(n)), 0);
+    }
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QWidget *list = form->Lv1->View();
+    list->setFocus();
+    form->Lv1->SetSelectedIndex(1);
+    QTest::keyClick(list, Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(captions(), (QStringList{path("b.mpg"), path("a.mpg"), path("c.mpg")}));
+    QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(captions(), (QStringList{path("a.mpg"), path("c.mpg"), path("b.mpg")}));
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(captions(), (QStringList{path("a.mpg"), path("c.mpg")}));
+
+    // Delete in the output box edits the text, not the list.
+    QWidget *edit = form->Fc1->EditHandle();
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Home);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    EXPECT_EQ(form->Lv1->Count(), 2);
+
+    QTest::keyClick(list, Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(list, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(dialogs.openRequests.size(), 1u);
+    EXPECT_EQ(dialogs.folderTitles.size(), 1);
+    EXPECT_EQ(dialogs.saveRequests.size(), 1u);
+    form->Fc1->SetText(path("out.mpg"));
+    QTest::keyClick(list, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(ReadBytes(path("out.mpg")), QByteArray("a.mpgc.mpg"));
+}
+
+// A long path is cut in the middle on the screen; the hint shows it whole.
+TEST_F(WindowCommandsTest, HoveringAnItemShowsItsWholePath)
+{
+    HintSettings restore;
+    platform::CursorOverride cursor{QPoint(0, 0)};
+    framework::Application().SetMainForm(form.get());
+    const QString longPath = path(QString(20, QLatin1Char('d')) + QLatin1Char('/') + QString(300, QLatin1Char('n')) + ".mpg");
+    form->Lv1->AddItem(path("short.mpg"), 0);
+    form->Lv1->AddItem(longPath, 0);
+    EXPECT_EQ(view()->textElideMode(), Qt::ElideMiddle);
+    framework::TApplication &app = framework::Application();
+    auto hover = [&](int row) {
+        const QPoint at = view()->viewport()->mapToGlobal(centreOf(row));
+        cursor.MoveTo(at);
+        QMouseEvent move(QEvent::MouseMove, QPointF(view()->viewport()->mapFromGlobal(at)), QPointF(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view()->viewport(), &move);
+        app.FireHintTimer();
+        return app.HintWindow() && app.HintWindow()->isVisible() ? app.HintWindow()->Caption() : QString();
+    };
+    EXPECT_EQ(hover(1), longPath);
+    EXPECT_EQ(hover(0), path("short.mpg")) << "another item, another hint";
+}
