@@ -274,6 +274,17 @@ void TFlatComboBox::SetUpEdit()
     combo_->setCompleter(nullptr);
     edit->setMaxLength(maxLength_ > 0 ? maxLength_ : 32767);
     edit->installEventFilter(this);
+    // One line only: a line break pasted or dropped in would become part of
+    // the text, where nothing can show or use it.
+    connect(edit, &QLineEdit::textChanged, this, [edit](const QString &text) {
+        if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+            return;
+        const int cursor = edit->cursorPosition();
+        QString oneLine = text;
+        oneLine.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+        edit->setText(oneLine);
+        edit->setCursorPosition(std::min(cursor, int(oneLine.size())));
+    });
     connect(edit, &QLineEdit::textEdited, this, [this] { Fire(OnChange); });
     ApplyPalette();
 }

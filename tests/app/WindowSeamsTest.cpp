@@ -3,6 +3,7 @@
 // real mime data onto the widgets, and a scan closed half-way. Only the
 // message boxes stand in for the person.
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
@@ -258,6 +259,19 @@ TEST_F(WindowSeamsTest, AFileDropAnywhereAddsFilesAndNeverText)
     }
     EXPECT_EQ(form->Lv1->Count(), 4);
     EXPECT_EQ(form->Fc1->Text(), outputName);
+
+    // Text alone may go into the output box, but never a line break: typed, pasted or dropped.
+    auto *box = form->Fc1->EditHandle();
+    box->clear();
+    QMimeData text;
+    text.setText(QStringLiteral("/tmp/a\r\n"));
+    DropOnto(box, text);
+    QApplication::clipboard()->setText(QStringLiteral("b.mpg\n"));
+    box->setFocus();
+    box->end(false);
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(form->Fc1->Text(), QStringLiteral("/tmp/ab.mpg"));
 }
 
 // Names that are not UTF-8 come in as bytes from a scan, a drop and the
