@@ -300,11 +300,4 @@ TQtApplication::TQtApplication(int &argc, char **argv) : QApplication(argc, argv
 // The hint window is a top-level widget: it must go before Qt does.
 TQtApplication::~TQtApplication() { Application().DestroyHintWindow(); }
 
-bool TQtApplication::notify(QObject *receiver, QEvent *event)
-{
-    bool result = false;
-    Application().Guard([&] { result = QApplication::notify(receiver, event); });
-    return result;
-}
-
 } // namespace framework

@@ -134,13 +134,13 @@ private:
 
 TApplication &Application();
 
-// A QApplication whose event delivery turns escaping exceptions into the
-// standard error box instead of ending the program.
+// The program's QApplication: hints are watched from the start, and the hint
+// windows go before Qt does. Exceptions are caught where each event handler
+// is called (Guard), never in Qt's event delivery.
 class TQtApplication : public QApplication {
 public:
     TQtApplication(int &argc, char **argv);
     ~TQtApplication() override;
-    bool notify(QObject *receiver, QEvent *event) override;
 };
 
 } // namespace framework
