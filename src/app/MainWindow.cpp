@@ -78,7 +78,7 @@ void TForm1::FormClose(QObject *, bool &accept)
         } catch (const platform::Exception &e) {
             // Where the person cannot mend the cause, keeping the window open
             // for ever would trap them: they choose.
-            if (!CloseWithoutSettings(e.Message())) {
+            if (!CloseWithoutSettings(e)) {
                 accept = false;
                 return;
             }
@@ -95,8 +95,11 @@ void TForm1::FormClose(QObject *, bool &accept)
     }
 }
 
-bool TForm1::CloseWithoutSettings(const QString &why)
+bool TForm1::CloseWithoutSettings(const platform::Exception &error)
 {
+    // A file error names its file as details, which the question names already.
+    const bool fileError = dynamic_cast<const platform::EInOutError *>(&error) != nullptr;
+    const QString why = fileError || error.Details().isEmpty() ? error.Message() : error.Details();
     platform::Question question;
     question.Caption = Application().Title();
     question.Text = QStringLiteral("Zantrope could not save its settings in %1.").arg(settingsPath_.Display());

@@ -118,8 +118,8 @@ private:
     // Runs the join and, when the window was closed meanwhile, ends the program after it.
     void JoinNow(QObject *sender);
     void AddItems(const std::vector<platform::FileName> &names);
-    // Asks whether to close although the settings could not be written (why).
-    bool CloseWithoutSettings(const QString &why);
+    // Asks whether to close although the settings could not be written.
+    bool CloseWithoutSettings(const platform::Exception &error);
     void ItemEdited(int index, const QString &text);
     void DropFilesAt(int at, const std::vector<platform::FileName> &names);
     // Fills in the hint of the list (an item's whole name) and of the bars.

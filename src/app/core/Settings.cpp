@@ -44,9 +44,12 @@ private:
     int fd_;
 };
 
-[[noreturn]] void ThrowUnableToWrite(const platform::FileName &path)
+// why, the cause as far as it is known, goes with the error as its details.
+[[noreturn]] void ThrowUnableToWrite(const platform::FileName &path, const QString &why)
 {
-    throw platform::Exception(QStringLiteral("Unable to write to %1").arg(path.Display()));
+    platform::Exception error(QStringLiteral("Unable to write to %1").arg(path.Display()));
+    error.SetDetails(why);
+    throw error;
 }
 
 int DigitValue(QChar c, int base)
@@ -233,10 +236,10 @@ void WriteSettings(const platform::FileName &path, const SettingsTarget &target)
     };
     for (const Entry &entry : entries) {
         if (!ini.WriteValue(entry.section, entry.key, entry.value))
-            ThrowUnableToWrite(path);
+            ThrowUnableToWrite(path, QStringLiteral("A value cannot be stored in a line: %1").arg(entry.key));
     }
     if (!ini.Flush())
-        ThrowUnableToWrite(path);
+        ThrowUnableToWrite(path, ini.ErrorString());
 }
 
 } // namespace app
