@@ -94,12 +94,16 @@ QByteArray appIconSvg()
     QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"128\" height=\"128\" "
                      "viewBox=\"0 0 128 128\">\n"
                      "  <defs><linearGradient id=\"bg\" x1=\"0\" y1=\"0\" x2=\"1\" y2=\"1\">"
-                     "<stop offset=\"0\" stop-color=\"" + Night.name().toLatin1() + "\"/>"
-                     "<stop offset=\"1\" stop-color=\"" + Dusk.name().toLatin1() + "\"/>"
+                     "<stop offset=\"0\" stop-color=\"" +
+                     Night.name().toLatin1() +
+                     "\"/>"
+                     "<stop offset=\"1\" stop-color=\"" +
+                     Dusk.name().toLatin1() +
+                     "\"/>"
                      "</linearGradient></defs>\n";
     const auto rect = [&](const QRectF &r, qreal radius, const QByteArray &fill) {
-        svg += "  <rect x=\"" + n(r.x()) + "\" y=\"" + n(r.y()) + "\" width=\"" + n(r.width()) +
-               "\" height=\"" + n(r.height()) + "\" rx=\"" + n(radius) + "\" fill=\"" + fill + "\"/>\n";
+        svg += "  <rect x=\"" + n(r.x()) + "\" y=\"" + n(r.y()) + "\" width=\"" + n(r.width()) + "\" height=\"" +
+               n(r.height()) + "\" rx=\"" + n(radius) + "\" fill=\"" + fill + "\"/>\n";
     };
     rect(Tile, TileRadius, "url(#bg)");
     for (const Box &b : logo(LogoOrigin, LogoScale))
@@ -176,8 +180,7 @@ int main(int argc, char **argv)
     QFile jpeg(dir + QStringLiteral("/banner.jpg"));
     if (!jpeg.open(QIODevice::WriteOnly) || jpeg.write(framework::EncodeJpeg(banner(), 90)) < 0)
         return std::fprintf(stderr, "cannot write banner\n"), 1;
-    if (!icon(false).save(dir + QStringLiteral("/queued.png")) ||
-        !icon(true).save(dir + QStringLiteral("/joined.png")))
+    if (!icon(false).save(dir + QStringLiteral("/queued.png")) || !icon(true).save(dir + QStringLiteral("/joined.png")))
         return std::fprintf(stderr, "cannot write icons\n"), 1;
     for (int size : {48, 128})
         if (!appIcon(size).save(dir + QStringLiteral("/zantrope-%1.png").arg(size)))

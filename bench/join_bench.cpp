@@ -4,7 +4,8 @@
 //
 //   join_bench [--size-mib N] [--runs N] [--pump-ms N] [--dir FOLDER]
 //   join_bench --join-child PUMP_MS OUTPUT INPUT...   (internal: one join, prints its time)
-// --dir puts the files in FOLDER (default: the temporary folder). --pump-ms sets the pump's interval (default the window's: 4 ms; 0 pumps at every call).
+// --dir puts the files in FOLDER (default: the temporary folder). --pump-ms sets the pump's interval (default the
+// window's: 4 ms; 0 pumps at every call).
 #include "app/core/EventPump.h"
 #include "app/core/JoinEngine.h"
 #include "platform/File.h"
@@ -34,8 +35,8 @@ using Clock = std::chrono::steady_clock;
 // numbers and pumps events through the same throttled pump.
 class WindowLikeObserver : public app::JoinObserver {
 public:
-    WindowLikeObserver(std::vector<platform::FileName> inputs, int pumpMs)
-        : inputs_(std::move(inputs)), pump_(pumpMs) {}
+    WindowLikeObserver(std::vector<platform::FileName> inputs, int pumpMs) : inputs_(std::move(inputs)), pump_(pumpMs)
+    {}
     platform::FileName InputName(int index) override { return inputs_[size_t(index)]; }
     void OutputCreated() override { filesDone_ = 0; }
     void FileStarted(int, qint64 size) override
@@ -87,8 +88,8 @@ int JoinChild(int argc, char **argv)
 }
 
 struct RunResult {
-    double seconds = 0;       // the child process from fork to exit
-    double joinSeconds = 0;   // the join alone, as the child measured it (join runs only)
+    double seconds = 0;     // the child process from fork to exit
+    double joinSeconds = 0; // the join alone, as the child measured it (join runs only)
     long peakKiB = 0;
 };
 
@@ -97,10 +98,7 @@ struct BenchFailure {
     std::string what;
 };
 
-[[noreturn]] void Die(const char *what)
-{
-    throw BenchFailure{std::string(what) + ": " + std::strerror(errno)};
-}
+[[noreturn]] void Die(const char *what) { throw BenchFailure{std::string(what) + ": " + std::strerror(errno)}; }
 
 // Runs argv[0] with stdout redirected to outFile (or to a pipe read into
 // captured when outFile is empty); returns timing and peak memory.
@@ -114,8 +112,7 @@ RunResult RunChild(const std::vector<std::string> &args, const std::string &outF
     if (pid < 0)
         Die("fork");
     if (pid == 0) {
-        const int fd = outFile.empty() ? pipeFds[1]
-                                       : ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        const int fd = outFile.empty() ? pipeFds[1] : ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0)
             ::_exit(126);
         std::vector<char *> argv;
@@ -184,8 +181,7 @@ long MaxOf(const std::vector<RunResult> &runs)
 
 std::string Local(const QString &s) { return QFile::encodeName(s).toStdString(); }
 
-RunResult RunJoin(const std::string &self, int pumpMs, const std::string &out,
-                  const std::vector<std::string> &inputs)
+RunResult RunJoin(const std::string &self, int pumpMs, const std::string &out, const std::vector<std::string> &inputs)
 {
     std::vector<std::string> args{self, "--join-child", std::to_string(pumpMs), out};
     args.insert(args.end(), inputs.begin(), inputs.end());
@@ -270,8 +266,7 @@ int main(int argc, char **argv)
         } catch (const BenchFailure &) {
             throw BenchFailure{"the join's output differs from cat's"};
         }
-        std::printf("join output equals cat output byte for byte (%lld bytes)\n",
-                    static_cast<long long>(3 * bytes));
+        std::printf("join output equals cat output byte for byte (%lld bytes)\n", static_cast<long long>(3 * bytes));
 
         std::vector<RunResult> catRuns, joinRuns;
         for (int r = 0; r < runs; ++r) {

@@ -154,8 +154,7 @@ public:
         std::printf("event lateness during %s: p50 %.1f ms, p99 %.1f ms, max %.1f ms over %zu ticks "
                     "(target p99 <= 50 ms)\n",
                     during, Percentile(lateness_, 0.5), Percentile(lateness_, 0.99),
-                    lateness_.empty() ? 0.0 : *std::max_element(lateness_.begin(), lateness_.end()),
-                    lateness_.size());
+                    lateness_.empty() ? 0.0 : *std::max_element(lateness_.begin(), lateness_.end()), lateness_.size());
     }
 
 private:
@@ -243,9 +242,10 @@ void BenchList(const QString &work)
             c.prepare(*form);
             QCoreApplication::processEvents();
             ms.push_back(Seconds([&] {
-                c.run(*form);
-                QCoreApplication::processEvents(); // its repaint counts
-            }) * 1000);
+                             c.run(*form);
+                             QCoreApplication::processEvents(); // its repaint counts
+                         }) *
+                         1000);
         }
         std::printf("list of %d: %-26s %.2f ms (target <= 50 ms)\n", n, c.name, Median(ms));
     }
@@ -380,7 +380,8 @@ void BenchStartup(const std::string &self, const QString &work)
 
 int main(int argc, char **argv)
 {
-    if (argc == 3 && (std::strcmp(argv[1], "--startup-minimal") == 0 || std::strcmp(argv[1], "--startup-program") == 0)) {
+    if (argc == 3 &&
+        (std::strcmp(argv[1], "--startup-minimal") == 0 || std::strcmp(argv[1], "--startup-program") == 0)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         int qtArgc = 1;
         return StartupChild(std::strcmp(argv[1], "--startup-minimal") == 0, argv[2], qtArgc, argv);

@@ -7,8 +7,8 @@ class HintSettings {
 public:
     HintSettings()
         : showHint_(app().ShowHint()), pause_(app().HintPause()), shortPause_(app().HintShortPause()),
-          hidePause_(app().HintHidePause()), color_(app().HintColor()),
-          windowClass_(app().HintWindowClass()), onShowHint_(app().OnShowHint), mainForm_(app().MainForm())
+          hidePause_(app().HintHidePause()), color_(app().HintColor()), windowClass_(app().HintWindowClass()),
+          onShowHint_(app().OnShowHint), mainForm_(app().MainForm())
     {
         app().StartHintTracking(); // as the program's application does from the start
     }

@@ -9,8 +9,8 @@
 TreeRemoval::~TreeRemoval()
 {
     ::nftw(
-        folder_.constData(), [](const char *path, const struct stat *, int, FTW *) { return std::remove(path); },
-        32, FTW_DEPTH | FTW_PHYS);
+        folder_.constData(), [](const char *path, const struct stat *, int, FTW *) { return std::remove(path); }, 32,
+        FTW_DEPTH | FTW_PHYS);
 }
 
 FifoWatchdog::FifoWatchdog(const QByteArray &fifo, int seconds) : fifo_(fifo)

@@ -4,10 +4,10 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QString>
-#include <gtest/gtest.h>
-#include <ostream>
 #include <atomic>
 #include <cstdio>
+#include <gtest/gtest.h>
+#include <ostream>
 #include <thread>
 
 #include "platform/Exceptions.h"
@@ -20,8 +20,8 @@ constexpr bool kSanitized = true;
 #else
 constexpr bool kSanitized = false;
 #endif
-#define SKIP_WHEN_SANITIZED() \
-    if (kSanitized)           \
+#define SKIP_WHEN_SANITIZED()                                                                                          \
+    if (kSanitized)                                                                                                    \
     GTEST_SKIP() << "uses up the descriptors the sanitizer needs"
 
 // Bytes that differ from seed to seed, so order mistakes show.

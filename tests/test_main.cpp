@@ -17,8 +17,7 @@ int main(int argc, char **argv)
 #ifdef ZANTROPE_TESTS_WITHOUT_WIDGETS
     QCoreApplication app(argc, argv);
 #else
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                    : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     // Text measures as in the program.
     platform::InstallSystemFonts();

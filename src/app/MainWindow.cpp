@@ -64,8 +64,9 @@ void TForm1::FormCreate(QObject *)
     try {
         ReadSettings(settingsPath_, target);
     } catch (const platform::EInOutError &e) {
-        throw platform::EInOutError(e.ErrorCode(), QStringLiteral("The settings file %1 cannot be created: %2")
-                                                       .arg(settingsPath_.Display(), e.Message()));
+        throw platform::EInOutError(
+            e.ErrorCode(),
+            QStringLiteral("The settings file %1 cannot be created: %2").arg(settingsPath_.Display(), e.Message()));
     }
 }
 
@@ -103,8 +104,8 @@ bool TForm1::CloseWithoutSettings(const platform::Exception &error)
     platform::Question question;
     question.Caption = Application().Title();
     question.Text = QStringLiteral("Zantrope could not save its settings in %1.").arg(settingsPath_.Display());
-    question.Details = TApplication::ErrorBoxText(why)
-                       + QStringLiteral("\n\nClose without saving them, or keep the window open to mend this?");
+    question.Details = TApplication::ErrorBoxText(why) +
+                       QStringLiteral("\n\nClose without saving them, or keep the window open to mend this?");
     question.Answers = {QStringLiteral("Close Without Saving"), QStringLiteral("Keep Open")};
     question.DefaultAnswer = 1;
     question.EscapeAnswer = 1;

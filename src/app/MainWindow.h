@@ -17,8 +17,8 @@
 #include "framework/Controls.h"
 #include "framework/Menus.h"
 #include "framework/TListView.h"
-#include "platform/desktop/Desktop.h"
 #include "platform/FileName.h"
+#include "platform/desktop/Desktop.h"
 #include "xpmenu/XPMenu.h"
 
 class QShortcut;
@@ -46,8 +46,8 @@ public:
     framework::TImage *Ima1 = nullptr, *Image1 = nullptr, *Image4 = nullptr;
     framework::TPanel *Panel2 = nullptr;
     flat::TFlatProgressBar *FpBar1 = nullptr, *Fpbar2 = nullptr;
-    flat::TFlatButton *fb1 = nullptr, *fb2 = nullptr, *fb3 = nullptr, *fb4 = nullptr, *fb5 = nullptr,
-                      *fb6 = nullptr, *fb7 = nullptr, *fb9 = nullptr;
+    flat::TFlatButton *fb1 = nullptr, *fb2 = nullptr, *fb3 = nullptr, *fb4 = nullptr, *fb5 = nullptr, *fb6 = nullptr,
+                      *fb7 = nullptr, *fb9 = nullptr;
     framework::TPanel *Panel3 = nullptr, *Panel4 = nullptr;
     flat::TFlatComboBox *Fc1 = nullptr;
     flat::TFlatButton *fb8 = nullptr;
@@ -56,11 +56,10 @@ public:
     framework::TPopupMenu *Pop1 = nullptr;
     flat::TFlatHint *FlatHint1 = nullptr;
     xpmenu::TXPMenu *XPMenu1 = nullptr;
-    framework::TMenuItem *AddMovie1 = nullptr, *AddFileFolder1 = nullptr, *N1 = nullptr,
-                         *Moveup1 = nullptr, *Movedown1 = nullptr, *N2 = nullptr,
-                         *DelFile1 = nullptr, *DeleteAll1 = nullptr, *N3 = nullptr,
-                         *About1 = nullptr, *Help1 = nullptr, *MergeMovieNow1 = nullptr,
-                         *Play1 = nullptr, *estplay1 = nullptr;
+    framework::TMenuItem *AddMovie1 = nullptr, *AddFileFolder1 = nullptr, *N1 = nullptr, *Moveup1 = nullptr,
+                         *Movedown1 = nullptr, *N2 = nullptr, *DelFile1 = nullptr, *DeleteAll1 = nullptr, *N3 = nullptr,
+                         *About1 = nullptr, *Help1 = nullptr, *MergeMovieNow1 = nullptr, *Play1 = nullptr,
+                         *estplay1 = nullptr;
 
     // The open dialog OD1 and the save dialog SD1: what they open with next time.
     platform::OpenDialogRequest OD1;

@@ -132,14 +132,11 @@ void TForm1::CreateComponents()
         const char *caption;
         TColor color, colorFocused;
     };
-    const Row rows[] = {{&fb1, "fb1", 2, "Add Movie", 0x00D0B879, 0x0000E100},
-                        {&fb2, "fb2", 36, "Add Folder", 0x00D0B879, 0x0000E100},
-                        {&fb3, "fb3", 72, "Move up", 0x00D0B879, 0x00A5DFF8},
-                        {&fb4, "fb4", 106, "Move down", 0x00D0B879, 0x00A5DFF8},
-                        {&fb5, "fb5", 142, "Delete", 0x00D0B879, 0x0000E100},
-                        {&fb6, "fb6", 176, "Del All", 0x00D0B879, 0x0000E100},
-                        {&fb7, "fb7", 248, "Join Now", 0x00A5DFF8, 0x0000E100},
-                        {&fb9, "fb9", 288, "Play", 0x00A5DFF8, 0x0000E100}};
+    const Row rows[] = {
+        {&fb1, "fb1", 2, "Add Movie", 0x00D0B879, 0x0000E100},  {&fb2, "fb2", 36, "Add Folder", 0x00D0B879, 0x0000E100},
+        {&fb3, "fb3", 72, "Move up", 0x00D0B879, 0x00A5DFF8},   {&fb4, "fb4", 106, "Move down", 0x00D0B879, 0x00A5DFF8},
+        {&fb5, "fb5", 142, "Delete", 0x00D0B879, 0x0000E100},   {&fb6, "fb6", 176, "Del All", 0x00D0B879, 0x0000E100},
+        {&fb7, "fb7", 248, "Join Now", 0x00A5DFF8, 0x0000E100}, {&fb9, "fb9", 288, "Play", 0x00A5DFF8, 0x0000E100}};
     int tabOrder = 0;
     for (const Row &r : rows) {
         flat::TFlatButton *b = flatButton(Panel2, r.name, QRect(0, r.top, 97, 35));

@@ -19,6 +19,7 @@ int main(int argc, char **argv)
     std::vector<platform::FileName> given;
     for (int i = 1; i < argc; ++i)
         given.emplace_back(QByteArray(argv[i]));
-    QTimer::singleShot(0, &form, [&form, given] { framework::Application().Guard([&] { form.AddFromCommandLine(given); }); });
+    QTimer::singleShot(0, &form,
+                       [&form, given] { framework::Application().Guard([&] { form.AddFromCommandLine(given); }); });
     return QApplication::exec();
 }

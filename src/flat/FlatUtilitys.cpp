@@ -75,9 +75,8 @@ std::unique_ptr<TBitmap> MakeDisabledGlyph(const TBitmap &source, TColor keyColo
     return result;
 }
 
-TGlyphLayout LayoutGlyphAndCaption(TCanvas &canvas, const TRect &client, TPoint offset,
-                                   const QString &caption, TButtonLayout layout, int margin,
-                                   int spacing, const TBitmap *glyph, int numGlyphs)
+TGlyphLayout LayoutGlyphAndCaption(TCanvas &canvas, const TRect &client, TPoint offset, const QString &caption,
+                                   TButtonLayout layout, int margin, int spacing, const TBitmap *glyph, int numGlyphs)
 {
     const int cw = client.Width(), ch = client.Height();
     // A count below one would divide by zero; one image is what such a glyph shows.
@@ -141,8 +140,7 @@ TGlyphLayout LayoutGlyphAndCaption(TCanvas &canvas, const TRect &client, TPoint 
     TGlyphLayout out;
     out.GlyphPos = {glyphPos.X + client.Left + offset.X, glyphPos.Y + client.Top + offset.Y};
     out.TextBounds = textBounds;
-    framework::OffsetRect(out.TextBounds, textPos.X + client.Left + offset.X,
-                          textPos.Y + client.Top + offset.Y);
+    framework::OffsetRect(out.TextBounds, textPos.X + client.Left + offset.X, textPos.Y + client.Top + offset.Y);
     return out;
 }
 
@@ -150,10 +148,7 @@ std::uint16_t SmallerWord(std::uint16_t a, std::uint16_t b) { return b < a ? b :
 
 framework::TTextMetric ReadFontMetrics(const TFont &font) { return framework::GetTextMetrics(font); }
 
-int LineHeightForTextHeight(int tmHeight)
-{
-    return static_cast<int>(std::nearbyint(tmHeight + tmHeight / 8.0));
-}
+int LineHeightForTextHeight(int tmHeight) { return static_cast<int>(std::nearbyint(tmHeight + tmHeight / 8.0)); }
 
 int FontLineHeight(const TFont &font) { return LineHeightForTextHeight(ReadFontMetrics(font).tmHeight); }
 

@@ -55,9 +55,8 @@ struct TGlyphLayout {
 
 // Where a button draws its glyph and caption, measured with the canvas's
 // font. margin and spacing of -1 mean automatic; glyph may be null.
-TGlyphLayout LayoutGlyphAndCaption(TCanvas &canvas, const TRect &client, TPoint offset,
-                                   const QString &caption, TButtonLayout layout, int margin,
-                                   int spacing, const TBitmap *glyph, int numGlyphs);
+TGlyphLayout LayoutGlyphAndCaption(TCanvas &canvas, const TRect &client, TPoint offset, const QString &caption,
+                                   TButtonLayout layout, int margin, int spacing, const TBitmap *glyph, int numGlyphs);
 
 std::uint16_t SmallerWord(std::uint16_t a, std::uint16_t b);
 

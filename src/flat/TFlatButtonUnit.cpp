@@ -72,10 +72,7 @@ TFlatButton::TFlatButton(QWidget *parent) : TCustomControl(parent), hover_(Hover
     SetParentColor(true);
 }
 
-TFlatButton::~TFlatButton()
-{
-    StopHoverTimer();
-}
+TFlatButton::~TFlatButton() { StopHoverTimer(); }
 
 // ---------------------------------------------------------------------------
 // Properties
@@ -288,10 +285,7 @@ bool TFlatButton::DialogChar(QChar ch)
 // ---------------------------------------------------------------------------
 // Hover tracking
 
-bool TFlatButton::UnderCursor() const
-{
-    return FindControlAtPos(platform::GetCursorPos()) == this;
-}
+bool TFlatButton::UnderCursor() const { return FindControlAtPos(platform::GetCursorPos()) == this; }
 
 void TFlatButton::EnterHot()
 {

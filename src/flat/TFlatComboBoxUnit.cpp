@@ -28,8 +28,8 @@ class FlatComboStyle : public QProxyStyle {
 public:
     explicit FlatComboStyle(TFlatComboBox *owner) : owner_(owner) {}
 
-    void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option,
-                            QPainter *painter, const QWidget *widget) const override
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
+                            const QWidget *widget) const override
     {
         if (control == CC_ComboBox && isOwners(widget)) {
             owner_->PaintTo(*painter);
@@ -46,18 +46,16 @@ public:
         QProxyStyle::drawControl(element, option, painter, widget);
     }
 
-    QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option,
-                         SubControl sub, const QWidget *widget) const override
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option, SubControl sub,
+                         const QWidget *widget) const override
     {
         if (control == CC_ComboBox && isOwners(widget)) {
             const int w = widget->width(), h = widget->height();
             switch (sub) {
             case SC_ComboBoxEditField: // ends short of the flat button
                 return QRect(3, 3, w - owner_->ArrowAreaWidth() - 8, h - 6);
-            case SC_ComboBoxArrow:
-                return owner_->Style() == csSimple ? QRect() : QRect(w - 13, 0, 13, h);
-            case SC_ComboBoxFrame:
-                return widget->rect();
+            case SC_ComboBoxArrow: return owner_->Style() == csSimple ? QRect() : QRect(w - 13, 0, 13, h);
+            case SC_ComboBoxFrame: return widget->rect();
             default: break;
             }
         }
@@ -86,8 +84,7 @@ class FlatComboItemDelegate : public QStyledItemDelegate {
 public:
     explicit FlatComboItemDelegate(TFlatComboBox *owner) : owner_(owner) {}
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option,
-               const QModelIndex &index) const override
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         if (owner_->Style() < csOwnerDrawFixed) {
             QStyledItemDelegate::paint(painter, option, index);
@@ -107,8 +104,7 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         const QSize base = QStyledItemDelegate::sizeHint(option, index);
-        const int h = owner_->Style() == csOwnerDrawVariable ? owner_->MeasureItem(index.row())
-                                                             : owner_->ItemHeight();
+        const int h = owner_->Style() == csOwnerDrawVariable ? owner_->MeasureItem(index.row()) : owner_->ItemHeight();
         return {base.width(), h};
     }
 
@@ -135,9 +131,12 @@ protected:
     static framework::TShiftState shiftOf(const QKeyEvent *e)
     {
         framework::TShiftState s = 0;
-        if (e->modifiers() & Qt::ShiftModifier) s |= framework::ssShift;
-        if (e->modifiers() & Qt::AltModifier) s |= framework::ssAlt;
-        if (e->modifiers() & Qt::ControlModifier) s |= framework::ssCtrl;
+        if (e->modifiers() & Qt::ShiftModifier)
+            s |= framework::ssShift;
+        if (e->modifiers() & Qt::AltModifier)
+            s |= framework::ssAlt;
+        if (e->modifiers() & Qt::ControlModifier)
+            s |= framework::ssCtrl;
         return s;
     }
 
@@ -161,8 +160,7 @@ protected:
                 return;
             }
             if (ch != typed[0]) {
-                changed.emplace(e->type(), e->key(), e->modifiers(), QString(ch), e->isAutoRepeat(),
-                                e->count());
+                changed.emplace(e->type(), e->key(), e->modifiers(), QString(ch), e->isAutoRepeat(), e->count());
                 pass = &*changed;
             }
         }
@@ -304,10 +302,7 @@ void TFlatComboBox::ApplyPalette()
     combo_->view()->setFont(Font().ToQFont());
 }
 
-void TFlatComboBox::RepaintAll()
-{
-    combo_->update();
-}
+void TFlatComboBox::RepaintAll() { combo_->update(); }
 
 void TFlatComboBox::SetStyle(TComboBoxStyle value)
 {
@@ -355,8 +350,7 @@ void TFlatComboBox::ApplyAdvColors()
     else
         return; // nothing to derive from
     colorBorder_ = ComputeAdvColor(parentColor, colorBorder_, advColorBorder_, true);
-    colorArrowBackground_ =
-        ComputeAdvColor(parentColor, colorArrowBackground_, advColorArrowBackground_, true);
+    colorArrowBackground_ = ComputeAdvColor(parentColor, colorArrowBackground_, advColorArrowBackground_, true);
 }
 
 int TFlatComboBox::DropDownCount() const { return combo_->maxVisibleItems(); }
@@ -418,8 +412,7 @@ int TFlatComboBox::AddItem(const QString &item)
     int at = combo_->count();
     if (sorted_) {
         at = 0;
-        while (at < combo_->count() &&
-               QString::compare(combo_->itemText(at), item, Qt::CaseInsensitive) <= 0)
+        while (at < combo_->count() && QString::compare(combo_->itemText(at), item, Qt::CaseInsensitive) <= 0)
             ++at;
     }
     KeepTextAndIndex([&] { combo_->insertItem(at, item); });

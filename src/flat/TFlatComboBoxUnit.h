@@ -23,21 +23,14 @@ class FlatComboStyle;
 class FlatComboItemDelegate;
 class FlatComboInner;
 
-enum TComboBoxStyle : std::uint8_t {
-    csDropDown,
-    csSimple,
-    csDropDownList,
-    csOwnerDrawFixed,
-    csOwnerDrawVariable
-};
+enum TComboBoxStyle : std::uint8_t { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
 
 // State of an item handed to OnDrawItem.
 enum TOwnerDrawStateFlag : unsigned { odSelected = 1, odDisabled = 4, odFocused = 16, odComboBoxEdit = 4096 };
 using TOwnerDrawState = unsigned;
 
 // Draws item index into rect on the control's Canvas().
-using TDrawItemEvent =
-    std::function<void(QObject *control, int index, const TRect &rect, TOwnerDrawState state)>;
+using TDrawItemEvent = std::function<void(QObject *control, int index, const TRect &rect, TOwnerDrawState state)>;
 using TMeasureItemEvent = std::function<void(QObject *control, int index, int &height)>;
 // key is a Qt key code; setting it to 0 swallows the key.
 using TKeyEvent = std::function<void(QObject *sender, int &key, framework::TShiftState shift)>;

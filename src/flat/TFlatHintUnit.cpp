@@ -34,8 +34,7 @@ struct ShowHintForwarder {
 // when the main form has none.
 struct HintLook {
     TFont font;
-    TColor background = 0x00FFFFFF, border = 0x00000000, arrowBackground = 0x0053D2FF,
-           arrow = 0x00000000;
+    TColor background = 0x00FFFFFF, border = 0x00000000, arrowBackground = 0x0053D2FF, arrow = 0x00000000;
     int maxWidth = 200;
 };
 
@@ -78,8 +77,7 @@ TFlatHint::~TFlatHint()
     // The rest of the set-up stays; only the event must not reach this
     // component any more.
     TApplication &app = Application();
-    if (const auto *forwarder = app.OnShowHint.target<ShowHintForwarder>();
-        forwarder && forwarder->hint == this)
+    if (const auto *forwarder = app.OnShowHint.target<ShowHintForwarder>(); forwarder && forwarder->hint == this)
         app.OnShowHint = nullptr;
 }
 
@@ -191,9 +189,24 @@ void TFlatHintWindow::PaintHintBox(TCanvas &canvas) const
 
     // Two thick strokes along the corner's edges and a thick shaft inward;
     // mirrored for the corner the cursor is at.
-    static constexpr std::array<TPoint, 18> Arrow = {{{0, 0}, {0, 6}, {1, 6}, {1, 0}, {6, 0}, {6, 1},
-                                                      {2, 1}, {2, 4}, {5, 7}, {6, 7}, {3, 4}, {3, 3},
-                                                      {6, 6}, {7, 6}, {3, 2}, {4, 2}, {7, 5}, {7, 6}}};
+    static constexpr std::array<TPoint, 18> Arrow = {{{0, 0},
+                                                      {0, 6},
+                                                      {1, 6},
+                                                      {1, 0},
+                                                      {6, 0},
+                                                      {6, 1},
+                                                      {2, 1},
+                                                      {2, 4},
+                                                      {5, 7},
+                                                      {6, 7},
+                                                      {3, 4},
+                                                      {3, 3},
+                                                      {6, 6},
+                                                      {7, 6},
+                                                      {3, 2},
+                                                      {4, 2},
+                                                      {7, 5},
+                                                      {7, 6}}};
     const int sx = left ? 1 : -1, sy = top ? 1 : -1;
     std::array<TPoint, 18> points;
     for (std::size_t i = 0; i < Arrow.size(); ++i)

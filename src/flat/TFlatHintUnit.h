@@ -7,9 +7,9 @@
 #include <QPointer>
 #include <cstdint>
 
+#include "flat/FlatUtilitys.h"
 #include "framework/TApplication.h"
 #include "framework/THintWindow.h"
-#include "flat/FlatUtilitys.h"
 
 namespace flat {
 

@@ -32,8 +32,7 @@ QWidget *childUnder(QWidget *w, QPoint p)
     const QObjectList &kids = w->children();
     for (qsizetype i = kids.size() - 1; i >= 0; --i) {
         auto *child = qobject_cast<QWidget *>(kids[i]);
-        if (!child || child->isWindow() || child->isHidden() ||
-            child->testAttribute(Qt::WA_TransparentForMouseEvents))
+        if (!child || child->isWindow() || child->isHidden() || child->testAttribute(Qt::WA_TransparentForMouseEvents))
             continue;
         const QPoint local = p - child->pos();
         if (!child->rect().contains(local))
@@ -106,10 +105,7 @@ QObject *TControl::Owner() const
     return GetParentForm();
 }
 
-void TControl::SetBounds(int left, int top, int width, int height)
-{
-    setGeometry(left, top, width, height);
-}
+void TControl::SetBounds(int left, int top, int width, int height) { setGeometry(left, top, width, height); }
 
 void TControl::SetAlign(TAlign align)
 {
@@ -269,10 +265,7 @@ void TControl::SetTabStop(bool value)
 
 void TControl::SetPopupMenu(TPopupMenu *menu) { popupMenu_ = menu; }
 
-void TControl::Loaded()
-{
-    loading_ = false;
-}
+void TControl::Loaded() { loading_ = false; }
 
 TForm *TControl::GetParentForm() const
 {
@@ -385,13 +378,19 @@ TShiftState TControl::ShiftStateOf(const QMouseEvent *event)
 {
     TShiftState s = 0;
     const Qt::KeyboardModifiers m = event->modifiers();
-    if (m & Qt::ShiftModifier) s |= ssShift;
-    if (m & Qt::AltModifier) s |= ssAlt;
-    if (m & Qt::ControlModifier) s |= ssCtrl;
+    if (m & Qt::ShiftModifier)
+        s |= ssShift;
+    if (m & Qt::AltModifier)
+        s |= ssAlt;
+    if (m & Qt::ControlModifier)
+        s |= ssCtrl;
     const Qt::MouseButtons b = event->buttons();
-    if (b & Qt::LeftButton) s |= ssLeft;
-    if (b & Qt::RightButton) s |= ssRight;
-    if (b & Qt::MiddleButton) s |= ssMiddle;
+    if (b & Qt::LeftButton)
+        s |= ssLeft;
+    if (b & Qt::RightButton)
+        s |= ssRight;
+    if (b & Qt::MiddleButton)
+        s |= ssMiddle;
     return s;
 }
 
@@ -502,9 +501,7 @@ void TControl::AlignControls()
                 room.Right -= c->width();
                 c->setGeometry(room.Right, room.Top, c->width(), room.Height());
                 break;
-            case alClient:
-                c->setGeometry(room.ToQRect());
-                break;
+            case alClient: c->setGeometry(room.ToQRect()); break;
             case alNone: break;
             }
         }

@@ -31,7 +31,13 @@ enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
 // Keys and mouse buttons held during a mouse event.
 enum TShiftStateFlag : unsigned {
-    ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64
+    ssShift = 1,
+    ssAlt = 2,
+    ssCtrl = 4,
+    ssLeft = 8,
+    ssRight = 16,
+    ssMiddle = 32,
+    ssDouble = 64
 };
 using TShiftState = unsigned;
 
@@ -39,7 +45,7 @@ using TMouseEvent = std::function<void(QObject *sender, TMouseButton button, TSh
 using TMouseMoveEvent = std::function<void(QObject *sender, TShiftState shift, int x, int y)>;
 
 // Control messages passed through TControl::ControlMessage and Broadcast.
-constexpr int CM_FOCUSCHANGED = 0xB007; // wParam 0, lParam = the form's active control
+constexpr int CM_FOCUSCHANGED = 0xB007;  // wParam 0, lParam = the form's active control
 constexpr int CM_BUTTONPRESSED = 0xB018; // wParam = group index, lParam = the sending button
 
 // The accelerator of a caption is the character after a single "&" ("&&"
@@ -205,8 +211,8 @@ private:
     bool parentShowHint_ = true;
     bool tabStop_ = false;
     QPointer<QObject> owner_;
-    QPointer<TControl> tabParent_;          // whose tab list holds this control
-    QList<QPointer<TControl>> tabList_;     // children in tab order
+    QPointer<TControl> tabParent_;      // whose tab list holds this control
+    QList<QPointer<TControl>> tabList_; // children in tab order
     bool loading_ = false;
     TPopupMenu *popupMenu_ = nullptr;
 };

@@ -136,15 +136,9 @@ void TImage::mouseReleaseEvent(QMouseEvent *event)
 
 // ---------------------------------------------------------------------------
 
-TForm::TForm(QWidget *parent) : TCustomControl(parent, Qt::Window)
-{
-    qApp->installEventFilter(this);
-}
+TForm::TForm(QWidget *parent) : TCustomControl(parent, Qt::Window) { qApp->installEventFilter(this); }
 
-TForm::~TForm()
-{
-    qApp->removeEventFilter(this);
-}
+TForm::~TForm() { qApp->removeEventFilter(this); }
 
 QWidget *TForm::ActiveControl() const
 {
@@ -169,10 +163,7 @@ void TForm::DrawMenuBar()
         menu_->MenuBar()->update();
 }
 
-void TForm::SetBorderStyleNone()
-{
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-}
+void TForm::SetBorderStyleNone() { setWindowFlags(Qt::Window | Qt::FramelessWindowHint); }
 
 void TForm::closeEvent(QCloseEvent *event)
 {
@@ -192,8 +183,7 @@ bool TForm::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         auto *target = qobject_cast<QWidget *>(watched);
-        if ((key->modifiers() & Qt::AltModifier) && target && target->window() == this &&
-            !key->text().isEmpty()) {
+        if ((key->modifiers() & Qt::AltModifier) && target && target->window() == this && !key->text().isEmpty()) {
             const QChar ch = key->text().at(0);
             const QList<TControl *> all = findChildren<TControl *>();
             for (TControl *c : all)

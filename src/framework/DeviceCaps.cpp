@@ -9,10 +9,9 @@ namespace framework {
 namespace {
 
 // The static colours every palette device reserves.
-constexpr std::array<TColor, 20> kStaticPalette = {
-    0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000,
-    0xC0C0C0, 0xC0DCC0, 0xF0CAA6, 0xF0FBFF, 0xA4A0A0, 0x808080, 0x0000FF,
-    0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
+constexpr std::array<TColor, 20> kStaticPalette = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000,
+                                                   0xC0C0C0, 0xC0DCC0, 0xF0CAA6, 0xF0FBFF, 0xA4A0A0, 0x808080, 0x0000FF,
+                                                   0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
 
 int keepBits(int channel, int bits)
 {
@@ -23,10 +22,7 @@ int keepBits(int channel, int bits)
 
 } // namespace
 
-int GetDeviceBitsPerPixel(const TCanvas &canvas)
-{
-    return canvas.Monochrome() ? 1 : platform::DisplayBitsPerPixel();
-}
+int GetDeviceBitsPerPixel(const TCanvas &canvas) { return canvas.Monochrome() ? 1 : platform::DisplayBitsPerPixel(); }
 
 TColor GetNearestColor(const TCanvas &canvas, TColor c)
 {

@@ -1,7 +1,7 @@
 #include "framework/ErrorBox.h"
 
-#include "platform/desktop/Desktop.h"
 #include "platform/Exceptions.h"
+#include "platform/desktop/Desktop.h"
 
 namespace framework {
 

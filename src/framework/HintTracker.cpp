@@ -10,8 +10,7 @@
 
 namespace framework {
 
-HintTracker::HintTracker(QObject *parent, Handlers handlers)
-    : QObject(parent), handlers_(std::move(handlers))
+HintTracker::HintTracker(QObject *parent, Handlers handlers) : QObject(parent), handlers_(std::move(handlers))
 {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] { handlers_.TimerFired(); });
@@ -43,9 +42,7 @@ bool HintTracker::eventFilter(QObject *watched, QEvent *event)
         if (static_cast<QMouseEvent *>(event)->buttons() == Qt::NoButton)
             handlers_.PointerOver(widget);
         break;
-    case QEvent::Enter:
-        handlers_.PointerOver(widget);
-        break;
+    case QEvent::Enter: handlers_.PointerOver(widget); break;
     case QEvent::Leave:
         // Leaving a child for its parent sends no enter to the parent: ask
         // what is under the pointer now.
@@ -55,11 +52,8 @@ bool HintTracker::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
     case QEvent::KeyPress:
-    case QEvent::ContextMenu:
-        handlers_.HintEnds();
-        break;
-    default:
-        break;
+    case QEvent::ContextMenu: handlers_.HintEnds(); break;
+    default: break;
     }
     return false;
 }

@@ -51,8 +51,7 @@ void NotifyInsertion(QObject *component)
 // ---------------------------------------------------------------------------
 // Items
 
-TMenuItem::TMenuItem(QObject *owner, const QString &name, const QString &caption)
-    : QObject(owner), caption_(caption)
+TMenuItem::TMenuItem(QObject *owner, const QString &name, const QString &caption) : QObject(owner), caption_(caption)
 {
     setObjectName(name);
     NotifyInsertion(this);
@@ -258,15 +257,13 @@ public:
                 canvas.SetViewportOrg(-r.x(), -r.y());
                 canvas.SetWindow(const_cast<QWidget *>(widget));
                 const bool selected =
-                    option->state & (element == CE_MenuItem ? State_Selected
-                                                            : (State_Selected | State_Sunken));
+                    option->state & (element == CE_MenuItem ? State_Selected : (State_Selected | State_Sunken));
                 item->DrawItem(canvas, TRect::FromQRect(r), selected);
                 painter->drawImage(r.topLeft(), canvas.Image());
                 // Like the desktop, the menu marks an item that opens a submenu
                 // itself, after the item has painted.
                 const auto *menuOption = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
-                if (element == CE_MenuItem && menuOption &&
-                    menuOption->menuItemType == QStyleOptionMenuItem::SubMenu) {
+                if (element == CE_MenuItem && menuOption && menuOption->menuItemType == QStyleOptionMenuItem::SubMenu) {
                     QStyleOption arrow(*option);
                     arrow.rect = QRect(r.right() - 12, r.top(), 9, r.height());
                     arrow.palette.setColor(QPalette::ButtonText, ToQColor(clMenuText));
@@ -302,8 +299,7 @@ public:
     {
         if (isOwnerDrawn(widget)) {
             switch (metric) {
-            case PM_MenuPanelWidth:
-                return kMenuFrame;
+            case PM_MenuPanelWidth: return kMenuFrame;
             case PM_MenuHMargin:
             case PM_MenuVMargin:
             case PM_MenuBarPanelWidth:
@@ -311,12 +307,9 @@ public:
             case PM_MenuBarHMargin:
             case PM_MenuBarVMargin:
             case PM_MenuDesktopFrameWidth:
-            case PM_MenuTearoffHeight:
-                return 0;
-            case PM_SubMenuOverlap:
-                return -kMenuFrame;
-            default:
-                break;
+            case PM_MenuTearoffHeight: return 0;
+            case PM_SubMenuOverlap: return -kMenuFrame;
+            default: break;
             }
         }
         return QProxyStyle::pixelMetric(metric, option, widget);
@@ -332,10 +325,7 @@ public:
     }
 
 private:
-    static const TOwnerDrawHost *host(const QWidget *widget)
-    {
-        return dynamic_cast<const TOwnerDrawHost *>(widget);
-    }
+    static const TOwnerDrawHost *host(const QWidget *widget) { return dynamic_cast<const TOwnerDrawHost *>(widget); }
     static bool isOwnerDrawn(const QWidget *widget)
     {
         const TOwnerDrawHost *h = host(widget);
@@ -358,8 +348,7 @@ void paintClassicFrame(TCanvas &c)
     struct Ring {
         TColor light, dark;
     };
-    const Ring rings[kMenuFrame] = {{cl3DLight, cl3DDkShadow}, {clBtnHighlight, clBtnShadow},
-                                    {clMenu, clMenu}};
+    const Ring rings[kMenuFrame] = {{cl3DLight, cl3DDkShadow}, {clBtnHighlight, clBtnShadow}, {clMenu, clMenu}};
     for (int i = 0; i < kMenuFrame; ++i) {
         const int l = i, t = i, r = w - i, b = h - i;
         if (r - l < 2 || b - t < 2)
@@ -390,10 +379,7 @@ public:
         frame_.Resize(width(), height());
         return frame_;
     }
-    TRect ClientRect() const
-    {
-        return Rect(kMenuFrame, kMenuFrame, width() - kMenuFrame, height() - kMenuFrame);
-    }
+    TRect ClientRect() const { return Rect(kMenuFrame, kMenuFrame, width() - kMenuFrame, height() - kMenuFrame); }
 
 protected:
     void initStyleOption(QStyleOptionMenuItem *option, const QAction *action) const override
@@ -452,7 +438,8 @@ void connectClick(QAction *action, TMenuItem *item)
 {
     // The click runs after the menu has closed, like a command message.
     QObject::connect(action, &QAction::triggered, item, [item] {
-        QMetaObject::invokeMethod(item, [item] { item->Click(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            item, [item] { item->Click(); }, Qt::QueuedConnection);
     });
 }
 

@@ -40,12 +40,8 @@ struct TMethodEvent {
     template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, TMethodEvent> &&
                                                 std::is_constructible_v<Fn, F &&>>>
     TMethodEvent(F &&f) : Handler(std::forward<F>(f))
-    {
-    }
-    TMethodEvent(Fn f, const void *code, const void *data)
-        : Handler(std::move(f)), Code(code), Data(data)
-    {
-    }
+    {}
+    TMethodEvent(Fn f, const void *code, const void *data) : Handler(std::move(f)), Code(code), Data(data) {}
     explicit operator bool() const { return static_cast<bool>(Handler); }
     template <class... A>
     void operator()(A &&...args) const
@@ -77,8 +73,7 @@ void NotifyInsertion(QObject *component);
 class TMenuItem : public QObject {
     Q_OBJECT
 public:
-    explicit TMenuItem(QObject *owner = nullptr, const QString &name = QString(),
-                       const QString &caption = QString());
+    explicit TMenuItem(QObject *owner = nullptr, const QString &name = QString(), const QString &caption = QString());
     // Leaves its parent item; its own items lose their parent.
     ~TMenuItem() override;
 

@@ -9,9 +9,9 @@
 
 #include "framework/Controls.h"
 #include "framework/HintTracker.h"
+#include "platform/Exceptions.h"
 #include "platform/desktop/Cursor.h"
 #include "platform/desktop/Desktop.h"
-#include "platform/Exceptions.h"
 #include "platform/desktop/Screens.h"
 
 namespace framework {
@@ -22,10 +22,7 @@ TApplication &Application()
     return app;
 }
 
-void TApplication::ProcessMessages()
-{
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
+void TApplication::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 void TApplication::Minimize()
 {
@@ -114,9 +111,8 @@ HintTracker *TApplication::Tracker()
 void TApplication::StartHintTracking()
 {
     if (!tracker_ && QApplication::instance())
-        tracker_ = new HintTracker(QApplication::instance(),
-                                   {[this](QWidget *w) { HintMouseMessage(w); }, [this] { CancelHint(); },
-                                    [this] { HintTimerTick(); }});
+        tracker_ = new HintTracker(QApplication::instance(), {[this](QWidget *w) { HintMouseMessage(w); },
+                                                              [this] { CancelHint(); }, [this] { HintTimerTick(); }});
 }
 
 void TApplication::DestroyHintWindow()
@@ -243,8 +239,7 @@ void TApplication::HintMouseMessage(QWidget *target)
 void TApplication::ActivateHint(QPoint cursorPos)
 {
     TControl *control = hintControl_;
-    if (!showHint_ || !control || !control->isVisible() ||
-        GetHintControl(FindControlAtPos(cursorPos)) != control) {
+    if (!showHint_ || !control || !control->isVisible() || GetHintControl(FindControlAtPos(cursorPos)) != control) {
         CancelHint();
         return;
     }
@@ -279,9 +274,8 @@ void TApplication::ActivateHint(QPoint cursorPos)
         hintWindow_ = hintWindowClass_();
         hintWindow_->SetColor(hintColor_);
     }
-    hintCursorRect_ = TRect::FromQRect(
-        QRect(control->mapToGlobal(QPoint(info.CursorRect.Left, info.CursorRect.Top)),
-              QSize(info.CursorRect.Width(), info.CursorRect.Height())));
+    hintCursorRect_ = TRect::FromQRect(QRect(control->mapToGlobal(QPoint(info.CursorRect.Left, info.CursorRect.Top)),
+                                             QSize(info.CursorRect.Width(), info.CursorRect.Height())));
     TRect rect = hintWindow_->CalcHintRect(info.HintMaxWidth, info.HintStr);
     OffsetRect(rect, info.HintPos.x(), info.HintPos.y());
     hintWindow_->SetColor(info.HintColor);
@@ -292,10 +286,7 @@ void TApplication::ActivateHint(QPoint cursorPos)
         StopHintTimer();
 }
 
-TQtApplication::TQtApplication(int &argc, char **argv) : QApplication(argc, argv)
-{
-    Application().StartHintTracking();
-}
+TQtApplication::TQtApplication(int &argc, char **argv) : QApplication(argc, argv) { Application().StartHintTracking(); }
 
 // The hint window is a top-level widget: it must go before Qt does.
 TQtApplication::~TQtApplication() { Application().DestroyHintWindow(); }

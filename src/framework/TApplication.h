@@ -129,7 +129,7 @@ private:
     QPointer<HintTracker> tracker_;
     QPointer<TControl> hintControl_;
     HintTimerMode timerMode_ = HintTimerMode::Initial;
-    TRect hintCursorRect_;    // screen pixels
+    TRect hintCursorRect_; // screen pixels
 };
 
 TApplication &Application();

@@ -63,10 +63,7 @@ void TBitmap::ConvertToMonochrome(TColor key)
     format_ = pf1bit;
 }
 
-void TBitmap::Draw(TCanvas &canvas, int x, int y) const
-{
-    StretchDraw(canvas, Bounds(x, y, Width(), Height()));
-}
+void TBitmap::Draw(TCanvas &canvas, int x, int y) const { StretchDraw(canvas, Bounds(x, y, Width(), Height())); }
 
 void TBitmap::StretchDraw(TCanvas &canvas, const TRect &dest) const
 {

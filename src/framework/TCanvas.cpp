@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 
-
 namespace framework {
 namespace {
 
@@ -256,8 +255,7 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom)
     // A wide pen stays inside the rectangle.
     const int w = std::max(1, Pen.Width);
     if (Brush.Style == bsSolid)
-        fillDevice(deviceRect(left + w, top + w, right - w, bottom - w, origin_),
-                   deviceColor(Brush.Color));
+        fillDevice(deviceRect(left + w, top + w, right - w, bottom - w, origin_), deviceColor(Brush.Color));
     const QRgb pen = deviceColor(Pen.Color);
     for (int i = 0; i < w; ++i) {
         const int l = left + i, t = top + i, r = right - i, b = bottom - i;
@@ -357,10 +355,7 @@ TColor TCanvas::Pixels(int x, int y) const
     return FromQRgb(image_.pixel(dx, dy));
 }
 
-void TCanvas::SetPixels(int x, int y, TColor color)
-{
-    plot(x + origin_.X, y + origin_.Y, deviceColor(color));
-}
+void TCanvas::SetPixels(int x, int y, TColor color) { plot(x + origin_.X, y + origin_.Y, deviceColor(color)); }
 
 const QFont &TCanvas::qfont() const
 {
@@ -372,10 +367,7 @@ const QFont &TCanvas::qfont() const
     return cachedQFont_;
 }
 
-int TCanvas::TextWidth(const QString &text) const
-{
-    return QFontMetrics(qfont()).horizontalAdvance(text);
-}
+int TCanvas::TextWidth(const QString &text) const { return QFontMetrics(qfont()).horizontalAdvance(text); }
 
 int TCanvas::TextHeight(const QString &) const { return QFontMetrics(qfont()).height(); }
 
@@ -403,8 +395,7 @@ int TCanvas::DrawText(const QString &text, TRect &r, unsigned format)
     const bool single = format & DT_SINGLELINE;
     std::vector<TextLine> lines;
     for (const QString &para : paragraphsOf(text, single)) {
-        const PrefixedText shown =
-            (format & DT_NOPREFIX) ? PrefixedText{para, -1} : stripPrefix(para);
+        const PrefixedText shown = (format & DT_NOPREFIX) ? PrefixedText{para, -1} : stripPrefix(para);
         if ((format & DT_WORDBREAK) && !single) {
             for (TextLine &l : wrap(shown, r.Width(), fm))
                 lines.push_back(std::move(l));
@@ -476,10 +467,7 @@ void TCanvas::ExcludeClipRect(int left, int top, int right, int bottom)
     clipTo((clip_ ? *clip_ : QRegion(image_.rect())) - r);
 }
 
-void TCanvas::SelectClipRect(const TRect &r)
-{
-    clipTo(QRegion(deviceRect(r.Left, r.Top, r.Right, r.Bottom, origin_)));
-}
+void TCanvas::SelectClipRect(const TRect &r) { clipTo(QRegion(deviceRect(r.Left, r.Top, r.Right, r.Bottom, origin_))); }
 
 void TCanvas::ResetClip() { clip_.reset(); }
 
@@ -524,8 +512,8 @@ bool TCanvas::RestoreDC(int id)
     return true;
 }
 
-bool StretchBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, int sx, int sy, int sw,
-                int sh, std::uint32_t rop)
+bool StretchBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, int sx, int sy, int sw, int sh,
+                std::uint32_t rop)
 {
     if (w <= 0 || h <= 0)
         return false;
@@ -567,16 +555,15 @@ bool StretchBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, i
     return true;
 }
 
-bool BitBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, int sx, int sy,
-            std::uint32_t rop)
+bool BitBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, int sx, int sy, std::uint32_t rop)
 {
     return StretchBlt(dest, x, y, w, h, src, sx, sy, w, h, rop);
 }
 
 void TCanvas::CopyRect(const TRect &dest, const TCanvas &src, const TRect &source)
 {
-    StretchBlt(*this, dest.Left, dest.Top, dest.Width(), dest.Height(), &src, source.Left, source.Top,
-               source.Width(), source.Height(), SRCCOPY);
+    StretchBlt(*this, dest.Left, dest.Top, dest.Width(), dest.Height(), &src, source.Left, source.Top, source.Width(),
+               source.Height(), SRCCOPY);
 }
 
 void TCanvas::StretchDraw(const TRect &dest, const TCanvas &source, TColor transparentColor)

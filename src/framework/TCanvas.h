@@ -6,9 +6,9 @@
 #include <QFont>
 #include <QImage>
 #include <QPointer>
-#include <QWidget>
 #include <QRegion>
 #include <QString>
+#include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -41,22 +41,21 @@ struct TBrush {
 };
 
 // DrawText formats.
-constexpr unsigned DT_LEFT = 0x0, DT_TOP = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4,
-                   DT_BOTTOM = 0x8, DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_NOCLIP = 0x100,
-                   DT_CALCRECT = 0x400, DT_NOPREFIX = 0x800, DT_RTLREADING = 0x20000;
+constexpr unsigned DT_LEFT = 0x0, DT_TOP = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4, DT_BOTTOM = 0x8,
+                   DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_NOCLIP = 0x100, DT_CALCRECT = 0x400,
+                   DT_NOPREFIX = 0x800, DT_RTLREADING = 0x20000;
 
 // Text background modes.
 constexpr int TRANSPARENT = 1, OPAQUE = 2;
 
 // Raster operations: the third byte is the boolean function of pattern,
 // source and destination, so any of the 256 can be given.
-constexpr std::uint32_t SRCCOPY = 0x00CC0020, SRCPAINT = 0x00EE0086, SRCAND = 0x008800C6,
-                        SRCINVERT = 0x00660046, SRCERASE = 0x00440328, NOTSRCCOPY = 0x00330008,
-                        NOTSRCERASE = 0x001100A6, MERGECOPY = 0x00C000CA, MERGEPAINT = 0x00BB0226,
-                        PATCOPY = 0x00F00021, PATPAINT = 0x00FB0A09, PATINVERT = 0x005A0049,
-                        DSTINVERT = 0x00550009, BLACKNESS = 0x00000042, WHITENESS = 0x00FF0062,
+constexpr std::uint32_t SRCCOPY = 0x00CC0020, SRCPAINT = 0x00EE0086, SRCAND = 0x008800C6, SRCINVERT = 0x00660046,
+                        SRCERASE = 0x00440328, NOTSRCCOPY = 0x00330008, NOTSRCERASE = 0x001100A6,
+                        MERGECOPY = 0x00C000CA, MERGEPAINT = 0x00BB0226, PATCOPY = 0x00F00021, PATPAINT = 0x00FB0A09,
+                        PATINVERT = 0x005A0049, DSTINVERT = 0x00550009, BLACKNESS = 0x00000042, WHITENESS = 0x00FF0062,
                         // brush where the source is white, destination where it is black
-                        ROP_DSPDxax = 0x00E20746;
+    ROP_DSPDxax = 0x00E20746;
 
 // What a pixel read outside the picture returns.
 constexpr TColor CLR_INVALID = 0xFFFFFFFFu;
@@ -68,8 +67,8 @@ struct TSize {
 
 // Text metrics of a font, in pixels.
 struct TTextMetric {
-    int tmHeight = 0, tmAscent = 0, tmDescent = 0, tmInternalLeading = 0, tmExternalLeading = 0,
-        tmAveCharWidth = 0, tmMaxCharWidth = 0;
+    int tmHeight = 0, tmAscent = 0, tmDescent = 0, tmInternalLeading = 0, tmExternalLeading = 0, tmAveCharWidth = 0,
+        tmMaxCharWidth = 0;
 };
 TTextMetric GetTextMetrics(const TFont &font);
 
@@ -162,8 +161,8 @@ public:
     // Copies. Pixels outside either picture are left alone.
     friend bool BitBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, int sx, int sy,
                        std::uint32_t rop);
-    friend bool StretchBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, int sx,
-                           int sy, int sw, int sh, std::uint32_t rop);
+    friend bool StretchBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, int sx, int sy, int sw,
+                           int sh, std::uint32_t rop);
     void CopyRect(const TRect &dest, const TCanvas &src, const TRect &source);
     // The whole of source stretched over dest, leaving out the pixels of
     // transparentColor (none for clNone). TBitmap's Draw uses it.
@@ -233,9 +232,8 @@ private:
     int id_;
 };
 
-bool BitBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, int sx, int sy,
-            std::uint32_t rop);
-bool StretchBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, int sx, int sy,
-                int sw, int sh, std::uint32_t rop);
+bool BitBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, int sx, int sy, std::uint32_t rop);
+bool StretchBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, int sx, int sy, int sw, int sh,
+                std::uint32_t rop);
 
 } // namespace framework

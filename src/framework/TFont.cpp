@@ -5,15 +5,9 @@
 
 namespace framework {
 
-int TFont::Size() const
-{
-    return static_cast<int>(std::lround(-Height * 72.0 / 96.0));
-}
+int TFont::Size() const { return static_cast<int>(std::lround(-Height * 72.0 / 96.0)); }
 
-void TFont::SetSize(int points)
-{
-    Height = -static_cast<int>(std::lround(points * 96.0 / 72.0));
-}
+void TFont::SetSize(int points) { Height = -static_cast<int>(std::lround(points * 96.0 / 72.0)); }
 
 QFont TFont::ToQFont() const
 {

@@ -27,8 +27,8 @@ void THintWindow::CreateParams(TCreateParams &params)
 {
     // Never active, never a taskbar entry, and the mouse goes through it to
     // what lies below.
-    params.Flags = Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                   Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput;
+    params.Flags = Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
+                   Qt::WindowTransparentForInput;
     params.Border = true;
 }
 
@@ -106,8 +106,7 @@ void THintWindow::Paint(TCanvas &canvas) const
     }
     canvas.Brush.Style = bsClear;
     canvas.SetBkMode(TRANSPARENT);
-    canvas.DrawText(Caption(), Rect(MarginX, MarginY, all.Right - MarginX, all.Bottom - MarginY),
-                    HintTextFormat);
+    canvas.DrawText(Caption(), Rect(MarginX, MarginY, all.Right - MarginX, all.Bottom - MarginY), HintTextFormat);
 }
 
 } // namespace framework

@@ -16,7 +16,7 @@ namespace framework {
 // The details of a hint about to show; the show-hint event may change them.
 struct THintInfo {
     TControl *HintControl = nullptr;
-    QPoint HintPos;      // screen point the hint window's rectangle starts at
+    QPoint HintPos; // screen point the hint window's rectangle starts at
     int HintMaxWidth = 0;
     TColor HintColor = clInfoBk;
     TRect CursorRect;    // while the cursor stays in it (control pixels), the hint stays

@@ -95,8 +95,7 @@ void TImageList::Draw(TCanvas &canvas, int x, int y, int index) const
         const QRgb *row = reinterpret_cast<const QRgb *>(img.constScanLine(j));
         for (int i = 0; i < img.width(); ++i) {
             if (qAlpha(row[i]) != 0)
-                canvas.plot(x + i + o.X, y + j + o.Y,
-                            canvas.deviceColor(FromQRgb(row[i])));
+                canvas.plot(x + i + o.X, y + j + o.Y, canvas.deviceColor(FromQRgb(row[i])));
         }
     }
 }

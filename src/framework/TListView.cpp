@@ -2,17 +2,17 @@
 
 #include <QAbstractItemDelegate>
 #include <QCoreApplication>
-#include <algorithm>
-#include <QHeaderView>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QUrl>
 #include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "framework/TApplication.h"
 
@@ -59,8 +59,7 @@ class ListTree : public QTreeWidget {
 public:
     explicit ListTree(TListView *list)
         : QTreeWidget(list), list_(list),
-          token_(QByteArray::number(QCoreApplication::applicationPid()) + '.' +
-                 QByteArray::number(quintptr(this)))
+          token_(QByteArray::number(QCoreApplication::applicationPid()) + '.' + QByteArray::number(quintptr(this)))
     {
         setDragDropMode(QAbstractItemView::DragDrop);
         setDefaultDropAction(Qt::MoveAction);
@@ -184,7 +183,7 @@ private:
     TListView *list_;
     QByteArray token_;
 };
-}
+} // namespace
 
 TListView::TListView(QWidget *parent) : TControl(parent), view_(new ListTree(this))
 {
@@ -315,10 +314,7 @@ void TListView::SetItemImageIndex(int index, int imageIndex)
     it->setIcon(0, ImageFor(imageIndex));
 }
 
-void TListView::Delete(int index)
-{
-    delete view_->takeTopLevelItem(index);
-}
+void TListView::Delete(int index) { delete view_->takeTopLevelItem(index); }
 
 void TListView::Clear() { view_->clear(); }
 
@@ -361,10 +357,9 @@ void TListView::SetReadOnly(bool value)
         // An editor that is open now would write into the list later: close
         // it without taking its text.
         if (QWidget *editor = view_->indexWidget(view_->currentIndex()))
-            QMetaObject::invokeMethod(view_, "closeEditor", Q_ARG(QWidget *, editor),
-                                      Q_ARG(QAbstractItemDelegate::EndEditHint,
-                                            QAbstractItemDelegate::RevertModelCache));
-
+            QMetaObject::invokeMethod(
+                view_, "closeEditor", Q_ARG(QWidget *, editor),
+                Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::RevertModelCache));
     }
     // The view's triggers, not every item's flags: one step however long the list.
     view_->setEditTriggers(value ? QAbstractItemView::NoEditTriggers : EditTriggers);

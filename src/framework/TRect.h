@@ -27,17 +27,22 @@ inline TPoint Point(int x, int y) { return {x, y}; }
 
 inline void InflateRect(TRect &r, int dx, int dy)
 {
-    r.Left -= dx; r.Top -= dy; r.Right += dx; r.Bottom += dy;
+    r.Left -= dx;
+    r.Top -= dy;
+    r.Right += dx;
+    r.Bottom += dy;
 }
 inline void OffsetRect(TRect &r, int dx, int dy)
 {
-    r.Left += dx; r.Top += dy; r.Right += dx; r.Bottom += dy;
+    r.Left += dx;
+    r.Top += dy;
+    r.Right += dx;
+    r.Bottom += dy;
 }
 // The common part of a and b; empty (all zero) when they do not meet.
 inline bool IntersectRect(TRect &out, const TRect &a, const TRect &b)
 {
-    out = {std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
-           std::min(a.Bottom, b.Bottom)};
+    out = {std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right), std::min(a.Bottom, b.Bottom)};
     if (out.IsEmpty()) {
         out = {};
         return false;

@@ -8,9 +8,8 @@ void PaintWidgetInto(QWidget *widget, TCanvas &canvas, int x, int y)
 {
     if (!widget)
         return;
-    canvas.PaintWith([&](QPainter &p) {
-        widget->render(&p, QPoint(x, y), QRegion(widget->rect()), QWidget::DrawWindowBackground);
-    });
+    canvas.PaintWith(
+        [&](QPainter &p) { widget->render(&p, QPoint(x, y), QRegion(widget->rect()), QWidget::DrawWindowBackground); });
 }
 
 } // namespace framework

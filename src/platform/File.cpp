@@ -12,10 +12,7 @@ namespace {
 
 const char *C(const FileName &name) { return name.Bytes().constData(); }
 
-QString Shown(const FileName &name)
-{
-    return name.Display().replace(QChar(0), QStringLiteral("\\0"));
-}
+QString Shown(const FileName &name) { return name.Display().replace(QChar(0), QStringLiteral("\\0")); }
 
 // True when the folder that would hold path exists as a folder.
 bool ParentFolderExists(const FileName &path)
@@ -30,16 +27,20 @@ bool ParentFolderExists(const FileName &path)
 void RefuseNul(const FileName &path)
 {
     if (path.HoldsNul())
-        throw EInOutError(3, QStringLiteral("Invalid filename: no file name can hold a NUL character (%1)")
-                                 .arg(Shown(path)));
+        throw EInOutError(
+            3, QStringLiteral("Invalid filename: no file name can hold a NUL character (%1)").arg(Shown(path)));
 }
 
 QString KindOf(mode_t mode)
 {
-    if (S_ISFIFO(mode)) return QStringLiteral("a named pipe (FIFO)");
-    if (S_ISSOCK(mode)) return QStringLiteral("a socket");
-    if (S_ISCHR(mode)) return QStringLiteral("a character device");
-    if (S_ISBLK(mode)) return QStringLiteral("a block device");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a named pipe (FIFO)");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    if (S_ISCHR(mode))
+        return QStringLiteral("a character device");
+    if (S_ISBLK(mode))
+        return QStringLiteral("a block device");
     return QStringLiteral("not a regular file");
 }
 
@@ -47,8 +48,7 @@ QString KindOf(mode_t mode)
 {
     const QString what = output ? QStringLiteral("the join can only be written into a file")
                                 : QStringLiteral("only files can be joined");
-    throw EInOutError(5, QStringLiteral("File access denied: %1 is %2, and %3")
-                             .arg(Shown(path), KindOf(mode), what));
+    throw EInOutError(5, QStringLiteral("File access denied: %1 is %2, and %3").arg(Shown(path), KindOf(mode), what));
 }
 
 int Retry(const std::function<int()> &call)
@@ -121,17 +121,13 @@ EInOutError InOutErrorFor(int errnum, const FileName &path)
 {
     const int code = InOutCodeFor(errnum, path);
     // Unchanged means unmapped, except ENOENT whose number is its code.
-    EInOutError error = code == errnum && errnum != ENOENT
-                            ? EInOutError(code, QStringLiteral("I/O error %1").arg(code))
-                            : EInOutError(code);
+    EInOutError error = code == errnum && errnum != ENOENT ? EInOutError(code, QStringLiteral("I/O error %1").arg(code))
+                                                           : EInOutError(code);
     error.SetDetails(Shown(path)); // the message stays the fixed one; the box names the file beneath it
     return error;
 }
 
-void ThrowInOut(int errnum, const FileName &path)
-{
-    throw InOutErrorFor(errnum, path);
-}
+void ThrowInOut(int errnum, const FileName &path) { throw InOutErrorFor(errnum, path); }
 
 qint64 RefuseUnlessRegularFile(const FileName &path)
 {
@@ -276,9 +272,7 @@ File File::Create(const FileName &path)
             // This file system has no unnamed files: a hidden name of its own.
             do {
                 tempName = TempNameIn(folder);
-                fd = Retry([&] {
-                    return ::open(tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-                });
+                fd = Retry([&] { return ::open(tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode); });
             } while (fd < 0 && errno == EEXIST);
         }
         if (fd >= 0) {
@@ -357,19 +351,15 @@ qint64 File::CopyRange(File &from, File &to, qint64 max)
         if (got >= 0)
             return got;
         switch (errno) {
-        case EINTR:
-            continue;
+        case EINTR: continue;
         // Not between these files or file systems, or not on this system.
         case EXDEV:
         case EINVAL:
         case ENOSYS:
         case EOPNOTSUPP:
-        case EBADF:
-            return -1;
-        case EIO:
-            ThrowInOut(errno, from.path_);
-        default:
-            ThrowInOut(errno, to.path_);
+        case EBADF: return -1;
+        case EIO: ThrowInOut(errno, from.path_);
+        default: ThrowInOut(errno, to.path_);
         }
     }
 }

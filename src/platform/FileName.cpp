@@ -2,9 +2,9 @@
 
 #include "platform/Exceptions.h"
 
+#include <QList>
 #include <QStringList>
 #include <QUrl>
-#include <QList>
 #include <dirent.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -24,10 +24,7 @@ QByteArray FileName::Extension() const
     return dot < 0 ? QByteArray() : last.mid(dot + 1);
 }
 
-QByteArray FileName::LastPart() const
-{
-    return bytes_.mid(bytes_.lastIndexOf('/') + 1);
-}
+QByteArray FileName::LastPart() const { return bytes_.mid(bytes_.lastIndexOf('/') + 1); }
 
 FileName FileName::operator/(const QByteArray &child) const
 {

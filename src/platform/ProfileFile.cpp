@@ -58,15 +58,9 @@ std::optional<KeyLine> KeyOf(const QByteArray &text)
     return result;
 }
 
-bool IsBlankLine(const QByteArray &text)
-{
-    return text.trimmed().isEmpty();
-}
+bool IsBlankLine(const QByteArray &text) { return text.trimmed().isEmpty(); }
 
-bool HasLineBreak(const QString &s)
-{
-    return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
-}
+bool HasLineBreak(const QString &s) { return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r')); }
 
 QByteArray CutToMax(QByteArray s)
 {
@@ -108,10 +102,7 @@ bool WriteWhole(int fd, const QByteArray &bytes)
 
 } // namespace
 
-ProfileFile::ProfileFile(FileName fileName) : fileName_(std::move(fileName))
-{
-    Load();
-}
+ProfileFile::ProfileFile(FileName fileName) : fileName_(std::move(fileName)) { Load(); }
 
 ProfileFile::~ProfileFile()
 {
@@ -231,8 +222,8 @@ bool ProfileFile::WriteValue(const QString &section, const QString &key, const Q
     const QString keyName = key.trimmed();
     if (sectionName.isEmpty() || sectionName.contains(QLatin1Char(']')) || HasLineBreak(sectionName))
         return false;
-    if (keyName.isEmpty() || keyName.contains(QLatin1Char('=')) || HasLineBreak(keyName)
-        || keyName.startsWith(QLatin1Char('[')) || keyName.startsWith(QLatin1Char(';')))
+    if (keyName.isEmpty() || keyName.contains(QLatin1Char('=')) || HasLineBreak(keyName) ||
+        keyName.startsWith(QLatin1Char('[')) || keyName.startsWith(QLatin1Char(';')))
         return false;
     if (value.contains('\n') || value.contains('\r') || value.contains('\0'))
         return false;

@@ -40,9 +40,9 @@ int clampChannel(int c) { return std::clamp(c, 0, 255); }
 // Construction and properties
 
 TXPMenu::TXPMenu(QObject *owner)
-    : QObject(owner), form_(owner), color_(clBtnFace), iconBackColor_(clBtnFace),
-      menuBarColor_(clBtnFace), selectColor_(clHighlight), selectBorderColor_(clHighlight),
-      disabledColor_(clInactiveCaption), separatorColor_(clBtnFace), checkedColor_(clHighlight)
+    : QObject(owner), form_(owner), color_(clBtnFace), iconBackColor_(clBtnFace), menuBarColor_(clBtnFace),
+      selectColor_(clHighlight), selectBorderColor_(clHighlight), disabledColor_(clInactiveCaption),
+      separatorColor_(clBtnFace), checkedColor_(clHighlight)
 {
     LoadSystemMenuFont(font_);
     selectFontColor_ = font_.Color;
@@ -342,8 +342,7 @@ TColor TXPMenu::LightenColor(const TCanvas &canvas, TColor color, int percent)
 TColor TXPMenu::DarkenColor(const TCanvas &canvas, TColor color, int amount)
 {
     const TColor rgb = ColorToRGB(color);
-    return GetNearestColor(canvas, RGB(clampChannel(GetRValue(rgb) - amount),
-                                       clampChannel(GetGValue(rgb) - amount + 2),
+    return GetNearestColor(canvas, RGB(clampChannel(GetRValue(rgb) - amount), clampChannel(GetGValue(rgb) - amount + 2),
                                        clampChannel(GetBValue(rgb) - amount)));
 }
 
@@ -351,8 +350,7 @@ TColor TXPMenu::GreyLevelColor(const TCanvas &canvas, TColor color, int lift)
 {
     lift = std::min(lift, 100);
     const TColor rgb = ColorToRGB(color);
-    const int v = clampChannel(std::min(
-        (GetRValue(rgb) + GetGValue(rgb) + GetBValue(rgb)) / 3 + lift, 240));
+    const int v = clampChannel(std::min((GetRValue(rgb) + GetGValue(rgb) + GetBValue(rgb)) / 3 + lift, 240));
     return GetNearestColor(canvas, RGB(v, v, v));
 }
 

@@ -28,9 +28,9 @@ using framework::TRect;
 // The colours one paint works with, derived from the properties at its start.
 struct TXPPaintColors {
     bool HighColor = true;
-    TColor ItemBack = 0, IconBack = 0, SelectBack = 0, SelectFrame = 0, SelectText = 0,
-           CheckFill = 0, CheckFillSelected = 0, CheckFrame = 0, BarBack = 0, DisabledText = 0,
-           SeparatorLine = 0, FrameDark = 0, FrameLight = 0;
+    TColor ItemBack = 0, IconBack = 0, SelectBack = 0, SelectFrame = 0, SelectText = 0, CheckFill = 0,
+           CheckFillSelected = 0, CheckFrame = 0, BarBack = 0, DisabledText = 0, SeparatorLine = 0, FrameDark = 0,
+           FrameLight = 0;
 };
 
 class TXPMenu : public QObject, public framework::TComponentObserver {
@@ -116,14 +116,11 @@ public:
     // Painting of one item and its parts.
     void PaintMenuItem(TMenuItem *item, TCanvas &canvas, TRect rect, bool selected);
     void PaintItemGradient(TCanvas &canvas, const TRect &g, bool rightToLeft);
-    void PaintCheckMark(const TMenuItem *item, bool selected, const TRect &m, TCanvas &canvas,
-                        bool listImage);
-    void PaintItemImage(const TMenuItem *item, TCanvas &canvas, bool rightToLeft, bool barItem,
-                        bool checked, bool enabled, bool selected, const TRect &iconRect,
-                        TBitmap &img);
-    void PaintItemText(const QString &text, const QString &shortcut, unsigned flags,
-                       bool rightToLeft, bool barItem, bool isDefault, bool enabled, bool selected,
-                       TRect t, TCanvas &canvas);
+    void PaintCheckMark(const TMenuItem *item, bool selected, const TRect &m, TCanvas &canvas, bool listImage);
+    void PaintItemImage(const TMenuItem *item, TCanvas &canvas, bool rightToLeft, bool barItem, bool checked,
+                        bool enabled, bool selected, const TRect &iconRect, TBitmap &img);
+    void PaintItemText(const QString &text, const QString &shortcut, unsigned flags, bool rightToLeft, bool barItem,
+                       bool isDefault, bool enabled, bool selected, TRect t, TCanvas &canvas);
     TColor BarTextColor(const TCanvas &canvas, TColor color) const;
     static void FadeImage(TBitmap &bitmap, int percent);
     static void GreyOutImage(TBitmap &bitmap, int lift);
@@ -142,11 +139,11 @@ private:
 
     QPointer<QObject> form_;
     TFont font_;
-    TColor color_, iconBackColor_, menuBarColor_, selectColor_, selectBorderColor_,
-        selectFontColor_, disabledColor_, separatorColor_, checkedColor_;
+    TColor color_, iconBackColor_, menuBarColor_, selectColor_, selectBorderColor_, selectFontColor_, disabledColor_,
+        separatorColor_, checkedColor_;
     int iconWidth_ = 24;
-    bool drawSelect_ = true, useSystemColors_ = true, overrideOwnerDraw_ = false,
-         gradient_ = false, flatMenu_ = false, autoDetect_ = false, active_ = false;
+    bool drawSelect_ = true, useSystemColors_ = true, overrideOwnerDraw_ = false, gradient_ = false, flatMenu_ = false,
+         autoDetect_ = false, active_ = false;
     TXPPaintColors colors_;
 };
 

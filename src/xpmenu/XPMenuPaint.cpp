@@ -46,8 +46,8 @@ void TXPMenu::PaintMenuItem(TMenuItem *item, TCanvas &canvas, TRect rect, bool s
         img.Assign(item->Bitmap());
     const TImageList *images = menu ? menu->Images() : nullptr;
     const bool listImage = images && item->ImageIndex() != -1;
-    const TRect iconRect = rtl ? Rect(r.Right - iconWidth_, r.Top, r.Right, r.Bottom)
-                               : Rect(r.Left, r.Top, r.Left + iconWidth_, r.Bottom);
+    const TRect iconRect =
+        rtl ? Rect(r.Right - iconWidth_, r.Top, r.Right, r.Bottom) : Rect(r.Left, r.Top, r.Left + iconWidth_, r.Bottom);
     TRect markRect;
     if (listImage) {
         markRect = Rect(iconRect.Left + 1, iconRect.Top + 2, iconRect.Right - 3, iconRect.Bottom - 2);
@@ -129,8 +129,8 @@ void TXPMenu::PaintMenuItem(TMenuItem *item, TCanvas &canvas, TRect rect, bool s
         } else {
             textRect.Left += 5;
         }
-        PaintItemText(text, ShortCutToText(item->ShortCut()), flags, rtl, barItem, item->Default(),
-                      item->Enabled(), selected, textRect, canvas);
+        PaintItemText(text, ShortCutToText(item->ShortCut()), flags, rtl, barItem, item->Default(), item->Enabled(),
+                      selected, textRect, canvas);
     } else {
         canvas.Pen = {colors_.SeparatorLine};
         const int y = textRect.Top + roundEven((textRect.Bottom - textRect.Top) / 2.0);
@@ -156,16 +156,15 @@ void TXPMenu::PaintItemGradient(TCanvas &canvas, const TRect &g, bool rightToLef
     const int columns = g.Right - g.Left + 1;
     for (int i = 0; i < columns; ++i) {
         const int x = rightToLeft ? g.Right - 1 - i : g.Left + i;
-        const bool steep = rightToLeft ? (g.Right - iconWidth_ + 5 < x && x < g.Right)
-                                       : (g.Left < x && x < g.Left + iconWidth_ + 5);
+        const bool steep =
+            rightToLeft ? (g.Right - iconWidth_ + 5 < x && x < g.Right) : (g.Left < x && x < g.Left + iconWidth_ + 5);
         step = std::min(step + (steep ? 3 : 1), 96);
         canvas.Brush = {LightenColor(canvas, colors_.IconBack, step), bsSolid};
         canvas.FillRect(Rect(x, g.Top, x + 1, g.Bottom));
     }
 }
 
-void TXPMenu::PaintCheckMark(const TMenuItem *item, bool selected, const TRect &m, TCanvas &canvas,
-                             bool listImage)
+void TXPMenu::PaintCheckMark(const TMenuItem *item, bool selected, const TRect &m, TCanvas &canvas, bool listImage)
 {
     if (!item->Checked())
         return;
@@ -198,9 +197,8 @@ void TXPMenu::PaintCheckMark(const TMenuItem *item, bool selected, const TRect &
     }
 }
 
-void TXPMenu::PaintItemImage(const TMenuItem *, TCanvas &canvas, bool rightToLeft, bool barItem,
-                             bool checked, bool enabled, bool selected, const TRect &iconRect,
-                             TBitmap &img)
+void TXPMenu::PaintItemImage(const TMenuItem *, TCanvas &canvas, bool rightToLeft, bool barItem, bool checked,
+                             bool enabled, bool selected, const TRect &iconRect, TBitmap &img)
 {
     if (img.Empty())
         return;
@@ -276,17 +274,15 @@ void TXPMenu::PaintImageShadow(const TBitmap &bitmap, TCanvas &canvas, int x, in
                 canvas.SetPixels(x + i, y + j, color);
 }
 
-void TXPMenu::PaintItemText(const QString &text, const QString &shortcut, unsigned flags,
-                            bool rightToLeft, bool barItem, bool isDefault, bool enabled,
-                            bool selected, TRect t, TCanvas &canvas)
+void TXPMenu::PaintItemText(const QString &text, const QString &shortcut, unsigned flags, bool rightToLeft,
+                            bool barItem, bool isDefault, bool enabled, bool selected, TRect t, TCanvas &canvas)
 {
     canvas.Font = Font();
     TColor c = canvas.Font.Color;
     if (selected)
         c = colors_.SelectText;
     if (!enabled)
-        c = selected && colors_.HighColor ? LightenColor(canvas, colors_.DisabledText, 10)
-                                          : colors_.DisabledText;
+        c = selected && colors_.HighColor ? LightenColor(canvas, colors_.DisabledText, 10) : colors_.DisabledText;
     if (selected && barItem)
         c = BarTextColor(canvas, colors_.IconBack);
     canvas.Font.Color = c;
@@ -298,8 +294,7 @@ void TXPMenu::PaintItemText(const QString &text, const QString &shortcut, unsign
         struct Copy {
             int left, top, right, readX, readY, amount;
         };
-        constexpr Copy copies[] = {{1, 0, 0, 1, 0, 30}, {1, 2, 1, 1, 2, 30}, {0, 1, 0, 0, 1, 40},
-                                   {1, 1, 1, 1, 1, 60}};
+        constexpr Copy copies[] = {{1, 0, 0, 1, 0, 30}, {1, 2, 1, 1, 2, 30}, {0, 1, 0, 0, 1, 40}, {1, 1, 1, 1, 1, 60}};
         for (const Copy &k : copies) {
             const TColor under = canvas.Pixels(t.Left + k.readX, t.Top + k.readY);
             canvas.Font.Color = DarkenColor(canvas, under, k.amount);

@@ -10,19 +10,19 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
-#include <dirent.h>
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
+#include <dirent.h>
+#include <gtest/gtest.h>
 #include <memory>
 
 #include "Fakes.h"
 #include "HintSettings.h"
-#include "platform/desktop/Cursor.h"
 #include "app/MainWindow.h"
 #include "app/core/NaturalOrder.h"
 #include "app/core/PathRules.h"
 #include "framework/TApplication.h"
+#include "platform/desktop/Cursor.h"
 #include "platform/desktop/Screens.h"
 
 using app::TForm1;
@@ -163,9 +163,9 @@ TEST_F(MainWindowTest, PopupMenuHoldsTheItemsInOrder)
     QStringList c;
     for (int i = 0; i < items->Count(); ++i)
         c << items->Items(i)->Caption();
-    EXPECT_EQ(c, (QStringList{"Add Movie", "Add File Folder", "-", "Move up", "Move down", "-", "Delete Files",
-                              "Delete All", "-", "About", "Merge Movie Now", "Play Seclected Movie",
-                              "Play joined Movie"}));
+    EXPECT_EQ(
+        c, (QStringList{"Add Movie", "Add File Folder", "-", "Move up", "Move down", "-", "Delete Files", "Delete All",
+                        "-", "About", "Merge Movie Now", "Play Seclected Movie", "Play joined Movie"}));
     ASSERT_EQ(form->About1->Count(), 1);
     EXPECT_EQ(form->About1->Items(0)->Caption(), QStringLiteral("Help"));
 
@@ -258,9 +258,9 @@ TEST_F(MainWindowTest, AddFolderScansTheTreeDepthFirstWithHiddenFiles)
                           "tree/sub/deeper/z.MPEG", "tree/sub/e.mp4"})
         WriteBytes(path(QString::fromLatin1(f)), "x");
     // A link back to the top must not make the scan run forever.
-    ASSERT_EQ(::symlink(QFile::encodeName(path("tree")).constData(),
-                        QFile::encodeName(path("tree/sub/loop")).constData()),
-              0);
+    ASSERT_EQ(
+        ::symlink(QFile::encodeName(path("tree")).constData(), QFile::encodeName(path("tree/sub/loop")).constData()),
+        0);
     dialogs.folderAnswers = {path("tree")};
     form->fb2Click(form->fb2);
     ASSERT_EQ(dialogs.folderTitles, QStringList{"Select  File Folder"});

@@ -214,7 +214,8 @@ TEST_F(WindowCommandsTest, HoveringAnItemShowsItsWholePath)
     HintSettings restore;
     platform::CursorOverride cursor{QPoint(0, 0)};
     framework::Application().SetMainForm(form.get());
-    const QString longPath = path(QString(20, QLatin1Char('d')) + QLatin1Char('/') + QString(300, QLatin1Char('n')) + ".mpg");
+    const QString longPath =
+        path(QString(20, QLatin1Char('d')) + QLatin1Char('/') + QString(300, QLatin1Char('n')) + ".mpg");
     form->Lv1->AddItem(path("short.mpg"), 0);
     form->Lv1->AddItem(longPath, 0);
     EXPECT_EQ(view()->textElideMode(), Qt::ElideMiddle);

@@ -139,7 +139,8 @@ protected:
 TEST_F(WindowSeamsTest, EachFilterOfTheOpenDialogShowsExactlyItsFilesWhateverTheCase)
 {
     QDir(dir.path()).mkpath(QStringLiteral("clips/sub"));
-    for (const char *f : {"a.mpg", "B.MPEG", "c.m2v", "d.mp3", "E.MP2", "f.mp1", "g.dat", "h.DAT", "notes.txt", "noext"})
+    for (const char *f :
+         {"a.mpg", "B.MPEG", "c.m2v", "d.mp3", "E.MP2", "f.mp1", "g.dat", "h.DAT", "notes.txt", "noext"})
         WriteBytes(path(QStringLiteral("clips/") + QString::fromLatin1(f)), "x");
     form->OD1.InitialDir = Name(path("clips"));
     const QStringList video{"a.mpg", "B.MPEG", "c.m2v", "sub/"}, audio{"d.mp3", "E.MP2", "f.mp1", "sub/"},
@@ -371,7 +372,8 @@ TEST_F(WindowSeamsTest, TheCommandLineAddsFilesAsADropAndFoldersAsAddFolder)
         WriteBytes(path(QString::fromLatin1(f)), "x");
     const QString before = QDir::currentPath();
     QDir::setCurrent(dir.path());
-    form->AddFromCommandLine({platform::FileName("one.MP3"), platform::FileName("skip.txt"), platform::FileName("clips")});
+    form->AddFromCommandLine(
+        {platform::FileName("one.MP3"), platform::FileName("skip.txt"), platform::FileName("clips")});
     QDir::setCurrent(before);
     // In natural order, as a folder's names: the folder's files, then one.MP3.
     EXPECT_EQ(captions(), (QStringList{path("clips/a.mpg"), path("clips/sub/b.dat"), path("one.MP3")}));

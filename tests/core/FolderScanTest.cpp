@@ -2,11 +2,11 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <algorithm>
 #include <vector>
 
 #include "TestFiles.h"
@@ -18,7 +18,8 @@ namespace {
 std::vector<FileName> Scan(const FileName &folder)
 {
     std::vector<FileName> found;
-    app::ScanFolder(folder, [&](const FileName &f) { found.push_back(f); }, [] { return true; });
+    app::ScanFolder(
+        folder, [&](const FileName &f) { found.push_back(f); }, [] { return true; });
     return found;
 }
 
@@ -75,7 +76,8 @@ TEST(FolderScan, StopsWhenTheStepSaysSo)
         WriteBytes(dir.filePath(QStringLiteral("%1.mpg").arg(i)), "x");
     int steps = 0;
     std::vector<FileName> found;
-    app::ScanFolder(Name(dir.path() + '/'), [&](const FileName &f) { found.push_back(f); }, [&] { return ++steps <= 2; });
+    app::ScanFolder(
+        Name(dir.path() + '/'), [&](const FileName &f) { found.push_back(f); }, [&] { return ++steps <= 2; });
     EXPECT_EQ(found.size(), 2u);
 }
 
@@ -93,5 +95,6 @@ TEST(FolderScan, EachFolderInNaturalOrder)
     std::vector<QByteArray> names;
     for (const FileName &f : Scan(FileName(top)))
         names.push_back(f.Bytes().mid(top.size()));
-    EXPECT_EQ(names, (std::vector<QByteArray>{"a.mpg", "b/clip1.dat", "clip1.mpg", "clip2.mpg", "Clip3.mpg", "clip10.mpg"}));
+    EXPECT_EQ(names,
+              (std::vector<QByteArray>{"a.mpg", "b/clip1.dat", "clip1.mpg", "clip2.mpg", "Clip3.mpg", "clip10.mpg"}));
 }

@@ -22,9 +22,6 @@ using platform::EInOutError;
 
 namespace {
 
-
-
-
 // Records every call as a line, plus the block sizes of each input.
 class Recorder : public app::JoinObserver {
 public:
@@ -131,7 +128,9 @@ TEST_P(JoinTest, BlocksStayWholeAcrossPiecesAndShortCalls)
     const qint64 size = Piece() + 3 * 4097 + 5;
     const QByteArray content = Pattern(size, 4);
     const QString a = Input(QStringLiteral("a.mpg"), content);
-    const auto shortly = [](auto call) { return [call](int x, auto y, size_t n) { return call(x, y, std::min<size_t>(n, 1000)); }; };
+    const auto shortly = [](auto call) {
+        return [call](int x, auto y, size_t n) { return call(x, y, std::min<size_t>(n, 1000)); };
+    };
     platform::WriteCalls system = platform::CurrentWriteCalls();
     const platform::WriteCallsOverride shortCalls({shortly(system.Write), shortly(system.CopyRange)});
     Recorder recorder({a});
@@ -194,9 +193,9 @@ TEST_P(JoinTest, AnInputSeenThroughAnOverlayMountIsReadWholeBeforeTheOutputRepla
     const QByteArray content = Pattern(50000, 8);
     const QString output = Input(QStringLiteral("lower/a.mpg"), content);
     const QString b = Input(QStringLiteral("b.mpg"), "bbb");
-    const QByteArray options = "lowerdir=" + QFile::encodeName(Path(QStringLiteral("lower"))) + ",upperdir="
-                               + QFile::encodeName(Path(QStringLiteral("upper"))) + ",workdir="
-                               + QFile::encodeName(Path(QStringLiteral("work")));
+    const QByteArray options = "lowerdir=" + QFile::encodeName(Path(QStringLiteral("lower"))) +
+                               ",upperdir=" + QFile::encodeName(Path(QStringLiteral("upper"))) +
+                               ",workdir=" + QFile::encodeName(Path(QStringLiteral("work")));
     const QByteArray merged = QFile::encodeName(Path(QStringLiteral("merged")));
     if (::mount("overlay", merged.constData(), "overlay", 0, options.constData()) != 0)
         GTEST_SKIP() << "no overlay mounts here: " << std::strerror(errno);
@@ -219,12 +218,11 @@ TEST_P(JoinTest, ObserverSeesEveryStepInOrder)
     Engine().Join(Name(Path(QStringLiteral("out.mpg"))), 2, recorder);
     const QStringList expected{
         // every name once for the same-file check, then each when its turn comes
-        QStringLiteral("name 0"), QStringLiteral("name 1"), QStringLiteral("created"),
-        QStringLiteral("name 0"), QStringLiteral("started 0 4098"),
-        QStringLiteral("pump"), QStringLiteral("pump"), QStringLiteral("block 0 4097"),
-        QStringLiteral("pump"), QStringLiteral("pump"), QStringLiteral("block 0 1"),
-        QStringLiteral("finished 0"),
-        QStringLiteral("name 1"), QStringLiteral("started 1 0"), QStringLiteral("finished 1")};
+        QStringLiteral("name 0"), QStringLiteral("name 1"),         QStringLiteral("created"),
+        QStringLiteral("name 0"), QStringLiteral("started 0 4098"), QStringLiteral("pump"),
+        QStringLiteral("pump"),   QStringLiteral("block 0 4097"),   QStringLiteral("pump"),
+        QStringLiteral("pump"),   QStringLiteral("block 0 1"),      QStringLiteral("finished 0"),
+        QStringLiteral("name 1"), QStringLiteral("started 1 0"),    QStringLiteral("finished 1")};
     EXPECT_EQ(recorder.log, expected);
 }
 

@@ -17,8 +17,6 @@ using namespace app;
 
 namespace {
 
-
-
 // Stands in for the main window; starts at its design position and texts.
 class FakeWindow : public SettingsTarget {
 public:
@@ -31,12 +29,28 @@ public:
 
     QRect FrameGeometry() const override { return frame; }
     QList<QRect> Screens() const override { return screens; }
-    void SetTop(int top) override { frame.moveTop(top); calls << "top"; }
-    void SetLeft(int left) override { frame.moveLeft(left); calls << "left"; }
+    void SetTop(int top) override
+    {
+        frame.moveTop(top);
+        calls << "top";
+    }
+    void SetLeft(int left) override
+    {
+        frame.moveLeft(left);
+        calls << "left";
+    }
     platform::FileName OutputName() const override { return outputName; }
-    void SetOutputName(const platform::FileName &name) override { outputName = name; calls << "name"; }
+    void SetOutputName(const platform::FileName &name) override
+    {
+        outputName = name;
+        calls << "name";
+    }
     platform::FileName OpenPath() const override { return openPath; }
-    void SetOpenDialogFolder(const platform::FileName &folder) override { dialogFolder = folder; calls << "folder"; }
+    void SetOpenDialogFolder(const platform::FileName &folder) override
+    {
+        dialogFolder = folder;
+        calls << "folder";
+    }
 };
 
 class SettingsTest : public ::testing::Test {
@@ -67,9 +81,9 @@ TEST(StrToIntDefTest, NumberRule)
 
 TEST(StrToIntDefTest, AnythingElseGivesTheDefault)
 {
-    for (const char *text : {"", "   ", "letters", "12abc", "5 ", "1.5", "--5", "+-5", "- 5", "0x", "$",
-                             "$g", "12$", "0x-5", "2147483648", "-2147483649", "0x80000000",
-                             "99999999999999999999", "\xd9\xa3"}) // Arabic-Indic digit three
+    for (const char *text :
+         {"", "   ", "letters", "12abc", "5 ", "1.5", "--5", "+-5", "- 5", "0x", "$", "$g", "12$", "0x-5", "2147483648",
+          "-2147483649", "0x80000000", "99999999999999999999", "\xd9\xa3"}) // Arabic-Indic digit three
         EXPECT_EQ(StrToIntDef(QString::fromUtf8(text), -77), -77) << text;
 }
 
@@ -102,7 +116,7 @@ TEST_F(SettingsTest, RoundTripOfPositionNameAndFolder)
     closing.openPath = Name(QStringLiteral("/movies/"));
     WriteSettings(Path(), closing);
     EXPECT_EQ(ReadBytes(PathText()), "\r\n[form1]\r\ntop=20\r\nleft=10\r\n"
-                               "[txt]\r\nSaven=/d/out \xc3\xa9.mpg\r\nOpenP=/movies/\r\n");
+                                     "[txt]\r\nSaven=/d/out \xc3\xa9.mpg\r\nOpenP=/movies/\r\n");
 
     FakeWindow opening;
     ReadSettings(Path(), opening);
@@ -142,7 +156,7 @@ TEST_F(SettingsTest, NumbersInTheFile)
     window.outputName = Name("/out.mpg");
     WriteSettings(Path(), window);
     EXPECT_EQ(ReadBytes(PathText()), "[FORM1]\r\nTop=40\r\nleft=-3\r\n[other]\r\nkeep=me\r\n"
-                               "[txt]\r\nSaven=/out.mpg\r\nOpenP=\r\n");
+                                     "[txt]\r\nSaven=/out.mpg\r\nOpenP=\r\n");
 }
 
 TEST_F(SettingsTest, UnreachablePositionFallsBackToTheDefault)

@@ -120,7 +120,7 @@ TEST(FlatUtilitys, MakeDisabledGlyphEmbossesKeyPixels)
 class Layout : public ::testing::Test {
 protected:
     TCanvas c{1, 1};
-    TBitmap glyph{32, 16}; // two images of 16 x 16
+    TBitmap glyph{32, 16};                      // two images of 16 x 16
     const TRect client = Rect(10, 20, 110, 60); // 100 x 40
     const TPoint offset{1, 1};
     const QString caption = QStringLiteral("Add Movie");
@@ -187,8 +187,7 @@ TEST_F(Layout, MissingGlyphOrCaptionDropsTheSpacing)
     EXPECT_EQ(LayoutGlyphAndCaption(c, client, offset, caption, blGlyphLeft, -1, 4, &nothing, 1),
               run(blGlyphLeft, -1, 4, false));
     // A count of 0 images does not divide by zero.
-    EXPECT_EQ(LayoutGlyphAndCaption(c, client, {}, caption, blGlyphLeft, 3, 4, &glyph, 0).GlyphPos,
-              (TPoint{13, 32}));
+    EXPECT_EQ(LayoutGlyphAndCaption(c, client, {}, caption, blGlyphLeft, 3, 4, &glyph, 0).GlyphPos, (TPoint{13, 32}));
 }
 
 TEST_F(Layout, CaptionWiderThanTheClientTruncatesTowardZero)

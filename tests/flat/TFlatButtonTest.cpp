@@ -2,9 +2,9 @@
 // checked by pixel colours (never by glyph shapes).
 #include <QApplication>
 #include <QDialog>
-#include <QTimer>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -281,8 +281,8 @@ TEST_F(FlatButtonTest, CloseButtonFramesAreOneColour)
     x->SetCaption(QStringLiteral("X"));
     auto corners = [](const QImage &img) {
         const int w = img.width(), h = img.height();
-        return std::vector<TColor>{px(img, 0, 0), px(img, w - 1, 0), px(img, 0, h - 1), px(img, w - 1, h - 1),
-                                   px(img, w / 2, 0), px(img, 0, h / 2)};
+        return std::vector<TColor>{px(img, 0, 0),         px(img, w - 1, 0), px(img, 0, h - 1),
+                                   px(img, w - 1, h - 1), px(img, w / 2, 0), px(img, 0, h / 2)};
     };
     EXPECT_EQ(corners(x->grab().toImage()), std::vector<TColor>(6, 0x00DDDDDD));
     hover(x, QPoint(3, 3));

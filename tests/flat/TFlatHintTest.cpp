@@ -26,14 +26,7 @@ QRgb rgb(TColor c) { return ToQColor(c).rgb(); }
 // The arrow with its tip at (0, 0) pointing up and left, as it is drawn for
 // the top-left corner; the other corners mirror it.
 constexpr const char *ArrowPicture[8] = {
-    "#######.",
-    "#######.",
-    "#####...",
-    "######..",
-    "#######.",
-    "##.#####",
-    "##..####",
-    ".....##.",
+    "#######.", "#######.", "#####...", "######..", "#######.", "##.#####", "##..####", ".....##.",
 };
 
 class FlatHintTest : public ::testing::Test {

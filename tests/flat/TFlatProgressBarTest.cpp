@@ -186,7 +186,10 @@ TEST(TFlatProgressBar, BlocksAndSnapping)
 {
     Host h;
     TFlatProgressBar &bar = *h.bar; // 147 x 16, blocks
-    struct Case { qint64 position; int blocks; };
+    struct Case {
+        qint64 position;
+        int blocks;
+    };
     for (Case c : {Case{50, 8}, Case{100, 16}, Case{6, 0}, Case{7, 1}}) {
         bar.SetPosition(0);
         bar.SetPosition(c.position);
@@ -194,8 +197,7 @@ TEST(TFlatProgressBar, BlocksAndSnapping)
         EXPECT_EQ(runs(img, 8, 0x00996633), c.blocks) << c.position;
         EXPECT_EQ(bar.width(), 147);
         if (c.blocks > 0) {
-            EXPECT_EQ(area(img, 0x00996633),
-                      QRect(QPoint(2, 2), QPoint(2 + 9 * (c.blocks - 1) + 7, 13)));
+            EXPECT_EQ(area(img, 0x00996633), QRect(QPoint(2, 2), QPoint(2 + 9 * (c.blocks - 1) + 7, 13)));
             EXPECT_EQ(at(img, 10, 8), clBlack) << "one-pixel gap after the first block";
         }
     }

@@ -70,7 +70,10 @@ TEST_F(FlatTitlebarTest, OnlyAFormCanHoldIt)
 TEST_F(FlatTitlebarTest, TheCaptionColourFollowsTheFormsActivation)
 {
     int activations = 0, deactivations = 0;
-    bar->OnActivate = [&](QObject *sender) { EXPECT_EQ(sender, bar); ++activations; };
+    bar->OnActivate = [&](QObject *sender) {
+        EXPECT_EQ(sender, bar);
+        ++activations;
+    };
     bar->OnDeactivate = [&](QObject *) { ++deactivations; };
     EXPECT_FALSE(bar->FormActive());
     QImage img = bar->grab().toImage();

@@ -270,7 +270,10 @@ TEST_F(HintTest, TheShowHintEventChangesOrSuppressesTheHint)
     EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("no hints today.")});
 
     // A handler that destroys the control leaves no hint behind.
-    app.OnShowHint = [&](QString &, bool &, THintInfo &) { delete webSpot; webSpot = nullptr; };
+    app.OnShowHint = [&](QString &, bool &, THintInfo &) {
+        delete webSpot;
+        webSpot = nullptr;
+    };
     hover(webSpot);
     app.FireHintTimer();
     EXPECT_FALSE(app.HintShowing());

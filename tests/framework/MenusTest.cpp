@@ -22,8 +22,7 @@ struct Recorder {
 
 // An item that measures itself 50 + 10 per letter wide and 20 high (a line
 // 6 high) and fills itself with its colour.
-TMenuItem *ownerItem(TMenu *menu, const QString &caption, TColor colour, Recorder &rec,
-                     TMenuItem *under = nullptr)
+TMenuItem *ownerItem(TMenu *menu, const QString &caption, TColor colour, Recorder &rec, TMenuItem *under = nullptr)
 {
     auto *item = new TMenuItem(menu, QString(), caption);
     (under ? under : menu->Items())->Add(item);

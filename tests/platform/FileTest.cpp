@@ -22,8 +22,6 @@ using platform::File;
 
 namespace {
 
-
-
 int OpenDescriptors()
 {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
@@ -120,7 +118,8 @@ TEST(File, MissingFileAndMissingFolderAreTwoAndThree)
     EXPECT_EQ(missingFile.ErrorCode(), 2);
     EXPECT_EQ(missingFile.Message(), QStringLiteral("File not found"));
 
-    const EInOutError missingFolder = ErrorOf([&] { File::Create(Name(dir.filePath(QStringLiteral("no/such/out.mpg")))); });
+    const EInOutError missingFolder =
+        ErrorOf([&] { File::Create(Name(dir.filePath(QStringLiteral("no/such/out.mpg")))); });
     EXPECT_EQ(missingFolder.ErrorCode(), 3);
     EXPECT_EQ(missingFolder.Message(), QStringLiteral("Invalid filename"));
     EXPECT_EQ(ErrorOf([&] { File::OpenRead(Name(dir.filePath(QStringLiteral("no/a.mpg")))); }).ErrorCode(), 3);

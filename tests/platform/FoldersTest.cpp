@@ -22,7 +22,8 @@ void Touch(const QString &path)
 QStringList Names(const QString &folder)
 {
     QStringList names;
-    for (const platform::FolderEntry &entry : platform::ReadFolder(Name(folder)).value_or(std::vector<platform::FolderEntry>{}))
+    for (const platform::FolderEntry &entry :
+         platform::ReadFolder(Name(folder)).value_or(std::vector<platform::FolderEntry>{}))
         names << QString::fromUtf8(entry.Name) + (entry.IsFolder ? QStringLiteral("/") : QString());
     return names;
 }
@@ -62,9 +63,8 @@ TEST(ReadFolder, LinksCountAsWhatTheyLeadTo)
 
     QStringList names = Names(dir.path());
     names.sort();
-    EXPECT_EQ(names, QStringList({QStringLiteral("dangling.mpg"), QStringLiteral("file.mpg"),
-                                  QStringLiteral("real/"), QStringLiteral("tofile.mpg"),
-                                  QStringLiteral("tofolder/")}));
+    EXPECT_EQ(names, QStringList({QStringLiteral("dangling.mpg"), QStringLiteral("file.mpg"), QStringLiteral("real/"),
+                                  QStringLiteral("tofile.mpg"), QStringLiteral("tofolder/")}));
 }
 
 TEST(ReadFolder, FolderThatCannotBeOpenedYieldsNothing)

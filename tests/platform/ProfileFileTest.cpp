@@ -13,8 +13,6 @@ using platform::ProfileFile;
 
 namespace {
 
-
-
 class ProfileFileTest : public ::testing::Test {
 protected:
     QString Path() const { return dir.filePath(QStringLiteral("p.ini")); }
@@ -76,25 +74,25 @@ TEST_F(ProfileFileTest, WritesKeepEverythingElseByteForByte)
     WriteBytes(Path(), original);
     {
         ProfileFile ini(Name(Path()));
-        ASSERT_TRUE(ini.WriteString("form1", "top", "20"));   // existing key, other spelling
-        ASSERT_TRUE(ini.WriteString("form1", "left", "10"));  // new key in an existing section
+        ASSERT_TRUE(ini.WriteString("form1", "top", "20"));     // existing key, other spelling
+        ASSERT_TRUE(ini.WriteString("form1", "left", "10"));    // new key in an existing section
         ASSERT_TRUE(ini.WriteString("txt", "Saven", "/x.mpg")); // new section
-        ASSERT_TRUE(ini.WriteString("LAST", "y", "2"));        // after a last line without line end
-    } // released: flushed
+        ASSERT_TRUE(ini.WriteString("LAST", "y", "2"));         // after a last line without line end
+    }                                                           // released: flushed
     EXPECT_EQ(ReadBytes(Path()), "; settings\n"
-                               "\r\n"
-                               "[Other]\n"
-                               "Foo = bar ; x\n"
-                               "[FORM1]\r\n"
-                               "Top =20\r\n"
-                               "  unknown=keep  \r\n"
-                               "left=10\r\n"
-                               "\r\n"
-                               "[last]\n"
-                               "z=1\r\n"
-                               "y=2\r\n"
-                               "[txt]\r\n"
-                               "Saven=/x.mpg\r\n");
+                                 "\r\n"
+                                 "[Other]\n"
+                                 "Foo = bar ; x\n"
+                                 "[FORM1]\r\n"
+                                 "Top =20\r\n"
+                                 "  unknown=keep  \r\n"
+                                 "left=10\r\n"
+                                 "\r\n"
+                                 "[last]\n"
+                                 "z=1\r\n"
+                                 "y=2\r\n"
+                                 "[txt]\r\n"
+                                 "Saven=/x.mpg\r\n");
     const ProfileFile again(Name(Path()));
     EXPECT_EQ(again.ReadString("form1", "top", ""), "20");
     EXPECT_EQ(again.ReadString("form1", "left", ""), "10");

@@ -102,8 +102,7 @@ TEST_F(XPMenuTest, DefaultsAndTheMenuFontRule)
     EXPECT_EQ(xp.IconWidth(), 24);
     EXPECT_TRUE(xp.DrawSelect());
     EXPECT_TRUE(xp.UseSystemColors());
-    EXPECT_FALSE(xp.OverrideOwnerDraw() || xp.Gradient() || xp.FlatMenu() || xp.AutoDetect() ||
-                 xp.Active());
+    EXPECT_FALSE(xp.OverrideOwnerDraw() || xp.Gradient() || xp.FlatMenu() || xp.AutoDetect() || xp.Active());
 
     // A failed request leaves the font as it was, colour included.
     platform::SetNonClientMetricsProvider([](platform::NonClientMetrics &) { return false; });
@@ -408,8 +407,8 @@ TEST_F(XPPaintTest, CheckAndRadioMarks)
 
     item->SetRadioItem(true);
     img = paint(item, false);
-    EXPECT_EQ(at(img, 12, 11), RGB(245, 253, 253)); // the circle's inside
-    EXPECT_EQ(at(img, 12, 6), clBlack);             // its rim in the select border colour
+    EXPECT_EQ(at(img, 12, 11), RGB(245, 253, 253));   // the circle's inside
+    EXPECT_EQ(at(img, 12, 6), clBlack);               // its rim in the select border colour
     EXPECT_EQ(at(img, 7, 6), lighten(clBtnFace, 22)); // corners stay background
     item->SetChecked(false);
     EXPECT_FALSE(contains(paint(item, false), RGB(245, 253, 253)));
@@ -536,8 +535,7 @@ TEST_F(XPPaintTest, QtMenuAsksTheItemsToMeasureAndPaint)
     const int th = c.TextHeight(QStringLiteral("W"));
     const int itemHeight = th + static_cast<int>(std::nearbyint(th * 0.75));
     EXPECT_EQ(img.height(), 2 * itemHeight + 4 + 6);
-    const int widest = std::max(c.TextWidth(QStringLiteral("Add Movie")),
-                                c.TextWidth(QStringLiteral("Delete All")));
+    const int widest = std::max(c.TextWidth(QStringLiteral("Add Movie")), c.TextWidth(QStringLiteral("Delete All")));
     EXPECT_EQ(img.width(), widest + 34 + 13 + 6);
     // First column of the first item, inside the 3-pixel border.
     EXPECT_EQ(FromQRgb(img.pixel(3, 3)), lighten(clBtnFace, 1));

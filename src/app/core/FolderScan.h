@@ -14,8 +14,7 @@ namespace app {
 // and closed before the scan goes deeper, so a deep tree holds one open
 // folder at a time. beforeEntry runs before each entry; when it returns false
 // the scan stops there.
-void ScanFolder(const platform::FileName &folder,
-                const std::function<void(const platform::FileName &)> &found,
+void ScanFolder(const platform::FileName &folder, const std::function<void(const platform::FileName &)> &found,
                 const std::function<bool()> &beforeEntry);
 
 } // namespace app

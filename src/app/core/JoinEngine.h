@@ -24,12 +24,12 @@ public:
     // engine also reads every name once before it creates the output, to
     // refuse a join that would harm an input or wait on one.
     virtual platform::FileName InputName(int index) = 0;
-    virtual void JoinStarted(qint64 /*totalBytes*/) {}            // inputs checked; their sizes as measured then
-    virtual void OutputCreated() {}                               // output created; the window resets all icons now
-    virtual void FileStarted(int /*index*/, qint64 /*size*/) {}   // input opened; size measured once
-    virtual void BlockCopied(int /*index*/, qint64 /*got*/) {}    // the block's bytes are in the output now
-    virtual void FileFinished(int /*index*/) {}                   // input closed, file complete
-    virtual void PumpEvents() {}                                  // called after each read and after each write
+    virtual void JoinStarted(qint64 /*totalBytes*/) {}          // inputs checked; their sizes as measured then
+    virtual void OutputCreated() {}                             // output created; the window resets all icons now
+    virtual void FileStarted(int /*index*/, qint64 /*size*/) {} // input opened; size measured once
+    virtual void BlockCopied(int /*index*/, qint64 /*got*/) {}  // the block's bytes are in the output now
+    virtual void FileFinished(int /*index*/) {}                 // input closed, file complete
+    virtual void PumpEvents() {}                                // called after each read and after each write
 };
 
 class JoinEngine {

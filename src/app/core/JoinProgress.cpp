@@ -102,8 +102,8 @@ QString JoinProgress::Details(qint64 nowMs) const
         text += QStringLiteral("%1 of %2").arg(done_).arg(FormatSize(total_));
     const double rate = BytesPerSecond(nowMs);
     if (const Unit *unit = UnitFor(rate); unit && nowMs > startMs_)
-        text += Dot + InUnit(rate, unit, rate / unit->size < 10 ? 1 : 0) + QLatin1Char(' ')
-                + QLatin1String(unit->name) + QStringLiteral("/s");
+        text += Dot + InUnit(rate, unit, rate / unit->size < 10 ? 1 : 0) + QLatin1Char(' ') +
+                QLatin1String(unit->name) + QStringLiteral("/s");
     if (const auto left = SecondsLeft(nowMs))
         text += Dot + FormatDuration(*left) + QStringLiteral(" left");
     return text;

@@ -1,7 +1,7 @@
 #include "app/core/Settings.h"
 
-#include "platform/File.h"
 #include "platform/Exceptions.h"
+#include "platform/File.h"
 #include "platform/ProfileFile.h"
 
 #include <QCoreApplication>
@@ -82,15 +82,14 @@ int StrToIntDef(const QString &text, int def)
     if (i < n && (text[i] == QLatin1Char('$') || text[i] == QLatin1Char('x') || text[i] == QLatin1Char('X'))) {
         base = 16;
         ++i;
-    } else if (i + 1 < n && text[i] == QLatin1Char('0')
-               && (text[i + 1] == QLatin1Char('x') || text[i + 1] == QLatin1Char('X'))) {
+    } else if (i + 1 < n && text[i] == QLatin1Char('0') &&
+               (text[i + 1] == QLatin1Char('x') || text[i + 1] == QLatin1Char('X'))) {
         base = 16;
         i += 2;
     }
     if (i == n)
         return def; // no digits
-    const qint64 limit = negative ? -qint64(std::numeric_limits<int>::min())
-                                  : qint64(std::numeric_limits<int>::max());
+    const qint64 limit = negative ? -qint64(std::numeric_limits<int>::min()) : qint64(std::numeric_limits<int>::max());
     qint64 magnitude = 0;
     for (; i < n; ++i) {
         const int digit = DigitValue(text[i], base);
@@ -103,8 +102,7 @@ int StrToIntDef(const QString &text, int def)
     return int(negative ? -magnitude : magnitude);
 }
 
-platform::FileName ChooseSettingsPath(const platform::FileName &programFolder,
-                                      const platform::FileName &configFolder,
+platform::FileName ChooseSettingsPath(const platform::FileName &programFolder, const platform::FileName &configFolder,
                                       const std::function<bool(const platform::FileName &)> &mayWrite)
 {
     const platform::FileName beside = programFolder / "misuc.dat";
@@ -174,20 +172,11 @@ void EnsureSettingsFile(const platform::FileName &path)
     }
 }
 
-platform::FileName DefaultOutputName()
-{
-    return platform::HomeFolder() / "test.mpg";
-}
+platform::FileName DefaultOutputName() { return platform::HomeFolder() / "test.mpg"; }
 
-platform::FileName DefaultOpenFolder()
-{
-    return platform::HomeFolder() / "";
-}
+platform::FileName DefaultOpenFolder() { return platform::HomeFolder() / ""; }
 
-QPoint DefaultPosition(QSize screen)
-{
-    return {screen.width() / 2 - 240, screen.height() / 2 - 225};
-}
+QPoint DefaultPosition(QSize screen) { return {screen.width() / 2 - 240, screen.height() / 2 - 225}; }
 
 QPoint ReachablePosition(QPoint read, QSize windowSize, const QList<QRect> &screens, QPoint fallback)
 {

@@ -23,8 +23,7 @@ int StrToIntDef(const QString &text, int def);
 // configuration folder, configFolder/zantrope/misuc.dat. A folder under /usr
 // never holds it: that tree belongs to the package manager, also for root.
 // mayWrite tells whether an existing file or folder may be written.
-platform::FileName ChooseSettingsPath(const platform::FileName &programFolder,
-                                      const platform::FileName &configFolder,
+platform::FileName ChooseSettingsPath(const platform::FileName &programFolder, const platform::FileName &configFolder,
                                       const std::function<bool(const platform::FileName &)> &mayWrite);
 
 // ChooseSettingsPath for this program and user ($XDG_CONFIG_HOME, by default
@@ -38,7 +37,7 @@ void EnsureSettingsFile(const platform::FileName &path);
 // What the program falls back to without saved values.
 platform::FileName DefaultOutputName(); // "<home>/test.mpg"
 platform::FileName DefaultOpenFolder(); // "<home>/"
-QPoint DefaultPosition(QSize screen);  // 240 left of and 225 above the screen's centre
+QPoint DefaultPosition(QSize screen);   // 240 left of and 225 above the screen's centre
 
 // Rows of the window's title bar, by which a frameless window is moved.
 constexpr int kTitleBarHeight = 21;
@@ -52,7 +51,7 @@ QPoint ReachablePosition(QPoint read, QSize windowSize, const QList<QRect> &scre
 class SettingsTarget {
 public:
     virtual ~SettingsTarget() = default;
-    virtual QRect FrameGeometry() const = 0; // the window's current position and size
+    virtual QRect FrameGeometry() const = 0;  // the window's current position and size
     virtual QList<QRect> Screens() const = 0; // every screen's geometry, the primary one first
     virtual void SetTop(int top) = 0;
     virtual void SetLeft(int left) = 0;

@@ -14,10 +14,7 @@ std::optional<QPoint> &overridden()
 
 } // namespace
 
-QPoint GetCursorPos()
-{
-    return overridden() ? *overridden() : QCursor::pos();
-}
+QPoint GetCursorPos() { return overridden() ? *overridden() : QCursor::pos(); }
 
 CursorOverride::CursorOverride(QPoint pos) : previous_(std::exchange(overridden(), pos)) {}
 

@@ -36,13 +36,8 @@ QSize PrimaryScreenSize()
     return screens.isEmpty() ? QSize() : screens.first().size();
 }
 
-ScreenOverride::ScreenOverride(QList<QRect> screens) : previous_(std::exchange(overridden(), std::move(screens)))
-{
-}
+ScreenOverride::ScreenOverride(QList<QRect> screens) : previous_(std::exchange(overridden(), std::move(screens))) {}
 
-ScreenOverride::~ScreenOverride()
-{
-    overridden() = std::move(previous_);
-}
+ScreenOverride::~ScreenOverride() { overridden() = std::move(previous_); }
 
 } // namespace platform
