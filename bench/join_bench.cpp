@@ -10,6 +10,8 @@
 #include "app/core/JoinEngine.h"
 #include "platform/File.h"
 
+#include "Content.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -144,26 +146,6 @@ RunResult RunChild(const std::vector<std::string> &args, const std::string &outF
     return result;
 }
 
-// Fast, incompressible-looking content: xorshift64 words, a different seed per file.
-void Generate(const QString &path, qint64 bytes, quint64 seed)
-{
-    platform::File file = platform::File::Create(platform::FileName::FromUtf8(path));
-    std::vector<quint64> chunk(1 << 17); // 1 MiB
-    quint64 x = seed * 0x9E3779B97F4A7C15ull + 1;
-    while (bytes > 0) {
-        for (quint64 &w : chunk) {
-            x ^= x << 13;
-            x ^= x >> 7;
-            x ^= x << 17;
-            w = x;
-        }
-        const qint64 n = std::min<qint64>(bytes, qint64(chunk.size() * sizeof(quint64)));
-        file.WriteAll(reinterpret_cast<const char *>(chunk.data()), n);
-        bytes -= n;
-    }
-    file.Close();
-}
-
 double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -246,8 +228,8 @@ int main(int argc, char **argv)
         for (int i = 0; i < 3; ++i) {
             const QString big = dir.filePath(QStringLiteral("in%1.mpg").arg(i));
             const QString small = dir.filePath(QStringLiteral("small%1.mpg").arg(i));
-            Generate(big, bytes, quint64(i) + 1);
-            Generate(small, std::max<qint64>(bytes / 16, 1), quint64(i) + 11);
+            WriteContent(platform::FileName::FromUtf8(big), bytes, quint64(i) + 1);
+            WriteContent(platform::FileName::FromUtf8(small), std::max<qint64>(bytes / 16, 1), quint64(i) + 11);
             inputs.push_back(Local(big));
             smallInputs.push_back(Local(small));
         }

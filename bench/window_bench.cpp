@@ -36,6 +36,8 @@
 #include "app/Program.h"
 #include "framework/TApplication.h"
 
+#include "Content.h"
+
 namespace {
 
 using platform::FileName;
@@ -54,30 +56,10 @@ double Percentile(std::vector<double> v, double p)
     return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
 }
 
-// A file of size bytes of changing content (a sparse file would read as
-// zero pages, faster or slower than any real media file).
 void Touch(const std::string &path, qint64 size = 0)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        return;
-    std::vector<quint64> chunk(1 << 17);
-    quint64 x = std::hash<std::string>()(path) | 1;
-    while (size > 0) {
-        for (quint64 &w : chunk) {
-            x ^= x << 13;
-            x ^= x >> 7;
-            x ^= x << 17;
-            w = x;
-        }
-        const qint64 n = std::min<qint64>(size, qint64(chunk.size() * sizeof(quint64)));
-        if (::write(fd, chunk.data(), size_t(n)) != n)
-            break;
-        size -= n;
-    }
-    ::close(fd);
+    WriteContent(FileName(QByteArray::fromStdString(path)), size, std::hash<std::string>()(path));
 }
-
 // files spread evenly over folders below root, all of an accepted type.
 void MakeTree(const std::string &root, int files, int folders)
 {

@@ -76,6 +76,7 @@ void TForm1::fb7Click(QObject *)
         }
     } endJoin{this};
     joinFiles_ = n;
+    Application().HideNotice(); // the last join's is stale now
     joinClock_.start();
     progress_.Start(n, 0, 0);
     try {

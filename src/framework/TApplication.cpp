@@ -143,6 +143,12 @@ void TApplication::ShowNotice(QWidget *control, const QString &text)
         timer->start(std::max(hintHidePause_, 1));
 }
 
+void TApplication::HideNotice()
+{
+    if (noticeWindow_)
+        noticeWindow_->hide();
+}
+
 THintWindow *TApplication::Notice() const
 {
     return noticeWindow_ && noticeWindow_->isVisible() ? noticeWindow_.data() : nullptr;

@@ -81,6 +81,7 @@ public:
     void ShowNotice(QWidget *control, const QString &text);
     // The notice on the screen, or none.
     THintWindow *Notice() const;
+    void HideNotice();
 
     // Hides the hint and forgets its control.
     void CancelHint();

@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "Fakes.h"
+#include "WindowTest.h"
 #include "HintSettings.h"
 #include "app/MainWindow.h"
 #include "app/core/NaturalOrder.h"
@@ -29,45 +29,18 @@ using app::TForm1;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        framework::Application().SetTitle(QStringLiteral("Zantrope"));
-        form = std::make_unique<TForm1>(Name(path(QStringLiteral("misuc.dat"))));
-    }
-
-    QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
-
-    QStringList captions() const
-    {
-        QStringList c;
-        for (int i = 0; i < form->Lv1->Count(); ++i)
-            c << form->Lv1->ItemCaption(i);
-        return c;
-    }
-    QList<int> icons() const
-    {
-        QList<int> c;
-        for (int i = 0; i < form->Lv1->Count(); ++i)
-            c << form->Lv1->ItemImageIndex(i);
-        return c;
-    }
     void add(const QStringList &names)
     {
         for (const QString &n : names)
             form->Lv1->AddItem(n, 0);
     }
 
-    QTemporaryDir dir;
     FakeDialogs dialogs;
-    FakeMessageBoxes boxes;
     FakeShell shell;
     platform::Override<platform::Dialogs> d{dialogs};
-    platform::Override<platform::MessageBoxes> m{boxes};
     platform::Override<platform::Shell> s{shell};
-    std::unique_ptr<TForm1> form;
 };
 
 TEST_F(MainWindowTest, ControlsStandAtTheirPlaces)

@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "Fakes.h"
+#include "WindowTest.h"
 #include "HintSettings.h"
 #include "app/MainWindow.h"
 #include "framework/TApplication.h"
@@ -23,46 +23,14 @@ using app::TForm1;
 
 namespace {
 
-// A drag that enters target at pos and drops there; the action the drop was taken with.
-Qt::DropAction DropOnto(QWidget *target, const QMimeData &mime, QPoint pos, Qt::DropAction proposed)
-{
-    QDragEnterEvent enter(pos, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    enter.setDropAction(proposed);
-    QApplication::sendEvent(target, &enter);
-    QDragMoveEvent move(pos, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    move.setDropAction(proposed);
-    QApplication::sendEvent(target, &move);
-    QDropEvent drop(pos, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    drop.setDropAction(proposed);
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
-}
-
-class WindowCommandsTest : public ::testing::Test {
+class WindowCommandsTest : public WindowTest {
 protected:
     void SetUp() override
     {
-        framework::Application().SetTitle(QStringLiteral("Zantrope"));
-        form = std::make_unique<TForm1>(Name(path(QStringLiteral("misuc.dat"))));
+        WindowTest::SetUp();
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
-    QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
-    QStringList captions() const
-    {
-        QStringList c;
-        for (int i = 0; i < form->Lv1->Count(); ++i)
-            c << form->Lv1->ItemCaption(i);
-        return c;
-    }
-    QList<int> icons() const
-    {
-        QList<int> c;
-        for (int i = 0; i < form->Lv1->Count(); ++i)
-            c << form->Lv1->ItemImageIndex(i);
-        return c;
-    }
-    QTreeWidget *view() const { return form->Lv1->View(); }
     QPoint centreOf(int row) const { return view()->visualItemRect(view()->topLevelItem(row)).center(); }
     // Big enough inputs that the join takes many turns of the window.
     void addBigInputs(int count)
@@ -75,14 +43,10 @@ protected:
         form->Fc1->SetText(path("out.mpg"));
     }
 
-    QTemporaryDir dir;
     FakeDialogs dialogs;
-    FakeMessageBoxes boxes;
     FakeShell shell;
     platform::Override<platform::Dialogs> d{dialogs};
-    platform::Override<platform::MessageBoxes> m{boxes};
     platform::Override<platform::Shell> s{shell};
-    std::unique_ptr<TForm1> form;
 };
 
 } // namespace
