@@ -192,7 +192,7 @@ int main(int argc, char **argv)
         return JoinChild(argc, argv);
 
     qint64 sizeMiB = 256;
-    int runs = 5;
+    int runs = 6; // even: each side goes second as often as first, and the second pays the first one's writeback
     int pumpMs = -1;
     QString folder = QDir::tempPath();
     for (int i = 1; i < argc; ++i) {

@@ -383,6 +383,11 @@ int main(int argc, char **argv)
         }
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform's remarks (no raise, no runtime folder) are no figures.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+        if (type >= QtCriticalMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+    });
     framework::TQtApplication qtApp(argc, argv);
     app::PrepareApplication();
     QTemporaryDir dir;
