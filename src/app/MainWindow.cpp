@@ -1,8 +1,7 @@
 #include "app/MainWindow.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
+#include <iterator>
 
 #include "app/core/FolderScan.h"
 #include "app/core/NaturalOrder.h"
@@ -120,7 +119,7 @@ void TForm1::fb11Click(QObject *) { Application().Minimize(); }
 void TForm1::Help1Click(QObject *)
 {
     // Beside the program; an installed program finds it where the install put it.
-    const FileName folder = FileName::FromUtf8(QCoreApplication::applicationDirPath());
+    const FileName folder = ProgramFolder();
     FileName page = folder / "readme.html";
 #ifdef ZANTROPE_DOC_DIR_FROM_BIN
     if (!platform::IdentityOf(page))
@@ -142,13 +141,13 @@ FileName TForm1::ItemName(int index) const
     return platform::NameFromText(Lv1->ItemCaption(index));
 }
 
-void TForm1::AddItems(const std::vector<FileName> &names)
+void TForm1::InsertNames(int at, const std::vector<FileName> &names)
 {
     QList<TListItem> items;
     items.reserve(qsizetype(names.size()));
     for (const FileName &name : names)
         items.push_back({name.Display(), 0, name.Bytes()});
-    Lv1->InsertItems(Lv1->Count(), items);
+    Lv1->InsertItems(at, items);
 }
 
 void TForm1::ShowHint(QString &hint, bool &canShow, THintInfo &info)
@@ -183,7 +182,7 @@ void TForm1::fb1Click(QObject *)
     const std::vector<FileName> files = platform::CurrentDialogs().Open(this, OD1);
     if (files.empty())
         return;
-    AddItems(files);
+    InsertNames(Lv1->Count(), files);
     OpenPath = ItemName(Lv1->Count() - 1).Folder();
     OD1.InitialDir = OpenPath;
     SD1.DefaultExt = QString::fromUtf8(ItemName(0).Extension());
@@ -221,14 +220,14 @@ void TForm1::searchnews(const FileName &path)
         path, [&](const FileName &file) { found.push_back(file); },
         [&] {
             if (pump_.Due()) {
-                AddItems(found);
+                InsertNames(Lv1->Count(), found);
                 found.clear();
                 pump_.PumpNow();
             }
             return !stopScans_;
         });
     if (!stopScans_)
-        AddItems(found);
+        InsertNames(Lv1->Count(), found);
 }
 
 void TForm1::AddFromCommandLine(const std::vector<FileName> &names)
@@ -252,11 +251,9 @@ void TForm1::DropFilesAt(int at, const std::vector<FileName> &names)
 {
     if (joining_)
         return;
-    QList<TListItem> accepted;
-    for (const FileName &name : names)
-        if (ism(name))
-            accepted.push_back({name.Display(), 0, name.Bytes()});
-    Lv1->InsertItems(at, accepted);
+    std::vector<FileName> accepted;
+    std::copy_if(names.begin(), names.end(), std::back_inserter(accepted), [](const FileName &n) { return ism(n); });
+    InsertNames(at, accepted);
 }
 
 // Exchanges the names of two items; each position keeps its icon.

@@ -116,7 +116,8 @@ private:
     void WireEvents();
     // Runs the join and, when the window was closed meanwhile, ends the program after it.
     void JoinNow(QObject *sender);
-    void AddItems(const std::vector<platform::FileName> &names);
+    // Items for names, queued, before position at.
+    void InsertNames(int at, const std::vector<platform::FileName> &names);
     // Asks whether to close although the settings could not be written.
     bool CloseWithoutSettings(const platform::Exception &error);
     void ItemEdited(int index, const QString &text);

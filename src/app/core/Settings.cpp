@@ -114,6 +114,16 @@ platform::FileName ChooseSettingsPath(const platform::FileName &programFolder, c
 
 namespace {
 
+platform::FileName ConfigFolder()
+{
+    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+    if (xdg.startsWith('/')) // a relative one is to be ignored
+        return platform::FileName(xdg);
+    return platform::HomeFolder() / ".config";
+}
+
+} // namespace
+
 platform::FileName ProgramFolder()
 {
     // The executable's own bytes: its folder's name need not be UTF-8.
@@ -125,16 +135,6 @@ platform::FileName ProgramFolder()
     }
     return platform::FileName::FromUtf8(QCoreApplication::applicationDirPath());
 }
-
-platform::FileName ConfigFolder()
-{
-    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
-    if (xdg.startsWith('/')) // a relative one is to be ignored
-        return platform::FileName(xdg);
-    return platform::HomeFolder() / ".config";
-}
-
-} // namespace
 
 platform::FileName SettingsPath()
 {

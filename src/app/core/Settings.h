@@ -26,6 +26,9 @@ int StrToIntDef(const QString &text, int def);
 platform::FileName ChooseSettingsPath(const platform::FileName &programFolder, const platform::FileName &configFolder,
                                       const std::function<bool(const platform::FileName &)> &mayWrite);
 
+// The running executable's folder, as its bytes, without a trailing "/".
+platform::FileName ProgramFolder();
+
 // ChooseSettingsPath for this program and user ($XDG_CONFIG_HOME, by default
 // ~/.config); the configuration folder is created when it is the one chosen.
 platform::FileName SettingsPath();
