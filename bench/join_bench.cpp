@@ -37,9 +37,7 @@ using Clock = std::chrono::steady_clock;
 // numbers and pumps events through the same throttled pump.
 class WindowLikeObserver : public app::JoinObserver {
 public:
-    WindowLikeObserver(std::vector<platform::FileName> inputs, int pumpMs) : inputs_(std::move(inputs)), pump_(pumpMs)
-    {}
-    platform::FileName InputName(int index) override { return inputs_[size_t(index)]; }
+    explicit WindowLikeObserver(int pumpMs) : pump_(pumpMs) {}
     void OutputCreated() override { filesDone_ = 0; }
     void FileStarted(int, qint64 size) override
     {
@@ -56,11 +54,14 @@ public:
         filePosition_ = 0;
         ++filesDone_;
     }
-    void PumpEvents() override { pump_.Pump(); }
+    bool StopRequested() override
+    {
+        pump_.Pump();
+        return false;
+    }
     qint64 Total() const { return total_; }
 
 private:
-    std::vector<platform::FileName> inputs_;
     app::EventPump pump_;
     qint64 fileMax_ = 0;
     qint64 filePosition_ = 0;
@@ -76,10 +77,10 @@ int JoinChild(int argc, char **argv)
     for (int i = 4; i < argc; ++i)
         inputs.push_back(platform::FileName(argv[i]));
     const int pumpMs = std::atoi(argv[2]);
-    WindowLikeObserver observer(inputs, pumpMs < 0 ? 4 : pumpMs);
+    WindowLikeObserver observer(pumpMs < 0 ? 4 : pumpMs);
     const auto start = Clock::now();
     try {
-        app::JoinEngine().Join(platform::FileName(argv[3]), int(inputs.size()), observer);
+        app::JoinEngine().Join(platform::FileName(argv[3]), inputs, observer);
     } catch (const platform::Exception &e) {
         std::fprintf(stderr, "join failed: %s\n", e.what());
         return 1;

@@ -128,13 +128,12 @@ private:
     void ShowJoinWords(bool now);
 
     // JoinObserver
-    platform::FileName InputName(int index) override;
     void JoinStarted(qint64 totalBytes) override;
     void OutputCreated() override;
     void FileStarted(int index, qint64 size) override;
     void BlockCopied(int index, qint64 got) override;
     void FileFinished(int index) override;
-    void PumpEvents() override;
+    bool StopRequested() override;
 
     platform::FileName settingsPath_;
     framework::FileDropTarget *drops_ = nullptr;

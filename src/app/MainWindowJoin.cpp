@@ -14,9 +14,6 @@ using platform::FileName;
 
 namespace {
 
-// The person chose to stop the join; it unwinds out of the engine.
-struct JoinStopped {};
-
 // How often the title and the bars' hint follow a running join.
 constexpr qint64 WordsIntervalMs = 250;
 
@@ -79,8 +76,13 @@ void TForm1::fb7Click(QObject *)
     Application().HideNotice(); // the last join's is stale now
     joinClock_.start();
     progress_.Start(n, 0, 0);
+    std::vector<FileName> inputs;
+    inputs.reserve(std::size_t(n));
+    for (int i = 0; i < n; ++i)
+        inputs.push_back(ItemName(i));
+    pump_ = EventPump(); // the window gets its turn at the first block of every join
     try {
-        JoinEngine().Join(output, n, *this);
+        JoinEngine().Join(output, inputs, *this);
     } catch (const ESameFile &e) {
         platform::CurrentMessageBoxes().Show(this, e.Message(), QStringLiteral("Filename Error"),
                                              platform::MsgIcon::None, {});
@@ -128,8 +130,6 @@ QString TForm1::ProgressHint() const
     return ListSummary(Lv1->Count(), total);
 }
 
-FileName TForm1::InputName(int index) { return ItemName(index); }
-
 void TForm1::JoinStarted(qint64 totalBytes)
 {
     progress_.Start(joinFiles_, totalBytes, joinClock_.elapsed());
@@ -163,11 +163,10 @@ void TForm1::FileFinished(int index)
     Lv1->SetItemImageIndex(index, 1);
 }
 
-void TForm1::PumpEvents()
+bool TForm1::StopRequested()
 {
     pump_.Pump();
-    if (stopRequested_)
-        throw JoinStopped();
+    return stopRequested_;
 }
 
 void TForm1::fb8Click(QObject *)

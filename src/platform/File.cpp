@@ -393,6 +393,12 @@ void File::WriteAll(const char *data, qint64 n)
     }
 }
 
+void File::Truncate(qint64 size)
+{
+    if (Retry([&] { return ::ftruncate(fd_, off_t(size)); }) != 0)
+        ThrowInOut(errno, path_);
+}
+
 void File::Close()
 {
     if (fd_ < 0)

@@ -94,6 +94,8 @@ public:
     // All n bytes or EInOutError; a write that cannot go on is code 101.
     // After a failure, exactly the bytes before it are in the file.
     void WriteAll(const char *data, qint64 n);
+    // Cuts the file to size bytes; the position is left where it was.
+    void Truncate(qint64 size);
     // Closes now and reports a failing close or replacement.
     void Close();
 

@@ -26,10 +26,12 @@ namespace {
 class Recorder : public app::JoinObserver {
 public:
     explicit Recorder(QStringList inputs) : inputs(std::move(inputs)) {}
-    platform::FileName InputName(int index) override
+    std::vector<platform::FileName> Names() const
     {
-        log << QStringLiteral("name %1").arg(index);
-        return Name(inputs[index]);
+        std::vector<platform::FileName> names;
+        for (const QString &input : inputs)
+            names.push_back(Name(input));
+        return names;
     }
     void OutputCreated() override { log << QStringLiteral("created"); }
     void FileStarted(int index, qint64 size) override
@@ -45,7 +47,11 @@ public:
             onBlock(index, got);
     }
     void FileFinished(int index) override { log << QStringLiteral("finished %1").arg(index); }
-    void PumpEvents() override { log << QStringLiteral("pump"); }
+    bool StopRequested() override
+    {
+        log << QStringLiteral("stop?");
+        return stopAfter >= 0 && ++blocksSeen > stopAfter;
+    }
 
     bool Saw(const QString &line) const { return log.contains(line); }
 
@@ -53,6 +59,8 @@ public:
     QStringList log;
     QList<QList<qint64>> blocks;
     std::function<void(int, qint64)> onBlock;
+    int stopAfter = -1; // blocks to copy before asking to stop; -1 never
+    int blocksSeen = 0;
 };
 
 class JoinTest : public ::testing::TestWithParam<bool> {
@@ -74,7 +82,7 @@ protected:
     }
     EInOutError FailedJoin(const QString &output, Recorder &recorder)
     {
-        return ErrorOf([&] { Engine().Join(Name(output), int(recorder.inputs.size()), recorder); });
+        return ErrorOf([&] { Engine().Join(Name(output), recorder.Names(), recorder); });
     }
 
     QTemporaryDir dir;
@@ -101,7 +109,7 @@ TEST_P(JoinTest, OutputIsTheConcatenationInListOrder)
     const QString output = Input(QStringLiteral("out.mpg"), QByteArray(300000, 'o')); // replaced, not appended to
 
     Recorder recorder(inputs);
-    Engine().Join(Name(output), int(inputs.size()), recorder);
+    Engine().Join(Name(output), recorder.Names(), recorder);
     EXPECT_EQ(ReadBytes(output), expected);
     for (const QString &input : inputs)
         EXPECT_TRUE(QFile::exists(input));
@@ -115,7 +123,7 @@ TEST_P(JoinTest, BlocksAreOf4097BytesWithNoEmptyBlock)
     for (int i = 0; i < sizes.size(); ++i)
         inputs << Input(QStringLiteral("in%1.mpg").arg(i), Pattern(sizes[i], 1));
     Recorder recorder(inputs);
-    Engine().Join(Name(Path(QStringLiteral("out.mpg"))), int(inputs.size()), recorder);
+    Engine().Join(Name(Path(QStringLiteral("out.mpg"))), recorder.Names(), recorder);
     using L = QList<qint64>;
     const QList<L> expected{L{}, L{1}, L{4096}, L{4097}, L{4097, 1}, L{4097, 4097, 4097}, L{4097, 4097, 4097, 5}};
     EXPECT_EQ(recorder.blocks, expected);
@@ -134,7 +142,7 @@ TEST_P(JoinTest, BlocksStayWholeAcrossPiecesAndShortCalls)
     platform::WriteCalls system = platform::CurrentWriteCalls();
     const platform::WriteCallsOverride shortCalls({shortly(system.Write), shortly(system.CopyRange)});
     Recorder recorder({a});
-    Engine().Join(Name(Path(QStringLiteral("out.mpg"))), 1, recorder);
+    Engine().Join(Name(Path(QStringLiteral("out.mpg"))), recorder.Names(), recorder);
     EXPECT_EQ(ReadBytes(Path(QStringLiteral("out.mpg"))), content);
     QList<qint64> expected(size / 4097, 4097);
     expected << size % 4097;
@@ -206,7 +214,7 @@ TEST_P(JoinTest, AnInputSeenThroughAnOverlayMountIsReadWholeBeforeTheOutputRepla
     const QString input = Path(QStringLiteral("merged/a.mpg"));
     ASSERT_EQ(JoinEngine::FindInputSameAsOutput(Name(output), {Name(input)}), -1) << "the overlay hides the identity";
     Recorder recorder({input, b});
-    Engine().Join(Name(output), 2, recorder);
+    Engine().Join(Name(output), recorder.Names(), recorder);
     EXPECT_EQ(ReadBytes(output), content + "bbb");
 }
 
@@ -215,29 +223,31 @@ TEST_P(JoinTest, ObserverSeesEveryStepInOrder)
     const QStringList inputs{Input(QStringLiteral("a.mpg"), Pattern(4098, 1)),
                              Input(QStringLiteral("b.mpg"), QByteArray())};
     Recorder recorder(inputs);
-    Engine().Join(Name(Path(QStringLiteral("out.mpg"))), 2, recorder);
+    Engine().Join(Name(Path(QStringLiteral("out.mpg"))), recorder.Names(), recorder);
     const QStringList expected{
-        // every name once for the same-file check, then each when its turn comes
-        QStringLiteral("name 0"), QStringLiteral("name 1"),         QStringLiteral("created"),
-        QStringLiteral("name 0"), QStringLiteral("started 0 4098"), QStringLiteral("pump"),
-        QStringLiteral("pump"),   QStringLiteral("block 0 4097"),   QStringLiteral("pump"),
-        QStringLiteral("pump"),   QStringLiteral("block 0 1"),      QStringLiteral("finished 0"),
-        QStringLiteral("name 1"), QStringLiteral("started 1 0"),    QStringLiteral("finished 1")};
+        QStringLiteral("created"),    QStringLiteral("started 0 4098"), QStringLiteral("block 0 4097"),
+        QStringLiteral("stop?"),      QStringLiteral("block 0 1"),      QStringLiteral("stop?"),
+        QStringLiteral("finished 0"), QStringLiteral("started 1 0"),    QStringLiteral("finished 1")};
     EXPECT_EQ(recorder.log, expected);
 }
 
-TEST_P(JoinTest, NamesAreReadWhenTheirTurnComes)
+// A stop asked for after any block leaves exactly the blocks reported so far.
+TEST_P(JoinTest, AStopLeavesExactlyTheBlocksReported)
 {
-    const QString a = Input(QStringLiteral("a.mpg"), "AAAA");
-    const QString b = Input(QStringLiteral("b.mpg"), "BBBB");
-    const QString c = Input(QStringLiteral("c.mpg"), "CC");
-    Recorder recorder({a, b});
-    recorder.onBlock = [&](int index, qint64) {
-        if (index == 0)
-            recorder.inputs[1] = c; // the list changed while the first file was copied
-    };
-    Engine().Join(Name(Path(QStringLiteral("out.mpg"))), 2, recorder);
-    EXPECT_EQ(ReadBytes(Path(QStringLiteral("out.mpg"))), QByteArray("AAAACC"));
+    const QByteArray first = Pattern(3 * 4097 + 10, 1);
+    const QByteArray second = Pattern(2 * 4097, 2);
+    const QStringList inputs{Input(QStringLiteral("a.mpg"), first), Input(QStringLiteral("b.mpg"), second)};
+    const QString output = Path(QStringLiteral("out.mpg"));
+    for (const int stopAfter : {0, 3, 5}) { // the first block, the last of a file, the last of the join
+        Recorder recorder(inputs);
+        recorder.stopAfter = stopAfter;
+        EXPECT_THROW(Engine().Join(Name(output), recorder.Names(), recorder), app::JoinStopped);
+        qint64 reported = 0;
+        for (const QList<qint64> &file : recorder.blocks)
+            for (const qint64 block : file)
+                reported += block;
+        EXPECT_EQ(ReadBytes(output), (first + second).left(reported)) << stopAfter;
+    }
 }
 
 TEST_P(JoinTest, MissingInputStopsTheJoinAndKeepsWhatWasWritten)
@@ -422,7 +432,7 @@ TEST_P(JoinTest, InputThatGrowsIsCopiedAtItsMeasuredSize)
         ASSERT_TRUE(f.open(QIODevice::Append));
         f.write(QByteArray(10000, 'g'));
     };
-    Engine().Join(Name(Path(QStringLiteral("out.mpg"))), 1, recorder);
+    Engine().Join(Name(Path(QStringLiteral("out.mpg"))), recorder.Names(), recorder);
     EXPECT_EQ(ReadBytes(Path(QStringLiteral("out.mpg"))), content);
     EXPECT_EQ(recorder.blocks[0], QList<qint64>({4097, 903}));
 }
@@ -439,7 +449,7 @@ TEST_P(JoinTest, InputsOfTwoGibibytesAndMoreKeepTheirSize)
     struct Stop {};
     Recorder recorder({big});
     recorder.onBlock = [](int, qint64) { throw Stop(); }; // one block is enough to see the size
-    EXPECT_THROW(Engine().Join(Name(Path(QStringLiteral("out.mpg"))), 1, recorder), Stop);
+    EXPECT_THROW(Engine().Join(Name(Path(QStringLiteral("out.mpg"))), recorder.Names(), recorder), Stop);
     EXPECT_TRUE(recorder.Saw(QStringLiteral("started 0 %1").arg(size)));
     const qint64 copied = QFileInfo(Path(QStringLiteral("out.mpg"))).size();
     EXPECT_GE(copied, 4097);
@@ -450,3 +460,4 @@ INSTANTIATE_TEST_SUITE_P(CopyPaths, JoinTest, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool> &info) {
                              return info.param ? "KernelCopy" : "Buffered";
                          });
+

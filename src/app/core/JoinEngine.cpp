@@ -98,15 +98,12 @@ int JoinEngine::FindInputSameAsOutput(const FileName &output, const std::vector<
     return -1;
 }
 
-void JoinEngine::Join(const FileName &output, int count, JoinObserver &observer)
+void JoinEngine::Join(const FileName &output, const std::vector<FileName> &names, JoinObserver &observer)
 {
     // Creating the output replaces it; if it is one of the inputs, that input
     // would be lost. An input that is a pipe or a device could stall the join
     // for ever. Refuse both before touching anything.
-    std::vector<FileName> names;
-    names.reserve(std::size_t(std::max(count, 0)));
-    for (int i = 0; i < count; ++i)
-        names.push_back(observer.InputName(i));
+    const int count = int(names.size());
     if (const int same = FindInputSameAsOutput(output, names); same >= 0)
         throw ESameFile(SameFileCode, SameFileMessage(names[std::size_t(same)]));
     qint64 total = 0;
@@ -119,11 +116,12 @@ void JoinEngine::Join(const FileName &output, int count, JoinObserver &observer)
     observer.OutputCreated();
 
     BlockMover mover(out, kernelCopy_);
+    qint64 reported = 0;
     for (int i = 0; i < count; ++i) {
-        const FileName name = observer.InputName(i);
+        const FileName &name = names[std::size_t(i)];
         File in = File::OpenRead(name);
-        // The list may have changed since the check above (names are read when
-        // their turn comes); never copy the output into itself.
+        // The file may have been swapped since the check above; never copy
+        // the output into itself.
         if (outputId && in.Identity() == *outputId)
             throw ESameFile(SameFileCode, SameFileMessage(name));
         const qint64 size = in.Size();
@@ -137,10 +135,15 @@ void JoinEngine::Join(const FileName &output, int count, JoinObserver &observer)
             const qint64 got = mover.Next(BlockSize);
             if (got == 0)
                 throw EInOutError(ShrunkInputCode, ShrunkInputMessage(name));
-            observer.PumpEvents();
             remaining -= got;
-            observer.PumpEvents();
+            reported += got;
             observer.BlockCopied(i, got);
+            if (observer.StopRequested()) {
+                // The piece under way may reach past the last block shown;
+                // the output keeps exactly what the person saw joined.
+                out.Truncate(reported);
+                throw JoinStopped();
+            }
         }
         in.Close();
         observer.FileFinished(i);

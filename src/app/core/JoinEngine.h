@@ -17,19 +17,20 @@ public:
     using EInOutError::EInOutError;
 };
 
+// Thrown out of Join when the observer asks to stop; the output then holds
+// exactly the blocks reported so far.
+struct JoinStopped {};
+
 class JoinObserver {
 public:
     virtual ~JoinObserver() = default;
-    // Name of the input at that position, read when its turn comes. The
-    // engine also reads every name once before it creates the output, to
-    // refuse a join that would harm an input or wait on one.
-    virtual platform::FileName InputName(int index) = 0;
     virtual void JoinStarted(qint64 /*totalBytes*/) {}          // inputs checked; their sizes as measured then
     virtual void OutputCreated() {}                             // output created; the window resets all icons now
     virtual void FileStarted(int /*index*/, qint64 /*size*/) {} // input opened; size measured once
     virtual void BlockCopied(int /*index*/, qint64 /*got*/) {}  // the block's bytes are in the output now
     virtual void FileFinished(int /*index*/) {}                 // input closed, file complete
-    virtual void PumpEvents() {}                                // called after each read and after each write
+    // Asked after each block; true ends the join with JoinStopped.
+    virtual bool StopRequested() { return false; }
 };
 
 class JoinEngine {
@@ -49,13 +50,13 @@ public:
     // Code of the refusal to join a file into itself.
     static constexpr int SameFileCode = 5;
 
-    // Copies inputs 0..count-1 (names from the observer) into output, in order.
-    // Before the output is touched, every input is checked: one that is the
-    // output itself (ESameFile), or that is no regular file (a pipe, a socket,
-    // a device), refuses the join. Throws platform::EInOutError at the first failure; the
-    // output then holds exactly the blocks reported so far and perhaps the
-    // beginning of the next, never a byte twice; the open input is closed.
-    void Join(const platform::FileName &output, int count, JoinObserver &observer);
+    // Copies the inputs into output, in order. Before the output is touched,
+    // every input is checked: one that is the output itself (ESameFile), or
+    // that is no regular file (a pipe, a socket, a device), refuses the join.
+    // Throws platform::EInOutError at the first failure; the output then holds
+    // exactly the blocks reported so far and perhaps the beginning of the
+    // next, never a byte twice; the open input is closed.
+    void Join(const platform::FileName &output, const std::vector<platform::FileName> &inputs, JoinObserver &observer);
 
     // Whether the system may copy the bytes between the files itself (where it
     // can); off, they always pass through the program's buffer.
