@@ -461,3 +461,28 @@ INSTANTIATE_TEST_SUITE_P(CopyPaths, JoinTest, ::testing::Values(true, false),
                              return info.param ? "KernelCopy" : "Buffered";
                          });
 
+// The system may refuse the kernel copy at any piece (another file system
+// answers EXDEV); the join goes on through the buffer from exactly there.
+TEST(JoinCopyPathSwitch, KernelCopyRefusedAtTheFirstAMiddleOrTheLastPiece)
+{
+    QTemporaryDir dir;
+    const qint64 piece = JoinEngine::KernelPiece;
+    const QByteArray content = Pattern(3 * piece + 12345, 6); // four pieces
+    const QString input = dir.filePath(QStringLiteral("a.mpg"));
+    const QString output = dir.filePath(QStringLiteral("out.mpg"));
+    WriteBytes(input, content);
+    const platform::WriteCalls system = platform::CurrentWriteCalls();
+    for (const int refusedAt : {0, 2, 3}) {
+        int calls = 0;
+        const platform::WriteCallsOverride refuse({nullptr, [&](int in, int out, size_t n) -> ssize_t {
+                                                       if (calls++ == refusedAt) {
+                                                           errno = EXDEV;
+                                                           return -1;
+                                                       }
+                                                       return system.CopyRange(in, out, n);
+                                                   }});
+        Recorder recorder({input});
+        JoinEngine().Join(Name(output), recorder.Names(), recorder);
+        EXPECT_EQ(ReadBytes(output), content) << "kernel copy refused at piece " << refusedAt;
+    }
+}

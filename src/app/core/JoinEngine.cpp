@@ -61,7 +61,8 @@ private:
         }
         if (!buffer_)
             buffer_.reset(new char[JoinEngine::BufferPiece]);
-        const qint64 got = in_->Read(buffer_.get(), n);
+        // The piece may have been sized for the kernel copy before it was refused.
+        const qint64 got = in_->Read(buffer_.get(), std::min(n, JoinEngine::BufferPiece));
         out_.WriteAll(buffer_.get(), got);
         return got;
     }
