@@ -1,13 +1,12 @@
-// Join benchmark: the program's join (engine, progress counting, event pump,
-// core application) against `cat` on the same three files, alternating,
-// each run in its own child process so wall time and peak memory are its own.
+// Join benchmark: the program's join (the join session with its worker,
+// progress signals and core application, as the command line runs it)
+// against `cat` on the same three files, alternating, each run in its own
+// child process so wall time and peak memory are its own.
 //
-//   join_bench [--size-mib N] [--runs N] [--pump-ms N] [--dir FOLDER]
-//   join_bench --join-child PUMP_MS OUTPUT INPUT...   (internal: one join, prints its time)
-// --dir puts the files in FOLDER (default: the temporary folder). --pump-ms sets the pump's interval (default the
-// window's: 4 ms; 0 pumps at every call).
-#include "app/core/EventPump.h"
-#include "app/core/JoinEngine.h"
+//   join_bench [--size-mib N] [--runs N] [--dir FOLDER]
+//   join_bench --join-child OUTPUT INPUT...   (internal: one join, prints its time)
+// --dir puts the files in FOLDER (default: the temporary folder).
+#include "app/core/JoinSession.h"
 #include "platform/File.h"
 
 #include "Content.h"
@@ -33,61 +32,39 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Behaves as the main window does during a join: keeps the two progress bars'
-// numbers and pumps events through the same throttled pump.
-class WindowLikeObserver : public app::JoinObserver {
-public:
-    explicit WindowLikeObserver(int pumpMs) : pump_(pumpMs) {}
-    void OutputCreated() override { filesDone_ = 0; }
-    void FileStarted(int, qint64 size) override
-    {
-        fileMax_ = size;
-        filePosition_ = 0;
-    }
-    void BlockCopied(int, qint64 got) override
-    {
-        filePosition_ += got;
-        total_ += got;
-    }
-    void FileFinished(int) override
-    {
-        filePosition_ = 0;
-        ++filesDone_;
-    }
-    bool StopRequested() override
-    {
-        pump_.Pump();
-        return false;
-    }
-    qint64 Total() const { return total_; }
-
-private:
-    app::EventPump pump_;
-    qint64 fileMax_ = 0;
-    qint64 filePosition_ = 0;
-    int filesDone_ = 0;
-    qint64 total_ = 0;
-};
-
 int JoinChild(int argc, char **argv)
 {
     int qtArgc = 1;
     QCoreApplication application(qtArgc, argv);
+    app::JoinSession session;
     std::vector<platform::FileName> inputs;
-    for (int i = 4; i < argc; ++i)
+    for (int i = 3; i < argc; ++i)
         inputs.push_back(platform::FileName(argv[i]));
-    const int pumpMs = std::atoi(argv[2]);
-    WindowLikeObserver observer(pumpMs < 0 ? 4 : pumpMs);
+    session.Append(inputs);
+    session.SetOutput(platform::FileName(argv[2]));
+    // Counts what the window's bars would show.
+    qint64 total = 0;
+    QObject::connect(&session, &app::JoinSession::bytesCopied, [&](int, qint64 bytes) { total += bytes; });
+    int status = 0;
+    QObject::connect(&session, &app::JoinSession::finished,
+                     [&](app::JoinSession::Work, app::JoinSession::Outcome outcome, std::exception_ptr error) {
+                         if (outcome != app::JoinSession::Outcome::Done) {
+                             try {
+                                 if (error)
+                                     std::rethrow_exception(error);
+                             } catch (const platform::Exception &e) {
+                                 std::fprintf(stderr, "join failed: %s\n", e.what());
+                             }
+                             status = 1;
+                         }
+                         QCoreApplication::quit();
+                     });
     const auto start = Clock::now();
-    try {
-        app::JoinEngine().Join(platform::FileName(argv[3]), inputs, observer);
-    } catch (const platform::Exception &e) {
-        std::fprintf(stderr, "join failed: %s\n", e.what());
-        return 1;
-    }
+    session.Join();
+    QCoreApplication::exec();
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
-    std::printf("%lld %lld\n", static_cast<long long>(ns), static_cast<long long>(observer.Total()));
-    return 0;
+    std::printf("%lld %lld\n", static_cast<long long>(ns), static_cast<long long>(total));
+    return status;
 }
 
 struct RunResult {
@@ -164,9 +141,9 @@ long MaxOf(const std::vector<RunResult> &runs)
 
 std::string Local(const QString &s) { return QFile::encodeName(s).toStdString(); }
 
-RunResult RunJoin(const std::string &self, int pumpMs, const std::string &out, const std::vector<std::string> &inputs)
+RunResult RunJoin(const std::string &self, const std::string &out, const std::vector<std::string> &inputs)
 {
-    std::vector<std::string> args{self, "--join-child", std::to_string(pumpMs), out};
+    std::vector<std::string> args{self, "--join-child", out};
     args.insert(args.end(), inputs.begin(), inputs.end());
     std::string report;
     RunResult r = RunChild(args, {}, &report);
@@ -189,12 +166,11 @@ void Fresh(const std::string &path)
 
 int main(int argc, char **argv)
 {
-    if (argc >= 5 && std::strcmp(argv[1], "--join-child") == 0)
+    if (argc >= 4 && std::strcmp(argv[1], "--join-child") == 0)
         return JoinChild(argc, argv);
 
     qint64 sizeMiB = 256;
     int runs = 6; // even: each side goes second as often as first, and the second pays the first one's writeback
-    int pumpMs = -1;
     QString folder = QDir::tempPath();
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--size-mib") == 0 && i + 1 < argc)
@@ -203,10 +179,8 @@ int main(int argc, char **argv)
             runs = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
             folder = QString::fromLocal8Bit(argv[++i]);
-        else if (std::strcmp(argv[i], "--pump-ms") == 0 && i + 1 < argc)
-            pumpMs = std::max(0, std::atoi(argv[++i]));
         else {
-            std::fprintf(stderr, "usage: join_bench [--size-mib N] [--runs N] [--pump-ms N] [--dir FOLDER]\n");
+            std::fprintf(stderr, "usage: join_bench [--size-mib N] [--runs N] [--dir FOLDER]\n");
             return 2;
         }
     }
@@ -243,7 +217,7 @@ int main(int argc, char **argv)
         std::vector<std::string> catArgs{"cat"};
         catArgs.insert(catArgs.end(), inputs.begin(), inputs.end());
         RunChild(catArgs, catOut, nullptr);
-        RunJoin(self, pumpMs, joinOut, inputs);
+        RunJoin(self, joinOut, inputs);
         try {
             RunChild({"cmp", catOut, joinOut}, "/dev/null", nullptr);
         } catch (const BenchFailure &) {
@@ -262,7 +236,7 @@ int main(int argc, char **argv)
             };
             auto runJoin = [&] {
                 Fresh(joinOut);
-                joinRuns.push_back(RunJoin(self, pumpMs, joinOut, inputs));
+                joinRuns.push_back(RunJoin(self, joinOut, inputs));
             };
             if (r % 2 == 0) {
                 runCat();
@@ -275,7 +249,7 @@ int main(int argc, char **argv)
                         joinRuns.back().seconds, joinRuns.back().joinSeconds);
         }
         Fresh(joinOut);
-        const RunResult small = RunJoin(self, pumpMs, joinOut, smallInputs);
+        const RunResult small = RunJoin(self, joinOut, smallInputs);
         Fresh(catOut);
         Fresh(joinOut);
 
