@@ -13,6 +13,7 @@
 //           Widgets window (a caption) started the same way.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QTemporaryDir>
@@ -112,6 +113,16 @@ std::unique_ptr<app::TForm1> NewWindow(const QString &folder)
     return form;
 }
 
+// Runs the event loop until the window's session has finished its scan or join.
+void UntilIdle(app::TForm1 &form)
+{
+    if (form.Session().CurrentState() == app::JoinSession::State::Idle)
+        return;
+    QEventLoop loop;
+    QObject::connect(&form.Session(), &app::JoinSession::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 // Records how late a timer of the given interval fires while work runs.
 class LatenessProbe {
 public:
@@ -156,7 +167,10 @@ void BenchScan(const QString &work, int files, int folders)
     for (int run = 0; run < 5; ++run) {
         walk.push_back(Seconds([&] { ReaddirWalk(root); }));
         auto form = NewWindow(work);
-        scan.push_back(Seconds([&] { form->searchnews(FileName(QByteArray::fromStdString(root + "/"))); }));
+        scan.push_back(Seconds([&] {
+            form->searchnews(FileName(QByteArray::fromStdString(root + "/")));
+            UntilIdle(*form);
+        }));
         items = form->Lv1->Count();
     }
     const double w = Median(walk), s = Median(scan);
@@ -175,6 +189,7 @@ void BenchLateness(const QString &work, int files, int folders)
         LatenessProbe probe(10);
         probe.Start();
         form->searchnews(FileName(QByteArray::fromStdString(root + "/")));
+        UntilIdle(*form);
         probe.Stop();
         probe.Print("a scan");
     }
@@ -182,12 +197,15 @@ void BenchLateness(const QString &work, int files, int folders)
     for (int i = 0; i < 3; ++i) {
         const std::string input = root + "/big" + std::to_string(i) + ".mpg";
         Touch(input, qint64(256) << 20);
-        form->Lv1->AddItem(QString::fromStdString(input), 0);
+        form->Session().Append({FileName(QByteArray::fromStdString(input))});
     }
-    form->Fc1->SetText(work + QStringLiteral("/joined.mpg"));
+    form->SetOutputName(FileName::FromUtf8(work + QStringLiteral("/joined.mpg")));
     LatenessProbe probe(10);
     probe.Start();
-    const double seconds = Seconds([&] { form->fb7Click(form->fb7); });
+    const double seconds = Seconds([&] {
+        form->fb7Click(form->fb7);
+        UntilIdle(*form);
+    });
     probe.Stop();
     probe.Print("a join");
     std::printf("  (the join of 3 x 256 MiB through the window took %.2f s)\n", seconds);
@@ -198,10 +216,12 @@ void BenchList(const QString &work)
     const int n = 10000;
     const std::string root = (work + QStringLiteral("/list")).toStdString();
     ::mkdir(root.c_str(), 0755);
-    auto fill = [&](app::TForm1 &form) {
-        form.Lv1->Clear();
+    auto fill = [&](app::TForm1 &form, bool oneFile = false) {
+        form.Session().Clear();
+        std::vector<FileName> names;
         for (int i = 0; i < n; ++i)
-            form.Lv1->AddItem(QString::fromStdString(root + "/clip" + std::to_string(i) + ".mpg"), 0);
+            names.emplace_back(QByteArray::fromStdString(root + "/clip" + std::to_string(oneFile ? 0 : i) + ".mpg"));
+        form.Session().Append(names);
     };
     auto form = NewWindow(work);
     struct Command {
@@ -231,21 +251,20 @@ void BenchList(const QString &work)
         }
         std::printf("list of %d: %-26s %.2f ms (target <= 50 ms)\n", n, c.name, Median(ms));
     }
-    // The start of a join: from the click to the first time the join lets
-    // the window handle an event (output created, icons reset, first block).
+    // The start of a join: from the click to the first event the window
+    // handles after it.
     Touch(root + "/clip0.mpg", 1);
     std::vector<double> ms;
     for (int run = 0; run < 5; ++run) {
-        fill(*form);
-        for (int i = 1; i < n; ++i)
-            form->Lv1->SetItemCaption(i, QString::fromStdString(root + "/clip0.mpg"));
-        form->Fc1->SetText(work + QStringLiteral("/list.out"));
+        fill(*form, true);
+        form->SetOutputName(FileName::FromUtf8(work + QStringLiteral("/list.out")));
         QCoreApplication::processEvents();
         QElapsedTimer t;
         double first = -1;
         QTimer::singleShot(0, [&] { first = double(t.nsecsElapsed()) / 1e6; });
         t.start();
         form->fb7Click(form->fb7);
+        UntilIdle(*form);
         ms.push_back(first);
     }
     std::printf("list of %d: %-26s %.2f ms (target <= 50 ms)\n", n, "start of a join", Median(ms));

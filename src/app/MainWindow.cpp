@@ -46,6 +46,7 @@ TForm1::TForm1(const FileName &settingsPath, QWidget *parent) : TForm(parent), s
     setObjectName(QStringLiteral("Form1"));
     CreateComponents();
     WireEvents();
+    ShowSession();
     Application().Guard([&] { FormCreate(this); });
 }
 
@@ -85,13 +86,13 @@ void TForm1::FormClose(QObject *, bool &accept)
             settingsWritten_ = true; // given up; not asked again after a join
         }
     }
-    if (joining_) {
+    if (session_.Joining()) {
         // The settings are safe now; the program ends when the join has finished.
         settingsWritten_ = true;
         closeAfterJoin_ = true;
         accept = false;
-    } else if (scanning_ > 0) {
-        stopScans_ = true; // the window closes now; the scan ends at its next entry
+    } else {
+        session_.Stop(); // a scan ends at its next entry
     }
 }
 
@@ -133,23 +134,6 @@ void TForm1::Image4Click(QObject *) { platform::CurrentShell().OpenAddress(this,
 // ---------------------------------------------------------------------------
 // Movie list
 
-FileName TForm1::ItemName(int index) const
-{
-    const QVariant data = Lv1->ItemData(index);
-    if (data.isValid())
-        return FileName(data.toByteArray());
-    return platform::NameFromText(Lv1->ItemCaption(index));
-}
-
-void TForm1::InsertNames(int at, const std::vector<FileName> &names)
-{
-    QList<TListItem> items;
-    items.reserve(qsizetype(names.size()));
-    for (const FileName &name : names)
-        items.push_back({name.Display(), 0, name.Bytes()});
-    Lv1->InsertItems(at, items);
-}
-
 void TForm1::ShowHint(QString &hint, bool &canShow, THintInfo &info)
 {
     if (info.HintControl == Lv1) {
@@ -167,23 +151,18 @@ void TForm1::ShowHint(QString &hint, bool &canShow, THintInfo &info)
 
 void TForm1::ItemEdited(int index, const QString &text)
 {
-    if (joining_)
-        return;
     // Throws when the text could stand for several files; the item keeps its name then.
-    const FileName name = platform::NameFromText(text);
-    Lv1->SetItemCaption(index, name.Display());
-    Lv1->SetItemData(index, name.Bytes());
+    session_.Rename(index, platform::NameFromText(text));
 }
 
 void TForm1::fb1Click(QObject *)
 {
-    if (joining_)
+    if (session_.Joining())
         return;
     const std::vector<FileName> files = platform::CurrentDialogs().Open(this, OD1);
-    if (files.empty())
+    if (files.empty() || !session_.Append(files))
         return;
-    InsertNames(Lv1->Count(), files);
-    OpenPath = ItemName(Lv1->Count() - 1).Folder();
+    OpenPath = files.back().Folder();
     OD1.InitialDir = OpenPath;
     SD1.DefaultExt = QString::fromUtf8(ItemName(0).Extension());
 }
@@ -195,40 +174,14 @@ FileName TForm1::BrowseFolder()
 
 void TForm1::fb2Click(QObject *)
 {
-    if (joining_)
+    if (session_.Joining())
         return;
     const FileName path = getpath(BrowseFolder());
     if (!path.IsEmpty())
         searchnews(path);
 }
 
-void TForm1::searchnews(const FileName &path)
-{
-    ++scanning_;
-    struct EndScan {
-        TForm1 *form;
-        ~EndScan()
-        {
-            if (--form->scanning_ == 0)
-                form->stopScans_ = false;
-        }
-    } endScan{this};
-    // Found files join the list each time the window gets its turn: one
-    // insertion per batch costs the list far less than one per file.
-    std::vector<FileName> found;
-    ScanFolder(
-        path, [&](const FileName &file) { found.push_back(file); },
-        [&] {
-            if (pump_.Due()) {
-                InsertNames(Lv1->Count(), found);
-                found.clear();
-                pump_.PumpNow();
-            }
-            return !stopScans_;
-        });
-    if (!stopScans_)
-        InsertNames(Lv1->Count(), found);
-}
+void TForm1::searchnews(const FileName &path) { session_.Scan({path}); }
 
 void TForm1::AddFromCommandLine(const std::vector<FileName> &names)
 {
@@ -236,86 +189,55 @@ void TForm1::AddFromCommandLine(const std::vector<FileName> &names)
     std::vector<FileName> sorted = names;
     std::sort(sorted.begin(), sorted.end(),
               [](const FileName &a, const FileName &b) { return NaturalLess(a.Bytes(), b.Bytes()); });
-    for (const FileName &given : sorted) {
-        const FileName name = platform::AbsoluteName(given);
-        if (platform::IsFolder(name))
-            searchnews(getpath(name));
-        else
-            WMDROPFILES({name});
-    }
+    for (FileName &given : sorted)
+        given = platform::AbsoluteName(given);
+    session_.Scan(sorted); // folders as Add Folder adds them, files as a drop does
 }
 
-void TForm1::WMDROPFILES(const std::vector<FileName> &names) { DropFilesAt(Lv1->Count(), names); }
+void TForm1::WMDROPFILES(const std::vector<FileName> &names) { DropFilesAt(session_.Count(), names); }
 
 void TForm1::DropFilesAt(int at, const std::vector<FileName> &names)
 {
-    if (joining_)
-        return;
     std::vector<FileName> accepted;
     std::copy_if(names.begin(), names.end(), std::back_inserter(accepted), [](const FileName &n) { return ism(n); });
-    InsertNames(at, accepted);
-}
-
-// Exchanges the names of two items; each position keeps its icon.
-static void ExchangeNames(TListView *list, int a, int b)
-{
-    const QString caption = list->ItemCaption(a);
-    const QVariant data = list->ItemData(a);
-    list->SetItemCaption(a, list->ItemCaption(b));
-    list->SetItemData(a, list->ItemData(b));
-    list->SetItemCaption(b, caption);
-    list->SetItemData(b, data);
+    session_.Insert(at, accepted);
 }
 
 void TForm1::fb3Click(QObject *)
 {
-    if (joining_ || Lv1->Count() < 2)
-        return;
+    // Each position keeps its icon; the names change places.
     const int k = Lv1->SelectedIndex();
-    if (k <= 0)
-        return;
-    ExchangeNames(Lv1, k - 1, k);
-    Lv1->SetSelectedIndex(k - 1);
+    if (k > 0 && session_.Exchange(k - 1, k))
+        Lv1->SetSelectedIndex(k - 1);
 }
 
 void TForm1::fb4Click(QObject *)
 {
-    if (joining_ || Lv1->Count() < 2)
-        return;
     const int k = Lv1->SelectedIndex();
-    if (k < 0 || k == Lv1->Count() - 1)
-        return;
-    ExchangeNames(Lv1, k, k + 1);
-    Lv1->SetSelectedIndex(k + 1);
+    if (k >= 0 && session_.Exchange(k, k + 1))
+        Lv1->SetSelectedIndex(k + 1);
 }
 
 void TForm1::fb5Click(QObject *)
 {
-    if (joining_)
-        return;
     // The items selected now, and only those: deleting one makes the list
     // select a neighbour, which must not be deleted in turn.
     const QList<int> selected = Lv1->SelectedIndices();
-    if (selected.isEmpty())
+    if (selected.isEmpty() || session_.Joining())
         return;
     for (qsizetype i = selected.size() - 1; i >= 0; --i)
-        Lv1->Delete(selected[i]);
+        session_.Remove(selected[i]);
     // The item that took the first deleted one's place, so the next click deletes it.
-    Lv1->SetSelectedIndex(std::min(selected.first(), Lv1->Count() - 1));
+    Lv1->SetSelectedIndex(std::min(selected.first(), session_.Count() - 1));
 }
 
-void TForm1::DeleteAll1Click(QObject *)
-{
-    if (joining_)
-        return;
-    Lv1->Clear();
-}
+void TForm1::DeleteAll1Click(QObject *) { session_.Clear(); }
 
 void TForm1::Play1Click(QObject *)
 {
     const int k = Lv1->SelectedIndex();
     if (k >= 0)
-        platform::CurrentShell().OpenFile(this, ItemName(k));
+        platform::CurrentShell().OpenFile(this, session_.Input(k));
 }
 
 } // namespace app

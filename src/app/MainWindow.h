@@ -1,13 +1,13 @@
 #pragma once
-// The main window: its controls, the movie list, the join and the settings.
-#include <QStringList>
+// The main window: its controls and the settings. It shows the join session
+// (the movie list, the output name, the scan and the join) and forwards the
+// person's commands to it.
+#include <QElapsedTimer>
+#include <exception>
 #include <vector>
 
-#include <QElapsedTimer>
-
-#include "app/core/EventPump.h"
-#include "app/core/JoinEngine.h"
 #include "app/core/JoinProgress.h"
+#include "app/core/JoinSession.h"
 #include "app/core/Settings.h"
 #include "flat/TFlatButtonUnit.h"
 #include "flat/TFlatComboBoxUnit.h"
@@ -32,7 +32,7 @@ namespace app {
 // The address the "e" icon of the banner opens.
 inline const QString ProductWebPage = QStringLiteral("https://www.zantrope.net/");
 
-class TForm1 : public framework::TForm, private JoinObserver {
+class TForm1 : public framework::TForm {
     Q_OBJECT
 public:
     // settingsPath: where "misuc.dat" lives (beside the executable by default).
@@ -95,16 +95,18 @@ public:
     platform::FileName BrowseFolder();
     void searchnews(const platform::FileName &path);
 
-    // The file an item stands for: the bytes it was added with. An item made
-    // from text alone (a test, an old caller) stands for what that text names.
-    platform::FileName ItemName(int index) const;
+    // The list, the output name, the scan and the join.
+    JoinSession &Session() { return session_; }
+    // The file an item stands for: the bytes it was added with.
+    const platform::FileName &ItemName(int index) const { return session_.Input(index); }
     // The file the output box names: a name the program put there keeps its
-    // bytes; typed text stands for what it names.
+    // bytes; typed text stands for what it names. Throws when the typed text
+    // could stand for several files.
     platform::FileName OutputName() const;
     void SetOutputName(const platform::FileName &name);
 
-    bool Joining() const { return joining_; }
-    bool Scanning() const { return scanning_ > 0; }
+    bool Joining() const { return session_.Joining(); }
+    bool Scanning() const { return session_.Scanning(); }
 
     // During a join: asks "Stop joining?"; Yes stops it at once.
     void AskToStop();
@@ -114,10 +116,12 @@ public:
 private:
     void CreateComponents();
     void WireEvents();
-    // Runs the join and, when the window was closed meanwhile, ends the program after it.
+    // The list view and the bars follow the session.
+    void ShowSession();
     void JoinNow(QObject *sender);
-    // Items for names, queued, before position at.
-    void InsertNames(int at, const std::vector<platform::FileName> &names);
+    void JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error);
+    // The person typed in the output box or chose one of its names.
+    void OutputEdited();
     // Asks whether to close although the settings could not be written.
     bool CloseWithoutSettings(const platform::Exception &error);
     void ItemEdited(int index, const QString &text);
@@ -127,29 +131,18 @@ private:
     // The title the taskbar shows follows the join (now: at once, else a few times a second).
     void ShowJoinWords(bool now);
 
-    // JoinObserver
-    void JoinStarted(qint64 totalBytes) override;
-    void OutputCreated() override;
-    void FileStarted(int index, qint64 size) override;
-    void BlockCopied(int index, qint64 got) override;
-    void FileFinished(int index) override;
-    bool StopRequested() override;
-
     platform::FileName settingsPath_;
     framework::FileDropTarget *drops_ = nullptr;
     QShortcut *stopKey_ = nullptr; // Escape, while a join runs
-    // Names the program itself put into the output box, the latest last.
-    std::vector<platform::FileName> outputNames_;
-    EventPump pump_;
-    bool joining_ = false;
-    int scanning_ = 0;       // scans running, nested ones included
-    bool stopScans_ = false; // the window closed: every scan ends at its next entry
+    JoinSession session_;
+    // The names Save As put into the output box's list, in its order.
+    std::vector<platform::FileName> outputItems_;
+    std::exception_ptr outputProblem_; // typed text that names no one file
     bool closeAfterJoin_ = false;
     bool settingsWritten_ = false;
-    bool stopAsked_ = false;     // the stop question is open
-    bool stopRequested_ = false; // answered Yes: the join ends at its next turn
-    int joinFiles_ = 0;
+    bool stopAsked_ = false; // the stop question is open
     JoinProgress progress_;
+    qint64 fileBytes_ = 0; // of the file being joined
     QElapsedTimer joinClock_;
     qint64 wordsShownMs_ = -1;
 };

@@ -1,5 +1,5 @@
-// The main window's join: the output name, the join with its progress bars,
-// icons and words, the question that stops it, Save As and Play.
+// The main window's join: the output name, the bars, icons and words that
+// show the session's join, the question that stops it, Save As and Play.
 #include "app/MainWindow.h"
 
 #include <QShortcut>
@@ -21,82 +21,88 @@ constexpr qint64 WordsIntervalMs = 250;
 
 FileName TForm1::OutputName() const
 {
-    const QString text = Fc1->Text();
-    for (auto it = outputNames_.rbegin(); it != outputNames_.rend(); ++it)
-        if (it->Display() == text)
-            return *it;
-    return platform::NameFromText(text);
+    if (outputProblem_)
+        std::rethrow_exception(outputProblem_);
+    return session_.Output();
 }
 
 void TForm1::SetOutputName(const FileName &name)
 {
-    outputNames_.push_back(name);
+    session_.SetOutput(name);
+    outputProblem_ = nullptr;
     Fc1->SetText(name.Display());
+}
+
+void TForm1::OutputEdited()
+{
+    outputProblem_ = nullptr;
+    const int chosen = Fc1->ItemIndex();
+    if (chosen >= 0 && std::size_t(chosen) < outputItems_.size() && Fc1->Text() == Fc1->Items().value(chosen)) {
+        session_.SetOutput(outputItems_[std::size_t(chosen)]);
+        return;
+    }
+    try {
+        session_.SetOutput(platform::NameFromText(Fc1->Text()));
+    } catch (const platform::Exception &) {
+        // Told when the name is used, not at every key.
+        outputProblem_ = std::current_exception();
+        session_.SetOutput({});
+    }
 }
 
 void TForm1::JoinNow(QObject *sender)
 {
     Application().Guard([&] { fb7Click(sender); });
-    if (closeAfterJoin_ && !joining_)
-        close();
 }
 
 void TForm1::fb7Click(QObject *)
 {
-    if (joining_) {
+    if (session_.Joining()) {
         // "Join Now" again while it joins: the person may want it to stop.
         AskToStop();
         return;
     }
-    const int n = Lv1->Count();
-    if (n < 2)
+    const int n = session_.Count();
+    if (n < 2 || session_.Scanning())
         return;
     if (Fc1->Text().isEmpty()) {
         platform::CurrentMessageBoxes().Show(this, QStringLiteral("OOOoooh! Should be have a Filename."),
                                              QStringLiteral("Filename Error"), platform::MsgIcon::None, {});
         return;
     }
-    const FileName output = OutputName();
+    OutputName(); // a typed name that stands for several files stops here
     FpBar1->SetMax(n);
-    joining_ = true;
-    stopRequested_ = false;
-    Lv1->SetReadOnly(true);
-    stopKey_->setEnabled(true);
-    struct EndJoin {
-        TForm1 *form;
-        ~EndJoin()
-        {
-            form->joining_ = false;
-            form->Lv1->SetReadOnly(false);
-            form->stopKey_->setEnabled(false);
-            form->setWindowTitle(Application().Title());
-        }
-    } endJoin{this};
-    joinFiles_ = n;
     Application().HideNotice(); // the last join's is stale now
     joinClock_.start();
     progress_.Start(n, 0, 0);
-    std::vector<FileName> inputs;
-    inputs.reserve(std::size_t(n));
-    for (int i = 0; i < n; ++i)
-        inputs.push_back(ItemName(i));
-    pump_ = EventPump(); // the window gets its turn at the first block of every join
-    try {
-        JoinEngine().Join(output, inputs, *this);
-    } catch (const ESameFile &e) {
-        platform::CurrentMessageBoxes().Show(this, e.Message(), QStringLiteral("Filename Error"),
-                                             platform::MsgIcon::None, {});
-        return;
-    } catch (const JoinStopped &) {
-        return; // the output keeps what was joined; bars and icons show how far it came
+    session_.Join();
+}
+
+void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error)
+{
+    setWindowTitle(Application().Title());
+    if (outcome == JoinSession::Outcome::Done) {
+        FpBar1->SetPosition(0);
+        Application().ShowNotice(fb7, progress_.Summary(joinClock_.elapsed()));
+    } else if (error) {
+        // A stop is no error: the output keeps what was joined, and the bars
+        // and icons show how far it came.
+        Application().Guard([&] {
+            try {
+                std::rethrow_exception(error);
+            } catch (const ESameFile &e) {
+                platform::CurrentMessageBoxes().Show(this, e.Message(), QStringLiteral("Filename Error"),
+                                                     platform::MsgIcon::None, {});
+            }
+        });
     }
-    FpBar1->SetPosition(0);
-    Application().ShowNotice(fb7, progress_.Summary(joinClock_.elapsed()));
+    if (closeAfterJoin_)
+        close();
 }
 
 void TForm1::AskToStop()
 {
-    if (!joining_ || stopAsked_ || stopRequested_)
+    if (session_.CurrentState() != JoinSession::State::Joining || stopAsked_)
         return;
     stopAsked_ = true;
     platform::Question question;
@@ -105,10 +111,14 @@ void TForm1::AskToStop()
     question.Answers = {QStringLiteral("&Yes"), QStringLiteral("&No")};
     question.DefaultAnswer = 0;
     question.EscapeAnswer = 1;
-    // The box runs inside the join's turn of the window, so the join waits for the answer.
+    // The join waits at its next block until the person has answered.
+    session_.Hold();
     const bool stop = platform::CurrentMessageBoxes().Ask(this, question) == 0;
     stopAsked_ = false;
-    stopRequested_ = stop;
+    if (stop)
+        session_.Stop();
+    else
+        session_.Resume();
 }
 
 void TForm1::ShowJoinWords(bool now)
@@ -122,56 +132,70 @@ void TForm1::ShowJoinWords(bool now)
 
 QString TForm1::ProgressHint() const
 {
-    if (joining_)
+    if (session_.Joining())
         return progress_.Details(joinClock_.elapsed());
     qint64 total = 0;
-    for (int i = 0; i < Lv1->Count(); ++i)
-        total += platform::SizeOf(ItemName(i));
-    return ListSummary(Lv1->Count(), total);
+    for (const FileName &name : session_.Inputs())
+        total += platform::SizeOf(name);
+    return ListSummary(session_.Count(), total);
 }
 
-void TForm1::JoinStarted(qint64 totalBytes)
+void TForm1::ShowSession()
 {
-    progress_.Start(joinFiles_, totalBytes, joinClock_.elapsed());
-    ShowJoinWords(true);
-}
+    auto items = [this](int at, int count) {
+        QList<TListItem> list;
+        list.reserve(count);
+        for (int i = at; i < at + count; ++i)
+            list.push_back({session_.Input(i).Display(), 0, {}});
+        return list;
+    };
+    JoinSession *s = &session_;
+    connect(s, &JoinSession::inputsInserted, this, [=, this](int at, int n) { Lv1->InsertItems(at, items(at, n)); });
+    connect(s, &JoinSession::inputRemoved, this, [this](int index) { Lv1->Delete(index); });
+    connect(s, &JoinSession::inputChanged, this,
+            [this](int index) { Lv1->SetItemCaption(index, session_.Input(index).Display()); });
+    connect(s, &JoinSession::inputsMoved, this, [this](const QList<int> &rows, int at) { Lv1->MoveItems(rows, at); });
+    connect(s, &JoinSession::inputsCleared, this, [this] { Lv1->Clear(); });
+    connect(s, &JoinSession::stateChanged, this, [this] {
+        Lv1->SetReadOnly(session_.Joining());
+        stopKey_->setEnabled(session_.Joining());
+    });
 
-void TForm1::OutputCreated()
-{
-    for (int i = 0; i < Lv1->Count(); ++i)
-        Lv1->SetItemImageIndex(i, 0);
-}
-
-void TForm1::FileStarted(int index, qint64 size)
-{
-    Fpbar2->SetMin(0);
-    Fpbar2->SetMax(size);
-    progress_.FileStarted(index);
-}
-
-void TForm1::BlockCopied(int, qint64 got)
-{
-    Fpbar2->SetPosition(Fpbar2->Position() + got);
-    progress_.Copied(got);
-    ShowJoinWords(false);
-}
-
-void TForm1::FileFinished(int index)
-{
-    Fpbar2->SetPosition(0);
-    FpBar1->SetPosition(index + 1);
-    Lv1->SetItemImageIndex(index, 1);
-}
-
-bool TForm1::StopRequested()
-{
-    pump_.Pump();
-    return stopRequested_;
+    connect(s, &JoinSession::joinStarted, this, [this](int files, qint64 total) {
+        progress_.Start(files, total, joinClock_.elapsed());
+        ShowJoinWords(true);
+    });
+    connect(s, &JoinSession::outputCreated, this, [this] {
+        for (int i = 0; i < Lv1->Count(); ++i)
+            Lv1->SetItemImageIndex(i, 0);
+    });
+    connect(s, &JoinSession::fileStarted, this, [this](int index, qint64 size) {
+        fileBytes_ = 0;
+        Fpbar2->SetMin(0);
+        Fpbar2->SetMax(size);
+        progress_.FileStarted(index);
+    });
+    connect(s, &JoinSession::bytesCopied, this, [this](int, qint64 bytes) {
+        fileBytes_ += bytes;
+        Fpbar2->SetPosition(fileBytes_);
+        progress_.Copied(bytes);
+        ShowJoinWords(false);
+    });
+    connect(s, &JoinSession::fileFinished, this, [this](int index) {
+        Fpbar2->SetPosition(0);
+        FpBar1->SetPosition(index + 1);
+        Lv1->SetItemImageIndex(index, 1);
+    });
+    connect(s, &JoinSession::finished, this,
+            [this](JoinSession::Work work, JoinSession::Outcome outcome, std::exception_ptr error) {
+                if (work == JoinSession::Work::Join)
+                    JoinFinished(outcome, error);
+            });
 }
 
 void TForm1::fb8Click(QObject *)
 {
-    if (joining_)
+    if (session_.Joining())
         return;
     const FileName name = platform::CurrentDialogs().Save(this, SD1);
     if (name.IsEmpty())
@@ -179,6 +203,7 @@ void TForm1::fb8Click(QObject *)
     SD1.FileName = name;
     SetOutputName(name);
     Fc1->AddItem(name.Display());
+    outputItems_.push_back(name);
 }
 
 void TForm1::fb9Click(QObject *) { platform::CurrentShell().OpenFile(this, OutputName()); }

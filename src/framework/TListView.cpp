@@ -114,7 +114,9 @@ protected:
     {
         const int at = DropRow(e->position().toPoint());
         const QList<int> rows = OwnRows(e->mimeData());
-        if (!rows.isEmpty())
+        if (!rows.isEmpty() && list_->OnMoveItems)
+            Application().Guard([&] { list_->OnMoveItems(rows, at); });
+        else if (!rows.isEmpty())
             MoveRows(rows, at);
         else if (e->mimeData()->hasUrls())
             DropFiles(e->mimeData(), at);
@@ -125,6 +127,23 @@ protected:
         stopAutoScroll();
         setState(NoState);
         viewport()->update();
+    }
+
+public:
+    // The items keep everything they carry (icon, data) and stay selected.
+    void MoveRows(const QList<int> &rows, int at)
+    {
+        QList<QTreeWidgetItem *> moved;
+        for (qsizetype i = rows.size() - 1; i >= 0; --i) {
+            if (rows[i] < at)
+                --at;
+            moved.prepend(takeTopLevelItem(rows[i]));
+        }
+        insertTopLevelItems(at, moved);
+        clearSelection();
+        for (QTreeWidgetItem *it : moved)
+            it->setSelected(true);
+        setCurrentItem(moved.first());
     }
 
 private:
@@ -152,22 +171,6 @@ private:
         }
         std::sort(rows.begin(), rows.end());
         return rows;
-    }
-
-    // The items keep everything they carry (icon, data) and stay selected.
-    void MoveRows(const QList<int> &rows, int at)
-    {
-        QList<QTreeWidgetItem *> moved;
-        for (qsizetype i = rows.size() - 1; i >= 0; --i) {
-            if (rows[i] < at)
-                --at;
-            moved.prepend(takeTopLevelItem(rows[i]));
-        }
-        insertTopLevelItems(at, moved);
-        clearSelection();
-        for (QTreeWidgetItem *it : moved)
-            it->setSelected(true);
-        setCurrentItem(moved.first());
     }
 
     void DropFiles(const QMimeData *data, int at)
@@ -317,6 +320,12 @@ void TListView::SetItemImageIndex(int index, int imageIndex)
 void TListView::Delete(int index) { delete view_->takeTopLevelItem(index); }
 
 void TListView::Clear() { view_->clear(); }
+
+void TListView::MoveItems(const QList<int> &rows, int at)
+{
+    if (!rows.isEmpty())
+        static_cast<ListTree *>(view_)->MoveRows(rows, at);
+}
 
 int TListView::SelectedIndex() const
 {

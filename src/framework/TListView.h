@@ -56,8 +56,14 @@ public:
     void SetReadOnly(bool value);
     void EditCaption(int index);
     // Files dropped between items (at: the position they go to, Count() for
-    // the end); items dragged inside the list move by themselves.
+    // the end).
     std::function<void(int at, const std::vector<platform::FileName> &names)> OnDropFiles;
+    // Items dragged inside the list to before position at: when set, this
+    // decides (and calls MoveItems); otherwise they move by themselves.
+    std::function<void(const QList<int> &rows, int at)> OnMoveItems;
+    // The items at rows (ascending) go before position at, selected, keeping
+    // everything they carry.
+    void MoveItems(const QList<int> &rows, int at);
     // The widget drops land on.
     QWidget *DropSite() const;
 

@@ -16,8 +16,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "WindowTest.h"
 #include "HintSettings.h"
+#include "WindowTest.h"
 #include "app/MainWindow.h"
 #include "app/core/NaturalOrder.h"
 #include "app/core/PathRules.h"
@@ -34,7 +34,7 @@ protected:
     void add(const QStringList &names)
     {
         for (const QString &n : names)
-            form->Lv1->AddItem(n, 0);
+            form->Session().Append({Name(n)});
     }
 
     FakeDialogs dialogs;
@@ -236,6 +236,7 @@ TEST_F(MainWindowTest, AddFolderScansTheTreeDepthFirstWithHiddenFiles)
         0);
     dialogs.folderAnswers = {path("tree")};
     form->fb2Click(form->fb2);
+    settle();
     ASSERT_EQ(dialogs.folderTitles, QStringList{"Select  File Folder"});
     const QStringList got = captions();
     EXPECT_EQ(got.size(), 5);
@@ -249,8 +250,10 @@ TEST_F(MainWindowTest, AddFolderScansTheTreeDepthFirstWithHiddenFiles)
 
     // A cancelled browser adds nothing; a missing folder adds nothing.
     form->fb2Click(form->fb2);
+    settle();
     dialogs.folderAnswers = {path("missing")};
     form->fb2Click(form->fb2);
+    settle();
     EXPECT_EQ(form->Lv1->Count(), 5);
 }
 
@@ -306,15 +309,17 @@ TEST_F(MainWindowTest, MoveUpAndDownMoveCaptionsAndKeepIcons)
 
 TEST_F(MainWindowTest, JoinNeedsTwoItemsAndAName)
 {
-    form->Fc1->SetText(path("out.mpg"));
+    form->SetOutputName(Name(path("out.mpg")));
     add({path("a.mpg")});
     form->fb7Click(form->fb7);
+    settle();
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_FALSE(QFile::exists(path("out.mpg")));
 
     add({path("b.mpg")});
-    form->Fc1->SetText(QString());
+    form->SetOutputName({});
     form->fb7Click(form->fb7);
+    settle();
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("OOOoooh! Should be have a Filename."));
     EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Filename Error"));
@@ -332,8 +337,9 @@ TEST_F(MainWindowTest, JoinThroughTheWindowWritesTheConcatenationAndMarksEveryIt
         all += b;
     }
     WriteBytes(path("out.mpg"), "old content that must go");
-    form->Fc1->SetText(path("out.mpg"));
+    form->SetOutputName(Name(path("out.mpg")));
     QTest::mouseClick(form->fb7, Qt::LeftButton);
+    settle();
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(ReadBytes(path("out.mpg")), all);
     EXPECT_EQ(icons(), (QList<int>{1, 1, 1, 1}));
@@ -343,8 +349,9 @@ TEST_F(MainWindowTest, JoinThroughTheWindowWritesTheConcatenationAndMarksEveryIt
     EXPECT_EQ(form->Fpbar2->Max(), 1);
 
     // A second join resets the icons first and gives the same output.
-    form->Lv1->AddItem(path("in1.dat"), 0);
+    form->Session().Append({Name(path("in1.dat"))});
     form->MergeMovieNow1->Click();
+    settle();
     EXPECT_EQ(ReadBytes(path("out.mpg")), all + Pattern(4097, 1));
 }
 
@@ -353,8 +360,9 @@ TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
     WriteBytes(path("a.mpg"), Pattern(5000, 1));
     add({path("a.mpg"), path("gone.mpg"), path("a.mpg")});
     form->Lv1->SetItemImageIndex(2, 1);
-    form->Fc1->SetText(path("out.mpg"));
+    form->SetOutputName(Name(path("out.mpg")));
     QTest::mouseClick(form->fb7, Qt::LeftButton);
+    settle();
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("File not found."));
     EXPECT_EQ(boxes.shown[0].details, path("gone.mpg")) << "the box names the file beneath the message";
@@ -367,8 +375,9 @@ TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
 
     // An output in a missing folder fails before any icon is reset.
     form->Lv1->SetItemImageIndex(1, 1);
-    form->Fc1->SetText(path("nofolder/out.mpg"));
+    form->SetOutputName(Name(path("nofolder/out.mpg")));
     QTest::mouseClick(form->fb7, Qt::LeftButton);
+    settle();
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Invalid filename."));
     EXPECT_EQ(icons(), (QList<int>{1, 1, 0}));
@@ -380,9 +389,10 @@ TEST_F(MainWindowTest, AnOutputThatIsOneOfTheInputsIsRefusedBeforeAnythingIsTouc
     WriteBytes(path("a.mpg"), a);
     WriteBytes(path("b.mpg"), "b");
     add({path("b.mpg"), path("a.mpg")});
-    form->Fc1->SetText(dir.path() + "/./sub/../a.mpg");
+    form->SetOutputName(Name(dir.path() + "/./sub/../a.mpg"));
     QDir(dir.path()).mkdir("sub");
     form->fb7Click(form->fb7);
+    settle();
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Filename Error"));
     EXPECT_TRUE(boxes.shown[0].text.contains(path("a.mpg")));
@@ -398,23 +408,22 @@ TEST_F(MainWindowTest, CommandsThatChangeTheListAreRefusedWhileAJoinRuns)
         add({path(QStringLiteral("%1.mpg").arg(i))});
         all += b;
     }
-    form->Fc1->SetText(path("out.mpg"));
+    form->SetOutputName(Name(path("out.mpg")));
     dialogs.openAnswers = {{path("late.mpg")}};
     dialogs.saveAnswers = {path("other.mpg")};
-    bool ranDuringJoin = false;
-    QTimer::singleShot(0, form.get(), [&] {
-        ranDuringJoin = form->Joining();
-        form->Lv1->SetSelectedIndex(0);
-        form->fb1Click(form->fb1);
-        form->fb4Click(form->fb4);
-        form->fb5Click(form->fb5);
-        form->DeleteAll1Click(form->fb6);
-        form->fb8Click(form->fb8);
-        boxes.answers = {1};
-        form->fb7Click(form->fb7); // a second join: asks whether to stop, and No goes on
-        form->WMDROPFILES({Name(path("dropped.mpg"))});
-    });
     form->fb7Click(form->fb7);
+    // The join runs on; the window takes the person's commands meanwhile.
+    const bool ranDuringJoin = form->Joining();
+    form->Lv1->SetSelectedIndex(0);
+    form->fb1Click(form->fb1);
+    form->fb4Click(form->fb4);
+    form->fb5Click(form->fb5);
+    form->DeleteAll1Click(form->fb6);
+    form->fb8Click(form->fb8);
+    boxes.answers = {1};
+    form->fb7Click(form->fb7); // a second join: asks whether to stop, and No goes on
+    form->WMDROPFILES({Name(path("dropped.mpg"))});
+    settle();
     EXPECT_TRUE(ranDuringJoin);
     EXPECT_EQ(form->Lv1->Count(), 3);
     EXPECT_EQ(ReadBytes(path("out.mpg")), all);
@@ -435,15 +444,12 @@ TEST_F(MainWindowTest, ClosingDuringAJoinSavesAtOnceAndEndsAfterTheJoin)
         add({path(QStringLiteral("%1.mpg").arg(i))});
     }
     form->show();
-    form->Fc1->SetText(path("out.mpg"));
-    QByteArray savedDuringJoin;
-    bool stillOpenDuringJoin = false;
-    QTimer::singleShot(0, form.get(), [&] {
-        form->close();
-        savedDuringJoin = ReadBytes(path("misuc.dat"));
-        stillOpenDuringJoin = form->isVisible();
-    });
+    form->SetOutputName(Name(path("out.mpg")));
     QTest::mouseClick(form->fb7, Qt::LeftButton);
+    form->close();
+    const QByteArray savedDuringJoin = ReadBytes(path("misuc.dat"));
+    const bool stillOpenDuringJoin = form->isVisible();
+    settle();
     EXPECT_TRUE(savedDuringJoin.contains("Saven=" + QFile::encodeName(path("out.mpg"))));
     EXPECT_TRUE(stillOpenDuringJoin);
     EXPECT_EQ(ReadBytes(path("out.mpg")).size(), 800000);
@@ -560,7 +566,7 @@ TEST_F(SettingsWindowTest, ARestartKeepsPositionOutputNameAndOpenFolder)
         EXPECT_EQ(first.Fc1->Text(), app::DefaultOutputName().Display());
         first.show();
         first.move(10, 20);
-        first.Fc1->SetText("/out/x.mpg");
+        first.SetOutputName(platform::FileName("/out/x.mpg"));
         dialogs.openAnswers = {{"/clips/a.mpg"}};
         first.fb1Click(first.fb1);
         QTest::mouseClick(first.fb10, Qt::LeftButton);

@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "WindowTest.h"
 #include "HintSettings.h"
+#include "WindowTest.h"
 #include "app/MainWindow.h"
 #include "framework/TApplication.h"
 #include "platform/desktop/Cursor.h"
@@ -38,9 +38,9 @@ protected:
         for (int i = 0; i < count; ++i) {
             const QString name = path(QStringLiteral("in%1.mpg").arg(i));
             WriteBytes(name, Pattern(3 << 20, quint32(i)));
-            form->Lv1->AddItem(name, 0);
+            form->Session().Append({Name(name)});
         }
-        form->Fc1->SetText(path("out.mpg"));
+        form->SetOutputName(Name(path("out.mpg")));
     }
 
     FakeDialogs dialogs;
@@ -56,7 +56,7 @@ protected:
 TEST_F(WindowCommandsTest, AnItemDraggedToTheTopMovesThereWithItsIcon)
 {
     for (const char *n : {"a.mpg", "b.mpg", "c.mpg"})
-        form->Lv1->AddItem(path(QString::fromLatin1(n)), 0);
+        form->Session().Append({Name(path(QString::fromLatin1(n)))});
     form->Lv1->SetItemImageIndex(2, 1);
     form->Lv1->SetSelectedIndex(2);
     std::unique_ptr<QMimeData> dragged(view()->model()->mimeData({view()->model()->index(2, 0)}));
@@ -92,14 +92,14 @@ TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
         all += Pattern(3 << 20, quint32(i));
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    QString titleDuring, hintDuring;
-    QTimer::singleShot(0, form.get(), [&] { // the join's first turn of the window
-        titleDuring = form->windowTitle();
-        hintDuring = form->ProgressHint();
-        boxes.answers = {0}; // Enter: Yes
-        QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
-    });
+    holdJoinsAtFirstBlock();
     QTest::mouseClick(form->fb7, Qt::LeftButton);
+    waitForHeldJoin();
+    const QString titleDuring = form->windowTitle();
+    const QString hintDuring = form->ProgressHint();
+    boxes.answers = {0}; // Enter: Yes
+    QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
+    settle();
     ASSERT_EQ(boxes.asked.size(), 1u);
     EXPECT_EQ(boxes.asked[0].Text, QStringLiteral("Stop joining?"));
     EXPECT_EQ(boxes.asked[0].Answers, (QStringList{"&Yes", "&No"}));
@@ -108,8 +108,7 @@ TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
     EXPECT_FALSE(form->Joining());
 
     const QByteArray out = ReadBytes(path("out.mpg"));
-    EXPECT_LT(out.size(), all.size());
-    EXPECT_EQ(out, all.left(out.size())) << "what was joined, in order, nothing twice";
+    EXPECT_EQ(out, all.left(app::JoinEngine::BlockSize)) << "what was joined, in order, nothing twice";
     EXPECT_EQ(icons(), (QList<int>{0, 0, 0}));
     EXPECT_EQ(form->FpBar1->Position(), 0) << "no file was finished";
 
@@ -122,11 +121,11 @@ TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
     // Escape does nothing at rest; No lets a join go on to its end, which a notice tells.
     QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
     EXPECT_EQ(boxes.asked.size(), 1u);
-    QTimer::singleShot(0, form.get(), [&] {
-        boxes.answers = {1};
-        QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
-    });
     QTest::mouseClick(form->fb7, Qt::LeftButton);
+    waitForHeldJoin();
+    boxes.answers = {1};
+    QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
+    settle();
     EXPECT_EQ(boxes.asked.size(), 2u);
     EXPECT_EQ(ReadBytes(path("out.mpg")), all);
     const framework::THintWindow *notice = framework::Application().Notice();
@@ -139,7 +138,7 @@ TEST_F(WindowCommandsTest, KeysRunTheCommands)
 {
     for (const char *n : {"a.mpg", "b.mpg", "c.mpg"}) {
         WriteBytes(path(QString::fromLatin1(n)), n);
-        form->Lv1->AddItem(path(QString::fromLatin1(n)), 0);
+        form->Session().Append({Name(path(QString::fromLatin1(n)))});
     }
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
@@ -167,8 +166,9 @@ TEST_F(WindowCommandsTest, KeysRunTheCommands)
     EXPECT_EQ(dialogs.openRequests.size(), 1u);
     EXPECT_EQ(dialogs.folderTitles.size(), 1);
     EXPECT_EQ(dialogs.saveRequests.size(), 1u);
-    form->Fc1->SetText(path("out.mpg"));
+    form->SetOutputName(Name(path("out.mpg")));
     QTest::keyClick(list, Qt::Key_Return, Qt::ControlModifier);
+    settle();
     EXPECT_EQ(ReadBytes(path("out.mpg")), QByteArray("a.mpgc.mpg"));
 }
 
@@ -180,8 +180,8 @@ TEST_F(WindowCommandsTest, HoveringAnItemShowsItsWholePath)
     framework::Application().SetMainForm(form.get());
     const QString longPath =
         path(QString(20, QLatin1Char('d')) + QLatin1Char('/') + QString(300, QLatin1Char('n')) + ".mpg");
-    form->Lv1->AddItem(path("short.mpg"), 0);
-    form->Lv1->AddItem(longPath, 0);
+    form->Session().Append({Name(path("short.mpg"))});
+    form->Session().Append({Name(longPath)});
     EXPECT_EQ(view()->textElideMode(), Qt::ElideMiddle);
     framework::TApplication &app = framework::Application();
     auto hover = [&](int row) {

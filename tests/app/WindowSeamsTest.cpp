@@ -105,7 +105,6 @@ protected:
         const QRect r = view->visualItemRect(view->topLevelItem(row));
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, r.center());
     }
-
 };
 
 } // namespace
@@ -191,9 +190,9 @@ TEST_F(WindowSeamsTest, TheDialogsTextNeverStandsForALookAlike)
 TEST_F(WindowSeamsTest, DeleteRemovesExactlyTheSelectedItemWhereverItStands)
 {
     auto fill = [&] {
-        form->Lv1->Clear();
+        form->Session().Clear();
         for (const char *n : {"a.mpg", "b.mpg", "c.mpg", "d.mpg"})
-            form->Lv1->AddItem(QString::fromLatin1(n), 0);
+            form->Session().Append({Name(QString::fromLatin1(n))});
     };
     struct Case {
         int row;
@@ -267,6 +266,7 @@ TEST_F(WindowSeamsTest, NamesThatAreNoTextAreJoinedAsTheirOwnBytes)
     form->show();
 
     form->searchnews(platform::FileName(top + "/in/"));
+    settle();
     QMimeData mime;
     mime.setUrls({QUrl::fromEncoded("file://" + (top + "/\xfe\xff.mpg").toPercentEncoding("/"))});
     DropOnto(viewport(), mime);
@@ -281,6 +281,7 @@ TEST_F(WindowSeamsTest, NamesThatAreNoTextAreJoinedAsTheirOwnBytes)
     EXPECT_EQ(contents, (QByteArrayList{"DECOY", "DROP", "PLAIN", "REAL"}));
 
     QTest::mouseClick(form->fb7, Qt::LeftButton);
+    settle();
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(ReadBytesAt(output), expected);
     EXPECT_EQ(ReadBytesAt(top + "/\xef\xbf\xbdt\xef\xbf\xbd.mpg"), QByteArray("<unreadable>"))
@@ -292,14 +293,12 @@ TEST_F(WindowSeamsTest, ClosingDuringAFolderScanSavesStopsTheScanAndCloses)
     QDir(dir.path()).mkdir(QStringLiteral("tree"));
     for (int i = 0; i < 300; ++i)
         WriteBytes(path(QStringLiteral("tree/%1.mpg").arg(i)), "x");
-    QByteArray savedDuringScan;
-    QTimer::singleShot(0, form.get(), [&] {
-        form->close();
-        savedDuringScan = ReadBytes(path("misuc.dat"));
-    });
     form->searchnews(Name(path("tree/")));
+    form->close();
+    const QByteArray savedDuringScan = ReadBytes(path("misuc.dat"));
+    settle();
     EXPECT_TRUE(savedDuringScan.contains("[form1]")) << savedDuringScan.constData();
-    EXPECT_LT(form->Lv1->Count(), 300);
+    EXPECT_EQ(form->Lv1->Count(), 0) << "nothing joins the list after the window closed";
     EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(form->Scanning());
 }
@@ -349,6 +348,7 @@ TEST_F(WindowSeamsTest, TheCommandLineAddsFilesAsADropAndFoldersAsAddFolder)
     form->AddFromCommandLine(
         {platform::FileName("one.MP3"), platform::FileName("skip.txt"), platform::FileName("clips")});
     QDir::setCurrent(before);
+    settle();
     // In natural order, as a folder's names: the folder's files, then one.MP3.
     EXPECT_EQ(captions(), (QStringList{path("clips/a.mpg"), path("clips/sub/b.dat"), path("one.MP3")}));
 }

@@ -5,8 +5,11 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -39,11 +42,64 @@ protected:
         return c;
     }
     QTreeWidget *view() const { return form->Lv1->View(); }
+    // Waits until the session's scan or join has finished.
+    void settle() const
+    {
+        if (form->Session().CurrentState() == app::JoinSession::State::Idle)
+            return;
+        QSignalSpy finished(&form->Session(), &app::JoinSession::finished);
+        ASSERT_TRUE(finished.wait(60000));
+    }
 
+    // Every join of the window's session waits after its first block until
+    // the window stops or resumes it, as while the stop question is open.
+    void holdJoinsAtFirstBlock()
+    {
+        struct Hold final : app::JoinObserver {
+            app::JoinSession &session;
+            app::JoinObserver &next;
+            std::atomic<int> &holds;
+            bool held = false;
+            Hold(app::JoinSession &s, app::JoinObserver &n, std::atomic<int> &h) : session(s), next(n), holds(h) {}
+            void JoinStarted(qint64 total) override { next.JoinStarted(total); }
+            void OutputCreated() override { next.OutputCreated(); }
+            void FileStarted(int index, qint64 size) override { next.FileStarted(index, size); }
+            void BlockCopied(int index, qint64 got) override
+            {
+                next.BlockCopied(index, got);
+                if (!std::exchange(held, true)) {
+                    session.Hold();
+                    ++holds;
+                }
+            }
+            void FileFinished(int index) override { next.FileFinished(index); }
+            bool StopRequested() override { return next.StopRequested(); }
+        };
+        app::JoinSession &session = form->Session();
+        session.SetJoinFunction([&session, this](const platform::FileName &output,
+                                                 const std::vector<platform::FileName> &inputs,
+                                                 app::JoinObserver &observer) {
+            Hold hold(session, observer, holds_);
+            app::JoinEngine().Join(output, inputs, hold);
+        });
+    }
+    // Until the join is held and the window shows its first block.
+    void waitForHeldJoin()
+    {
+        const int n = ++joinsHeld_;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return holds_ >= n && form->Fpbar2->Position() == app::JoinEngine::BlockSize &&
+                       form->windowTitle() != framework::Application().Title();
+            },
+            10000));
+    }
     QTemporaryDir dir;
     FakeMessageBoxes boxes;
     platform::Override<platform::MessageBoxes> boxesOverride{boxes};
     std::unique_ptr<app::TForm1> form;
+    std::atomic<int> holds_ = 0;
+    int joinsHeld_ = 0;
 };
 
 // A drag that enters target at pos, moves and drops there, proposing an

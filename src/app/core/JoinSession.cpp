@@ -15,6 +15,9 @@ namespace {
 // How often the worker hands its news to the owner's thread: often enough
 // for bars and lists to move smoothly, seldom enough to cost nothing.
 constexpr qint64 ReportIntervalMs = 15;
+// The most names a scan hands over at once: the list takes each batch in one
+// step of the owner's event loop, which must stay short.
+constexpr std::size_t MaxBatch = 1000;
 
 } // namespace
 
@@ -52,10 +55,11 @@ public:
     }
     bool StopRequested() override
     {
-        if (!session_.StopWanted())
+        if (!session_.attention_.load(std::memory_order_relaxed))
             return false;
+        // Held or stopped: the owner sees every block copied so far.
         Flush();
-        return true;
+        return session_.StopWanted();
     }
     // Bytes copied but not yet told.
     void Flush()
@@ -185,6 +189,7 @@ void JoinSession::StartScan()
         std::lock_guard lock(mutex_);
         stop_ = hold_ = false;
         attention_ = false;
+        batchesPending_ = 0;
     }
     work_ = Work::Scan;
     SetState(State::Scanning);
@@ -199,6 +204,13 @@ void JoinSession::ScanWork()
     auto report = [&] {
         if (found.empty())
             return;
+        {
+            // One batch at a time: the owner's loop handles every event posted
+            // so far in one go, and a queue of batches would starve its timers.
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return batchesPending_ == 0 || stop_; });
+            ++batchesPending_;
+        }
         QMetaObject::invokeMethod(
             this, [this, batch = std::move(found)]() mutable { FoundBatch(std::move(batch)); }, Qt::QueuedConnection);
         found.clear();
@@ -206,7 +218,7 @@ void JoinSession::ScanWork()
     };
     auto add = [&](const FileName &name) {
         found.push_back(name);
-        if (sinceReport.elapsed() >= ReportIntervalMs)
+        if (found.size() >= MaxBatch || sinceReport.elapsed() >= ReportIntervalMs)
             report();
     };
     std::exception_ptr error;
@@ -236,6 +248,11 @@ void JoinSession::ScanWork()
 
 void JoinSession::FoundBatch(std::vector<FileName> names)
 {
+    {
+        std::lock_guard lock(mutex_);
+        --batchesPending_;
+    }
+    wake_.notify_all();
     if (state_ == State::Stopping)
         return; // the person stopped the scan, or closed the window: nothing more joins the list
     inputs_.insert(inputs_.end(), names.begin(), names.end());

@@ -125,6 +125,7 @@ private:
     bool hold_ = false;
     std::atomic<bool> attention_ = false; // stop_ or hold_: the worker looks under the lock
     std::deque<platform::FileName> scanQueue_;
+    int batchesPending_ = 0; // found names posted but not yet in the list
 };
 
 } // namespace app
