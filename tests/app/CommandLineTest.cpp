@@ -1,0 +1,91 @@
+// The command line's join, run as the real program with no display.
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "TestFiles.h"
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString out, err;
+};
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    // The program in dir, where no display could be opened: a window would fail.
+    Outcome run(const QStringList &args) const
+    {
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(dir.path());
+        program.start(QStringLiteral(ZANTROPE_PROGRAM), args);
+        EXPECT_TRUE(program.waitForFinished(20000));
+        return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
+                QString::fromLocal8Bit(program.readAllStandardOutput()),
+                QString::fromLocal8Bit(program.readAllStandardError())};
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(CommandLineTest, JoinsAsCatDoesWithNoDisplayAndQuietly)
+{
+    const QByteArray a = Pattern(300000, 1), b = Pattern(4097, 2);
+    WriteBytes(path("a.mpg"), a);
+    WriteBytes(path("-b.mpg"), b);
+    WriteBytes(path("out.mpg"), "old");
+    const Outcome joined = run({"--join", "out.mpg", "a.mpg", "--", "-b.mpg", "a.mpg"});
+    EXPECT_EQ(joined.status, 0) << joined.err.toStdString();
+    EXPECT_EQ(joined.err, QString()) << "no terminal, no progress";
+    EXPECT_EQ(ReadBytes(path("out.mpg")), a + b + a);
+
+    // After "--", an option is a name: here the output.
+    EXPECT_EQ(run({"--join", "--", "--help", "a.mpg"}).status, 0);
+    EXPECT_EQ(ReadBytes(path("--help")), a);
+
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains("zantrope --join OUTPUT INPUT...")) << help.out.toStdString();
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.startsWith("zantrope 1.")) << version.out.toStdString();
+}
+
+TEST_F(CommandLineTest, RefusalsAndErrorsNameTheFileAndTheReason)
+{
+    const QByteArray a = Pattern(9000, 1);
+    WriteBytes(path("a.mpg"), a);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.mpg")).constData(), 0600), 0);
+
+    const Outcome missing = run({"--join", "out.mpg", "a.mpg", "gone.mpg"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "zantrope: gone.mpg: File not found\n");
+    const QByteArray prefix = QFile::exists(path("out.mpg")) ? ReadBytes(path("out.mpg")) : QByteArray();
+    EXPECT_EQ(prefix, a.left(prefix.size())) << "what was joined before the error, exactly";
+
+    const Outcome fifo = run({"--join", "out.mpg", "a.mpg", "pipe.mpg"});
+    EXPECT_EQ(fifo.status, 1);
+    EXPECT_TRUE(fifo.err.startsWith("zantrope: ") && fifo.err.contains("pipe.mpg")) << fifo.err.toStdString();
+
+    const Outcome same = run({"--join", "./a.mpg", "a.mpg"});
+    EXPECT_EQ(same.status, 1);
+    EXPECT_TRUE(same.err.contains("a.mpg") && same.err.contains("untouched")) << same.err.toStdString();
+    EXPECT_EQ(ReadBytes(path("a.mpg")), a);
+
+    for (const QStringList &wrong : {QStringList{"--join", "out.mpg"}, QStringList{"--join", "--bogus", "o", "a"}}) {
+        const Outcome usage = run(wrong);
+        EXPECT_EQ(usage.status, 2);
+        EXPECT_TRUE(usage.err.contains("zantrope --help")) << usage.err.toStdString();
+    }
+}
