@@ -1,7 +1,7 @@
 #pragma once
 // The join: copies every input, byte for byte and in order, into one output
-// file, telling an observer (the main window, a test, the benchmark) about
-// each step so it can move its progress bars and keep the window responsive.
+// file, telling an observer (the join session, a test) about each step and
+// asking it after each block whether to stop.
 #include "platform/Exceptions.h"
 #include "platform/FileName.h"
 
@@ -25,7 +25,7 @@ class JoinObserver {
 public:
     virtual ~JoinObserver() = default;
     virtual void JoinStarted(qint64 /*totalBytes*/) {}          // inputs checked; their sizes as measured then
-    virtual void OutputCreated() {}                             // output created; the window resets all icons now
+    virtual void OutputCreated() {}                             // output created (replaced when it existed)
     virtual void FileStarted(int /*index*/, qint64 /*size*/) {} // input opened; size measured once
     virtual void BlockCopied(int /*index*/, qint64 /*got*/) {}  // the block's bytes are in the output now
     virtual void FileFinished(int /*index*/) {}                 // input closed, file complete

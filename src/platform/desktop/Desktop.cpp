@@ -90,6 +90,19 @@ public:
     }
 };
 
+// Every icon a box may show; the compiler warns about a new one until it is mapped here.
+static QMessageBox::Icon BoxIcon(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::None: return QMessageBox::NoIcon;
+    case MsgIcon::Stop: return QMessageBox::Critical;
+    case MsgIcon::Warning: return QMessageBox::Warning;
+    case MsgIcon::Information: return QMessageBox::Information;
+    case MsgIcon::Question: return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
 class QtMessageBoxes final : public MessageBoxes {
 public:
     void Show(QWidget *owner, const QString &text, const QString &caption, MsgIcon icon,
@@ -100,12 +113,7 @@ public:
         box.setText(text);
         box.setInformativeText(details);
         box.setStandardButtons(QMessageBox::Ok);
-        switch (icon) {
-        case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case MsgIcon::Stop: box.setIcon(QMessageBox::Critical); break;
-        case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-        }
+        box.setIcon(BoxIcon(icon));
         box.exec();
     }
 
@@ -115,7 +123,7 @@ public:
         box.setWindowTitle(question.Caption);
         box.setText(question.Text);
         box.setInformativeText(question.Details);
-        box.setIcon(question.Icon == MsgIcon::Question ? QMessageBox::Question : QMessageBox::Warning);
+        box.setIcon(BoxIcon(question.Icon));
         QList<QAbstractButton *> buttons;
         for (const QString &answer : question.Answers)
             buttons << box.addButton(answer, QMessageBox::AcceptRole);
