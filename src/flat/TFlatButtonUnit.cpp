@@ -77,12 +77,6 @@ TFlatButton::~TFlatButton() { StopHoverTimer(); }
 // ---------------------------------------------------------------------------
 // Properties
 
-void TFlatButton::SetTransparentMode(TTransparentMode value)
-{
-    transparentMode_ = value;
-    update();
-}
-
 void TFlatButton::SetDefault(bool value)
 {
     default_ = value;
@@ -126,20 +120,6 @@ void TFlatButton::SetColorHighLight(TColor value)
 void TFlatButton::SetColorShadow(TColor value)
 {
     colorShadow_ = value;
-    update();
-}
-
-void TFlatButton::SetAdvColorFocused(TAdvColors value)
-{
-    advColorFocused_ = value;
-    ApplyAdvColors();
-    update();
-}
-
-void TFlatButton::SetAdvColorDown(TAdvColors value)
-{
-    advColorDown_ = value;
-    ApplyAdvColors();
     update();
 }
 
@@ -225,11 +205,6 @@ void TFlatButton::SetNumGlyphs(TNumGlyphs value)
     // Outside 1..4 there is no cell to show (and 0 would divide by zero).
     if (value >= 1 && value <= 4)
         AssignAndRepaint(numGlyphs_, value, [this] { update(); });
-}
-
-void TFlatButton::SetSpacing(int value)
-{
-    AssignAndRepaint(spacing_, value, [this] { update(); });
 }
 
 // ---------------------------------------------------------------------------

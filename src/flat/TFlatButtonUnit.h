@@ -25,7 +25,6 @@ public:
 
     // Properties in the order a stored description sets them.
     TTransparentMode TransparentMode() const { return transparentMode_; }
-    void SetTransparentMode(TTransparentMode value);
     bool Default() const { return default_; }
     void SetDefault(bool value);
     bool AllowAllUp() const { return allowAllUp_; }
@@ -42,9 +41,7 @@ public:
     TColor ColorShadow() const { return colorShadow_; }
     void SetColorShadow(TColor value);
     TAdvColors AdvColorFocused() const { return advColorFocused_; }
-    void SetAdvColorFocused(TAdvColors value);
     TAdvColors AdvColorDown() const { return advColorDown_; }
-    void SetAdvColorDown(TAdvColors value);
     TAdvColors AdvColorBorder() const { return advColorBorder_; }
     void SetAdvColorBorder(TAdvColors value);
     bool UseAdvColors() const { return useAdvColors_; }
@@ -63,7 +60,6 @@ public:
     TNumGlyphs NumGlyphs() const { return numGlyphs_; }
     void SetNumGlyphs(TNumGlyphs value);
     int Spacing() const { return spacing_; }
-    void SetSpacing(int value);
     int ModalResult() const { return modalResult_; }
     void SetModalResult(int value) { modalResult_ = value; }
 

@@ -354,7 +354,6 @@ void TFlatComboBox::ApplyAdvColors()
 }
 
 int TFlatComboBox::DropDownCount() const { return combo_->maxVisibleItems(); }
-void TFlatComboBox::SetDropDownCount(int value) { combo_->setMaxVisibleItems(std::max(value, 1)); }
 
 void TFlatComboBox::SetItemHeight(int value)
 {
@@ -464,16 +463,6 @@ void TFlatComboBox::SetItemIndex(int index)
     if (valid == combo_->currentIndex())
         return;
     combo_->setCurrentIndex(valid);
-}
-
-void TFlatComboBox::SetDroppedDown(bool value)
-{
-    if (value == droppedDown_)
-        return;
-    if (value)
-        combo_->showPopup();
-    else
-        combo_->hidePopup();
 }
 
 void TFlatComboBox::UpdateActiveState()

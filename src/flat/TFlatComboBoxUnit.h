@@ -59,7 +59,6 @@ public:
     void SetUseAdvColors(bool value);
 
     int DropDownCount() const;
-    void SetDropDownCount(int value);
     int ItemHeight() const { return itemHeight_; }
     void SetItemHeight(int value);
     int MaxLength() const { return maxLength_; }
@@ -80,7 +79,6 @@ public:
     int ItemIndex() const;
     void SetItemIndex(int index);
     bool DroppedDown() const { return droppedDown_; }
-    void SetDroppedDown(bool value);
 
     // Width of the flat button's inside.
     int ArrowAreaWidth() const { return arrowAreaWidth_; }

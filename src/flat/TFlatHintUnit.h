@@ -27,7 +27,6 @@ public:
     QString Name() const { return objectName(); }
     void SetName(const QString &name) { setObjectName(name); }
     int Tag() const { return tag_; }
-    void SetTag(int tag) { tag_ = tag; }
     bool Designing() const { return designing_; }
 
     const TFont &Font() const { return font_; }

@@ -93,11 +93,6 @@ void TFlatProgressBar::SetPosition(qint64 value)
     DrawNow(GrownFill(old));
 }
 
-void TFlatProgressBar::SetStep(int value)
-{
-    AssignAndRepaint(step_, value, [this] { update(); });
-}
-
 void TFlatProgressBar::SetSmooth(bool value)
 {
     AssignAndRepaint(smooth_, value, [this] { update(); });

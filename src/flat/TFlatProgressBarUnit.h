@@ -35,7 +35,6 @@ public:
     qint64 Position() const { return position_; }
     void SetPosition(qint64 value);
     int Step() const { return step_; }
-    void SetStep(int value);
     bool Smooth() const { return smooth_; }
     void SetSmooth(bool value);
 

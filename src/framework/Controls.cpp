@@ -240,17 +240,6 @@ void TControl::LeaveTabList()
     tabParent_ = nullptr;
 }
 
-bool TControl::CanFocus() const
-{
-    for (const QWidget *w = this; w; w = w->parentWidget()) {
-        if (!w->isVisible() || !w->isEnabled())
-            return false;
-        if (w->isWindow())
-            break;
-    }
-    return true;
-}
-
 void TControl::Click() { Fire(OnClick); }
 
 void TControl::SetTabStop(bool value)

@@ -63,14 +63,11 @@ public:
     ~TControl() override;
 
     void SetBounds(int left, int top, int width, int height);
-    TRect BoundsRect() const { return Bounds(x(), y(), width(), height()); }
     int Left() const { return x(); }
     int Top() const { return y(); }
     void SetLeft(int left) { move(left, y()); }
     void SetTop(int top) { move(x(), top); }
     TRect ClientRect() const { return Rect(0, 0, width(), height()); }
-    int ClientWidth() const { return width(); }
-    int ClientHeight() const { return height(); }
 
     // The component responsible for this one; unless set, the form it sits on.
     QObject *Owner() const;
@@ -112,8 +109,6 @@ public:
     bool TabStop() const { return tabStop_; }
     void SetTabStop(bool value);
 
-    bool Focused() const { return hasFocus(); }
-    bool CanFocus() const;
     void SetFocus() { setFocus(Qt::OtherFocusReason); }
 
     TPopupMenu *PopupMenu() const { return popupMenu_; }
@@ -140,7 +135,6 @@ public:
     // The system colour table changed.
     void SysColorsChanged();
 
-    void Invalidate() { update(); }
     // Paints at once instead of at the next turn of the event loop.
     void Repaint() { repaint(); }
 
@@ -337,7 +331,6 @@ public:
     // Repaints the bar of the main menu, if one is shown.
     void DrawMenuBar();
 
-    void SetClientSize(int width, int height) { resize(width, height); }
     // No desktop frame and no desktop caption.
     void SetBorderStyleNone();
 

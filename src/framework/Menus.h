@@ -98,7 +98,6 @@ public:
     // The item's own picture, used when the menu's image list gives none.
     const TBitmap &Bitmap() const { return bitmap_; }
     TBitmap &Bitmap() { return bitmap_; }
-    void SetBitmap(const TBitmap &bitmap) { bitmap_.Assign(bitmap); }
 
     int Count() const { return static_cast<int>(items_.size()); }
     TMenuItem *Items(int index) const { return items_.at(static_cast<std::size_t>(index)); }
@@ -155,7 +154,6 @@ public:
     TImageList *Images() const { return images_; }
     void SetImages(TImageList *images) { images_ = images; }
     TBiDiMode BiDiMode() const { return biDiMode_; }
-    void SetBiDiMode(TBiDiMode mode) { biDiMode_ = mode; }
     // Right to left when the desktop reads right to left and the menu does not insist on left to right.
     bool IsRightToLeft() const;
 

@@ -22,8 +22,6 @@ TApplication &Application()
     return app;
 }
 
-void TApplication::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-
 void TApplication::Minimize()
 {
     if (QWidget *form = MainForm())

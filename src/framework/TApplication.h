@@ -1,5 +1,5 @@
 #pragma once
-// The application object: title, main form, message pumping, the
+// The application object: title, main form, the
 // standard error box for exceptions that escape a handler, and the hints.
 #include <QApplication>
 #include <QPointer>
@@ -27,9 +27,6 @@ public:
     QWidget *MainForm() const { return ErrorBox().Owner(); }
     void SetMainForm(QWidget *form) { ErrorBox().SetOwner(form); }
 
-    // Processes every pending event, then returns.
-    void ProcessMessages();
-
     // Minimizes the application's main window; its taskbar entry restores it.
     void Minimize();
 
@@ -39,7 +36,6 @@ public:
 
     // The standard error box (see TErrorBox), for the code above the controls.
     void ShowException(const QString &message) { ErrorBox().Show(message); }
-    void HandleException(const std::exception &e) { ErrorBox().Show(e); }
     template <class F>
     bool Guard(F &&f)
     {

@@ -20,15 +20,6 @@ void TBitmap::Assign(const QImage &image)
     format_ = pfDevice;
 }
 
-bool TBitmap::LoadFromFile(const QString &fileName)
-{
-    QImage image;
-    if (!image.load(fileName))
-        return false;
-    Assign(image);
-    return true;
-}
-
 void TBitmap::SetSize(int width, int height) { canvas_.Resize(width, height); }
 
 void TBitmap::SetPixelFormat(TPixelFormat format)

@@ -27,12 +27,10 @@ public:
     void Assign(const TBitmap &other);
     // Takes a picture; any alpha is dropped.
     void Assign(const QImage &image);
-    bool LoadFromFile(const QString &fileName);
 
     int Width() const { return canvas_.Width(); }
     int Height() const { return canvas_.Height(); }
     void SetWidth(int width) { SetSize(width, Height()); }
-    void SetHeight(int height) { SetSize(Width(), height); }
     // The old picture stays at the top left; new area is white.
     void SetSize(int width, int height);
     bool Empty() const { return Width() <= 0 || Height() <= 0; }

@@ -66,19 +66,6 @@ int TImageList::Add(const TBitmap &bitmap, const TBitmap *mask)
     return addCells(argb);
 }
 
-int TImageList::AddImage(const QImage &image)
-{
-    if (image.isNull())
-        return -1;
-    QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < argb.height(); ++y) {
-        QRgb *row = reinterpret_cast<QRgb *>(argb.scanLine(y));
-        for (int x = 0; x < argb.width(); ++x)
-            row[x] = qAlpha(row[x]) == 0 ? 0u : (row[x] | 0xFF000000u);
-    }
-    return addCells(argb);
-}
-
 void TImageList::Delete(int index)
 {
     if (index >= 0 && index < Count())
@@ -98,18 +85,6 @@ void TImageList::Draw(TCanvas &canvas, int x, int y, int index) const
                 canvas.plot(x + i + o.X, y + j + o.Y, canvas.deviceColor(FromQRgb(row[i])));
         }
     }
-}
-
-void TImageList::GetBitmap(int index, TBitmap &out, TColor background) const
-{
-    out.SetSize(width_, height_);
-    TCanvas &c = out.Canvas();
-    const TSavedDC saved(c);
-    c.ResetClip();
-    c.SetViewportOrg(0, 0);
-    c.Brush = {background, bsSolid};
-    c.FillRect(Rect(0, 0, width_, height_));
-    Draw(c, 0, 0, index);
 }
 
 QImage TImageList::ToQImage(int index) const

@@ -26,15 +26,11 @@ public:
     // Adds the bitmap with a mask whose white pixels are transparent; no mask
     // means every pixel is opaque.
     int Add(const TBitmap &bitmap, const TBitmap *mask = nullptr);
-    // Adds a picture with alpha: fully transparent pixels stay transparent.
-    int AddImage(const QImage &image);
     void Delete(int index);
     void Clear() { images_.clear(); }
 
     // Draws image index at (x, y), leaving its transparent pixels alone.
     void Draw(TCanvas &canvas, int x, int y, int index) const;
-    // The opaque pixels of image index on a background of `background`.
-    void GetBitmap(int index, TBitmap &out, TColor background = clWhite) const;
 
     QImage ToQImage(int index) const; // ARGB32, transparent pixels with alpha 0
     QPixmap ToQPixmap(int index) const;

@@ -339,12 +339,6 @@ QList<int> TListView::SelectedIndices() const
     return positions;
 }
 
-bool TListView::IsSelected(int index) const
-{
-    const QTreeWidgetItem *it = item(index);
-    return it && it->isSelected();
-}
-
 void TListView::SetSelectedIndex(int index)
 {
     view_->clearSelection();
@@ -372,12 +366,6 @@ void TListView::SetReadOnly(bool value)
     // Nothing is dragged out or dropped in either: the window takes the drops.
     view_->setDragEnabled(!value);
     view_->setAcceptDrops(!value);
-}
-
-void TListView::EditCaption(int index)
-{
-    if (QTreeWidgetItem *it = item(index); it && !readOnly_)
-        view_->editItem(it, 0);
 }
 
 void TListView::FontChanged()

@@ -48,13 +48,11 @@ public:
     int SelectedIndex() const;
     // Every selected position, first to last.
     QList<int> SelectedIndices() const;
-    bool IsSelected(int index) const;
     void SetSelectedIndex(int index);
 
     // In-place editing of captions (a second click on the selected caption, or F2).
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool value);
-    void EditCaption(int index);
     // Files dropped between items (at: the position they go to, Count() for
     // the end).
     std::function<void(int at, const std::vector<platform::FileName> &names)> OnDropFiles;
