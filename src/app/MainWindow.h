@@ -2,11 +2,10 @@
 // The main window: its controls and the settings. It shows the join session
 // (the movie list, the output name, the scan and the join) and forwards the
 // person's commands to it.
-#include <QElapsedTimer>
 #include <exception>
 #include <vector>
 
-#include "app/core/JoinProgress.h"
+#include "app/SessionViews.h"
 #include "app/core/JoinSession.h"
 #include "app/core/Settings.h"
 #include "flat/TFlatButtonUnit.h"
@@ -120,31 +119,22 @@ private:
     void ShowSession();
     void JoinNow(QObject *sender);
     void JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error);
-    // The person typed in the output box or chose one of its names.
-    void OutputEdited();
     // Asks whether to close although the settings could not be written.
     bool CloseWithoutSettings(const platform::Exception &error);
     void ItemEdited(int index, const QString &text);
     void DropFilesAt(int at, const std::vector<platform::FileName> &names);
     // Fills in the hint of the list (an item's whole name) and of the bars.
     void ShowHint(QString &hint, bool &canShow, framework::THintInfo &info);
-    // The title the taskbar shows follows the join (now: at once, else a few times a second).
-    void ShowJoinWords(bool now);
 
     platform::FileName settingsPath_;
     framework::FileDropTarget *drops_ = nullptr;
     QShortcut *stopKey_ = nullptr; // Escape, while a join runs
     JoinSession session_;
-    // The names Save As put into the output box's list, in its order.
-    std::vector<platform::FileName> outputItems_;
-    std::exception_ptr outputProblem_; // typed text that names no one file
+    OutputNameBox *outputBox_ = nullptr;
     bool closeAfterJoin_ = false;
     bool settingsWritten_ = false;
     bool stopAsked_ = false; // the stop question is open
-    JoinProgress progress_;
-    qint64 fileBytes_ = 0; // of the file being joined
-    QElapsedTimer joinClock_;
-    qint64 wordsShownMs_ = -1;
+    JoinProgressView *progress_ = nullptr;
 };
 
 } // namespace app

@@ -179,6 +179,7 @@ void TForm1::CreateComponents()
     Fc1->SetFont(comboFont);
     Fc1->SetItemHeight(14);
     Fc1->SetTabOrder(0);
+    outputBox_ = new OutputNameBox(session_, Fc1);
     SetOutputName(DefaultOutputName());
     Fc1->SetItemIndex(-1);
     fb8 = flatButton(Panel4, "fb8", QRect(16, 8, 65, 19));
@@ -330,8 +331,6 @@ void TForm1::WireEvents()
     OnClose = [this](QObject *sender, bool &accept) { FormClose(sender, accept); };
     Lv1->OnEdited = [this](int index, const QString &text) { ItemEdited(index, text); };
     Lv1->OnDropFiles = [this](int at, const std::vector<platform::FileName> &names) { DropFilesAt(at, names); };
-    Lv1->OnMoveItems = [this](const QList<int> &rows, int at) { session_.Move(rows, at); };
-    Fc1->OnChange = [this](QObject *) { OutputEdited(); };
     FlatHint1->OnShowHint = [this](QString &hint, bool &canShow, THintInfo &info) { ShowHint(hint, canShow, info); };
 
     // Keys: Delete within the list; the other commands anywhere in the window.
