@@ -293,6 +293,8 @@ FileName MovieJoin::OutputNameFor(const FileName &output)
 FileName MovieJoin::Join(const FileName &requested, const std::vector<FileName> &names, JoinObserver &observer)
 {
     const FileName output = OutputNameFor(requested);
+    if (names.empty())
+        throw EInOutError(MediaErrorCode, QStringLiteral("There is no file to join"));
     if (const int same = JoinEngine::FindInputSameAsOutput(output, names); same >= 0)
         throw ESameFile(JoinEngine::SameFileCode, JoinEngine::SameFileMessage(names[std::size_t(same)]));
     const auto outputId = platform::IdentityOf(output);

@@ -38,10 +38,10 @@ public:
 
     // Joins inputs into OutputNameFor(output) and returns that name.
     //
-    // Before the output is touched, every input is opened and compared with
-    // the first: one that is the output itself (ESameFile), no regular file,
-    // not readable as media, or of another format (EMixedFormats, naming it
-    // and how it differs) refuses the join. The writer follows the first
+    // An empty list is refused. Before the output is touched, every input is
+    // opened and compared with the first: one that is the output itself
+    // (ESameFile), no regular file, not readable as media, or of another
+    // format (EMixedFormats, naming it and how it differs) refuses the join. The writer follows the first
     // input: VCD-style MPEG-1 program streams (and VCD .dat files) get a VCD
     // program stream, DVD-style MPEG-2 a DVD one, other program streams a
     // plain one; MPEG video streams stay MPEG video streams; MP3 and MP2 stay
@@ -56,6 +56,11 @@ public:
     // A stop finishes the stream written so far and throws JoinStopped; an
     // MP3's header frame then still counts the whole list. The old output is
     // replaced only when the new one is complete, stopped or failed.
+    //
+    // It runs on any one thread, as JoinEngine::Join does, and may take the
+    // same observer: a caller that runs either join picks MovieJoin when
+    // "Join as One Movie" is checked (or --movie is given) and shows the
+    // returned name as the output's.
     platform::FileName Join(const platform::FileName &output, const std::vector<platform::FileName> &inputs,
                             JoinObserver &observer);
 };
