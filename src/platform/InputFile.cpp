@@ -60,7 +60,8 @@ FileId InputFile::Identity() const
     struct stat st {};
     if (::fstat(fd_, &st) != 0)
         ThrowInOut(errno, path_);
-    return FileId{st.st_dev, st.st_ino};
+    return FileId{st.st_dev, st.st_ino, qint64(st.st_size),
+                  qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 qint64 InputFile::Read(char *buffer, qint64 max)

@@ -206,6 +206,9 @@ protected:
     }
     static void TearDownTestSuite()
     {
+        {
+            TreeRemoval names(dir->path().toUtf8());
+        } // names that are no text too
         delete dir;
         dir = nullptr;
     }
@@ -364,6 +367,13 @@ TEST_F(MovieJoinTest, InputsThatAreNoMediaOrNoFilesAreNamed)
     EXPECT_THROW(MovieJoin().Join(Name(Path("ntsc7.mpg")), Names({"ntsc5.mpg", "ntsc7.mpg"}), recorder),
                  app::ESameFile);
     EXPECT_EQ(ReadBytes(Path("kept.mpg")), "old");
+
+    // A name that is no text is opened by its bytes.
+    const QByteArray odd = dir->path().toUtf8() + "/clip\xff\xfe.mpg";
+    WriteBytesAt(odd, ReadBytes(Path("ntsc5.mpg")));
+    MovieJoin().Join(FileName(dir->path().toUtf8() + "/odd\xff.mpg"), {FileName(odd), Name(Path("ntsc7.mpg"))},
+                     recorder);
+    EXPECT_EQ(ReadBytesAt(dir->path().toUtf8() + "/odd\xff.mpg").left(4), QByteArray::fromHex("000001ba"));
 }
 
 TEST_F(MovieJoinTest, ClipFactsTotalsAndTheByteJoinHint)

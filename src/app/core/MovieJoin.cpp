@@ -172,7 +172,8 @@ Packet NewPacket()
 // The output: a muxer writing through the program's safe file writing.
 class Writer {
 public:
-    Writer(const FileName &name, const QByteArray &muxer) : name_(name), file_(File::Create(name))
+    Writer(const FileName &name, const QByteArray &muxer, const File::CreateCheck &check)
+        : name_(name), file_(File::Create(name, check))
     {
         try {
             const AVOutputFormat *format = av_guess_format(muxer.constData(), nullptr, nullptr);
@@ -197,6 +198,7 @@ public:
     ~Writer() { Release(); }
 
     AVFormatContext *Context() const { return ctx_; }
+    File &Output() { return file_; }
 
     void Check(int err)
     {
@@ -297,10 +299,12 @@ FileName MovieJoin::Join(const FileName &requested, const std::vector<FileName> 
         throw EInOutError(MediaErrorCode, QStringLiteral("There is no file to join"));
     if (const int same = JoinEngine::FindInputSameAsOutput(output, names); same >= 0)
         throw ESameFile(JoinEngine::SameFileCode, JoinEngine::SameFileMessage(names[std::size_t(same)]));
-    const auto outputId = platform::IdentityOf(output);
-    const auto refuseIfOutput = [&](const Reader &reader) {
-        if (outputId && reader.Identity() == *outputId)
-            throw ESameFile(JoinEngine::SameFileCode, JoinEngine::SameFileMessage(reader.Name()));
+    // Writing the output must destroy no input: not the same file under any
+    // name or view, nor one entry spelt in another case.
+    std::vector<platform::FileId> inputIds;
+    const auto endangered = [&](const FileName &name, const platform::FileId &input,
+                                const std::optional<platform::FileId> &out) {
+        return out && (platform::SameFile(input, *out) || platform::SameEntryIgnoringCase(output, name));
     };
 
     // Every input is read as media and compared with the first before the
@@ -315,7 +319,9 @@ FileName MovieJoin::Join(const FileName &requested, const std::vector<FileName> 
     qint64 total = 0;
     for (const FileName &name : names) {
         Reader reader(name, true);
-        refuseIfOutput(reader);
+        inputIds.push_back(reader.Identity());
+        if (endangered(name, inputIds.back(), platform::IdentityOf(output)))
+            throw ESameFile(JoinEngine::SameFileCode, JoinEngine::SameFileMessage(name));
         total += reader.Size();
         const QString format = reader.Format();
         std::vector<StreamShape> shapes = ShapesOf(reader);
@@ -365,7 +371,16 @@ FileName MovieJoin::Join(const FileName &requested, const std::vector<FileName> 
         }
     }
 
-    Writer writer(output, muxer);
+    // Checked again on the opened output, before anything of the old file
+    // is cut or replaced.
+    const auto refuseInputs = [&](const File &out) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (endangered(names[i], inputIds[i], out.Identity()) ||
+                endangered(names[i], inputIds[i], out.ReplacedIdentity()))
+                throw ESameFile(JoinEngine::SameFileCode, JoinEngine::SameFileMessage(names[i]));
+        }
+    };
+    Writer writer(output, muxer, refuseInputs);
     observer.OutputCreated();
     AVFormatContext *out = writer.Context();
 
@@ -374,7 +389,15 @@ FileName MovieJoin::Join(const FileName &requested, const std::vector<FileName> 
     const Packet packet = NewPacket();
     for (int i = 0; i < int(names.size()); ++i) {
         Reader reader(names[std::size_t(i)], true);
-        refuseIfOutput(reader);
+        // The file may have been swapped since it was checked; never read
+        // the output, old or new, into itself.
+        const platform::FileId id = reader.Identity();
+        File &file = writer.Output();
+        if (platform::SameFile(id, file.Identity()) ||
+            (file.ReplacedIdentity() && platform::SameFile(id, *file.ReplacedIdentity()))) {
+            file.Discard();
+            throw ESameFile(JoinEngine::SameFileCode, JoinEngine::SameFileMessage(names[std::size_t(i)]));
+        }
         AVFormatContext *in = reader.Context();
         const std::vector<int> &picked = reader.Picked();
         if (i == 0) {
