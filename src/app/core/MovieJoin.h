@@ -41,7 +41,9 @@ public:
     // An empty list is refused. Before the output is touched, every input is
     // opened and compared with the first: one that is the output itself
     // (ESameFile), no regular file, not readable as media, or of another
-    // format (EMixedFormats, naming it and how it differs) refuses the join. The writer follows the first
+    // format (EMixedFormats, naming it and how it differs) refuses the join;
+    // so does a first input of a kind no writer here takes (EMixedFormats
+    // too, pointing to the byte join). The writer follows the first
     // input: VCD-style MPEG-1 program streams (and VCD .dat files) get a VCD
     // program stream, DVD-style MPEG-2 a DVD one, other program streams a
     // plain one; MPEG video streams stay MPEG video streams; MP3 and MP2 stay

@@ -112,11 +112,11 @@ QByteArray XingFrame(const FrameHeader &model, const std::vector<uint16_t> &fram
     PutBig32(x + 12, uint32_t(std::min<quint64>(bytes, 0xFFFFFFFFu)));
     // Entry i: where the frame at i % of the time starts, in 256ths of the bytes.
     quint64 offset = quint64(frameBytes);
-    std::size_t frame_ = 0;
+    std::size_t counted = 0;
     for (int i = 0; i < 100; ++i) {
         const std::size_t target = std::size_t(frames * quint64(i) / 100);
-        while (frame_ < target)
-            offset += frameSizes[frame_++];
+        while (counted < target)
+            offset += frameSizes[counted++];
         x[16 + i] = char(std::min<quint64>(255, offset * 256 / std::max<quint64>(bytes, 1)));
     }
     return frame;
