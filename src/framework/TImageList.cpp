@@ -5,6 +5,36 @@
 
 namespace framework {
 
+QIcon LoadMaskedIcon(const QString &fileName, TColor maskColor)
+{
+    const TColor key = ColorToRGB(maskColor);
+    const QRgb keyRgb = qRgb(GetRValue(key), GetGValue(key), GetBValue(key)) & 0xFFFFFFu;
+    const auto masked = [keyRgb](const QString &file) {
+        QImage img = QImage(file).convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < img.height(); ++y) {
+            QRgb *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+            for (int x = 0; x < img.width(); ++x)
+                if ((row[x] & 0xFFFFFFu) == keyRgb)
+                    row[x] = 0u;
+        }
+        return QPixmap::fromImage(img);
+    };
+    QIcon icon;
+    const QPixmap picture = masked(fileName);
+    if (picture.isNull())
+        return icon;
+    icon.addPixmap(picture);
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0) {
+        QPixmap denser = masked(fileName.left(dot) + QStringLiteral("@2x") + fileName.mid(dot));
+        if (denser.size() == picture.size() * 2) {
+            denser.setDevicePixelRatio(2);
+            icon.addPixmap(denser);
+        }
+    }
+    return icon;
+}
+
 void TImageList::SetSize(int width, int height)
 {
     if (width == width_ && height == height_)
