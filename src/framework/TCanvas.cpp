@@ -407,33 +407,33 @@ void TCanvas::Polygon(std::span<const TPoint> points)
     if (Brush.Style == bsSolid && points.size() >= 3) {
         // Even-odd fill; a vertex names a pixel, so rows and columns are
         // sampled at whole coordinates and the right and bottom edges stay out.
-        // Above 100 % the outline is sampled at every device pixel.
+        // Above 100 % each logical pixel covers its device pixels, so that the
+        // fill meets its outline as it does at 100 %.
         const QRgb c = deviceColor(Brush.Color);
-        std::vector<QPointF> dev;
-        dev.reserve(points.size());
-        for (const TPoint &p : points)
-            dev.emplace_back((p.X + origin_.X) * dpr_, (p.Y + origin_.Y) * dpr_);
         int minY = points[0].Y, maxY = points[0].Y;
         for (const TPoint &p : points) {
             minY = std::min(minY, p.Y);
             maxY = std::max(maxY, p.Y);
         }
         std::vector<double> xs;
-        const int lastY = DeviceEdge(maxY + origin_.Y, dpr_);
-        for (int y = DeviceEdge(minY + origin_.Y, dpr_); y < lastY; ++y) {
+        for (int y = minY; y < maxY; ++y) {
             const double yc = y;
             xs.clear();
-            for (std::size_t i = 0; i < dev.size(); ++i) {
-                const QPointF a = dev[i], b = dev[(i + 1) % dev.size()];
-                if ((a.y() <= yc && yc < b.y()) || (b.y() <= yc && yc < a.y()))
-                    xs.push_back(a.x() + (yc - a.y()) * (b.x() - a.x()) / (b.y() - a.y()));
+            for (std::size_t i = 0; i < points.size(); ++i) {
+                const TPoint a = points[i], b = points[(i + 1) % points.size()];
+                if ((a.Y <= yc && yc < b.Y) || (b.Y <= yc && yc < a.Y))
+                    xs.push_back(a.X + (yc - a.Y) * (b.X - a.X) / double(b.Y - a.Y));
             }
             std::sort(xs.begin(), xs.end());
             for (std::size_t i = 0; i + 1 < xs.size(); i += 2) {
                 const int x0 = static_cast<int>(std::ceil(xs[i]));
                 const int x1 = static_cast<int>(std::ceil(xs[i + 1]));
-                for (int x = x0; x < x1; ++x)
-                    plot(x, y, c);
+                if (dpr_ == 1) {
+                    for (int x = x0; x < x1; ++x)
+                        plot(x + origin_.X, y + origin_.Y, c);
+                } else {
+                    fillDevice(areaRect(x0, y, x1, y + 1), c);
+                }
             }
         }
     }

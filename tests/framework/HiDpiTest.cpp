@@ -60,6 +60,8 @@ void scene(TCanvas &c)
     c.LineTo(18, 15); // a diagonal
     c.Polyline({{1, 14}, {5, 14}, {5, 17}});
     c.SetPixels(8, 15, clNavy);
+    c.Brush.Color = clFuchsia;
+    c.Polygon({{6, 16}, {10, 16}, {8, 18}}); // the combo box's arrow
     {
         const TSavedDC saved(c);
         c.SetViewportOrg(3, 1);
