@@ -113,6 +113,19 @@ TEST(HiDpiCanvas, At200PercentThePictureIsThe100PercentOneAtTwiceTheResolution)
     EXPECT_EQ(runsDown(two.Image(), 2 * 5, qRgb(255, 0, 0)), (std::vector<int>{2, 2}));
     EXPECT_EQ(two.Pixels(8, 7), kInk);
     EXPECT_EQ(two.Pixels(9, 7), clWhite);
+
+    // Shapes Qt draws stay inside their rectangle, to the device pixel.
+    for (qreal ratio : {2.0, 1.5}) {
+        TCanvas c(10, 8, ratio);
+        c.Brush = {clWhite, bsSolid};
+        c.FillRect(Rect(0, 0, 10, 8));
+        c.Pen = {clBlack, 1};
+        c.Brush.Style = bsClear;
+        c.Ellipse(1, 1, 9, 7);
+        c.RoundRect(1, 1, 9, 7, 4, 4);
+        const int l = DeviceEdge(1, ratio), t = DeviceEdge(1, ratio);
+        EXPECT_EQ(inkBox(c.Image()), QRect(l, t, DeviceEdge(9, ratio) - l, DeviceEdge(7, ratio) - t)) << ratio;
+    }
 }
 
 TEST(HiDpiCanvas, At150PercentEveryStrokeAndSeparatorHasOneWidth)
