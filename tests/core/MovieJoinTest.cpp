@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -160,28 +161,35 @@ public:
 
 class MovieJoinTest : public ::testing::Test {
 protected:
-    // The clips are made once for all tests of the suite.
-    static void SetUpTestSuite()
+    static void SetUpTestSuite() { dir = new QTemporaryDir; }
+
+    // A clip of the suite, made by ffmpeg when a test first needs it.
+    static QString Clip(const QString &name)
     {
-        dir = new QTemporaryDir;
+        const QString path = Path(name);
+        if (QFile::exists(path))
+            return path;
         const QString sine = QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1");
-        for (int d : {5, 7, 9}) {
-            const QString n = QString::number(d);
-            Make({"-f", "lavfi", "-i", QStringLiteral("testsrc=size=352x240:rate=30000/1001:duration=%1").arg(d), "-f",
-                  "lavfi", "-i", sine.arg(d), "-target", "ntsc-vcd", Path("ntsc" + n + ".mpg")});
-            WriteBytes(Path("ntsc" + n + ".dat"), AsDat(ReadBytes(Path("ntsc" + n + ".mpg"))));
-            Make({"-f", "lavfi", "-i", sine.arg(d), "-c:a", "libmp3lame", "-q:a", "4", Path("vbr" + n + ".mp3")});
-        }
-        Make({"-f", "lavfi", "-i", "testsrc=size=352x288:rate=25:duration=2", "-f", "lavfi", "-i", sine.arg(2),
-              "-target", "pal-vcd", Path("pvcd_B.mpg")});
-        Make({"-f", "lavfi", "-i", "testsrc=size=320x240", "-frames:v", "1", Path("cover.jpg")});
-        for (int d : {3, 4})
+        const QString seconds = name.mid(name.indexOf(QRegularExpression("\\d"))).section('.', 0, 0);
+        if (name.startsWith("ntsc") && name.endsWith(".mpg"))
+            Make({"-f", "lavfi", "-i", "testsrc=size=352x240:rate=30000/1001:duration=" + seconds, "-f", "lavfi", "-i",
+                  sine.arg(seconds), "-target", "ntsc-vcd", path});
+        else if (name.startsWith("ntsc"))
+            WriteBytes(path, AsDat(ReadBytes(Clip("ntsc" + seconds + ".mpg"))));
+        else if (name.startsWith("vbr"))
+            Make({"-f", "lavfi", "-i", sine.arg(seconds), "-c:a", "libmp3lame", "-q:a", "4", path});
+        else if (name == "pvcd_B.mpg")
+            Make({"-f", "lavfi", "-i", "testsrc=size=352x288:rate=25:duration=2", "-f", "lavfi", "-i", sine.arg(2),
+                  "-target", "pal-vcd", path});
+        else if (name == "cover.jpg")
+            Make({"-f", "lavfi", "-i", "testsrc=size=320x240", "-frames:v", "1", path});
+        else if (name.startsWith("cbr")) // cover art and a title in ID3v2, the title again in ID3v1
             Make({"-f",
                   "lavfi",
                   "-i",
-                  sine.arg(d),
+                  sine.arg(seconds),
                   "-i",
-                  Path("cover.jpg"),
+                  Clip("cover.jpg"),
                   "-map",
                   "0",
                   "-map",
@@ -195,14 +203,17 @@ protected:
                   "-disposition:v",
                   "attached_pic",
                   "-metadata",
-                  QStringLiteral("title=Cover %1").arg(d),
+                  "title=Cover " + seconds,
                   "-id3v2_version",
                   "3",
                   "-write_id3v1",
                   "1",
                   "-write_xing",
                   "0",
-                  Path(QStringLiteral("cbr%1.mp3").arg(d))});
+                  path});
+        else
+            ADD_FAILURE() << "no recipe for " << name.toStdString();
+        return path;
     }
     static void TearDownTestSuite()
     {
@@ -226,21 +237,21 @@ protected:
     {
         std::vector<FileName> result;
         for (const QString &n : names)
-            result.push_back(Name(Path(n)));
+            result.push_back(Name(Clip(n)));
         return result;
     }
     static double SumOfLengths(const QStringList &names)
     {
         double sum = 0;
         for (const QString &n : names)
-            sum += Play(Path(n)).seconds;
+            sum += Play(Clip(n)).seconds;
         return sum;
     }
     static int SumOfFrames(const QStringList &names)
     {
         int sum = 0;
         for (const QString &n : names)
-            sum += Play(Path(n)).frames;
+            sum += Play(Clip(n)).frames;
         return sum;
     }
 
@@ -337,7 +348,7 @@ TEST_F(MovieJoinTest, StopLeavesAPlayableBeginning)
 {
     Recorder recorder;
     recorder.stopIn = 1;
-    recorder.stopAt = QFileInfo(Path("ntsc7.mpg")).size() / 2;
+    recorder.stopAt = QFileInfo(Clip("ntsc7.mpg")).size() / 2;
     EXPECT_THROW(MovieJoin().Join(Name(Path("stopped.mpg")), Names({"ntsc5.mpg", "ntsc7.mpg", "ntsc9.mpg"}), recorder),
                  app::JoinStopped);
     EXPECT_TRUE(recorder.log.contains("finished 0 " + QString::number(QFileInfo(Path("ntsc5.mpg")).size())));
@@ -370,7 +381,7 @@ TEST_F(MovieJoinTest, InputsThatAreNoMediaOrNoFilesAreNamed)
 
     // A name that is no text is opened by its bytes.
     const QByteArray odd = dir->path().toUtf8() + "/clip\xff\xfe.mpg";
-    WriteBytesAt(odd, ReadBytes(Path("ntsc5.mpg")));
+    WriteBytesAt(odd, ReadBytes(Clip("ntsc5.mpg")));
     MovieJoin().Join(FileName(dir->path().toUtf8() + "/odd\xff.mpg"), {FileName(odd), Name(Path("ntsc7.mpg"))},
                      recorder);
     EXPECT_EQ(ReadBytesAt(dir->path().toUtf8() + "/odd\xff.mpg").left(4), QByteArray::fromHex("000001ba"));
@@ -378,15 +389,15 @@ TEST_F(MovieJoinTest, InputsThatAreNoMediaOrNoFilesAreNamed)
 
 TEST_F(MovieJoinTest, ClipFactsTotalsAndTheByteJoinHint)
 {
-    const ClipFacts ntsc = app::ReadClipFacts(Name(Path("ntsc5.mpg")));
+    const ClipFacts ntsc = app::ReadClipFacts(Name(Clip("ntsc5.mpg")));
     EXPECT_EQ(ntsc.Text(), "0:05 · MPEG-1 352×240 29.97 fps · MP2 44.1 kHz");
-    const ClipFacts mp3 = app::ReadClipFacts(Name(Path("cbr4.mp3")));
+    const ClipFacts mp3 = app::ReadClipFacts(Name(Clip("cbr4.mp3")));
     EXPECT_EQ(mp3.Text(), "0:04 · MP3 44.1 kHz"); // the cover is no picture of the clip
     EXPECT_TRUE(mp3.startTag && mp3.endTag && !mp3.lengthHeader);
 
     std::vector<std::optional<ClipFacts>> facts;
     for (const char *n : {"ntsc5.dat", "ntsc7.dat", "ntsc9.dat"})
-        facts.push_back(app::ReadClipFacts(Name(Path(n))));
+        facts.push_back(app::ReadClipFacts(Name(Clip(n))));
     EXPECT_NEAR(app::TotalLength(facts) / 1e6, 21.0, 0.3);
     EXPECT_EQ(app::LengthText(app::TotalLength(facts)), "0:21");
     EXPECT_EQ(app::LengthText(3723'400'000), "1:02:03");
