@@ -416,6 +416,8 @@ FileName MovieJoin::Join(const FileName &requested, const std::vector<FileName> 
             }
             const int err = avformat_write_header(out, &options);
             av_dict_free(&options);
+            if (err < 0)
+                writer.Output().Discard(); // a writer that cannot start leaves the old output as it was
             writer.Check(err);
             avio_write(out->pb, reinterpret_cast<const unsigned char *>(id3v2.constData()), int(id3v2.size()));
             if (muxer == "mp3" && firstFrame) {
