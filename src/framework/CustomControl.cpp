@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "framework/Accessibility.h"
 #include "framework/Controls.h"
 #include "framework/Menus.h"
 
@@ -15,6 +16,7 @@ namespace framework {
 TCustomControl::TCustomControl(QWidget *parent, Qt::WindowFlags flags) : TControl(parent, flags)
 {
     canvas_.SetWindow(this);
+    InstallAccessibleFactory();
 }
 
 bool TCustomControl::PictureIsCurrentSize() const
