@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStyleFactory>
 
 #include "framework/TApplication.h"

@@ -97,7 +97,7 @@ public:
     QLineEdit *EditHandle() const;
 
     // What screen readers call the box; the platform combo box and its edit,
-    // which take the focus, carry it.
+    // which takes the focus, carry it.
     QString AccessibleLabel() const { return accessibleLabel_; }
     void SetAccessibleLabel(const QString &label);
 

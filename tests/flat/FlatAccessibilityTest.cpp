@@ -94,7 +94,8 @@ TEST(FlatAccessibility, TheComboBoxAndItsEditCarryTheLabel)
 {
     TFlatComboBox box;
     box.SetAccessibleLabel(QStringLiteral("Output file"));
-    EXPECT_EQ(Of(box.ComboBox())->text(QAccessible::Name), QStringLiteral("Output file"));
+    box.SetText(QStringLiteral("/tmp/out.mpg"));
+    EXPECT_EQ(Of(box.ComboBox())->text(QAccessible::Description), QStringLiteral("Output file"));
     EXPECT_EQ(Of(box.EditHandle())->text(QAccessible::Name), QStringLiteral("Output file"));
     // A new edit, as a change of style makes, carries it too.
     box.SetStyle(csDropDownList);
