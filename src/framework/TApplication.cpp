@@ -141,8 +141,12 @@ void TApplication::ShowNotice(QWidget *control, const QString &text)
     OffsetRect(rect, below.x(), below.y());
     noticeWindow_->SetNotice(true);
     noticeWindow_->ActivateNotice(rect, text, control);
-    QAccessibleEvent alert(noticeWindow_.data(), QAccessible::Alert);
-    Announce(alert);
+    // Qt tells nobody that a tool-tip window shows, and the desktop's bridge
+    // reads an alert from the showing of a window in that role: both are sent.
+    for (QAccessible::Event type : {QAccessible::ObjectShow, QAccessible::Alert}) {
+        QAccessibleEvent event(noticeWindow_.data(), type);
+        Announce(event);
+    }
     if (auto *timer = noticeWindow_->findChild<QTimer *>(QStringLiteral("noticeTimer")))
         timer->start(std::max(hintHidePause_, 1));
 }
