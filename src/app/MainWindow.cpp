@@ -11,6 +11,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Folders.h"
 #include "platform/desktop/Screens.h"
+#include "platform/desktop/WindowSystem.h"
 
 static void initAssets() { Q_INIT_RESOURCE(assets); }
 
@@ -26,6 +27,7 @@ class WindowSettings final : public SettingsTarget {
 public:
     explicit WindowSettings(TForm1 &form) : form_(form) {}
     QRect FrameGeometry() const override { return form_.frameGeometry(); }
+    bool PositionKnown() const override { return platform::WindowPositionsKnown(); }
     QList<QRect> Screens() const override { return platform::ScreenGeometries(); }
     void SetTop(int top) override { form_.move(form_.x(), top); }
     void SetLeft(int left) override { form_.move(left, form_.y()); }

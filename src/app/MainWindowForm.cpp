@@ -91,12 +91,14 @@ void TForm1::CreateComponents()
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->SetShowHint(true);
     Image1->SetHint(QStringLiteral("Help?"));
+    Image1->setAccessibleName(QStringLiteral("Help"));
     Image4 = new TImage(Panel1);
     Image4->setObjectName(QStringLiteral("Image4"));
     Image4->SetBounds(518, 7, 28, 27);
     Image4->setCursor(Qt::PointingHandCursor);
     Image4->SetShowHint(true);
     Image4->SetHint(QStringLiteral("Visit the Zantrope web site"));
+    Image4->setAccessibleName(QStringLiteral("Zantrope web site"));
 
     // Button column.
     Panel2 = new TPanel(this);
@@ -122,6 +124,8 @@ void TForm1::CreateComponents()
     };
     FpBar1 = progressBar("FpBar1", 344);
     Fpbar2 = progressBar("Fpbar2", 328);
+    FpBar1->setAccessibleName(QStringLiteral("Files joined"));
+    Fpbar2->setAccessibleName(QStringLiteral("Current file"));
     TFont columnFont = formFont;
     columnFont.Charset = ANSI_CHARSET;
     struct Row {
@@ -180,6 +184,7 @@ void TForm1::CreateComponents()
     Fc1->SetTabOrder(0);
     Fc1->SetText(DefaultOutputName().Display());
     Fc1->SetItemIndex(-1);
+    Fc1->SetAccessibleLabel(QStringLiteral("Output file"));
     fb8 = flatButton(Panel4, "fb8", QRect(16, 8, 65, 19));
     fb8->SetColor(0x00A5DFF8);
     fb8->SetColorFocused(0x00F8F9D9);
@@ -204,6 +209,7 @@ void TForm1::CreateComponents()
     for (const char *file : {":/queued.png", ":/joined.png"})
         images << LoadMaskedIcon(QString::fromLatin1(file), clFuchsia);
     Lv1->SetSmallImages(images);
+    Lv1->SetImageNames({QStringLiteral("queued"), QStringLiteral("joined")});
 
     // Non-visual components.
     OD1.Filters = {{QStringLiteral("MPG,MPEG,M2V"), {"*.mpg", "*.mpeg", "*.m2v"}},
@@ -337,6 +343,7 @@ void TForm1::WireEvents()
     key(Qt::CTRL | Qt::Key_S, this, [this] { fb8Click(fb8); });
     key(Qt::CTRL | Qt::Key_Return, this, [this] { JoinNow(fb7); });
     key(Qt::CTRL | Qt::Key_Enter, this, [this] { JoinNow(fb7); });
+    key(Qt::CTRL | Qt::Key_Q, this, [this] { fb10Click(fb10); });
     // Only while joining, so that Escape still cancels an edit at other times.
     stopKey_ = key(Qt::Key_Escape, this, [this] { AskToStop(); });
     stopKey_->setEnabled(false);

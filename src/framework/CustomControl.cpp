@@ -8,6 +8,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "framework/Accessibility.h"
 #include "framework/Controls.h"
 #include "framework/Jpeg.h"
 #include "framework/Menus.h"
@@ -17,6 +18,7 @@ namespace framework {
 TCustomControl::TCustomControl(QWidget *parent, Qt::WindowFlags flags) : TControl(parent, flags)
 {
     canvas_.SetWindow(this);
+    InstallAccessibleFactory();
 }
 
 bool TCustomControl::PictureIsCurrentSize() const

@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "WindowTest.h"
 #include "HintSettings.h"
+#include "WindowTest.h"
 #include "app/MainWindow.h"
 #include "framework/TApplication.h"
 #include "platform/desktop/Cursor.h"
@@ -126,12 +126,16 @@ TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
         boxes.answers = {1};
         QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
     });
+    const platform::CursorOverride pointer(QPoint(1000, 20)); // far from Join Now
     QTest::mouseClick(form->fb7, Qt::LeftButton);
     EXPECT_EQ(boxes.asked.size(), 2u);
     EXPECT_EQ(ReadBytes(path("out.mpg")), all);
     const framework::THintWindow *notice = framework::Application().Notice();
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(notice->Caption(), QStringLiteral("Joined 3 files (9.4 MB) in 0:00"));
+    const QPoint byJoinNow = form->fb7->mapToGlobal(QPoint(form->fb7->width(), form->fb7->height() / 2));
+    EXPECT_TRUE(notice->geometry().intersects(QRect(byJoinNow - QPoint(16, 16), QSize(32, 32))))
+        << "the notice appears by Join Now";
     EXPECT_EQ(form->ProgressHint(), QStringLiteral("3 files \u00b7 9.4 MB"));
 }
 
