@@ -9,6 +9,7 @@
 #include "app/core/JoinSession.h"
 #include "platform/File.h"
 
+#include "Child.h"
 #include "Content.h"
 
 #include <QCoreApplication>
@@ -65,78 +66,6 @@ int JoinChild(int argc, char **argv)
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
     std::printf("%lld %lld\n", static_cast<long long>(ns), static_cast<long long>(total));
     return status;
-}
-
-struct RunResult {
-    double seconds = 0;     // the child process from fork to exit
-    double joinSeconds = 0; // the join alone, as the child measured it (join runs only)
-    long peakKiB = 0;
-};
-
-// A failed step; main reports it and still removes the temporary files.
-struct BenchFailure {
-    std::string what;
-};
-
-[[noreturn]] void Die(const char *what) { throw BenchFailure{std::string(what) + ": " + std::strerror(errno)}; }
-
-// Runs argv[0] with stdout redirected to outFile (or to a pipe read into
-// captured when outFile is empty); returns timing and peak memory.
-RunResult RunChild(const std::vector<std::string> &args, const std::string &outFile, std::string *captured)
-{
-    int pipeFds[2] = {-1, -1};
-    if (outFile.empty() && ::pipe(pipeFds) != 0)
-        Die("pipe");
-    const auto start = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        Die("fork");
-    if (pid == 0) {
-        const int fd = outFile.empty() ? pipeFds[1] : ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0)
-            ::_exit(126);
-        std::vector<char *> argv;
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    if (pipeFds[1] >= 0)
-        ::close(pipeFds[1]);
-    if (captured && pipeFds[0] >= 0) {
-        char chunk[256];
-        ssize_t n;
-        while ((n = ::read(pipeFds[0], chunk, sizeof chunk)) > 0)
-            captured->append(chunk, size_t(n));
-    }
-    int status = 0;
-    rusage usage{};
-    if (::wait4(pid, &status, 0, &usage) < 0)
-        Die("wait4");
-    RunResult result;
-    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    result.peakKiB = usage.ru_maxrss;
-    if (pipeFds[0] >= 0)
-        ::close(pipeFds[0]);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw BenchFailure{args[0] + " " + args[1] + " ended with status " + std::to_string(status)};
-    return result;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-long MaxOf(const std::vector<RunResult> &runs)
-{
-    long peak = 0;
-    for (const RunResult &r : runs)
-        peak = std::max(peak, r.peakKiB);
-    return peak;
 }
 
 std::string Local(const QString &s) { return QFile::encodeName(s).toStdString(); }

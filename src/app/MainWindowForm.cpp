@@ -3,11 +3,10 @@
 // the wiring of every control and menu item to its handler.
 #include "app/MainWindow.h"
 
-#include <QFile>
 #include <QShortcut>
 
-#include "framework/Jpeg.h"
 #include "framework/TApplication.h"
+#include "framework/TImageList.h"
 
 namespace app {
 
@@ -92,12 +91,14 @@ void TForm1::CreateComponents()
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->SetShowHint(true);
     Image1->SetHint(QStringLiteral("Help?"));
+    Image1->setAccessibleName(QStringLiteral("Help"));
     Image4 = new TImage(Panel1);
     Image4->setObjectName(QStringLiteral("Image4"));
     Image4->SetBounds(518, 7, 28, 27);
     Image4->setCursor(Qt::PointingHandCursor);
     Image4->SetShowHint(true);
     Image4->SetHint(QStringLiteral("Visit the Zantrope web site"));
+    Image4->setAccessibleName(QStringLiteral("Zantrope web site"));
 
     // Button column.
     Panel2 = new TPanel(this);
@@ -123,6 +124,8 @@ void TForm1::CreateComponents()
     };
     FpBar1 = progressBar("FpBar1", 344);
     Fpbar2 = progressBar("Fpbar2", 328);
+    FpBar1->setAccessibleName(QStringLiteral("Files joined"));
+    Fpbar2->setAccessibleName(QStringLiteral("Current file"));
     TFont columnFont = formFont;
     columnFont.Charset = ANSI_CHARSET;
     struct Row {
@@ -182,6 +185,7 @@ void TForm1::CreateComponents()
     outputBox_ = new OutputNameBox(session_, Fc1);
     SetOutputName(DefaultOutputName());
     Fc1->SetItemIndex(-1);
+    Fc1->SetAccessibleLabel(QStringLiteral("Output file"));
     fb8 = flatButton(Panel4, "fb8", QRect(16, 8, 65, 19));
     fb8->SetColor(0x00A5DFF8);
     fb8->SetColorFocused(0x00F8F9D9);
@@ -202,17 +206,11 @@ void TForm1::CreateComponents()
     Lv1->SetFont(listFont);
     Lv1->AddColumn(QStringLiteral("Movie List"), 420);
     QList<QIcon> images;
-    for (const char *file : {":/queued.png", ":/joined.png"}) {
-        QImage img(QString::fromLatin1(file));
-        // Fuchsia is the image list's mask colour.
-        QImage masked = img.convertToFormat(QImage::Format_ARGB32);
-        for (int y = 0; y < masked.height(); ++y)
-            for (int x = 0; x < masked.width(); ++x)
-                if ((masked.pixel(x, y) & 0xFFFFFF) == 0xFF00FF)
-                    masked.setPixel(x, y, 0);
-        images << QIcon(QPixmap::fromImage(masked));
-    }
+    // Fuchsia is the image list's mask colour.
+    for (const char *file : {":/queued.png", ":/joined.png"})
+        images << LoadMaskedIcon(QString::fromLatin1(file), clFuchsia);
     Lv1->SetSmallImages(images);
+    Lv1->SetImageNames({QStringLiteral("queued"), QStringLiteral("joined")});
 
     // Non-visual components.
     OD1.Filters = {{QStringLiteral("MPG,MPEG,M2V"), {"*.mpg", "*.mpeg", "*.m2v"}},
@@ -286,10 +284,8 @@ void TForm1::CreateComponents()
     XPMenu1->SetAutoDetect(false);
     XPMenu1->SetActive(true);
 
-    // Banner picture, decoded at start.
-    QFile banner(QStringLiteral(":/banner.jpg"));
-    if (banner.open(QIODevice::ReadOnly))
-        Ima1->SetPicture(DecodeJpeg(banner.readAll()));
+    // Banner picture, decoded at start, with its twin for 200 %.
+    Ima1->LoadPicture(QStringLiteral(":/banner.jpg"));
 
     for (TControl *c : findChildren<TControl *>())
         c->Loaded();
@@ -348,6 +344,7 @@ void TForm1::WireEvents()
     key(Qt::CTRL | Qt::Key_S, this, [this] { fb8Click(fb8); });
     key(Qt::CTRL | Qt::Key_Return, this, [this] { JoinNow(fb7); });
     key(Qt::CTRL | Qt::Key_Enter, this, [this] { JoinNow(fb7); });
+    key(Qt::CTRL | Qt::Key_Q, this, [this] { fb10Click(fb10); });
     // Only while joining, so that Escape still cancels an edit at other times.
     stopKey_ = key(Qt::Key_Escape, this, [this] { AskToStop(); });
     stopKey_->setEnabled(false);

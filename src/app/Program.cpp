@@ -1,10 +1,13 @@
 #include "app/Program.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStyleFactory>
 
 #include "framework/TApplication.h"
 #include "platform/desktop/SystemFonts.h"
+
+static void initAssets() { Q_INIT_RESOURCE(assets); }
 
 namespace app {
 
@@ -34,6 +37,14 @@ std::vector<platform::FileName> NamesToOpen(int qtArgc, char **argv, const Comma
 
 void PrepareApplication()
 {
+    initAssets();
+    // The desktop matches the window to its entry by this name: the app id
+    // on Wayland, a window property on X11.
+    QGuiApplication::setDesktopFileName(QStringLiteral("net.zantrope.Zantrope"));
+    QIcon icon;
+    for (const char *file : {":/zantrope-48.png", ":/zantrope-128.png"})
+        icon.addFile(QString::fromLatin1(file));
+    QApplication::setWindowIcon(icon);
     // The faces the window names, from packages every machine can have.
     platform::InstallSystemFonts();
     // The same look on every desktop.

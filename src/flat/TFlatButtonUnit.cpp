@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <memory>
 
+#include "flat/FlatAccessibility.h"
 #include "framework/TImageList.h"
 #include "platform/desktop/Cursor.h"
 
@@ -65,6 +66,7 @@ int TFlatButton::ButtonCount() { return HoverWatch::Holders(); }
 
 TFlatButton::TFlatButton(QWidget *parent) : TCustomControl(parent), hover_(HoverWatch::Join())
 {
+    InstallFlatAccessibleFactory();
     SetBounds(0, 0, 25, 25);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true); // the hover part of the mouse move needs moves without a button held

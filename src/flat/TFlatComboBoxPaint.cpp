@@ -19,9 +19,10 @@ void TFlatComboBox::DrawFlatFrame(TCanvas &canvas) const
     TRect r = Rect(0, 0, w - 12, h);
     canvas.Brush = {colorBorder_, bsSolid};
     canvas.FrameRect(r);
-    canvas.Brush = {Color(), bsSolid};
+    canvas.Brush = {FocusMarkShown() ? TColor(clHighlight) : Color(), bsSolid};
     InflateRect(r, -1, -1);
     canvas.FrameRect(r);
+    canvas.Brush = {Color(), bsSolid};
     InflateRect(r, -1, -1);
     canvas.FrameRect(r);
 }

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "flat/FlatAccessibility.h"
+
 namespace flat {
 
 using framework::AssignAndRepaint;
@@ -211,6 +213,7 @@ TFlatComboBox::TFlatComboBox(QWidget *parent)
     : TCustomControl(parent), comboStyle_(std::make_unique<FlatComboStyle>(this)),
       delegate_(std::make_unique<FlatComboItemDelegate>(this))
 {
+    InstallFlatAccessibleFactory();
     combo_ = new FlatComboInner(this);
     combo_->setStyle(comboStyle_.get());
     combo_->setItemDelegate(delegate_.get());
@@ -258,6 +261,18 @@ TFlatComboBox::~TFlatComboBox()
 }
 
 QComboBox *TFlatComboBox::ComboBox() const { return combo_; }
+
+void TFlatComboBox::SetAccessibleLabel(const QString &label)
+{
+    accessibleLabel_ = label;
+    // On Linux Qt names a combo box by its text and leaves the label to a
+    // label widget's relation, which this box has none of: the description
+    // carries it there.
+    combo_->setAccessibleName(label);
+    combo_->setAccessibleDescription(label);
+    if (edit_)
+        edit_->setAccessibleName(label);
+}
 QLineEdit *TFlatComboBox::EditHandle() const { return combo_ ? combo_->lineEdit() : nullptr; }
 
 void TFlatComboBox::SetUpEdit()
@@ -271,6 +286,7 @@ void TFlatComboBox::SetUpEdit()
     // The text stays exactly as typed: no completion from the list.
     combo_->setCompleter(nullptr);
     edit->setMaxLength(maxLength_ > 0 ? maxLength_ : 32767);
+    edit->setAccessibleName(accessibleLabel_);
     edit->installEventFilter(this);
     // One line only: a line break pasted or dropped in would become part of
     // the text, where nothing can show or use it.
@@ -299,7 +315,7 @@ void TFlatComboBox::ApplyPalette()
     combo_->setPalette(pal);
     // The list is a window of its own and inherits nothing.
     combo_->view()->setPalette(pal);
-    combo_->view()->setFont(Font().ToQFont());
+    combo_->view()->setFont(QtFont());
 }
 
 void TFlatComboBox::RepaintAll() { combo_->update(); }
@@ -490,6 +506,12 @@ void TFlatComboBox::CloseUp()
     combo_->update(Rect(w - 14, 0, w - 1, h).ToQRect());
 }
 
+bool TFlatComboBox::FocusMarkShown() const
+{
+    const QLineEdit *edit = combo_->lineEdit();
+    return focusMark_.Shown() && (combo_->hasFocus() || (edit && edit->hasFocus()));
+}
+
 bool TFlatComboBox::SelectionFocused() const { return combo_->hasFocus() && !droppedDown_; }
 
 bool TFlatComboBox::eventFilter(QObject *watched, QEvent *event)
@@ -503,6 +525,11 @@ bool TFlatComboBox::eventFilter(QObject *watched, QEvent *event)
         else
             CloseUp();
     } else if ((watched == combo_ || watched == edit_) && (type == QEvent::FocusIn || type == QEvent::FocusOut)) {
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        if (type == QEvent::FocusIn)
+            focusMark_.FocusIn(reason, combo_);
+        else if (!combo_->hasFocus())
+            focusMark_.FocusOut(reason, combo_);
         UpdateActiveState();
         if (style_ >= csDropDownList)
             DrawSelectionStrip();
@@ -519,6 +546,12 @@ bool TFlatComboBox::eventFilter(QObject *watched, QEvent *event)
         }
     } else if (watched == edit_ && type == QEvent::MouseButtonDblClick) {
         Fire(OnDblClick);
+    }
+    if (watched == combo_ || watched == edit_) {
+        if (type == QEvent::KeyPress)
+            focusMark_.KeyPressed(combo_);
+        else if (type == QEvent::MouseButtonPress)
+            focusMark_.MousePressed(combo_);
     }
     return TControl::eventFilter(watched, event);
 }
@@ -541,6 +574,13 @@ void TFlatComboBox::FontChanged()
     TControl::FontChanged();
     itemHeight_ = 13;
     ApplyPalette();
+    RepaintAll();
+}
+
+void TFlatComboBox::DevicePixelRatioChanged()
+{
+    TControl::DevicePixelRatioChanged();
+    ApplyPalette(); // the list's font
     RepaintAll();
 }
 

@@ -13,6 +13,7 @@
 
 #include "flat/FlatUtilitys.h"
 #include "framework/Controls.h"
+#include "framework/FocusMark.h"
 #include "framework/TCanvas.h"
 
 class QLineEdit;
@@ -85,11 +86,18 @@ public:
     // Width of the platform's own drop-down button, read once at construction.
     int SystemButtonWidth() const { return systemButtonWidth_; }
     bool ActiveState() const { return activeState_; }
+    // The focus mark, a ring of the highlight colour inside the border, shows.
+    bool FocusMarkShown() const;
     // The control's canvas; while OnDrawItem runs, the item's.
     TCanvas &Canvas() { return itemCanvas_ ? *itemCanvas_ : TCustomControl::Canvas(); }
     // The platform combo box and its edit (none for the list-only styles).
     QComboBox *ComboBox() const;
     QLineEdit *EditHandle() const;
+
+    // What screen readers call the box; the platform combo box and its edit,
+    // which takes the focus, carry it.
+    QString AccessibleLabel() const { return accessibleLabel_; }
+    void SetAccessibleLabel(const QString &label);
 
     framework::TNotifyEvent OnChange;
     framework::TNotifyEvent OnDblClick;
@@ -110,6 +118,7 @@ protected:
     QRegion PictureRegion() const override { return {}; }
     void ColorChanged() override;
     void FontChanged() override;
+    void DevicePixelRatioChanged() override;
     void EnabledChanged() override;
     void SysColorChange() override;
     void ParentColorChanged() override;
@@ -161,6 +170,8 @@ private:
     int itemHeight_ = 13;
     int maxLength_ = 0;
     bool sorted_ = false;
+    QString accessibleLabel_;
+    framework::FocusMark focusMark_;
 
     std::unique_ptr<FlatComboStyle> comboStyle_;
     std::unique_ptr<FlatComboItemDelegate> delegate_;

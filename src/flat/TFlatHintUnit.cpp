@@ -3,8 +3,10 @@
 #include <QWidget>
 #include <array>
 
+#include "framework/TApplication.h"
 #include "platform/desktop/Cursor.h"
 #include "platform/desktop/Screens.h"
+#include "platform/desktop/WindowSystem.h"
 
 namespace flat {
 
@@ -131,6 +133,16 @@ TPoint TFlatHintWindow::ArrowAnchorFor(TArrowCorner corner, int w, int h)
 
 void TFlatHintWindow::ActivateAtCursor(const TRect &r, const QString &text)
 {
+    ActivateAtPoint(r, text, platform::GetCursorPos(), Application().HintControl());
+}
+
+void TFlatHintWindow::ActivateNotice(const TRect &rect, const QString &text, const QWidget *control)
+{
+    ActivateAtPoint(rect, text, control->mapToGlobal(QPoint(control->width(), control->height() / 2)), control);
+}
+
+void TFlatHintWindow::ActivateAtPoint(const TRect &r, const QString &text, QPoint point, const QWidget *control)
+{
     SetCaption(text);
     hintComponent_ = FindFlatHint();
     const HintLook look = lookOf(hintComponent_);
@@ -142,21 +154,20 @@ void TFlatHintWindow::ActivateAtCursor(const TRect &r, const QString &text)
     const int w = m.Width() + NonTextWidth;
     const int h = m.Height() + NonTextHeight;
 
-    const QSize screen = platform::PrimaryScreenSize();
-    const int sw = screen.isEmpty() ? 0 : screen.width();
-    const int sh = screen.isEmpty() ? 0 : screen.height();
-    const QPoint cursor = platform::GetCursorPos();
-    const TPoint c{cursor.x(), cursor.y()};
+    const QRect area = platform::HintArea(control);
+    const int l = area.left(), t = area.top(), mx = l + area.width() / 2, my = t + area.height() / 2;
+    const int r2 = l + area.width(), b2 = t + area.height();
+    const TPoint c{point.x(), point.y()};
     TRect bounds;
-    if (PtInRect(Rect(0, 0, sw / 2, sh / 2), c)) {
+    if (PtInRect(Rect(l, t, mx, my), c)) {
         arrowCorner_ = acTopLeft;
         constexpr int d = 12;
         bounds = Rect(c.X + d, c.Y + d, c.X + d + w, c.Y + d + h);
-    } else if (PtInRect(Rect(sw / 2, 0, sw, sh / 2), c)) {
+    } else if (PtInRect(Rect(mx, t, r2, my), c)) {
         arrowCorner_ = acTopRight;
         constexpr int d = 5;
         bounds = Rect(c.X - d - w, c.Y + d, c.X - d, c.Y + d + h);
-    } else if (PtInRect(Rect(0, sh / 2, sw / 2, sh), c)) {
+    } else if (PtInRect(Rect(l, my, mx, b2), c)) {
         arrowCorner_ = acBottomLeft;
         constexpr int d = 5;
         bounds = Rect(c.X + d, c.Y - d - h, c.X + d + w, c.Y - d);
@@ -165,7 +176,7 @@ void TFlatHintWindow::ActivateAtCursor(const TRect &r, const QString &text)
         constexpr int d = 5;
         bounds = Rect(c.X - d - w, c.Y - d - h, c.X - d, c.Y - d);
     }
-    // Not moved back onto the screen: the box keeps its place by the cursor.
+    // Not moved back onto the screen: the box keeps its place by the point.
     ShowAt(bounds);
 }
 

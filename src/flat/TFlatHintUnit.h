@@ -71,13 +71,19 @@ public:
     static TFlatHint *FindFlatHint();
 
     // Measures text in the hint component's font and width, and shows it
-    // beside the cursor on the side facing the middle of the primary screen.
+    // beside the cursor on the side facing the middle of the primary screen
+    // (of the window, where the desktop keeps positions to itself).
     // Of r only Left and Top are used.
     void ActivateAtCursor(const TRect &r, const QString &text);
+    // The same, pointing at point (screen pixels) near control instead of
+    // at the cursor.
+    void ActivateAtPoint(const TRect &r, const QString &text, QPoint point, const QWidget *control);
     // Draws panel, text area, border, arrow and text.
     void PaintHintBox(TCanvas &canvas) const;
 
     void ActivateHint(const TRect &rect, const QString &hint) override { ActivateAtCursor(rect, hint); }
+    // Points at the middle of the control's right edge, beside its caption.
+    void ActivateNotice(const TRect &rect, const QString &text, const QWidget *control) override;
 
     TArrowCorner ArrowCorner() const { return arrowCorner_; }
     // The tip of the arrow, in the window's pixels.

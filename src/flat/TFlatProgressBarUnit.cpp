@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "flat/FlatAccessibility.h"
+#include "framework/Accessibility.h"
+
 namespace flat {
 
 using framework::AssignAndRepaint;
@@ -19,6 +22,7 @@ constexpr int BlockPitch = TFlatProgressBar::ElementSize + 1;
 
 TFlatProgressBar::TFlatProgressBar(QWidget *parent) : TCustomControl(parent)
 {
+    InstallFlatAccessibleFactory();
     resize(147, 16);
     SetParentColor(true);
     // The picture covers every pixel, transparent or not (then it holds the
@@ -65,7 +69,8 @@ void TFlatProgressBar::SetOrientation(TProgressBarOrientation value)
 
 void TFlatProgressBar::SetMin(qint64 value)
 {
-    AssignAndRepaint(min_, value, [this] { update(); });
+    if (AssignAndRepaint(min_, value, [this] { update(); }))
+        TellValue();
 }
 
 void TFlatProgressBar::SetMax(qint64 value)
@@ -76,6 +81,7 @@ void TFlatProgressBar::SetMax(qint64 value)
         position_ = value;
     max_ = value;
     update();
+    TellValue();
 }
 
 void TFlatProgressBar::SetPosition(qint64 value)
@@ -85,12 +91,23 @@ void TFlatProgressBar::SetPosition(qint64 value)
         return;
     const qint64 old = position_;
     position_ = value;
+    TellValue();
     if (value < old) {
         update();
         return;
     }
     // Growing: the fill only gets longer, so only the new part is drawn.
     DrawNow(GrownFill(old));
+}
+
+void TFlatProgressBar::TellValue()
+{
+    const int percent = max_ > min_ ? int((Wide(position_) - min_) * 100 / (Wide(max_) - min_)) : 0;
+    if (percent == toldPercent_)
+        return;
+    toldPercent_ = percent;
+    QAccessibleValueChangeEvent event(this, position_);
+    framework::Announce(event);
 }
 
 void TFlatProgressBar::SetSmooth(bool value)

@@ -64,6 +64,9 @@ private:
     void PaintElements(TCanvas &canvas) const;
     // Where the fill for position lies past the fill for fromPosition.
     TRect GrownFill(qint64 fromPosition) const;
+    // Tells screen readers of a new value, once per whole percent of the
+    // range: a join moves the bar thousands of times.
+    void TellValue();
 
     bool transparent_ = false;
     TColor colorElement_ = 0x00996633;
@@ -76,6 +79,7 @@ private:
     qint64 position_ = 0;
     int step_ = 10;
     bool smooth_ = false;
+    int toldPercent_ = -1;
 };
 
 } // namespace flat

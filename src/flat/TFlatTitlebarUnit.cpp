@@ -1,11 +1,13 @@
 #include "flat/TFlatTitlebarUnit.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QWindow>
 
+#include "flat/FlatAccessibility.h"
 #include "framework/TCanvas.h"
 #include "platform/Exceptions.h"
+#include "platform/desktop/WindowSystem.h"
 
 namespace flat {
 
@@ -13,6 +15,7 @@ using namespace framework;
 
 TFlatTitlebar::TFlatTitlebar(QWidget *parent) : TCustomControl(nullptr)
 {
+    InstallFlatAccessibleFactory();
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(100, 19);
     SetParent(parent);
@@ -114,25 +117,34 @@ void TFlatTitlebar::Paint(TCanvas &canvas) const
     canvas.TextOut(at.X, at.Y, Caption());
 }
 
-bool TFlatTitlebar::DesktopMovesWindows()
-{
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
-
 // The three mouse handlers replace the base's, so the mouse events are not fired.
 void TFlatTitlebar::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
     const QPoint p = event->position().toPoint();
-    if (event->button() == Qt::LeftButton && hostForm_ && DesktopMovesWindows()) {
-        if (QWindow *w = hostForm_->windowHandle())
-            w->startSystemMove();
-        return;
+    if (event->button() == Qt::LeftButton && hostForm_) {
+        QWindow *window = hostForm_->windowHandle();
+        if (window && platform::StartSystemMove(window)) {
+            GiveBackRelease(window, event);
+            return;
+        }
     }
+    // No desktop to move it (a bare X server): the bar moves the form itself.
     if (event->button() == Qt::LeftButton && !dragging_)
         dragging_ = true;
     dragStartX_ = p.x();
     dragStartY_ = p.y();
+}
+
+void TFlatTitlebar::GiveBackRelease(QWindow *window, const QMouseEvent *press)
+{
+    // The desktop holds the pointer until the button is let go and may never
+    // tell the window; without the release, the window would take the
+    // button as still held and give no enter, leave or hover until the next
+    // click. Posted, so it follows the press the window is still handling.
+    const QPointF local = window->mapFromGlobal(press->globalPosition());
+    QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonRelease, local, press->globalPosition(),
+                                                        Qt::LeftButton, Qt::NoButton, press->modifiers()));
 }
 
 void TFlatTitlebar::mouseMoveEvent(QMouseEvent *event)

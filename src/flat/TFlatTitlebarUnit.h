@@ -1,8 +1,11 @@
 #pragma once
 // A title bar of its own for a frameless form: a coloured strip with the
 // caption centred, drawn in one colour while the form is active and another
-// while it is not, that moves the form when dragged with the left button.
+// while it is not, that moves the form when dragged with the left button:
+// through the desktop where it offers that, by itself elsewhere.
 #include <QPointer>
+
+class QWindow;
 
 #include "framework/Controls.h"
 
@@ -56,9 +59,7 @@ protected:
 
 private:
     void Unhook();
-    // Where the desktop does not let a program place its windows, it moves
-    // them itself.
-    static bool DesktopMovesWindows();
+    static void GiveBackRelease(QWindow *window, const QMouseEvent *press);
 
     QPointer<framework::TForm> hostForm_;
     // Only compared with what the filter watches, also while the form is

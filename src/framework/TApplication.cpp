@@ -7,6 +7,7 @@
 
 #include "framework/TColor.h"
 
+#include "framework/Accessibility.h"
 #include "framework/Controls.h"
 #include "framework/HintTracker.h"
 #include "platform/Exceptions.h"
@@ -136,7 +137,14 @@ void TApplication::ShowNotice(QWidget *control, const QString &text)
     TRect rect = noticeWindow_->CalcHintRect(screen.isEmpty() ? 300 : screen.width(), text);
     const QPoint below = control->mapToGlobal(QPoint(0, control->height()));
     OffsetRect(rect, below.x(), below.y());
-    noticeWindow_->ActivateHint(rect, text);
+    noticeWindow_->SetNotice(true);
+    noticeWindow_->ActivateNotice(rect, text, control);
+    // Qt tells nobody that a tool-tip window shows, and the desktop's bridge
+    // reads an alert from the showing of a window in that role: both are sent.
+    for (QAccessible::Event type : {QAccessible::ObjectShow, QAccessible::Alert}) {
+        QAccessibleEvent event(noticeWindow_.data(), type);
+        Announce(event);
+    }
     if (auto *timer = noticeWindow_->findChild<QTimer *>(QStringLiteral("noticeTimer")))
         timer->start(std::max(hintHidePause_, 1));
 }

@@ -44,11 +44,19 @@ public:
     // Shows hint in rect (screen pixels), moved onto the screen if it sticks
     // out, without taking the focus.
     virtual void ActivateHint(const TRect &rect, const QString &hint);
+    // Shows a notice about control in rect (screen pixels, below the
+    // control); a look of its own may place it by the control instead.
+    virtual void ActivateNotice(const TRect &rect, const QString &text, const QWidget *) { ActivateHint(rect, text); }
 
     // Hides the window and gives its desktop window back; the next
     // activation makes a new one.
     void ReleaseHandle();
     bool HandleAllocated() const { return handleAllocated_; }
+
+    // A notice tells the end of something the person started: screen
+    // readers hear it as an alert, not as a hint.
+    bool IsNotice() const { return notice_; }
+    void SetNotice(bool value) { notice_ = value; }
 
 protected:
     struct TCreateParams {
@@ -68,6 +76,7 @@ protected:
 private:
     bool border_ = true;
     bool handleAllocated_ = false;
+    bool notice_ = false;
 };
 
 // The hint window class of the application: makes a new hint window.

@@ -1,11 +1,13 @@
 #include "framework/TListView.h"
 
 #include <QAbstractItemDelegate>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPainter>
 #include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -14,6 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "framework/FocusMark.h"
 #include "framework/TApplication.h"
 
 namespace framework {
@@ -52,6 +55,30 @@ private:
     TListView *list_;
 };
 
+// An item tells screen readers what its image means, read from the list
+// when asked, so that changing the image needs nothing more.
+class ListItem : public QTreeWidgetItem {
+public:
+    ListItem() : QTreeWidgetItem(UserType) {}
+    QVariant data(int column, int role) const override
+    {
+        if (role == Qt::AccessibleDescriptionRole && column == 0 && treeWidget()) {
+            if (auto *list = qobject_cast<const TListView *>(treeWidget()->parentWidget())) {
+                const int image = QTreeWidgetItem::data(0, ImageIndexRole).toInt();
+                if (image >= 0 && image < list->ImageNames().size())
+                    return list->ImageNames()[image];
+            }
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+    QTreeWidgetItem *clone() const override
+    {
+        auto *copy = new ListItem;
+        *copy = *this;
+        return copy;
+    }
+};
+
 // Items move by dragging them inside the list; files dragged in from the
 // file manager go in where they are dropped. A drop lands between items,
 // never on one, so the list stays flat.
@@ -80,6 +107,45 @@ public:
     }
 
 protected:
+    // Shift+F10 opens the menu as the Menu key does: at the current item.
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        focusMark_.KeyPressed(viewport());
+        if (e->key() == Qt::Key_F10 && e->modifiers() == Qt::ShiftModifier) {
+            const QPoint at = inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, mapToGlobal(at), e->modifiers());
+            QCoreApplication::sendEvent(this, &menu);
+            e->accept();
+            return;
+        }
+        QTreeWidget::keyPressEvent(e);
+    }
+    void focusInEvent(QFocusEvent *e) override
+    {
+        focusMark_.FocusIn(e->reason(), viewport());
+        QTreeWidget::focusInEvent(e);
+    }
+    void focusOutEvent(QFocusEvent *e) override
+    {
+        focusMark_.FocusOut(e->reason(), viewport());
+        QTreeWidget::focusOutEvent(e);
+    }
+    void mousePressEvent(QMouseEvent *e) override
+    {
+        focusMark_.MousePressed(viewport());
+        QTreeWidget::mousePressEvent(e);
+    }
+    // The mark: a ring of the highlight colour around the items.
+    void paintEvent(QPaintEvent *e) override
+    {
+        QTreeWidget::paintEvent(e);
+        if (!focusMark_.Shown() || !hasFocus())
+            return;
+        QPainter painter(viewport());
+        painter.setPen(palette().color(QPalette::Highlight));
+        painter.drawRect(viewport()->rect().adjusted(0, 0, -1, -1));
+    }
+
     QStringList mimeTypes() const override
     {
         return QTreeWidget::mimeTypes() << QStringLiteral("text/uri-list") << RowsFormat;
@@ -182,6 +248,7 @@ private:
 
     TListView *list_;
     QByteArray token_;
+    FocusMark focusMark_;
 };
 } // namespace
 
@@ -199,7 +266,7 @@ TListView::TListView(QWidget *parent) : TControl(parent), view_(new ListTree(thi
     view_->setEditTriggers(EditTriggers);
     view_->header()->setStretchLastSection(false);
     view_->header()->setSectionsMovable(false);
-    view_->setFont(Font().ToQFont());
+    view_->setFont(QtFont());
     view_->setItemDelegate(new CaptionDelegate(this));
     // A long path loses its middle, so the file's own name stays in sight.
     view_->setTextElideMode(Qt::ElideMiddle);
@@ -229,6 +296,9 @@ void TListView::AddColumn(const QString &caption, int width)
     view_->setColumnCount(column + 1);
     QTreeWidgetItem *header = view_->headerItem();
     header->setText(column, caption);
+    // The list reads by its first column's caption unless named otherwise.
+    if (column == 0 && accessibleName().isEmpty())
+        view_->setAccessibleName(caption);
     view_->setColumnWidth(column, width);
 }
 
@@ -247,7 +317,7 @@ QTreeWidgetItem *TListView::MakeItem(const TListItem &item) const
 {
     // Filled in before it joins the list: one insertion for the view to
     // follow, not one change per field.
-    auto *it = new QTreeWidgetItem;
+    auto *it = new ListItem;
     it->setText(0, item.Caption);
     it->setData(0, DataRole, item.Data);
     it->setData(0, ImageIndexRole, item.ImageIndex);
@@ -371,7 +441,13 @@ void TListView::SetReadOnly(bool value)
 void TListView::FontChanged()
 {
     TControl::FontChanged();
-    view_->setFont(Font().ToQFont());
+    view_->setFont(QtFont());
+}
+
+void TListView::DevicePixelRatioChanged()
+{
+    TControl::DevicePixelRatioChanged();
+    view_->setFont(QtFont());
 }
 
 } // namespace framework

@@ -29,6 +29,9 @@ public:
 
     void AddColumn(const QString &caption, int width);
     void SetSmallImages(const QList<QIcon> &images);
+    // What each small image tells of its item, in words, for screen readers.
+    const QStringList &ImageNames() const { return imageNames_; }
+    void SetImageNames(const QStringList &names) { imageNames_ = names; }
 
     int Count() const;
     // data: what the item stands for beyond its caption (the owner's business).
@@ -78,6 +81,7 @@ public:
 
 protected:
     void FontChanged() override;
+    void DevicePixelRatioChanged() override;
 
 private:
     QTreeWidgetItem *item(int index) const;
@@ -85,6 +89,7 @@ private:
     QIcon ImageFor(int imageIndex) const;
     QTreeWidget *view_;
     QList<QIcon> images_;
+    QStringList imageNames_;
     bool readOnly_ = false;
 };
 

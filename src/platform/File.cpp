@@ -494,10 +494,10 @@ File File::Create(const FileName &path, const CreateCheck &check)
             if (place.existing) {
                 file.replaced_ = IdOf(*place.existing);
                 ::fchmod(fd, mode); // the umask may have taken bits away
-                if (::geteuid() == 0)
-                    (void)::fchown(fd, place.existing->st_uid, place.existing->st_gid);
+                const bool ownerKept =
+                    ::geteuid() != 0 || ::fchown(fd, place.existing->st_uid, place.existing->st_gid) == 0;
                 // What cannot be carried over is kept by writing in place.
-                inPlace = !CopyAttributes(folder, place.name, fd);
+                inPlace = !ownerKept || !CopyAttributes(folder, place.name, fd);
             }
             if (!inPlace) {
                 if (check) {

@@ -1,8 +1,10 @@
 // The main window driven as a person would, through the dialog, shell and
 // message-box stand-ins, on real files and folders.
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -24,6 +26,7 @@
 #include "framework/TApplication.h"
 #include "platform/desktop/Cursor.h"
 #include "platform/desktop/Screens.h"
+#include "platform/desktop/WindowSystem.h"
 
 using app::TForm1;
 
@@ -168,6 +171,39 @@ TEST_F(MainWindowTest, ARightClickInTheListOpensItsMenu)
     QCoreApplication::sendEvent(viewport, &click);
     EXPECT_EQ(shown.size(), 13);
     EXPECT_TRUE(shown.contains(QStringLiteral("Play Seclected Movie")));
+}
+
+TEST_F(MainWindowTest, ScreenReadersFindEveryControlByItsName)
+{
+    auto of = [](QObject *w) { return QAccessible::queryAccessibleInterface(w); };
+    QStringList buttons;
+    for (flat::TFlatButton *b :
+         {form->fb1, form->fb2, form->fb3, form->fb4, form->fb5, form->fb6, form->fb7, form->fb9, form->fb8}) {
+        EXPECT_EQ(of(b)->role(), QAccessible::Button);
+        EXPECT_TRUE(of(b)->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        buttons << of(b)->text(QAccessible::Name);
+    }
+    EXPECT_EQ(buttons, (QStringList{"Add Movie", "Add Folder", "Move up", "Move down", "Delete", "Del All", "Join Now",
+                                    "Play", "Save As"}));
+    EXPECT_EQ(of(form->fb10)->text(QAccessible::Name), QStringLiteral("Close"));
+    EXPECT_EQ(of(form->fb11)->text(QAccessible::Name), QStringLiteral("Minimize"));
+    EXPECT_EQ(of(form->Image1)->role(), QAccessible::Link);
+    EXPECT_EQ(of(form->Image1)->text(QAccessible::Name), QStringLiteral("Help"));
+    EXPECT_EQ(of(form->Image4)->role(), QAccessible::Link);
+    EXPECT_EQ(of(form->FpBar1)->role(), QAccessible::ProgressBar);
+    EXPECT_NE(of(form->FpBar1)->valueInterface(), nullptr);
+    EXPECT_EQ(of(form->Lv1->View())->text(QAccessible::Name), QStringLiteral("Movie List"));
+    EXPECT_EQ(of(form->Fc1->EditHandle())->text(QAccessible::Name), QStringLiteral("Output file"));
+    // Every control is reachable from the window, as a screen reader walks it.
+    QList<QAccessibleInterface *> todo{of(form.get())};
+    int found = 0;
+    while (!todo.isEmpty()) {
+        QAccessibleInterface *i = todo.takeLast();
+        found += i->object() == form->fb7 || i->object() == form->Fpbar2 || i->object() == form->Image4;
+        for (int c = 0; c < i->childCount(); ++c)
+            todo << i->child(c);
+    }
+    EXPECT_EQ(found, 3);
 }
 
 TEST_F(MainWindowTest, AddMovieAppendsInDialogOrderAndRemembersFolderAndExtension)
@@ -580,6 +616,25 @@ TEST_F(SettingsWindowTest, ARestartKeepsPositionOutputNameAndOpenFolder)
     EXPECT_EQ(second.Fc1->Text(), QStringLiteral("/out/x.mpg"));
     EXPECT_EQ(second.OD1.InitialDir, Name("/clips/"));
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(SettingsWindowTest, WhereWindowsDoNotKnowTheirPlaceTheStoredPositionStays)
+{
+    WriteBytes(file(), "[form1]\r\ntop=20\r\nleft=10\r\n");
+    platform::WindowSystemOverride wayland(false, true);
+    {
+        TForm1 form(Name(file()));
+        EXPECT_EQ(form.pos(), QPoint(46, 103)) << "where it was made, not where the file says";
+        form.show();
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        // Ctrl+Q closes as X does, settings included.
+        QTest::keyClick(form.Lv1->View(), Qt::Key_Q, Qt::ControlModifier);
+        EXPECT_FALSE(form.isVisible());
+    }
+    const QByteArray saved = ReadBytes(file());
+    EXPECT_TRUE(saved.contains("[form1]\r\ntop=20\r\nleft=10\r\n")) << saved.constData();
+    EXPECT_TRUE(saved.contains("Saven=")) << "the rest is saved";
 }
 
 TEST_F(SettingsWindowTest, AFolderThatCannotHoldTheFileGivesTheErrorAndTheWindowStillWorks)

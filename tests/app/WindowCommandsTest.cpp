@@ -121,6 +121,7 @@ TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
     // Escape does nothing at rest; No lets a join go on to its end, which a notice tells.
     QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
     EXPECT_EQ(boxes.asked.size(), 1u);
+    const platform::CursorOverride pointer(QPoint(1000, 20)); // far from Join Now
     QTest::mouseClick(form->fb7, Qt::LeftButton);
     waitForHeldJoin();
     boxes.answers = {1};
@@ -131,6 +132,9 @@ TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
     const framework::THintWindow *notice = framework::Application().Notice();
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(notice->Caption(), QStringLiteral("Joined 3 files (9.4 MB) in 0:00"));
+    const QPoint byJoinNow = form->fb7->mapToGlobal(QPoint(form->fb7->width(), form->fb7->height() / 2));
+    EXPECT_TRUE(notice->geometry().intersects(QRect(byJoinNow - QPoint(16, 16), QSize(32, 32))))
+        << "the notice appears by Join Now";
     EXPECT_EQ(form->ProgressHint(), QStringLiteral("3 files \u00b7 9.4 MB"));
 }
 

@@ -26,8 +26,10 @@ public:
     platform::FileName openPath;
     platform::FileName dialogFolder = Name(QStringLiteral("<none>"));
     QStringList calls;
+    bool positionKnown = true;
 
     QRect FrameGeometry() const override { return frame; }
+    bool PositionKnown() const override { return positionKnown; }
     QList<QRect> Screens() const override { return screens; }
     void SetTop(int top) override
     {
@@ -160,6 +162,22 @@ TEST_F(SettingsTest, AHugeFileIsNeitherReadNorReplaced)
         EXPECT_TRUE(e.Details().contains(QStringLiteral("larger than 1024 KiB"))) << e.Details().toStdString();
     }
     EXPECT_EQ(QFileInfo(PathText()).size(), 300 << 20);
+}
+
+TEST_F(SettingsTest, AnUnknownPositionIsNeitherAppliedNorOverwritten)
+{
+    FakeWindow x11;
+    x11.frame.moveTo(10, 20);
+    WriteSettings(Path(), x11);
+
+    FakeWindow wayland; // reports 0/0 wherever it is
+    wayland.positionKnown = false;
+    wayland.frame.moveTo(0, 0);
+    ReadSettings(Path(), wayland);
+    EXPECT_EQ(wayland.calls, (QStringList{"name", "folder"}));
+    WriteSettings(Path(), wayland);
+    EXPECT_EQ(ReadBytes(PathText()), "\r\n[form1]\r\ntop=20\r\nleft=10\r\n"
+                                     "[txt]\r\nSaven=design name\r\nOpenP=\r\n");
 }
 
 TEST_F(SettingsTest, EmptyTextsStayEmptyAcrossARun)

@@ -353,6 +353,33 @@ TEST(TFlatComboBox, FocusEnterAndExit)
     EXPECT_EQ(exit, 1);
 }
 
+TEST(TFlatComboBox, AFocusMarkOnlyOnceTheKeyboardIsUsed)
+{
+    Host h;
+    TFlatComboBox &box = *h.box;
+    QLineEdit other(&h.panel);
+    other.show();
+    h.panel.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&h.panel));
+    const TColor highlight = ColorToRGB(framework::clHighlight);
+    auto ring = [&] { return row(shot(box), 1, 1, 355, highlight) == std::string(355, '#'); };
+    box.SetFocus();
+    settle();
+    EXPECT_FALSE(ring()) << "the picture at rest, focus and all";
+    QTest::keyClick(box.EditHandle(), Qt::Key_End);
+    settle();
+    EXPECT_TRUE(ring()) << "a key was pressed in it";
+    other.setFocus(Qt::TabFocusReason);
+    settle();
+    EXPECT_FALSE(ring()) << "the focus left";
+    box.ComboBox()->setFocus(Qt::BacktabFocusReason);
+    settle();
+    EXPECT_TRUE(ring()) << "the focus came by the keyboard";
+    QTest::mouseClick(box.EditHandle(), Qt::LeftButton);
+    settle();
+    EXPECT_FALSE(ring()) << "the mouse took over";
+}
+
 TEST(TFlatComboBox, ListOnlyStyleShowsTheSelectionStrip)
 {
     Host h;

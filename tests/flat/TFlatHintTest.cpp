@@ -12,6 +12,7 @@
 #include "framework/Controls.h"
 #include "platform/desktop/Cursor.h"
 #include "platform/desktop/Screens.h"
+#include "platform/desktop/WindowSystem.h"
 
 using namespace framework;
 using flat::TFlatHint;
@@ -240,6 +241,20 @@ TEST_F(FlatHintTest, TheQuarterOfTheCursorChoosesSideAndGap)
         EXPECT_EQ(window.ArrowCorner(), c.corner);
         EXPECT_EQ(window.geometry(), QRect(c.topLeft, QSize(w, h)));
     }
+}
+
+TEST_F(FlatHintTest, WhereWindowsDoNotKnowTheirPlaceTheQuartersAreTheWindows)
+{
+    // Every window there says it is at 0/0, so the screen's quarters tell nothing.
+    platform::WindowSystemOverride wayland(false, true);
+    TFlatHint hint(&form);
+    form.setGeometry(0, 0, 566, 439);
+    auto *control = new TPanel(&form);
+    TFlatHintWindow window;
+    window.ActivateAtPoint(Rect(0, 0, 0, 0), QStringLiteral("Help?"), QPoint(400, 300), control);
+    EXPECT_EQ(window.ArrowCorner(), flat::acBottomRight);
+    window.ActivateAtPoint(Rect(0, 0, 0, 0), QStringLiteral("Help?"), QPoint(100, 300), control);
+    EXPECT_EQ(window.ArrowCorner(), flat::acBottomLeft);
 }
 
 TEST_F(FlatHintTest, TextWrapsToTheMaximumWidthButALongWordWidensTheBox)

@@ -8,6 +8,7 @@
 
 #include "flat/TFlatTitlebarUnit.h"
 #include "platform/Exceptions.h"
+#include "platform/desktop/WindowSystem.h"
 
 using namespace framework;
 using flat::TFlatTitlebar;
@@ -180,6 +181,39 @@ TEST_F(FlatTitlebarTest, APressSoonAfterAClickStillDrags)
     send(QEvent::MouseMove, QPoint(30, 12), Qt::LeftButton);
     EXPECT_EQ(form.pos(), start + QPoint(20, 7));
     send(QEvent::MouseButtonRelease, QPoint(10, 5), Qt::NoButton);
+    QTest::lastMouseTimestamp = time + QTest::mouseDoubleClickInterval;
+}
+
+TEST_F(FlatTitlebarTest, WhereTheDesktopMovesTheFormTheWindowGetsItsReleaseBack)
+{
+    platform::WindowSystemOverride desktop(true, true);
+    auto *below = new TPanel(&form);
+    below->setGeometry(0, 40, 300, 100);
+    struct EnterCount : QObject {
+        int enters = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            enters += e->type() == QEvent::Enter;
+            return false;
+        }
+    } count;
+    below->installEventFilter(&count);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QPoint start = form.pos();
+    // The desktop keeps the release to itself: the window sees a press, then moves.
+    QWindow *window = form.windowHandle();
+    int time = QTest::lastMouseTimestamp += 1000;
+    auto send = [&](QEvent::Type type, QPoint p, Qt::MouseButtons held, Qt::MouseButton button) {
+        qt_handleMouseEvent(window, p, form.mapToGlobal(p), held, button, type, Qt::NoModifier, time += 10);
+        QApplication::processEvents();
+    };
+    send(QEvent::MouseButtonPress, QPoint(10, 5), Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(desktop.SystemMoves(), 1);
+    EXPECT_FALSE(bar->Dragging());
+    send(QEvent::MouseMove, QPoint(50, 60), Qt::NoButton, Qt::NoButton);
+    EXPECT_EQ(form.pos(), start) << "only the desktop moves it";
+    EXPECT_EQ(count.enters, 1) << "hover works right after the move";
     QTest::lastMouseTimestamp = time + QTest::mouseDoubleClickInterval;
 }
 

@@ -94,6 +94,11 @@ TEST(MenusTest, WithoutOwnerDrawTheDesktopPaintsAndHandlersStayQuiet)
     EXPECT_EQ(rec.measures, 0);
     EXPECT_TRUE(rec.draws.empty());
     EXPECT_EQ(menu->actions().at(0)->text(), QStringLiteral("&Save\tCtrl+S"));
+    EXPECT_FALSE(menu->actions().at(0)->isChecked());
+    // A menu is built from its items each time it pops up: a check set
+    // meanwhile shows.
+    save->SetChecked(true);
+    EXPECT_TRUE(pop.BuildMenu()->actions().at(0)->isChecked());
 }
 
 TEST(MenusTest, SubmenusAndTheDefaultLookOfItemsWithoutPainters)

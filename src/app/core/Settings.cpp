@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -167,14 +168,16 @@ void ReadSettings(const platform::FileName &path, SettingsTarget &target)
 {
     EnsureSettingsFile(path);
     const platform::ProfileFile ini(path);
-    const QList<QRect> screens = target.Screens();
-    const QPoint fallback = DefaultPosition(screens.isEmpty() ? QSize() : screens.first().size());
-    const int top = StrToIntDef(ini.ReadString(kForm1, kTop, QString()), fallback.y());
-    const int left = StrToIntDef(ini.ReadString(kForm1, kLeft, QString()), fallback.x());
-    // A frameless window can only be moved by its title bar; it must stay within reach.
-    const QPoint position = ReachablePosition(QPoint(left, top), target.FrameGeometry().size(), screens, fallback);
-    target.SetTop(position.y());
-    target.SetLeft(position.x());
+    if (target.PositionKnown()) {
+        const QList<QRect> screens = target.Screens();
+        const QPoint fallback = DefaultPosition(screens.isEmpty() ? QSize() : screens.first().size());
+        const int top = StrToIntDef(ini.ReadString(kForm1, kTop, QString()), fallback.y());
+        const int left = StrToIntDef(ini.ReadString(kForm1, kLeft, QString()), fallback.x());
+        // A frameless window can only be moved by its title bar; it must stay within reach.
+        const QPoint position = ReachablePosition(QPoint(left, top), target.FrameGeometry().size(), screens, fallback);
+        target.SetTop(position.y());
+        target.SetLeft(position.x());
+    }
     // Names keep their bytes, which need not be valid text, and their whole
     // length: a cut name would be the name of another file.
     target.SetOutputName(platform::FileName(ini.ReadWholeValue(kTxt, kSaven).value_or(DefaultOutputName().Bytes())));
@@ -198,7 +201,9 @@ void WriteSettings(const platform::FileName &path, const SettingsTarget &target)
         {kTxt, kSaven, target.OutputName().Bytes()},
         {kTxt, kOpenP, target.OpenPath().Bytes()},
     };
-    for (const Entry &entry : entries) {
+    // An unknown position leaves what another session stored.
+    const std::size_t first = target.PositionKnown() ? 0 : 2;
+    for (const Entry &entry : std::span(entries).subspan(first)) {
         if (!ini.WriteValue(entry.section, entry.key, entry.value))
             ThrowUnableToWrite(path, QStringLiteral("A value cannot be stored in a line: %1").arg(entry.key));
     }

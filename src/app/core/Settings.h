@@ -54,7 +54,10 @@ QPoint ReachablePosition(QPoint read, QSize windowSize, const QList<QRect> &scre
 class SettingsTarget {
 public:
     virtual ~SettingsTarget() = default;
-    virtual QRect FrameGeometry() const = 0;  // the window's current position and size
+    virtual QRect FrameGeometry() const = 0; // the window's current position and size
+    // False where the desktop keeps window positions to itself (Wayland):
+    // the stored position is then neither applied nor overwritten.
+    virtual bool PositionKnown() const { return true; }
     virtual QList<QRect> Screens() const = 0; // every screen's geometry, the primary one first
     virtual void SetTop(int top) = 0;
     virtual void SetLeft(int left) = 0;
@@ -64,12 +67,13 @@ public:
     virtual void SetOpenDialogFolder(const platform::FileName &folder) = 0;
 };
 
-// Applies top, left, output name and open folder from the file, creating it
-// first when missing. Throws platform::EInOutError when it cannot be created;
+// Applies top, left (where the position is known), output name and open
+// folder from the file, creating it first when missing. Throws platform::EInOutError when it cannot be created;
 // nothing is applied then.
 void ReadSettings(const platform::FileName &path, SettingsTarget &target);
 
-// Stores top, left, output name and OpenPath, in that order. Throws
+// Stores top and left (where the position is known), output name and
+// OpenPath, in that order. Throws
 // platform::EInOutError when the file cannot be created, and
 // platform::Exception "Unable to write to <path>" when a value cannot be stored.
 void WriteSettings(const platform::FileName &path, const SettingsTarget &target);

@@ -1,0 +1,175 @@
+// Movie benchmark: "Join as One Movie" against `ffmpeg -f concat -safe 0
+// -c copy` on the same 8 copies of a 60-s VCD clip, alternating, each run in
+// its own child process so wall time and peak memory are its own.
+//
+//   movie_bench [--runs N] [--copies N] [--seconds N] [--dir FOLDER]
+//   movie_bench --join-child OUTPUT INPUT...   (internal: one join)
+#include "app/core/MovieJoin.h"
+#include "platform/File.h"
+
+#include "Child.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Keeps the bars' numbers as the window does, nothing more.
+class CountingObserver : public app::JoinObserver {
+public:
+    void BlockCopied(int, qint64 got) override { total_ += got; }
+    qint64 Total() const { return total_; }
+
+private:
+    qint64 total_ = 0;
+};
+
+int JoinChild(int argc, char **argv)
+{
+    std::vector<platform::FileName> inputs;
+    for (int i = 3; i < argc; ++i)
+        inputs.push_back(platform::FileName(argv[i]));
+    CountingObserver observer;
+    try {
+        app::MovieJoin().Join(platform::FileName(argv[2]), inputs, observer);
+    } catch (const platform::Exception &e) {
+        std::fprintf(stderr, "join failed: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
+
+std::string Local(const QString &s) { return QFile::encodeName(s).toStdString(); }
+
+void Fresh(const std::string &path)
+{
+    ::unlink(path.c_str());
+    ::sync();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc >= 4 && std::strcmp(argv[1], "--join-child") == 0)
+        return JoinChild(argc, argv);
+
+    int runs = 6; // even: each side goes first as often as second
+    int copies = 8, seconds = 60;
+    QString folder = QDir::tempPath();
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+            runs = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--copies") == 0 && i + 1 < argc)
+            copies = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc)
+            seconds = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
+            folder = QString::fromLocal8Bit(argv[++i]);
+        else {
+            std::fprintf(stderr, "usage: movie_bench [--runs N] [--copies N] [--seconds N] [--dir FOLDER]\n");
+            return 2;
+        }
+    }
+    if (runs < 1 || copies < 2 || seconds < 1) {
+        std::fprintf(stderr, "movie_bench: runs, copies (2 or more) and seconds must be positive\n");
+        return 2;
+    }
+    const std::string self = QFile::encodeName(QString::fromLocal8Bit(argv[0])).toStdString();
+    QTemporaryDir dir(folder + QStringLiteral("/movie_bench-XXXXXX"));
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "movie_bench: cannot create a temporary folder\n");
+        return 2;
+    }
+    try {
+        std::printf("making a %d-s VCD clip with ffmpeg in %s\n", seconds, Local(dir.path()).c_str());
+        const std::string clip = Local(dir.filePath(QStringLiteral("clip.mpg")));
+        const std::string length = std::to_string(seconds);
+        RunChild({"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                  "testsrc=size=352x240:rate=30000/1001:duration=" + length, "-f", "lavfi", "-i",
+                  "sine=frequency=440:sample_rate=44100:duration=" + length, "-target", "ntsc-vcd", clip},
+                 "/dev/null", nullptr);
+        // Copies, not one file listed again: each is read from its own place.
+        std::vector<std::string> inputs, smallInputs;
+        QFile list(dir.filePath(QStringLiteral("list.txt")));
+        if (!list.open(QIODevice::WriteOnly))
+            throw BenchFailure{"cannot write the concat list"};
+        for (int i = 0; i < copies; ++i) {
+            const QString copy = dir.filePath(QStringLiteral("copy%1.mpg").arg(i));
+            if (!QFile::copy(QString::fromStdString(clip), copy))
+                throw BenchFailure{"cannot copy the clip"};
+            inputs.push_back(Local(copy));
+            if (i < 2)
+                smallInputs.push_back(Local(copy));
+            list.write("file '" + QFile::encodeName(copy) + "'\n");
+        }
+        list.close();
+        const std::string joinOut = Local(dir.filePath(QStringLiteral("movie.mpg")));
+        const std::string ffmpegOut = Local(dir.filePath(QStringLiteral("ffmpeg.mpg")));
+        std::vector<std::string> joinArgs{self, "--join-child", joinOut};
+        joinArgs.insert(joinArgs.end(), inputs.begin(), inputs.end());
+        // The same muxer on both sides: the one the join picks for VCD clips.
+        const std::vector<std::string> ffmpegArgs{
+            "ffmpeg", "-v",   "error", "-nostdin", "-y",     "-f", "concat", "-safe", "0", "-i", Local(list.fileName()),
+            "-c",     "copy", "-f",    "vcd",      ffmpegOut};
+        ::sync();
+        // A warm-up of each, so no timed run pays for loading the programs.
+        RunChild(ffmpegArgs, "/dev/null", nullptr);
+        RunChild(joinArgs, "/dev/null", nullptr);
+
+        std::vector<RunResult> ffmpegRuns, joinRuns;
+        for (int r = 0; r < runs; ++r) {
+            auto runFfmpeg = [&] {
+                Fresh(ffmpegOut);
+                ffmpegRuns.push_back(RunChild(ffmpegArgs, "/dev/null", nullptr));
+            };
+            auto runJoin = [&] {
+                Fresh(joinOut);
+                joinRuns.push_back(RunChild(joinArgs, "/dev/null", nullptr));
+            };
+            if (r % 2 == 0) {
+                runFfmpeg();
+                runJoin();
+            } else {
+                runJoin();
+                runFfmpeg();
+            }
+            std::printf("run %d: ffmpeg %.3f s, movie %.3f s\n", r + 1, ffmpegRuns.back().seconds,
+                        joinRuns.back().seconds);
+        }
+        const qint64 joinedBytes = QFile(QString::fromStdString(joinOut)).size();
+        const qint64 ffmpegBytes = QFile(QString::fromStdString(ffmpegOut)).size();
+        Fresh(joinOut);
+        std::vector<std::string> smallArgs{self, "--join-child", joinOut};
+        smallArgs.insert(smallArgs.end(), smallInputs.begin(), smallInputs.end());
+        const RunResult small = RunChild(smallArgs, "/dev/null", nullptr);
+
+        std::vector<double> ffmpegTimes, joinTimes;
+        for (const RunResult &r : ffmpegRuns)
+            ffmpegTimes.push_back(r.seconds);
+        for (const RunResult &r : joinRuns)
+            joinTimes.push_back(r.seconds);
+        const double ffmpegMedian = Median(ffmpegTimes), joinMedian = Median(joinTimes);
+        const qint64 inputBytes = QFile(QString::fromStdString(clip)).size() * copies;
+        std::printf("\ninputs: %d x %d-s VCD clip, %.1f MiB in all, %d runs each\n", copies, seconds,
+                    inputBytes / 1048576.0, runs);
+        std::printf("outputs: movie %.1f MiB, ffmpeg %.1f MiB\n", joinedBytes / 1048576.0, ffmpegBytes / 1048576.0);
+        std::printf("ffmpeg concat median: %.3f s, peak memory %.1f MiB\n", ffmpegMedian, MaxOf(ffmpegRuns) / 1024.0);
+        std::printf("movie join    median: %.3f s (%.0f MiB/s), peak memory %.1f MiB\n", joinMedian,
+                    inputBytes / 1048576.0 / joinMedian, MaxOf(joinRuns) / 1024.0);
+        std::printf("movie join peak memory with 2 clips: %.1f MiB (%d clips: %.1f MiB)\n", small.peakKiB / 1024.0,
+                    copies, MaxOf(joinRuns) / 1024.0);
+        std::printf("movie/ffmpeg ratio: %.2f (target <= 1.00)\n", joinMedian / ffmpegMedian);
+        return 0;
+    } catch (const BenchFailure &failure) {
+        std::fprintf(stderr, "FAILED: %s\n", failure.what.c_str());
+    } catch (const platform::Exception &e) {
+        std::fprintf(stderr, "FAILED: %s\n", e.what());
+    }
+    return 1;
+}

@@ -1,0 +1,41 @@
+#pragma once
+// MPEG audio frames and their tags, read from the bytes: what the one-movie
+// join needs to write an MP3 that counts itself, and what the byte join's
+// hint needs to know whether an MP3's header or tags will mislead players.
+#include <QByteArray>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace app::mpa {
+
+struct FrameHeader {
+    int version = 0;    // 1 for MPEG-1, 2 for MPEG-2, 25 for MPEG-2.5
+    int layer = 0;      // 1, 2 or 3
+    int sampleRate = 0; // Hz
+    int bitrate = 0;    // kbit/s
+    int frameBytes = 0; // the whole frame, header included
+    bool crc = false;
+    bool mono = false;
+    uint32_t raw = 0;
+};
+
+// The header at data, when its four bytes are a valid frame header with a
+// known bitrate; free-format frames have no length and are not taken.
+std::optional<FrameHeader> ParseHeader(const uint8_t *data, int size);
+
+// Whether a frame (header included) is a Xing, Info or VBRI header frame
+// rather than sound.
+bool IsHeaderFrame(const uint8_t *data, int size, const FrameHeader &header);
+
+// A Layer III frame of silence that carries a Xing header (Info when every
+// frame has the same bitrate) counting frames of the given sizes: their
+// number, their bytes with this frame's, and the table of contents players
+// seek with. Its version, sample rate and channel mode are model's.
+QByteArray XingFrame(const FrameHeader &model, const std::vector<uint16_t> &frameSizes, bool constantBitrate);
+
+// The length of the ID3v2 tag at the start of a file from its first ten
+// bytes (header, body and footer), or 0 when there is none.
+qint64 Id3v2Length(const QByteArray &head);
+
+} // namespace app::mpa

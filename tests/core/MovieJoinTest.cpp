@@ -1,0 +1,414 @@
+// The one-movie join and the clip facts, on real clips made with ffmpeg and
+// checked with the libraries players use.
+#include "app/core/MovieJoin.h"
+#include "app/core/ClipFacts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+#include "TestFiles.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <sys/stat.h>
+
+using app::ClipFacts;
+using app::MovieJoin;
+using platform::EInOutError;
+using platform::FileName;
+
+namespace {
+
+// A program stream wrapped as a VCD .dat file: RIFF form CDXA, a 16-byte
+// "fmt " chunk, then 2352-byte Mode 2 sectors of 2324 payload bytes each.
+QByteArray AsDat(const QByteArray &stream)
+{
+    QByteArray sectors;
+    for (qsizetype at = 0, lba = 150; at < stream.size(); at += 2324, ++lba) {
+        const auto bcd = [](int v) { return char(v / 10 * 16 + v % 10); };
+        QByteArray sector(12, char(0xFF));
+        sector[0] = sector[11] = 0;
+        sector += bcd(int(lba / 4500));
+        sector += bcd(int(lba / 75 % 60));
+        sector += bcd(int(lba % 75));
+        sector += char(2);
+        sector += QByteArray::fromHex("0101640001016400"); // subheader: form 2 video
+        sector += stream.mid(at, 2324).leftJustified(2324, '\0');
+        sector += QByteArray(4, '\0'); // EDC
+        sectors += sector;
+    }
+    const auto le32 = [](quint32 v) {
+        QByteArray b(4, '\0');
+        qToLittleEndian(v, b.data());
+        return b;
+    };
+    const QByteArray fmt = "fmt " + le32(16) + QByteArray(16, '\0');
+    return "RIFF" + le32(quint32(4 + fmt.size() + 8 + sectors.size())) + "CDXA" + fmt + "data" +
+           le32(quint32(sectors.size())) + sectors;
+}
+
+// What a player finds in a file: its length, its decoded frames (pictures,
+// or sound frames without pictures) and whether a seek to 80 % lands on a
+// picture or sound there.
+struct Played {
+    double seconds = 0;
+    int frames = 0;
+    bool seekLands = false;
+    QString format;
+};
+
+Played Play(const QString &path)
+{
+    Played played;
+    AVFormatContext *ctx = nullptr;
+    if (avformat_open_input(&ctx, path.toUtf8().constData(), nullptr, nullptr) < 0)
+        return played;
+    avformat_find_stream_info(ctx, nullptr);
+    played.format = QString::fromLatin1(ctx->iformat->name);
+    played.seconds = ctx->duration / double(AV_TIME_BASE);
+    int index = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index < 0 || (ctx->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+        index = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const AVStream *st = ctx->streams[index];
+    const AVCodec *codec = avcodec_find_decoder(st->codecpar->codec_id);
+    AVCodecContext *dec = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(dec, st->codecpar);
+    avcodec_open2(dec, codec, nullptr);
+    AVPacket *packet = av_packet_alloc();
+    AVFrame *frame = av_frame_alloc();
+    const auto decodeUntil = [&](const std::function<bool()> &enough) {
+        bool more = true;
+        while (more && !enough()) {
+            more = av_read_frame(ctx, packet) >= 0;
+            if (more && packet->stream_index != index) {
+                av_packet_unref(packet);
+                continue;
+            }
+            avcodec_send_packet(dec, more ? packet : nullptr);
+            av_packet_unref(packet);
+            while (avcodec_receive_frame(dec, frame) == 0) {
+                ++played.frames;
+                av_frame_unref(frame);
+            }
+        }
+    };
+    decodeUntil([] { return false; });
+
+    const qint64 start = ctx->start_time == AV_NOPTS_VALUE ? 0 : ctx->start_time;
+    const qint64 target = start + ctx->duration * 8 / 10;
+    avcodec_flush_buffers(dec);
+    if (av_seek_frame(ctx, -1, target, AVSEEK_FLAG_BACKWARD) >= 0) {
+        const int before = played.frames;
+        // Frames decoded after the seek must lie near 80 %, not in another clip.
+        while (av_read_frame(ctx, packet) >= 0) {
+            if (packet->stream_index == index && avcodec_send_packet(dec, packet) >= 0 &&
+                avcodec_receive_frame(dec, frame) == 0) {
+                const qint64 at = av_rescale_q(frame->best_effort_timestamp, st->time_base, AV_TIME_BASE_Q);
+                played.seekLands = std::abs(at - target) < 2 * AV_TIME_BASE;
+                av_frame_unref(frame);
+                av_packet_unref(packet);
+                break;
+            }
+            av_packet_unref(packet);
+        }
+        played.frames = before;
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&dec);
+    avformat_close_input(&ctx);
+    return played;
+}
+
+class Recorder : public app::JoinObserver {
+public:
+    void JoinStarted(qint64 total) override { log << QStringLiteral("join %1").arg(total); }
+    void OutputCreated() override { log << QStringLiteral("created"); }
+    void FileStarted(int index, qint64 size) override
+    {
+        log << QStringLiteral("started %1 %2").arg(index).arg(size);
+        read.push_back(0);
+    }
+    void BlockCopied(int index, qint64 got) override
+    {
+        read[std::size_t(index)] += got;
+        ++blocks;
+    }
+    void FileFinished(int index) override
+    {
+        log << QStringLiteral("finished %1 %2").arg(index).arg(read[std::size_t(index)]);
+    }
+    // Stops halfway through input stopIn.
+    bool StopRequested() override
+    {
+        return stopIn >= 0 && int(read.size()) > stopIn && read[std::size_t(stopIn)] > stopAt;
+    }
+
+    QStringList log;
+    std::vector<qint64> read;
+    int blocks = 0;
+    int stopIn = -1;
+    qint64 stopAt = 0;
+};
+
+class MovieJoinTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { dir = new QTemporaryDir; }
+
+    // A clip of the suite, made by ffmpeg when a test first needs it.
+    static QString Clip(const QString &name)
+    {
+        const QString path = Path(name);
+        if (QFile::exists(path))
+            return path;
+        const QString sine = QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1");
+        const QString seconds = name.mid(name.indexOf(QRegularExpression("\\d"))).section('.', 0, 0);
+        if (name.startsWith("ntsc") && name.endsWith(".mpg"))
+            Make({"-f", "lavfi", "-i", "testsrc=size=352x240:rate=30000/1001:duration=" + seconds, "-f", "lavfi", "-i",
+                  sine.arg(seconds), "-target", "ntsc-vcd", path});
+        else if (name.startsWith("ntsc"))
+            WriteBytes(path, AsDat(ReadBytes(Clip("ntsc" + seconds + ".mpg"))));
+        else if (name.startsWith("vbr"))
+            Make({"-f", "lavfi", "-i", sine.arg(seconds), "-c:a", "libmp3lame", "-q:a", "4", path});
+        else if (name == "pvcd_B.mpg")
+            Make({"-f", "lavfi", "-i", "testsrc=size=352x288:rate=25:duration=2", "-f", "lavfi", "-i", sine.arg(2),
+                  "-target", "pal-vcd", path});
+        else if (name == "cover.jpg")
+            Make({"-f", "lavfi", "-i", "testsrc=size=320x240", "-frames:v", "1", path});
+        else if (name.startsWith("cbr")) // cover art and a title in ID3v2, the title again in ID3v1
+            Make({"-f",
+                  "lavfi",
+                  "-i",
+                  sine.arg(seconds),
+                  "-i",
+                  Clip("cover.jpg"),
+                  "-map",
+                  "0",
+                  "-map",
+                  "1",
+                  "-c:a",
+                  "libmp3lame",
+                  "-b:a",
+                  "128k",
+                  "-c:v",
+                  "copy",
+                  "-disposition:v",
+                  "attached_pic",
+                  "-metadata",
+                  "title=Cover " + seconds,
+                  "-id3v2_version",
+                  "3",
+                  "-write_id3v1",
+                  "1",
+                  "-write_xing",
+                  "0",
+                  path});
+        else
+            ADD_FAILURE() << "no recipe for " << name.toStdString();
+        return path;
+    }
+    static void TearDownTestSuite()
+    {
+        {
+            TreeRemoval names(dir->path().toUtf8());
+        } // names that are no text too
+        delete dir;
+        dir = nullptr;
+    }
+
+    static void Make(QStringList args)
+    {
+        args = QStringList{"-v", "error", "-nostdin", "-y", "-threads", "1"} + args;
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"), args);
+        ASSERT_TRUE(ffmpeg.waitForFinished(60000)) << "ffmpeg is needed to make the test clips";
+        ASSERT_EQ(ffmpeg.exitCode(), 0) << ffmpeg.readAllStandardError().toStdString();
+    }
+    static QString Path(const QString &name) { return dir->filePath(name); }
+    static std::vector<FileName> Names(const QStringList &names)
+    {
+        std::vector<FileName> result;
+        for (const QString &n : names)
+            result.push_back(Name(Clip(n)));
+        return result;
+    }
+    static double SumOfLengths(const QStringList &names)
+    {
+        double sum = 0;
+        for (const QString &n : names)
+            sum += Play(Clip(n)).seconds;
+        return sum;
+    }
+    static int SumOfFrames(const QStringList &names)
+    {
+        int sum = 0;
+        for (const QString &n : names)
+            sum += Play(Clip(n)).frames;
+        return sum;
+    }
+
+    static QTemporaryDir *dir;
+};
+QTemporaryDir *MovieJoinTest::dir = nullptr;
+
+TEST_F(MovieJoinTest, VcdClipsAndDatFilesPlayAsOneMovie)
+{
+    for (const QString ext : {"mpg", "dat"}) {
+        const QStringList clips{"ntsc5." + ext, "ntsc7." + ext, "ntsc9." + ext};
+        Recorder recorder;
+        // A .dat output name would promise RIFF sectors: it becomes .mpg.
+        const FileName written = MovieJoin().Join(Name(Path("joined." + ext)), Names(clips), recorder);
+        EXPECT_EQ(written, Name(Path("joined.mpg")));
+        const Played joined = Play(Path("joined.mpg"));
+        EXPECT_EQ(joined.format, "mpeg");
+        EXPECT_NEAR(joined.seconds, 21.0, 0.3) << ext.toStdString();
+        EXPECT_NEAR(joined.seconds, SumOfLengths(clips), 0.3);
+        EXPECT_EQ(joined.frames, SumOfFrames(clips));
+        EXPECT_TRUE(joined.seekLands);
+        // The bars: each file's bytes in full, reported as it was read.
+        for (int i = 0; i < 3; ++i) {
+            const qint64 size = QFileInfo(Path(clips[i])).size();
+            EXPECT_TRUE(recorder.log.contains(QStringLiteral("finished %1 %2").arg(i).arg(size))) << i;
+        }
+        EXPECT_GT(recorder.blocks, 30);
+        EXPECT_EQ(recorder.log.first(),
+                  QStringLiteral("join %1").arg(QFileInfo(Path(clips[0])).size() + QFileInfo(Path(clips[1])).size() +
+                                                QFileInfo(Path(clips[2])).size()));
+        EXPECT_EQ(recorder.log[1], "created");
+    }
+}
+
+TEST_F(MovieJoinTest, VbrMp3sGetOneHeaderThatCountsTheWholeJoin)
+{
+    const QStringList clips{"vbr5.mp3", "vbr7.mp3", "vbr9.mp3"};
+    Recorder recorder;
+    MovieJoin().Join(Name(Path("joined.mp3")), Names(clips), recorder);
+    const Played joined = Play(Path("joined.mp3"));
+    EXPECT_NEAR(joined.seconds, 21.0, 0.3);
+    EXPECT_EQ(joined.frames, SumOfFrames(clips));
+    EXPECT_TRUE(joined.seekLands);
+    const QByteArray bytes = ReadBytes(Path("joined.mp3"));
+    const QByteArray first = ReadBytes(Path("vbr5.mp3"));
+    const int tag = 10 + (first[9] | first[8] << 7); // small tag: two size bytes suffice
+    EXPECT_EQ(bytes.left(tag), first.left(tag));     // the first file's ID3v2 tag, as it was
+    EXPECT_EQ(bytes.count("ID3"), 1);
+    EXPECT_EQ(bytes.count("Xing"), 1);
+    EXPECT_EQ(bytes.count("Info"), 0);
+    EXPECT_LT(bytes.indexOf("Xing"), tag + 64);
+}
+
+TEST_F(MovieJoinTest, CbrMp3sKeepTheFirstTagAndDropTheOthers)
+{
+    const QStringList clips{"cbr3.mp3", "cbr4.mp3"};
+    Recorder recorder;
+    MovieJoin().Join(Name(Path("tagged.mp3")), Names(clips), recorder);
+    const QByteArray bytes = ReadBytes(Path("tagged.mp3"));
+    const QByteArray first = ReadBytes(Path("cbr3.mp3"));
+    const qsizetype tag = first.indexOf(QByteArray::fromHex("fffb")); // the cover makes it large
+    ASSERT_GT(tag, 5000);
+    EXPECT_EQ(bytes.left(tag), first.left(tag));
+    EXPECT_EQ(bytes.count("ID3"), 1);
+    EXPECT_EQ(bytes.count("Cover 4"), 0);  // nor the second file's ID3v2, nor its ID3v1
+    EXPECT_EQ(bytes.count("TAGCover"), 0); // no ID3v1 tag anywhere
+    EXPECT_EQ(bytes.count("Info"), 1);     // constant bitrate
+    const Played joined = Play(Path("tagged.mp3"));
+    EXPECT_NEAR(joined.seconds, 7.0, 0.3);
+    EXPECT_EQ(joined.frames, SumOfFrames(clips));
+}
+
+TEST_F(MovieJoinTest, MixedFormatsAreRefusedBeforeAnythingIsWritten)
+{
+    WriteBytes(Path("kept.mpg"), "old");
+    Recorder recorder;
+    try {
+        MovieJoin().Join(Name(Path("kept.mpg")), Names({"ntsc5.mpg", "pvcd_B.mpg"}), recorder);
+        FAIL() << "joined NTSC and PAL";
+    } catch (const app::EMixedFormats &e) {
+        EXPECT_EQ(e.Message(), "pvcd_B.mpg is 352×288 at 25 fps; the first file is 352×240 at 29.97 fps");
+    }
+    try {
+        MovieJoin().Join(Name(Path("kept.mpg")), Names({"ntsc5.mpg", "vbr5.mp3"}), recorder);
+        FAIL() << "joined a movie and an MP3";
+    } catch (const app::EMixedFormats &e) {
+        EXPECT_EQ(e.Message(), "vbr5.mp3 is MPEG audio; the first file is an MPEG program stream");
+    }
+    EXPECT_EQ(ReadBytes(Path("kept.mpg")), "old");
+    EXPECT_TRUE(recorder.log.isEmpty());
+}
+
+TEST_F(MovieJoinTest, StopLeavesAPlayableBeginning)
+{
+    Recorder recorder;
+    recorder.stopIn = 1;
+    recorder.stopAt = QFileInfo(Clip("ntsc7.mpg")).size() / 2;
+    EXPECT_THROW(MovieJoin().Join(Name(Path("stopped.mpg")), Names({"ntsc5.mpg", "ntsc7.mpg", "ntsc9.mpg"}), recorder),
+                 app::JoinStopped);
+    EXPECT_TRUE(recorder.log.contains("finished 0 " + QString::number(QFileInfo(Path("ntsc5.mpg")).size())));
+    EXPECT_FALSE(recorder.log.contains(QStringLiteral("finished 1"), Qt::CaseSensitive));
+    const Played stopped = Play(Path("stopped.mpg"));
+    EXPECT_GT(stopped.seconds, 5.0);
+    EXPECT_LT(stopped.seconds, 12.0);
+    EXPECT_GT(stopped.frames, 150);
+}
+
+TEST_F(MovieJoinTest, InputsThatAreNoMediaOrNoFilesAreNamed)
+{
+    WriteBytes(Path("kept.mpg"), "old");
+    WriteBytes(Path("notes.mpg"), QByteArray(100000, 'x'));
+    const auto message = [](const std::vector<FileName> &inputs) {
+        Recorder recorder;
+        return ErrorOf([&] { MovieJoin().Join(Name(Path("kept.mpg")), inputs, recorder); }).Message();
+    };
+    EXPECT_TRUE(message(Names({"ntsc5.mpg", "notes.mpg"})).contains("notes.mpg"));
+    const QByteArray fifo = Path("pipe.mpg").toUtf8();
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    FifoWatchdog watchdog(fifo, 10);
+    EXPECT_TRUE(message(Names({"ntsc5.mpg", "pipe.mpg"})).contains("pipe.mpg"));
+    EXPECT_FALSE(watchdog.Fired());
+    EXPECT_TRUE(message(Names({"kept.mpg", "ntsc5.mpg"})).contains("kept.mpg")); // "old" is no media either
+    Recorder recorder;
+    EXPECT_THROW(MovieJoin().Join(Name(Path("ntsc7.mpg")), Names({"ntsc5.mpg", "ntsc7.mpg"}), recorder),
+                 app::ESameFile);
+    EXPECT_EQ(ReadBytes(Path("kept.mpg")), "old");
+
+    // A name that is no text is opened by its bytes.
+    const QByteArray odd = dir->path().toUtf8() + "/clip\xff\xfe.mpg";
+    WriteBytesAt(odd, ReadBytes(Clip("ntsc5.mpg")));
+    MovieJoin().Join(FileName(dir->path().toUtf8() + "/odd\xff.mpg"), {FileName(odd), Name(Path("ntsc7.mpg"))},
+                     recorder);
+    EXPECT_EQ(ReadBytesAt(dir->path().toUtf8() + "/odd\xff.mpg").left(4), QByteArray::fromHex("000001ba"));
+}
+
+TEST_F(MovieJoinTest, ClipFactsTotalsAndTheByteJoinHint)
+{
+    const ClipFacts ntsc = app::ReadClipFacts(Name(Clip("ntsc5.mpg")));
+    EXPECT_EQ(ntsc.Text(), "0:05 · MPEG-1 352×240 29.97 fps · MP2 44.1 kHz");
+    const ClipFacts mp3 = app::ReadClipFacts(Name(Clip("cbr4.mp3")));
+    EXPECT_EQ(mp3.Text(), "0:04 · MP3 44.1 kHz"); // the cover is no picture of the clip
+    EXPECT_TRUE(mp3.startTag && mp3.endTag && !mp3.lengthHeader);
+
+    std::vector<std::optional<ClipFacts>> facts;
+    for (const char *n : {"ntsc5.dat", "ntsc7.dat", "ntsc9.dat"})
+        facts.push_back(app::ReadClipFacts(Name(Clip(n))));
+    EXPECT_NEAR(app::TotalLength(facts) / 1e6, 21.0, 0.3);
+    EXPECT_EQ(app::LengthText(app::TotalLength(facts)), "0:21");
+    EXPECT_EQ(app::LengthText(3723'400'000), "1:02:03");
+    EXPECT_TRUE(app::ByteJoinHint(facts).contains("\"Join as One Movie\""));
+    facts.push_back(std::nullopt); // not read yet
+    EXPECT_NEAR(app::TotalLength(facts) / 1e6, 21.0, 0.3);
+
+    EXPECT_FALSE(app::ByteJoinHint(Names({"vbr5.mp3", "vbr7.mp3"})).isEmpty()); // the first header counts 5 s
+    EXPECT_FALSE(app::ByteJoinHint(Names({"cbr3.mp3", "cbr4.mp3"})).isEmpty()); // tags in the middle
+    EXPECT_TRUE(app::ByteJoinHint(Names({"ntsc5.mpg"})).isEmpty());
+    EXPECT_FALSE(app::ByteJoinHint(Names({"ntsc5.mpg", "ntsc7.mpg"})).isEmpty());
+}
+
+} // namespace
