@@ -44,9 +44,10 @@ public:
     void BlockCopied(int index, qint64 got) override
     {
         pending_ += got;
-        if (clock_.elapsed() >= ReportIntervalMs)
-            Flush();
         index_ = index;
+        // The clock is read every few dozen blocks: a read per 4097 bytes showed in the join's time.
+        if (++blocks_ % 64 == 0 && clock_.elapsed() >= ReportIntervalMs)
+            Flush();
     }
     void FileFinished(int index) override
     {
@@ -75,6 +76,7 @@ private:
     int files_;
     int index_ = 0;
     qint64 pending_ = 0;
+    unsigned blocks_ = 0;
     QElapsedTimer clock_;
 };
 
