@@ -89,8 +89,9 @@ TEST(FileSafety, TheReplacedFileKeepsItsExtendedAttributesAndAcl)
     WriteThrough(path, "new");
     EXPECT_EQ(ReadBytes(path), QByteArray("new"));
     EXPECT_EQ(attribute("user.zantrope"), QByteArray("kept"));
-    if (acl)
+    if (acl) {
         EXPECT_EQ(attribute("system.posix_acl_access"), aclBefore) << "the deny entry for nobody stays";
+    }
 }
 
 // Renaming over a file that is itself a mount point fails only at the end,
