@@ -3,10 +3,14 @@
 #include "app/MainWindow.h"
 
 #include <QShortcut>
+#include <QThread>
 #include <algorithm>
 #include <iterator>
+#include <memory>
 
+#include "app/core/ClipFacts.h"
 #include "app/core/FolderScan.h"
+#include "app/core/MovieJoin.h"
 #include "app/core/NaturalOrder.h"
 #include "app/core/PathRules.h"
 #include "framework/FileDrops.h"
@@ -39,6 +43,8 @@ public:
     void SetOutputName(const FileName &name) override { form_.SetOutputName(name); }
     FileName OpenPath() const override { return form_.OpenPath; }
     void SetOpenDialogFolder(const FileName &folder) override { form_.OD1.InitialDir = folder; }
+    bool JoinAsOneMovie() const override { return form_.JoinAsOneMovie(); }
+    void SetJoinAsOneMovie(bool on) override { form_.SetJoinAsOneMovie(on); }
 
 private:
     TForm1 &form_;
@@ -260,6 +266,16 @@ FileName TForm1::OutputName() const { return outputBox_->Name(); }
 
 void TForm1::SetOutputName(const FileName &name) { outputBox_->SetName(name); }
 
+bool TForm1::JoinAsOneMovie() const { return JoinasOneMovie1->Checked(); }
+
+void TForm1::SetJoinAsOneMovie(bool on)
+{
+    if (session_.Joining())
+        return;
+    JoinasOneMovie1->SetChecked(on);
+    session_.SetJoinFunction(on ? OneMovieJoin() : ByteJoin());
+}
+
 void TForm1::JoinNow(QObject *sender)
 {
     Application().Guard([&] { fb7Click(sender); });
@@ -280,7 +296,10 @@ void TForm1::fb7Click(QObject *)
                                              QStringLiteral("Filename Error"), platform::MsgIcon::None, {});
         return;
     }
-    OutputName();               // a typed name that stands for several files stops here
+    // A typed name that stands for several files stops here. One movie is
+    // a program stream: a ".dat" name becomes ".mpg", shown before it is written.
+    if (const FileName written = MovieJoin::OutputNameFor(OutputName()); JoinAsOneMovie() && written != OutputName())
+        outputBox_->AddChoice(written);
     Application().HideNotice(); // the last join's is stale now
     progress_->Start(n);
     session_.Join();
@@ -290,6 +309,8 @@ void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error
 {
     if (outcome == JoinSession::Outcome::Done) {
         Application().ShowNotice(fb7, progress_->Summary());
+        if (!JoinAsOneMovie())
+            AddByteJoinHint(session_.Inputs(), progress_->Summary());
     } else if (error) {
         // A stop is no error: the output keeps what was joined, and the bars
         // and icons show how far it came.
@@ -304,6 +325,25 @@ void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error
     }
     if (closeAfterJoin_)
         close();
+}
+
+void TForm1::AddByteJoinHint(const std::vector<FileName> &inputs, const QString &summary)
+{
+    auto hint = std::make_shared<QString>();
+    QThread *reader = QThread::create([inputs, hint] {
+        try {
+            *hint = ByteJoinHint(inputs);
+        } catch (const std::exception &) {
+            // Only advice: no line when the files cannot be read.
+        }
+    });
+    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+    connect(reader, &QThread::finished, this, [this, hint, summary] {
+        const THintWindow *notice = Application().Notice();
+        if (!hint->isEmpty() && notice && notice->Caption() == summary)
+            Application().ShowNotice(fb7, summary + QLatin1Char('\n') + *hint);
+    });
+    reader->start();
 }
 
 void TForm1::AskToStop()

@@ -57,8 +57,8 @@ public:
     xpmenu::TXPMenu *XPMenu1 = nullptr;
     framework::TMenuItem *AddMovie1 = nullptr, *AddFileFolder1 = nullptr, *N1 = nullptr, *Moveup1 = nullptr,
                          *Movedown1 = nullptr, *N2 = nullptr, *DelFile1 = nullptr, *DeleteAll1 = nullptr, *N3 = nullptr,
-                         *About1 = nullptr, *Help1 = nullptr, *MergeMovieNow1 = nullptr, *Play1 = nullptr,
-                         *estplay1 = nullptr;
+                         *About1 = nullptr, *Help1 = nullptr, *MergeMovieNow1 = nullptr, *JoinasOneMovie1 = nullptr,
+                         *Play1 = nullptr, *estplay1 = nullptr;
 
     // The open dialog OD1 and the save dialog SD1: what they open with next time.
     platform::OpenDialogRequest OD1;
@@ -103,6 +103,9 @@ public:
     // could stand for several files.
     platform::FileName OutputName() const;
     void SetOutputName(const platform::FileName &name);
+    // "Join as One Movie": the menu item's check mark and the session's kind of join.
+    bool JoinAsOneMovie() const;
+    void SetJoinAsOneMovie(bool on);
 
     bool Joining() const { return session_.Joining(); }
     bool Scanning() const { return session_.Scanning(); }
@@ -119,6 +122,9 @@ private:
     void ShowSession();
     void JoinNow(QObject *sender);
     void JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error);
+    // Reads the inputs' formats off the GUI thread and, where players would
+    // show the byte join wrongly, adds a line saying so to the notice.
+    void AddByteJoinHint(const std::vector<platform::FileName> &inputs, const QString &summary);
     // Asks whether to close although the settings could not be written.
     bool CloseWithoutSettings(const platform::Exception &error);
     void ItemEdited(int index, const QString &text);

@@ -239,6 +239,7 @@ void TForm1::CreateComponents()
     Help1 = new TMenuItem(Pop1, QStringLiteral("Help1"), QStringLiteral("Help"));
     About1->Add(Help1);
     MergeMovieNow1 = item("MergeMovieNow1", "Merge Movie Now");
+    JoinasOneMovie1 = item("JoinasOneMovie1", "Join as One Movie");
     Play1 = item("Play1", "Play Seclected Movie");
     estplay1 = item("estplay1", "Play joined Movie");
     Lv1->SetPopupMenu(Pop1);
@@ -322,6 +323,7 @@ void TForm1::WireEvents()
     menu(Play1, &TForm1::Play1Click);
     menu(estplay1, &TForm1::fb9Click);
     MergeMovieNow1->OnClick = [this](QObject *sender) { JoinNow(sender); };
+    JoinasOneMovie1->OnClick = [this](QObject *) { SetJoinAsOneMovie(!JoinAsOneMovie()); };
     Image1->OnClick = [this](QObject *sender) { Help1Click(sender); };
     Image4->OnClick = [this](QObject *sender) { Image4Click(sender); };
     OnClose = [this](QObject *sender, bool &accept) { FormClose(sender, accept); };

@@ -56,7 +56,7 @@ TEST_F(CommandLineTest, JoinsAsCatDoesWithNoDisplayAndQuietly)
 
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.contains("zantrope --join OUTPUT INPUT...")) << help.out.toStdString();
+    EXPECT_TRUE(help.out.contains("zantrope --join OUTPUT [--movie] INPUT...")) << help.out.toStdString();
     const Outcome version = run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(version.out.startsWith("zantrope 1.")) << version.out.toStdString();
@@ -88,4 +88,29 @@ TEST_F(CommandLineTest, RefusalsAndErrorsNameTheFileAndTheReason)
         EXPECT_EQ(usage.status, 2);
         EXPECT_TRUE(usage.err.contains("zantrope --help")) << usage.err.toStdString();
     }
+}
+
+// --movie joins with libavformat: real clips come out as one movie whose
+// length is the sum, and a .dat output is written as .mpg.
+TEST_F(CommandLineTest, MovieJoinsClipsAsOneMovie)
+{
+    for (const char *clip : {"a", "b"}) {
+        const int made =
+            QProcess::execute(QStringLiteral("ffmpeg"), {"-loglevel", "error", "-f", "lavfi", "-i",
+                                                         "testsrc=duration=2:size=352x240:rate=30000/1001", "-f",
+                                                         "lavfi", "-i", "sine=duration=2", "-target", "ntsc-vcd",
+                                                         "-threads", "1", path(QStringLiteral("%1.mpg").arg(clip))});
+        if (made != 0)
+            GTEST_SKIP() << "ffmpeg cannot make a VCD clip here";
+    }
+    const Outcome joined = run({"--join", "out.dat", "--movie", "a.mpg", "b.mpg"});
+    EXPECT_EQ(joined.status, 0) << joined.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path("out.dat")));
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path("out.mpg")});
+    ASSERT_TRUE(probe.waitForFinished(20000));
+    EXPECT_NEAR(probe.readAllStandardOutput().trimmed().toDouble(), 4.0, 0.3);
+
+    EXPECT_EQ(run({"--movie", "out.mpg", "a.mpg"}).status, 2) << "--movie goes with --join";
 }

@@ -139,9 +139,9 @@ TEST_F(MainWindowTest, PopupMenuHoldsTheItemsInOrder)
     QStringList c;
     for (int i = 0; i < items->Count(); ++i)
         c << items->Items(i)->Caption();
-    EXPECT_EQ(
-        c, (QStringList{"Add Movie", "Add File Folder", "-", "Move up", "Move down", "-", "Delete Files", "Delete All",
-                        "-", "About", "Merge Movie Now", "Play Seclected Movie", "Play joined Movie"}));
+    EXPECT_EQ(c, (QStringList{"Add Movie", "Add File Folder", "-", "Move up", "Move down", "-", "Delete Files",
+                              "Delete All", "-", "About", "Merge Movie Now", "Join as One Movie",
+                              "Play Seclected Movie", "Play joined Movie"}));
     ASSERT_EQ(form->About1->Count(), 1);
     EXPECT_EQ(form->About1->Items(0)->Caption(), QStringLiteral("Help"));
 
@@ -169,7 +169,7 @@ TEST_F(MainWindowTest, ARightClickInTheListOpensItsMenu)
     QWidget *viewport = form->Lv1->View()->viewport();
     QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), viewport->mapToGlobal(QPoint(20, 20)));
     QCoreApplication::sendEvent(viewport, &click);
-    EXPECT_EQ(shown.size(), 13);
+    EXPECT_EQ(shown.size(), 14);
     EXPECT_TRUE(shown.contains(QStringLiteral("Play Seclected Movie")));
 }
 
@@ -665,3 +665,32 @@ TEST_F(SettingsWindowTest, AFolderThatCannotHoldTheFileGivesTheErrorAndTheWindow
 }
 
 } // namespace
+
+// The menu's "Join as One Movie": a check mark the settings keep, and the
+// session joins with libavformat while it is on.
+TEST_F(MainWindowTest, JoinAsOneMovieIsACheckedItemThatTheSettingsKeep)
+{
+    EXPECT_FALSE(form->JoinasOneMovie1->Checked());
+    form->JoinasOneMovie1->Click();
+    EXPECT_TRUE(form->JoinasOneMovie1->Checked());
+
+    // Files that are no media show that the movie join ran: it refuses them
+    // before anything is written.
+    WriteBytes(path("a.mpg"), "not a movie");
+    WriteBytes(path("b.mpg"), "nor this");
+    WriteBytes(path("out.dat"), "old");
+    add({path("a.mpg"), path("b.mpg")});
+    form->SetOutputName(Name(path("out.dat")));
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    settle();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("a.mpg is not a movie")))
+        << boxes.shown[0].text.toStdString();
+    EXPECT_EQ(form->OutputName(), Name(path("out.mpg"))) << "one movie is a program stream";
+    EXPECT_EQ(ReadBytes(path("out.dat")), QByteArray("old"));
+
+    form->close();
+    EXPECT_TRUE(ReadBytes(path("misuc.dat")).contains("[join]\r\nOneMovie=1\r\n"));
+    app::TForm1 next(Name(path("misuc.dat")));
+    EXPECT_TRUE(next.JoinasOneMovie1->Checked());
+}

@@ -1,5 +1,7 @@
 #include "app/core/CommandLine.h"
 
+#include "app/core/MovieJoin.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSocketNotifier>
@@ -75,6 +77,10 @@ CommandLineRequest ParseCommandLine(int argc, char **argv)
             optionsEnded = true;
             continue;
         }
+        if (word == "--movie") {
+            request.movie = true;
+            continue;
+        }
         if (word == "--help" || word == "-h" || word == "--version") {
             request.action =
                 word == "--version" ? CommandLineRequest::Action::Version : CommandLineRequest::Action::Help;
@@ -97,6 +103,11 @@ CommandLineRequest ParseCommandLine(int argc, char **argv)
         if (!known && unknown.isEmpty())
             unknown = QString::fromLocal8Bit(word);
     }
+    if (!request.mode && request.movie) {
+        request.action = CommandLineRequest::Action::Usage;
+        request.problem = QStringLiteral("--movie goes with --join");
+        return request;
+    }
     if (!request.mode)
         return {};
     if (!unknown.isEmpty()) {
@@ -117,12 +128,15 @@ CommandLineRequest ParseCommandLine(int argc, char **argv)
 QString UsageText()
 {
     QString text = QStringLiteral("Usage: zantrope [FILE | FOLDER]...\n"
-                                  "       zantrope --join OUTPUT INPUT...\n\n"
+                                  "       zantrope --join OUTPUT [--movie] INPUT...\n\n"
                                   "Without options, opens the window with the files and folders given.\n\n");
     for (const JoinMode &mode : JoinModes())
         text += QStringLiteral("  %1 OUTPUT INPUT...\n      %2\n")
                     .arg(QLatin1String(mode.option), QLatin1String(mode.what));
-    text += QStringLiteral("  --help     shows this text\n"
+    text += QStringLiteral("  --movie    with --join: joins as one movie, without re-encoding, so that\n"
+                           "             players show the whole length and can seek (a .dat OUTPUT\n"
+                           "             is written as .mpg); files of different formats are refused\n"
+                           "  --help     shows this text\n"
                            "  --version  shows the version\n"
                            "  --         every word after it is a file name\n\n"
                            "A join needs no display. It refuses an output that is one of the inputs and\n"
@@ -137,9 +151,10 @@ QString VersionText() { return QStringLiteral("zantrope %1\n").arg(QStringLitera
 int RunCommandLineJoin(const CommandLineRequest &request)
 {
     JoinSession session;
-    session.SetJoinFunction(request.mode->make());
+    session.SetJoinFunction(request.movie ? OneMovieJoin() : request.mode->make());
     session.Append(request.inputs);
     session.SetOutput(request.output);
+    const platform::FileName written = request.movie ? MovieJoin::OutputNameFor(request.output) : request.output;
 
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     JoinProgress progress;
@@ -174,8 +189,7 @@ int RunCommandLineJoin(const CommandLineRequest &request)
                 Print(stderr, QStringLiteral("zantrope: %1\n").arg(ErrorLine(error)));
                 status = ExitFailed;
             } else if (outcome == JoinSession::Outcome::Stopped) {
-                Print(stderr,
-                      QStringLiteral("zantrope: stopped; %1 holds what was joined\n").arg(request.output.Display()));
+                Print(stderr, QStringLiteral("zantrope: stopped; %1 holds what was joined\n").arg(written.Display()));
                 status = ExitStopped;
             }
             QCoreApplication::exit(status);

@@ -22,6 +22,7 @@ struct CommandLineRequest {
     enum class Action { Window, Join, Help, Version, Usage };
     Action action = Action::Window;
     const JoinMode *mode = nullptr; // Join: which kind
+    bool movie = false;             // --movie: join as one movie
     platform::FileName output;
     std::vector<platform::FileName> inputs;
     QString problem; // Usage: what is wrong with the command line

@@ -1,5 +1,7 @@
 #include "app/core/JoinSession.h"
 
+#include "app/core/MovieJoin.h"
+
 #include <QElapsedTimer>
 
 #include "app/core/FolderScan.h"
@@ -25,6 +27,13 @@ JoinFunction ByteJoin()
 {
     return [](const FileName &output, const std::vector<FileName> &inputs, JoinObserver &observer) {
         JoinEngine().Join(output, inputs, observer);
+    };
+}
+
+JoinFunction OneMovieJoin()
+{
+    return [](const FileName &output, const std::vector<FileName> &inputs, JoinObserver &observer) {
+        MovieJoin().Join(output, inputs, observer);
     };
 }
 

@@ -28,6 +28,8 @@ using JoinFunction = std::function<void(const platform::FileName &output, const 
 
 // The byte-for-byte join of JoinEngine.
 JoinFunction ByteJoin();
+// "Join as One Movie" (MovieJoin), into MovieJoin::OutputNameFor(output).
+JoinFunction OneMovieJoin();
 
 class JoinSession : public QObject {
     Q_OBJECT

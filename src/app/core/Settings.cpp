@@ -21,6 +21,8 @@ const QString kTop = QStringLiteral("top");
 const QString kLeft = QStringLiteral("left");
 const QString kSaven = QStringLiteral("Saven");
 const QString kOpenP = QStringLiteral("OpenP");
+const QString kJoin = QStringLiteral("join");
+const QString kOneMovie = QStringLiteral("OneMovie");
 
 // why, the cause as far as it is known, goes with the error as its details.
 [[noreturn]] void ThrowUnableToWrite(const platform::FileName &path, const QString &why)
@@ -183,6 +185,7 @@ void ReadSettings(const platform::FileName &path, SettingsTarget &target)
     target.SetOutputName(platform::FileName(ini.ReadWholeValue(kTxt, kSaven).value_or(DefaultOutputName().Bytes())));
     target.SetOpenDialogFolder(
         platform::FileName(ini.ReadWholeValue(kTxt, kOpenP).value_or(DefaultOpenFolder().Bytes())));
+    target.SetJoinAsOneMovie(StrToIntDef(ini.ReadString(kJoin, kOneMovie, QString()), 0) != 0);
 }
 
 void WriteSettings(const platform::FileName &path, const SettingsTarget &target)
@@ -207,6 +210,9 @@ void WriteSettings(const platform::FileName &path, const SettingsTarget &target)
         if (!ini.WriteValue(entry.section, entry.key, entry.value))
             ThrowUnableToWrite(path, QStringLiteral("A value cannot be stored in a line: %1").arg(entry.key));
     }
+    // Off by default: a file that never had it keeps its layout.
+    if (target.JoinAsOneMovie() || ini.ReadWholeValue(kJoin, kOneMovie))
+        ini.WriteValue(kJoin, kOneMovie, target.JoinAsOneMovie() ? "1" : "0");
     if (!ini.Flush())
         ThrowUnableToWrite(path, ini.ErrorString());
 }

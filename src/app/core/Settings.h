@@ -65,6 +65,9 @@ public:
     virtual void SetOutputName(const platform::FileName &name) = 0;
     virtual platform::FileName OpenPath() const = 0; // folder of the last file added through the open dialog
     virtual void SetOpenDialogFolder(const platform::FileName &folder) = 0;
+    // "Join as One Movie": off by default.
+    virtual bool JoinAsOneMovie() const { return false; }
+    virtual void SetJoinAsOneMovie(bool) {}
 };
 
 // Applies top, left (where the position is known), output name and open
