@@ -69,9 +69,12 @@ public:
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Opens a file with its associated program; the result is not reported.
+    // Opens a file with its associated program. Throws platform::EInOutError
+    // (2, the file as details) when it does not exist, and platform::Exception
+    // when no program to open it is installed, so the command says why
+    // nothing opens; what the program does with it is not reported.
     virtual void OpenFile(QWidget *owner, const FileName &path) = 0;
-    // Opens an address in the default browser.
+    // Opens an address in the default browser; throws as OpenFile when there is none.
     virtual void OpenAddress(QWidget *owner, const QString &url) = 0;
 };
 
