@@ -16,8 +16,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "WindowTest.h"
 #include "HintSettings.h"
+#include "WindowTest.h"
 #include "app/MainWindow.h"
 #include "app/core/NaturalOrder.h"
 #include "app/core/PathRules.h"
@@ -464,7 +464,7 @@ TEST_F(MainWindowTest, SaveAsPlayHelpAndWebPage)
 
     // The help page beside the program; without one, where an install puts it.
     const QString beside = QCoreApplication::applicationDirPath() + "/readme.html";
-    const QString installed = QCoreApplication::applicationDirPath() + "/../share/doc/zantrope/readme.html";
+    const QString installed = QCoreApplication::applicationDirPath() + "/../share/zantrope/readme.html";
     ASSERT_FALSE(QFile::exists(beside));
     form->fb9Click(form->fb9);
     QTest::mouseClick(form->Image1, Qt::LeftButton);
