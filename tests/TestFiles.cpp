@@ -1,9 +1,11 @@
 #include "TestFiles.h"
 
+#include <QProcess>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <ftw.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 TreeRemoval::~TreeRemoval()
@@ -40,4 +42,30 @@ FifoWatchdog::~FifoWatchdog()
 {
     done_ = true;
     thread_.join();
+}
+
+TestMount::TestMount(const QString &program, const QStringList &arguments, QByteArray at, bool fuse)
+    : at_(std::move(at)), fuse_(fuse)
+{
+    QProcess mount;
+    mount.setProcessChannelMode(QProcess::MergedChannels);
+    mount.start(program, arguments);
+    if (!mount.waitForStarted(5000)) {
+        why_ = program + QStringLiteral(" is not installed");
+        return;
+    }
+    mount.waitForFinished(20000);
+    mounted_ = mount.exitStatus() == QProcess::NormalExit && mount.exitCode() == 0;
+    if (!mounted_)
+        why_ = QStringLiteral("%1 cannot mount here: %2").arg(program, QString::fromLocal8Bit(mount.readAll()));
+}
+
+TestMount::~TestMount()
+{
+    if (!mounted_)
+        return;
+    if (fuse_)
+        QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-u"), QString::fromLocal8Bit(at_)});
+    else
+        ::umount(at_.constData());
 }

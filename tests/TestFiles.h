@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -119,4 +120,25 @@ private:
     QByteArray fifo_;
     std::atomic<bool> done_{false}, fired_{false};
     std::thread thread_;
+};
+
+// A mount made for one test (a FUSE view, a bind mount), taken away when it
+// goes. Mounted() is false, with Why() saying so, where this machine does not
+// allow it; the test then skips.
+class TestMount {
+public:
+    // program and arguments mount at `at`; unmounting uses `fusermount -u`
+    // for FUSE mounts and umount(2) for the others.
+    TestMount(const QString &program, const QStringList &arguments, QByteArray at, bool fuse);
+    ~TestMount();
+    TestMount(const TestMount &) = delete;
+    TestMount &operator=(const TestMount &) = delete;
+    bool Mounted() const { return mounted_; }
+    const QString &Why() const { return why_; }
+
+private:
+    QByteArray at_;
+    bool fuse_;
+    bool mounted_ = false;
+    QString why_;
 };

@@ -83,6 +83,13 @@ void TForm1::FormClose(QObject *, bool &accept)
                 return;
             }
             settingsWritten_ = true; // given up; not asked again after a join
+        } catch (const std::exception &e) {
+            // Out of memory or worse: still the person's choice, never a window that cannot close.
+            if (!CloseWithoutSettings(platform::Exception(QString::fromLocal8Bit(e.what())))) {
+                accept = false;
+                return;
+            }
+            settingsWritten_ = true;
         }
     }
     if (joining_) {

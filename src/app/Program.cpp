@@ -8,6 +8,30 @@
 
 namespace app {
 
+CommandLineSplit SplitAtDoubleDash(int argc, char **argv)
+{
+    CommandLineSplit split;
+    split.qtArgc = argc;
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--") == 0) {
+            split.qtArgc = i;
+            for (int j = i + 1; j < argc; ++j)
+                split.afterDashes.emplace_back(QByteArray(argv[j]));
+            break;
+        }
+    }
+    return split;
+}
+
+std::vector<platform::FileName> NamesToOpen(int qtArgc, char **argv, const CommandLineSplit &split)
+{
+    std::vector<platform::FileName> names;
+    for (int i = 1; i < qtArgc; ++i)
+        names.emplace_back(QByteArray(argv[i]));
+    names.insert(names.end(), split.afterDashes.begin(), split.afterDashes.end());
+    return names;
+}
+
 void PrepareApplication()
 {
     // The faces the window names, from packages every machine can have.

@@ -9,16 +9,18 @@
 
 int main(int argc, char **argv)
 {
-    framework::TQtApplication qtApp(argc, argv); // takes Qt's own options out of argv
+    // Qt takes its own options out of the part of argv it is given; the names
+    // after "--" are kept from it, so a file called "-reverse" stays a file.
+    const app::CommandLineSplit split = app::SplitAtDoubleDash(argc, argv);
+    int qtArgc = split.qtArgc;
+    framework::TQtApplication qtApp(qtArgc, argv);
     app::PrepareApplication();
     app::TForm1 form;
     framework::Application().SetMainForm(&form);
     form.show();
     form.activateWindow();
     // Files and folders to open, as their bytes; added once the window shows.
-    std::vector<platform::FileName> given;
-    for (int i = 1; i < argc; ++i)
-        given.emplace_back(QByteArray(argv[i]));
+    const std::vector<platform::FileName> given = app::NamesToOpen(qtArgc, argv, split);
     QTimer::singleShot(0, &form,
                        [&form, given] { framework::Application().Guard([&] { form.AddFromCommandLine(given); }); });
     return QApplication::exec();

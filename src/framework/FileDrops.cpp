@@ -32,10 +32,7 @@ bool FileDropTarget::eventFilter(QObject *watched, QEvent *event)
     drag->setDropAction(Qt::CopyAction);
     drag->accept();
     if (type == QEvent::Drop) {
-        std::vector<platform::FileName> names;
-        for (const QUrl &url : drag->mimeData()->urls())
-            if (const auto name = platform::NameFromUrl(url))
-                names.push_back(*name);
+        const std::vector<platform::FileName> names = platform::NamesFromUrls(drag->mimeData()->urls());
         Application().Guard([&] { onDrop_(names); });
     }
     return true;

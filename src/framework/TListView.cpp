@@ -172,10 +172,7 @@ private:
 
     void DropFiles(const QMimeData *data, int at)
     {
-        std::vector<platform::FileName> names;
-        for (const QUrl &url : data->urls())
-            if (const auto name = platform::NameFromUrl(url))
-                names.push_back(*name);
+        const std::vector<platform::FileName> names = platform::NamesFromUrls(data->urls());
         if (list_->OnDropFiles)
             Application().Guard([&] { list_->OnDropFiles(at, names); });
     }

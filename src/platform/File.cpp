@@ -2,8 +2,11 @@
 
 #include <QRandomGenerator>
 #include <cerrno>
+#include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace platform {
@@ -60,28 +63,60 @@ int Retry(const std::function<int()> &call)
     return result;
 }
 
-// The file a link leads to, one step: its target, relative to the link's folder.
-QByteArray LinkTarget(const QByteArray &link)
-{
-    QByteArray buffer(4096, Qt::Uninitialized);
-    const ssize_t n = ::readlink(link.constData(), buffer.data(), size_t(buffer.size()));
-    if (n < 0)
-        return {};
-    buffer.truncate(n);
-    if (buffer.startsWith('/'))
-        return buffer;
-    return FileName(link).Folder().Bytes() + buffer;
-}
-
 QByteArray FolderOf(const QByteArray &path)
 {
     const QByteArray folder = FileName(path).Folder().Bytes();
     return folder.isEmpty() ? QByteArray("./") : folder;
 }
 
-QByteArray TempNameIn(const QByteArray &folder)
+// A hidden name for a new file in its folder, holding the process id so that
+// one left behind by a killed run can be told from one still being written.
+QByteArray TempName()
 {
-    return folder + ".zantrope-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
+    return ".zantrope-" + QByteArray::number(::getpid()) + '-' +
+           QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
+}
+
+// The process id a temporary name of this program holds, or 0.
+pid_t PidOfTempName(const char *name)
+{
+    const QByteArray n(name);
+    if (!n.startsWith(".zantrope-") || !n.endsWith(".part"))
+        return 0;
+    const qsizetype dash = n.indexOf('-', 10);
+    bool ok = false;
+    const qint64 pid = dash < 0 ? 0 : n.mid(10, dash - 10).toLongLong(&ok);
+    return ok && pid > 0 ? pid_t(pid) : 0;
+}
+
+// Removes this user's temporary files in folder whose program is gone (killed
+// in the middle of a join on a file system without unnamed files).
+void RemoveStaleTempFiles(int folder)
+{
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    while (const dirent *entry = ::readdir(dir)) {
+        const pid_t pid = PidOfTempName(entry->d_name);
+        if (pid == 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH)
+            continue;
+        struct stat st {};
+        if (::fstatat(folder, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == ::geteuid())
+            ::unlinkat(folder, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+FileId IdOf(const struct stat &st)
+{
+    return FileId{st.st_dev, st.st_ino, qint64(st.st_size),
+                  qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 bool ProcFdAvailable()
@@ -97,7 +132,37 @@ std::optional<FileId> IdentityOf(const FileName &path)
     struct stat st {};
     if (path.IsEmpty() || path.HoldsNul() || ::stat(C(path), &st) != 0)
         return std::nullopt;
-    return FileId{st.st_dev, st.st_ino};
+    return IdOf(st);
+}
+
+bool SameFile(const FileId &a, const FileId &b)
+{
+    return a == b || (a.ino == b.ino && a.size == b.size && a.modifiedNs == b.modifiedNs);
+}
+
+bool SameEntryIgnoringCase(const FileName &a, const FileName &b)
+{
+    const QByteArray nameA = a.LastPart(), nameB = b.LastPart();
+    if (nameA == nameB || nameA.isEmpty() || nameB.isEmpty() ||
+        QString::fromUtf8(nameA).compare(QString::fromUtf8(nameB), Qt::CaseInsensitive) != 0)
+        return false;
+    const FileName folderA = a.Folder().IsEmpty() ? FileName("./") : a.Folder();
+    const FileName folderB = b.Folder().IsEmpty() ? FileName("./") : b.Folder();
+    const auto idA = IdentityOf(folderA);
+    if (!idA || !(idA == IdentityOf(folderB)) || !IdentityOf(a) || !IdentityOf(b))
+        return false;
+    // Both names lead to a file. A folder that lists both spellings holds two
+    // files; one that lists only one holds one file under two spellings.
+    DIR *dir = ::opendir(C(folderA));
+    if (!dir)
+        return true; // cannot tell: assume the worst, which only refuses a join
+    bool listsA = false, listsB = false;
+    while (const dirent *entry = ::readdir(dir)) {
+        listsA = listsA || nameA == entry->d_name;
+        listsB = listsB || nameB == entry->d_name;
+    }
+    ::closedir(dir);
+    return !(listsA && listsB);
 }
 
 int InOutCodeFor(int errnum, const FileName &path)
@@ -142,6 +207,19 @@ qint64 RefuseUnlessRegularFile(const FileName &path)
     return st.st_size;
 }
 
+std::optional<FileId> LookAtInput(const FileName &path)
+{
+    RefuseNul(path);
+    struct stat st {};
+    if (::stat(C(path), &st) != 0)
+        return std::nullopt;
+    if (S_ISDIR(st.st_mode))
+        ThrowInOut(EISDIR, path);
+    if (!S_ISREG(st.st_mode))
+        ThrowNotAFile(path, st.st_mode, false);
+    return IdOf(st);
+}
+
 qint64 SizeOf(const FileName &path)
 {
     struct stat st {};
@@ -160,6 +238,22 @@ bool MayWrite(const FileName &existing)
 
 // ---------------------------------------------------------------------------
 
+File::Descriptor::~Descriptor()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+File::Descriptor &File::Descriptor::operator=(Descriptor &&other) noexcept
+{
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
 File::~File() { Release(); }
 
 void File::Release() noexcept
@@ -174,10 +268,20 @@ void File::Release() noexcept
     fd_ = -1;
 }
 
-File::File(File &&other) noexcept
-    : fd_(other.fd_), path_(std::move(other.path_)), replacement_(std::move(other.replacement_))
+void File::Discard() noexcept
 {
-    other.fd_ = -1;
+    if (replacement_ && !replacement_->tempName.isEmpty())
+        ::unlinkat(replacement_->folder->Get(), replacement_->tempName.constData(), 0);
+    replacement_.reset();
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+File::File(File &&other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), replacement_(std::move(other.replacement_)),
+      replaced_(other.replaced_), opened_(other.opened_)
+{
     other.replacement_.reset();
 }
 
@@ -185,11 +289,12 @@ File &File::operator=(File &&other) noexcept
 {
     if (this != &other) {
         Release();
-        fd_ = other.fd_;
+        fd_ = std::exchange(other.fd_, -1);
         path_ = std::move(other.path_);
         replacement_ = std::move(other.replacement_);
-        other.fd_ = -1;
         other.replacement_.reset();
+        replaced_ = other.replaced_;
+        opened_ = other.opened_;
     }
     return *this;
 }
@@ -203,11 +308,12 @@ File File::Open(const FileName &path, int flags)
     return File(fd, path);
 }
 
-File File::OpenRead(const FileName &path)
+File File::OpenRead(const FileName &path, bool looked)
 {
     // Looked at before opening: opening a pipe or a device can wait for ever
     // or act on the device.
-    RefuseUnlessRegularFile(path);
+    if (!looked)
+        RefuseUnlessRegularFile(path);
     File file = Open(path, O_RDONLY | O_NONBLOCK);
     struct stat st {};
     if (::fstat(file.fd_, &st) != 0)
@@ -216,90 +322,235 @@ File File::OpenRead(const FileName &path)
         ThrowInOut(EISDIR, path);
     if (!S_ISREG(st.st_mode)) // it was swapped since the look
         ThrowNotAFile(path, st.st_mode, false);
+    file.opened_ = IdOf(st);
     // Inputs are read front to back once; a larger read-ahead helps files not
     // yet in the cache. Only advice: its failure changes nothing.
     ::posix_fadvise(file.fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
     return file;
 }
 
-FileName ResolveLinks(const FileName &path)
+namespace {
+
+// Where a new file goes: its folder, opened once, and its name in it.
+struct Place {
+    std::shared_ptr<File::Descriptor> folder;
+    QByteArray name;
+    std::optional<struct stat> existing; // what is there now; never a link
+};
+
+// As the kernel refuses with fs.protected_symlinks: a link in a sticky folder
+// that anyone may write, owned neither by the follower nor by the folder's owner.
+bool ProtectedLink(const struct stat &link, const struct stat &folder)
 {
-    RefuseNul(path);
-    QByteArray target = path.Bytes();
+    return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH) && link.st_uid != ::geteuid() &&
+           link.st_uid != folder.st_uid;
+}
+
+// Follows links in the last part of path as the kernel would for this user,
+// and opens the folder of the file it finally names.
+Place Locate(const FileName &path)
+{
+    QByteArray current = path.Bytes();
+    bool throughLink = false;
     for (int hops = 0;; ++hops) {
+        const FileName here(current);
+        Place place;
+        place.name = here.LastPart();
+        if (place.name.isEmpty())
+            ThrowInOut(EISDIR, path);
+        const QByteArray folder = FolderOf(current);
+        place.folder = std::make_shared<File::Descriptor>(
+            Retry([&] { return ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC); }));
+        if (place.folder->Get() < 0)
+            ThrowInOut(errno, path);
         struct stat st {};
-        if (::lstat(target.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return FileName(target);
+        if (::fstatat(place.folder->Get(), place.name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT)
+                ThrowInOut(errno, path);
+            if (throughLink)
+                throw EInOutError(2, QStringLiteral("File not found: %1 is a link to %2, which does not exist; no "
+                                                    "file is created through a link")
+                                         .arg(Shown(path), Shown(here)));
+            return place;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            place.existing = st;
+            return place;
+        }
+        struct stat folderStat {};
+        if (::fstat(place.folder->Get(), &folderStat) != 0)
+            ThrowInOut(errno, path);
+        if (ProtectedLink(st, folderStat))
+            throw EInOutError(5, QStringLiteral("File access denied: %1 is a link that another user put in a "
+                                                "shared folder; it is not followed")
+                                     .arg(Shown(here)));
         if (hops == 40)
             ThrowInOut(ELOOP, path);
-        target = LinkTarget(target);
-        if (target.isEmpty())
+        QByteArray target(4096, Qt::Uninitialized);
+        const ssize_t n =
+            ::readlinkat(place.folder->Get(), place.name.constData(), target.data(), size_t(target.size()));
+        if (n < 0)
             ThrowInOut(errno, path);
+        target.truncate(n);
+        current = target.startsWith('/') ? target : folder + target;
+        throughLink = true;
     }
 }
 
-File File::Create(const FileName &path)
+// Whether the file is itself a mount point (a file bind-mounted onto
+// another), which cannot be renamed over.
+bool IsMountPoint(int folder, const QByteArray &name)
 {
-    const QByteArray target = ResolveLinks(path).Bytes();
-    struct stat st {};
-    bool exists = ::lstat(target.constData(), &st) == 0;
-    if (!exists && errno != ENOENT)
-        ThrowInOut(errno, path);
+    struct statx stx {};
+    return ::statx(folder, name.constData(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &stx) == 0 &&
+           (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+}
+
+// Gives the new file the extended attributes (ACLs included) of the one it
+// replaces. False when one of them cannot be carried over.
+bool CopyAttributes(int folder, const QByteArray &name, int to)
+{
+    const QByteArray from = "/proc/self/fd/" + QByteArray::number(folder) + '/' + name;
+    const ssize_t size = ::llistxattr(from.constData(), nullptr, 0);
+    if (size < 0)
+        return errno == ENOTSUP; // a file system without them has none to lose
+    QByteArray names(size, Qt::Uninitialized);
+    const ssize_t got = ::llistxattr(from.constData(), names.data(), size_t(names.size()));
+    if (got < 0)
+        return false;
+    names.truncate(got);
+    for (const QByteArray &attribute : names.split('\0')) {
+        if (attribute.isEmpty())
+            continue;
+        const ssize_t length = ::lgetxattr(from.constData(), attribute.constData(), nullptr, 0);
+        if (length < 0)
+            return false;
+        QByteArray value(length, Qt::Uninitialized);
+        const ssize_t read = ::lgetxattr(from.constData(), attribute.constData(), value.data(), size_t(value.size()));
+        if (read < 0)
+            return false;
+        value.truncate(read);
+        QByteArray now(read + 1, Qt::Uninitialized);
+        const ssize_t nowLength = ::fgetxattr(to, attribute.constData(), now.data(), size_t(now.size()));
+        if (nowLength == read && now.left(read) == value)
+            continue; // given already (a security label)
+        if (::fsetxattr(to, attribute.constData(), value.constData(), size_t(value.size()), 0) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+File File::Create(const FileName &path, const CreateCheck &check)
+{
+    RefuseNul(path);
+    const Place place = Locate(path);
+    const int folder = place.folder->Get();
+    const char *name = place.name.constData();
 
     bool inPlace = false;
-    if (exists) {
+    if (place.existing) {
+        const struct stat &st = *place.existing;
         if (S_ISDIR(st.st_mode))
             ThrowInOut(EISDIR, path);
-        if (S_ISCHR(st.st_mode)) // kept non-blocking: a write that would wait fails instead
-            return Open(FileName(target), O_WRONLY | O_NONBLOCK);
+        if (S_ISCHR(st.st_mode)) { // kept non-blocking: a write that would wait fails instead
+            const int fd = Retry(
+                [&] { return ::openat(folder, name, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC); });
+            if (fd < 0)
+                ThrowInOut(errno, path);
+            return File(fd, path);
+        }
         if (!S_ISREG(st.st_mode))
             ThrowNotAFile(path, st.st_mode, true);
-        if (!MayWrite(FileName(target)))
+        if ((st.st_mode & 0222) == 0 || ::faccessat(folder, name, W_OK, AT_EACCESS) != 0)
             ThrowInOut(EACCES, path);
-        // Renaming a new file over it would split its hard links or give it
-        // another owner; those files are rewritten where they are.
-        inPlace = st.st_nlink > 1 || (st.st_uid != ::geteuid() && ::geteuid() != 0);
+        // Renaming a new file over it would split its hard links, give it
+        // another owner, or fail on a mount point; those files are rewritten
+        // where they are.
+        inPlace = st.st_nlink > 1 || (st.st_uid != ::geteuid() && ::geteuid() != 0) || IsMountPoint(folder, place.name);
     }
 
     if (!inPlace) {
-        const QByteArray folder = FolderOf(target);
-        const mode_t mode = exists ? (st.st_mode & 07777) : 0666;
+        const mode_t mode = place.existing ? (place.existing->st_mode & 07777) : 0666;
         int fd = -1;
         QByteArray tempName;
         if (ProcFdAvailable())
-            fd = Retry([&] { return ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode); });
+            fd = Retry([&] { return ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode); });
         if (fd < 0 && (!ProcFdAvailable() || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
             // This file system has no unnamed files: a hidden name of its own.
+            RemoveStaleTempFiles(folder);
             do {
-                tempName = TempNameIn(folder);
-                fd = Retry([&] { return ::open(tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode); });
+                tempName = TempName();
+                fd = Retry([&] {
+                    return ::openat(folder, tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                    mode);
+                });
             } while (fd < 0 && errno == EEXIST);
         }
         if (fd >= 0) {
-            if (exists) {
+            File file(fd, path);
+            file.replacement_ = Replacement{place.folder, place.name, tempName};
+            if (place.existing) {
+                file.replaced_ = IdOf(*place.existing);
                 ::fchmod(fd, mode); // the umask may have taken bits away
                 if (::geteuid() == 0)
-                    (void)::fchown(fd, st.st_uid, st.st_gid);
+                    (void)::fchown(fd, place.existing->st_uid, place.existing->st_gid);
+                // What cannot be carried over is kept by writing in place.
+                inPlace = !CopyAttributes(folder, place.name, fd);
             }
-            File file(fd, path);
-            file.replacement_ = Replacement{target, tempName};
-            return file;
+            if (!inPlace) {
+                if (check) {
+                    try {
+                        check(file);
+                    } catch (...) {
+                        file.Discard();
+                        throw;
+                    }
+                }
+                return file;
+            }
+            file.Discard();
+        } else {
+            const bool folderRefuses = errno == EACCES || errno == EPERM || errno == EROFS;
+            if (!place.existing || !folderRefuses)
+                ThrowInOut(errno, path);
+            inPlace = true;
         }
-        const bool folderRefuses = errno == EACCES || errno == EPERM || errno == EROFS;
-        if (!exists || !folderRefuses)
-            ThrowInOut(errno, path);
     }
 
-    File file = Open(FileName(target), O_RDWR | O_NONBLOCK);
+    const int fd =
+        Retry([&] { return ::openat(folder, name, O_RDWR | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC); });
+    if (fd < 0)
+        ThrowInOut(errno, path);
+    File file(fd, path);
     struct stat now {};
-    if (::fstat(file.fd_, &now) != 0)
+    if (::fstat(fd, &now) != 0)
         ThrowInOut(errno, path);
     if (!S_ISREG(now.st_mode))
         ThrowNotAFile(path, now.st_mode, true);
-    if (Retry([&] { return ::ftruncate(file.fd_, 0); }) != 0)
+    // Nothing is cut until the caller has checked the file: it may be an input.
+    if (check)
+        check(file);
+    if (Retry([&] { return ::ftruncate(fd, 0); }) != 0)
         ThrowInOut(errno, path);
-    file.path_ = path;
     return file;
+}
+
+File File::CreateNew(const FileName &path)
+{
+    RefuseNul(path);
+    const Place place = Locate(path);
+    if (place.existing)
+        ThrowInOut(EEXIST, path);
+    // O_EXCL with O_CREAT never follows a link, not even one planted meanwhile.
+    const int fd = Retry([&] {
+        return ::openat(place.folder->Get(), place.name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
+                        0666);
+    });
+    if (fd < 0)
+        ThrowInOut(errno, path);
+    return File(fd, path);
 }
 
 void File::Replace()
@@ -308,28 +559,30 @@ void File::Replace()
         return;
     const Replacement r = *replacement_;
     replacement_.reset();
+    const int folder = r.folder->Get();
     QByteArray named = r.tempName;
     if (named.isEmpty()) {
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
-        const QByteArray folder = FolderOf(r.target);
         int linked;
         do {
-            named = TempNameIn(folder);
-            linked = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, named.constData(), AT_SYMLINK_FOLLOW);
+            named = TempName();
+            linked = ::linkat(AT_FDCWD, self.constData(), folder, named.constData(), AT_SYMLINK_FOLLOW);
         } while (linked != 0 && errno == EEXIST);
         if (linked != 0)
             ThrowInOut(errno, path_);
     }
-    if (::rename(named.constData(), r.target.constData()) != 0) {
+    if (::renameat(folder, named.constData(), folder, r.name.constData()) != 0) {
         const int err = errno;
         if (r.tempName.isEmpty())
-            ::unlink(named.constData()); // the unnamed file still holds the bytes until closed
+            ::unlinkat(folder, named.constData(), 0); // the unnamed file still holds the bytes until closed
         ThrowInOut(err, path_);
     }
 }
 
 qint64 File::Size() const
 {
+    if (opened_)
+        return opened_->size;
     struct stat st {};
     if (::fstat(fd_, &st) != 0)
         ThrowInOut(errno, path_);
@@ -338,10 +591,12 @@ qint64 File::Size() const
 
 FileId File::Identity() const
 {
+    if (opened_)
+        return *opened_;
     struct stat st {};
     if (::fstat(fd_, &st) != 0)
         ThrowInOut(errno, path_);
-    return FileId{st.st_dev, st.st_ino};
+    return IdOf(st);
 }
 
 qint64 File::CopyRange(File &from, File &to, qint64 max)

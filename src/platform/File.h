@@ -7,22 +7,37 @@
 
 #include <QtGlobal>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <sys/types.h>
+#include <utility>
 
 namespace platform {
 
-// Identity of a file on disk: two paths name the same file when these match,
-// whatever their spelling (links, "..", relative names).
+// Identity of a file on disk: two paths name the same file when device and
+// inode match, whatever their spelling (links, "..", relative names). Size and
+// modification time come along for SameFile.
 struct FileId {
     dev_t dev = 0;
     ino_t ino = 0;
-    friend bool operator==(const FileId &, const FileId &) = default;
+    qint64 size = 0;
+    qint64 modifiedNs = 0; // modification time in nanoseconds since the epoch
+    friend bool operator==(const FileId &a, const FileId &b) { return a.dev == b.dev && a.ino == b.ino; }
 };
+
+// Whether a and b may be one file: the same identity, or, as another view of
+// the file system shows it (bind mounts through FUSE, overlays), under another
+// device number with the same inode number, size and modification time to the
+// nanosecond. For refusing to write over an input, a false alarm is harmless.
+bool SameFile(const FileId &a, const FileId &b);
 
 // Identity of the file that path names, following links; empty when it cannot
 // be examined (missing, no access).
 std::optional<FileId> IdentityOf(const FileName &path);
+
+// Whether a and b name one entry of one folder on a file system that ignores
+// case ("a.mpg" and "A.MPG" on vfat), where their identities need not match.
+bool SameEntryIgnoringCase(const FileName &a, const FileName &b);
 
 // The program's code for an errno value from an operation on path:
 // ENOENT is 2 when the parent folder exists and 3 when a folder on the way is
@@ -44,13 +59,13 @@ EInOutError InOutErrorFor(int errnum, const FileName &path);
 // 0 for a missing one.
 qint64 RefuseUnlessRegularFile(const FileName &path);
 
+// One look at an input before a join: refuses what RefuseUnlessRegularFile
+// refuses and gives the file's identity and size, or none for a missing file.
+std::optional<FileId> LookAtInput(const FileName &path);
+
 // The size of the file path names, following links; 0 when it is missing or
 // no regular file. Never opens it.
 qint64 SizeOf(const FileName &path);
-
-// The file that path finally names, following links in its last part; the
-// path itself when it is no link. Throws for a loop of links.
-FileName ResolveLinks(const FileName &path);
 
 // Whether an existing file may be written: it must grant write permission to
 // someone at all and to the running user, so that a file marked read-only is
@@ -68,25 +83,47 @@ public:
     File &operator=(const File &) = delete;
 
     // An existing regular file, for reading only. A folder is refused with
-    // code 5; a pipe, socket or device is refused without being opened.
-    static File OpenRead(const FileName &path);
+    // code 5; a pipe, socket or device is refused without being opened, unless
+    // looked is true: the caller has looked at it with LookAtInput just before.
+    static File OpenRead(const FileName &path, bool looked = false);
+
+    // Checks a file Create has opened before anything of the old file is
+    // lost; throwing from it leaves the old file as it was.
+    using CreateCheck = std::function<void(const File &)>;
 
     // A new, empty file that takes the place of path when it is closed: the
-    // bytes go into a file of their own beside path, and only Close() (or the
+    // bytes go into a file of its own beside path, and only Close() (or the
     // destructor) puts it under that name, also after an error. So the old
     // file of that name is never cut short while the new one is written,
     // whichever route (a link, another mount) might make it one of the inputs.
     // Through a link, the link's target is replaced; an existing file keeps its
-    // mode (and, for root, its owner). Where the folder takes no new file, or
-    // the file has other names (hard links) or another owner, it is truncated
-    // and written in place instead. A character device such as /dev/null is
-    // written directly, without waiting. Pipes, sockets, block devices and
-    // folders are refused before anything is written.
-    static File Create(const FileName &path);
+    // mode, extended attributes and ACLs (and, for root, its owner). Where the
+    // folder takes no new file, the file has other names (hard links), another
+    // owner, attributes that cannot be carried over, or is itself mounted, it
+    // is truncated and written in place instead, after check has passed.
+    // A character device such as /dev/null is written directly, without
+    // waiting. Pipes, sockets, block devices and folders are refused before
+    // anything is written.
+    //
+    // Links are followed only as the kernel follows them for this user with
+    // fs.protected_symlinks: never a link that another user placed in a
+    // shared sticky folder, and no file is ever created through a link that
+    // leads nowhere. The final open and rename happen in the folder opened
+    // once, so nothing swapped in meanwhile is reached.
+    static File Create(const FileName &path, const CreateCheck &check = {});
+
+    // A new file of that name, which must not exist yet (nor as a link).
+    static File CreateNew(const FileName &path);
+
+    // The identity of the file that Create's new file takes the place of;
+    // none when there was none or the file is written in place.
+    const std::optional<FileId> &ReplacedIdentity() const { return replaced_; }
 
     bool IsOpen() const { return fd_ >= 0; }
     const FileName &Path() const { return path_; }
 
+    // An input's size and identity as they were when it was opened; an
+    // output's as they are now.
     qint64 Size() const;
     FileId Identity() const;
     // Up to max bytes; 0 only at the end of the file.
@@ -96,6 +133,9 @@ public:
     void WriteAll(const char *data, qint64 n);
     // Cuts the file to size bytes; the position is left where it was.
     void Truncate(qint64 size);
+    // Closes without putting a new file in place of the old one; a file
+    // written in place keeps what it holds.
+    void Discard() noexcept;
     // Closes now and reports a failing close or replacement.
     void Close();
 
@@ -106,12 +146,26 @@ public:
     // Other failures throw EInOutError, named after the output.
     static qint64 CopyRange(File &from, File &to, qint64 max);
 
+    // A descriptor closed with its owner; the opened folder of a replacement.
+    class Descriptor {
+    public:
+        explicit Descriptor(int fd = -1) : fd_(fd) {}
+        ~Descriptor();
+        Descriptor(Descriptor &&other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+        Descriptor &operator=(Descriptor &&other) noexcept;
+        int Get() const { return fd_; }
+
+    private:
+        int fd_;
+    };
+
 private:
     // The replacement Create prepares: a new file in the target's folder that
     // is renamed over the target when closed.
     struct Replacement {
-        QByteArray target;   // the file whose place the new one takes (links resolved)
-        QByteArray tempName; // the new file's name; empty while it has none (O_TMPFILE)
+        std::shared_ptr<Descriptor> folder; // the target's folder, opened once
+        QByteArray name;                    // the target's name in it (links resolved)
+        QByteArray tempName;                // the new file's name; empty while it has none (O_TMPFILE)
     };
 
     File(int fd, FileName path) : fd_(fd), path_(std::move(path)) {}
@@ -122,6 +176,8 @@ private:
     int fd_ = -1;
     FileName path_;
     std::optional<Replacement> replacement_;
+    std::optional<FileId> replaced_;
+    std::optional<FileId> opened_; // an input's identity and size when it was opened
 };
 
 // The calls through which files are written. Tests replace them for a while,

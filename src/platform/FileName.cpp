@@ -88,7 +88,23 @@ std::optional<FileName> NameFromUrl(const QUrl &url)
     // The encoded path keeps bytes that are not UTF-8 as %XX; decoding them
     // gives the name exactly as the sender had it.
     const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
+    // "file:a.mpg" would be taken relative to wherever the program runs.
+    if (!encoded.startsWith('/'))
+        return std::nullopt;
+    // "%2F" is a "/" inside one part of the name, which no file can have;
+    // decoded, it would address another folder.
+    if (encoded.contains("%2F") || encoded.contains("%2f") || encoded.contains("%00"))
+        return std::nullopt;
     return FileName(QByteArray::fromPercentEncoding(encoded));
+}
+
+std::vector<FileName> NamesFromUrls(const QList<QUrl> &urls)
+{
+    std::vector<FileName> names;
+    for (const QUrl &url : urls)
+        if (const auto name = NameFromUrl(url))
+            names.push_back(*name);
+    return names;
 }
 
 FileName HomeFolder()

@@ -4,8 +4,10 @@
 // drop, the settings file, the command line) to where they are opened; only
 // their readable form is ever shown. "/" is the only separator.
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <optional>
+#include <vector>
 
 class QUrl;
 
@@ -50,8 +52,12 @@ private:
 FileName NameFromText(const QString &text);
 
 // The local file a URL addresses, as the bytes its percent-encoding carries;
-// none for anything but a file on this machine.
+// none for anything but an absolute address of a file on this machine, and
+// none for a name holding an encoded "/" or NUL, which no file name can hold.
 std::optional<FileName> NameFromUrl(const QUrl &url);
+
+// The names of the local files among urls, in their order; the others are skipped.
+std::vector<FileName> NamesFromUrls(const QList<QUrl> &urls);
 
 // The user's home folder as the system gives it, without a trailing "/".
 FileName HomeFolder();

@@ -82,24 +82,6 @@ QString CutToMax(QString s)
 
 QString Shown(const FileName &name) { return name.Display(); }
 
-// Writes all of bytes at the start of fd and cuts the file there.
-bool WriteWhole(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), off_t(done));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            if (put == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += put;
-    }
-    return ::ftruncate(fd, off_t(bytes.size())) == 0;
-}
-
 } // namespace
 
 ProfileFile::ProfileFile(FileName fileName) : fileName_(std::move(fileName)) { Load(); }
@@ -122,10 +104,19 @@ void ProfileFile::Load()
         error_ = QStringLiteral("%1 is not a regular file").arg(Shown(fileName_));
         return;
     }
+    if (st.st_size > MaxFileSize) {
+        // Reading it whole could take the program's memory; it is no file
+        // this program wrote, and it is left as it is.
+        loadFailed_ = true;
+        error_ = tooLarge_ = QStringLiteral("%1 is larger than %2 KiB; it was not read and is left as it is")
+                                 .arg(Shown(fileName_))
+                                 .arg(MaxFileSize / 1024);
+        return;
+    }
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     bool ok = fd >= 0;
     char buffer[65536];
-    while (ok) {
+    while (ok && original_.size() <= MaxFileSize) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
@@ -192,6 +183,15 @@ QByteArray ProfileFile::ReadValue(const QString &section, const QString &key, co
             return CutToMax(KeyOf(lines_[*index].text)->value);
     }
     return CutToMax(def);
+}
+
+std::optional<QByteArray> ProfileFile::ReadWholeValue(const QString &section, const QString &key) const
+{
+    if (const auto range = FindSection(section)) {
+        if (const auto index = FindKey(*range, key))
+            return KeyOf(lines_[*index].text)->value;
+    }
+    return std::nullopt;
 }
 
 QString ProfileFile::ReadString(const QString &section, const QString &key, const QString &def) const
@@ -273,75 +273,28 @@ bool ProfileFile::Flush()
         return true;
     if (loadFailed_) {
         // Writing now would drop whatever the unreadable file holds.
-        error_ = QStringLiteral("%1 could not be read").arg(Shown(fileName_));
+        error_ = tooLarge_.isEmpty() ? QStringLiteral("%1 could not be read").arg(Shown(fileName_)) : tooLarge_;
         return false;
     }
 
-    const QByteArray bytes = Serialize();
-    bool ok = false;
     try {
-        // Through a link, the link stays and its target is written.
-        const FileName target = ResolveLinks(fileName_);
-        struct stat st {};
-        if (::stat(target.Bytes().constData(), &st) != 0)
-            ok = errno == ENOENT && CreateWith(target, bytes);
-        else if (!S_ISREG(st.st_mode))
-            error_ = QStringLiteral("%1 is not a regular file").arg(Shown(target));
-        else if (!MayWrite(target))
-            error_ = QStringLiteral("%1 is read-only").arg(Shown(target));
-        else
-            ok = WriteInPlace(target, bytes);
+        // A new file takes the old one's place whole, so two programs writing
+        // at once leave one version or the other, never a mix. Through a link,
+        // the link stays and its target is replaced, keeping owner and mode.
+        const QByteArray bytes = Serialize();
+        File file = File::Create(fileName_);
+        file.WriteAll(bytes.constData(), bytes.size());
+        file.Close();
+        original_ = bytes;
+        dirty_ = false;
+        error_.clear();
+        return true;
+    } catch (const EInOutError &e) {
+        error_ = e.Details().isEmpty() ? e.Message() : QStringLiteral("%1: %2").arg(e.Message(), e.Details());
     } catch (const Exception &e) {
         error_ = e.Message();
     }
-    if (!ok)
-        return false;
-    original_ = bytes;
-    dirty_ = false;
-    error_.clear();
-    return true;
-}
-
-bool ProfileFile::CreateWith(const FileName &target, const QByteArray &bytes)
-{
-    const int fd = ::open(target.Bytes().constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    const bool ok = WriteWhole(fd, bytes);
-    if (!ok)
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
-    if (::close(fd) != 0 && ok) {
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
-        ::unlink(target.Bytes().constData());
-        return false;
-    }
-    if (!ok)
-        ::unlink(target.Bytes().constData()); // no half-made file for the next try
-    return ok;
-}
-
-bool ProfileFile::WriteInPlace(const FileName &target, const QByteArray &bytes)
-{
-    const int fd = ::open(target.Bytes().constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && WriteWhole(fd, bytes);
-    if (!ok) {
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
-        // Put the old content back so that a failed write does not leave half a file.
-        if (S_ISREG(st.st_mode))
-            WriteWhole(fd, original_);
-    }
-    if (::close(fd) != 0 && ok) {
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
-        ok = false;
-    }
-    return ok;
+    return false;
 }
 
 } // namespace platform

@@ -10,10 +10,10 @@
 // (file names need not be UTF-8); ReadString and WriteString see them as UTF-8.
 //
 // Writes go to a copy in memory; the file is written when Flush() runs or the
-// object is released. The file is rewritten where it is, so a link stays a
-// link and the file keeps its owner and mode; a file that grants no write
-// permission is left alone, also for root. A failed write puts the old
-// content back.
+// object is released, as a new file that takes the old one's place whole (see
+// File::Create): a link stays a link and the file keeps its owner and mode; a
+// file that grants no write permission is left alone, also for root. A failed
+// write leaves the old content.
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -27,6 +27,8 @@ class ProfileFile {
 public:
     // Values are read with room for this many characters; longer ones are cut.
     static constexpr int MaxValueLength = 2047;
+    // A larger file is not read (it reads as unreadable) and never written.
+    static constexpr qint64 MaxFileSize = qint64(1) << 20;
 
     explicit ProfileFile(FileName fileName);
     // Flushes pending writes. A failure here cannot be reported: call Flush()
@@ -41,6 +43,9 @@ public:
     // A key present with an empty value reads as the empty text.
     QByteArray ReadValue(const QString &section, const QString &key, const QByteArray &def) const;
     QString ReadString(const QString &section, const QString &key, const QString &def) const;
+    // The value of key in section, however long; none when absent. For names,
+    // which a cut would turn into the name of another file.
+    std::optional<QByteArray> ReadWholeValue(const QString &section, const QString &key) const;
 
     // Sets key in section, adding the key at the end of its section or the
     // section at the end of the file where missing. Returns false, changing
@@ -71,13 +76,12 @@ private:
     std::optional<qsizetype> FindKey(const Range &range, const QString &key) const;
     void InsertLine(qsizetype at, QByteArray text);
     QByteArray Serialize() const;
-    bool WriteInPlace(const platform::FileName &target, const QByteArray &bytes);
-    bool CreateWith(const platform::FileName &target, const QByteArray &bytes);
 
     platform::FileName fileName_;
     QList<Line> lines_;
     QByteArray original_;
     bool loadFailed_ = false; // the file exists but could not be read
+    QString tooLarge_;        // why it was not read: its size
     bool dirty_ = false;
     QString error_;
 };

@@ -130,6 +130,36 @@ TEST_F(SettingsTest, RoundTripOfPositionNameAndFolder)
     EXPECT_TRUE(ReadBytes(PathText()).contains("Saven=/d/\xff\xfe.mpg\r\n"));
     ReadSettings(Path(), opening);
     EXPECT_EQ(opening.outputName, closing.outputName);
+
+    // However long: a name cut short is the name of another file.
+    closing.outputName = platform::FileName("/d/" + QByteArray(3000, 'n') + ".mpg");
+    closing.openPath = platform::FileName("/" + QByteArray(2100, 'f') + "/");
+    WriteSettings(Path(), closing);
+    ReadSettings(Path(), opening);
+    EXPECT_EQ(opening.outputName, closing.outputName);
+    EXPECT_EQ(opening.dialogFolder, closing.openPath);
+}
+
+// A file far larger than the program ever writes is neither read whole (it
+// took seconds and most of the memory) nor overwritten; closing says why.
+TEST_F(SettingsTest, AHugeFileIsNeitherReadNorReplaced)
+{
+    {
+        QFile huge(PathText());
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        huge.write("[txt]\r\nSaven=/d/huge.mpg\r\n");
+        ASSERT_TRUE(huge.resize(300 << 20)); // sparse
+    }
+    FakeWindow opening;
+    ReadSettings(Path(), opening);
+    EXPECT_EQ(opening.outputName, DefaultOutputName());
+    try {
+        WriteSettings(Path(), opening);
+        ADD_FAILURE() << "written over a file it could not read";
+    } catch (const platform::Exception &e) {
+        EXPECT_TRUE(e.Details().contains(QStringLiteral("larger than 1024 KiB"))) << e.Details().toStdString();
+    }
+    EXPECT_EQ(QFileInfo(PathText()).size(), 300 << 20);
 }
 
 TEST_F(SettingsTest, EmptyTextsStayEmptyAcrossARun)

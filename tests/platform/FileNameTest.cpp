@@ -51,4 +51,9 @@ TEST(FileName, DroppedAddressesCarryTheirBytes)
     EXPECT_EQ(platform::NameFromUrl(QUrl::fromLocalFile(QStringLiteral("/d/\u00e9.mpg"))), FileName("/d/\xc3\xa9.mpg"));
     EXPECT_FALSE(platform::NameFromUrl(QUrl(QStringLiteral("https://example.org/a.mpg"))));
     EXPECT_FALSE(platform::NameFromUrl(QUrl(QStringLiteral("file://otherhost/a.mpg"))));
+    // Relative addresses would depend on the program's folder; an encoded
+    // "/" would turn one name into a path through another folder.
+    for (const char *refused :
+         {"file:a.mpg", "file:../b.mpg", "file:///tmp/x%2F..%2Fetc%2Fpasswd", "file:///tmp/a%00b"})
+        EXPECT_FALSE(platform::NameFromUrl(QUrl(QString::fromLatin1(refused)))) << refused;
 }

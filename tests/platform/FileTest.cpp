@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -237,8 +238,9 @@ TEST(File, ANulInANameIsRefusedBeforeAnyOpen)
     const QString kept = dir.filePath(QStringLiteral("a.mpg"));
     WriteBytes(kept, "keep");
     const platform::FileName cut(Name(kept).Bytes() + QByteArray("\0.bak", 5));
-    for (auto open : {&File::OpenRead, &File::Create}) {
-        const EInOutError e = ErrorOf([&] { open(cut); });
+    for (const std::function<void()> &open : std::vector<std::function<void()>>{
+             [&] { File::OpenRead(cut); }, [&] { File::Create(cut); }, [&] { File::CreateNew(cut); }}) {
+        const EInOutError e = ErrorOf(open);
         EXPECT_EQ(e.ErrorCode(), 3);
         EXPECT_TRUE(e.Message().contains(QStringLiteral("NUL"))) << e.Message().toStdString();
     }

@@ -9,6 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <thread>
+
 using platform::ProfileFile;
 
 namespace {
@@ -216,4 +219,35 @@ TEST_F(ProfileFileTest, ReadOnlyFileIsNotReplaced)
     ASSERT_TRUE(ini.WriteString("s", "k", "2"));
     EXPECT_FALSE(ini.Flush());
     EXPECT_EQ(ReadBytes(Path()), "[s]\r\nk=1\r\n");
+}
+
+// Two programs closing at once: every reader, during and after, sees one
+// whole version or the other, never a mix or a hole.
+TEST_F(ProfileFileTest, WritersAtOnceLeaveOneWholeVersion)
+{
+    const QByteArray versionA = "[txt]\r\nSaven=" + QByteArray(3000, 'a') + "\r\n";
+    const QByteArray versionB = "[txt]\r\nSaven=" + QByteArray(1000, 'b') + "\r\n";
+    WriteBytes(Path(), versionA);
+    std::atomic<bool> done{false};
+    const auto writer = [&](const QByteArray &value) {
+        for (int i = 0; i < 150; ++i) {
+            ProfileFile ini(platform::FileName(QFile::encodeName(Path())));
+            ini.WriteValue(QStringLiteral("txt"), QStringLiteral("Saven"), value);
+            ini.Flush();
+        }
+    };
+    int mixed = 0;
+    std::thread reader([&] {
+        while (!done) {
+            const QByteArray now = ReadBytes(Path());
+            mixed += now != versionA && now != versionB;
+        }
+    });
+    std::thread a(writer, QByteArray(3000, 'a'));
+    std::thread b(writer, QByteArray(1000, 'b'));
+    a.join();
+    b.join();
+    done = true;
+    reader.join();
+    EXPECT_EQ(mixed, 0);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace app {
 
@@ -87,13 +88,27 @@ QString JoinEngine::SameFileMessage(const FileName &input)
     return QStringLiteral("The output file is the input %1; it was left untouched").arg(input.Display());
 }
 
+namespace {
+
+// Whether writing output could destroy input: the same file under any name
+// or view, the output's new file itself, or one entry spelt in another case.
+bool Endangers(const FileName &output, const std::optional<platform::FileId> &outputId, const FileName &input,
+               const std::optional<platform::FileId> &inputId)
+{
+    if (inputId && outputId && platform::SameFile(*inputId, *outputId))
+        return true;
+    return inputId && outputId && platform::SameEntryIgnoringCase(output, input);
+}
+
+} // namespace
+
 int JoinEngine::FindInputSameAsOutput(const FileName &output, const std::vector<FileName> &inputs)
 {
     const auto outputId = platform::IdentityOf(output);
     if (!outputId)
         return -1; // an output that does not exist yet cannot be any input
     for (std::size_t i = 0; i < inputs.size(); ++i) {
-        if (platform::IdentityOf(inputs[i]) == outputId)
+        if (Endangers(output, outputId, inputs[i], platform::IdentityOf(inputs[i])))
             return int(i);
     }
     return -1;
@@ -101,30 +116,46 @@ int JoinEngine::FindInputSameAsOutput(const FileName &output, const std::vector<
 
 void JoinEngine::Join(const FileName &output, const std::vector<FileName> &names, JoinObserver &observer)
 {
-    // Creating the output replaces it; if it is one of the inputs, that input
-    // would be lost. An input that is a pipe or a device could stall the join
-    // for ever. Refuse both before touching anything.
+    // An input that is a pipe or a device could stall the join for ever:
+    // refuse it before touching anything. Each input is looked at once.
     const int count = int(names.size());
-    if (const int same = FindInputSameAsOutput(output, names); same >= 0)
-        throw ESameFile(SameFileCode, SameFileMessage(names[std::size_t(same)]));
+    std::vector<std::optional<platform::FileId>> looks;
+    looks.reserve(names.size());
     qint64 total = 0;
-    for (const FileName &name : names)
-        total += platform::RefuseUnlessRegularFile(name);
+    for (const FileName &name : names) {
+        looks.push_back(platform::LookAtInput(name));
+        total += looks.back() ? looks.back()->size : 0;
+    }
     observer.JoinStarted(total);
 
-    const auto outputId = platform::IdentityOf(output);
-    File out = File::Create(output);
+    // Creating the output replaces it; if it is one of the inputs, that input
+    // would be lost. The check runs on the opened output, before anything of
+    // the old file is cut or replaced.
+    const auto refuseInputs = [&](const File &out) {
+        const platform::FileId made = out.Identity();
+        for (int i = 0; i < count; ++i) {
+            const FileName &name = names[std::size_t(i)];
+            if (Endangers(output, made, name, looks[std::size_t(i)]) ||
+                Endangers(output, out.ReplacedIdentity(), name, looks[std::size_t(i)]))
+                throw ESameFile(SameFileCode, SameFileMessage(name));
+        }
+    };
+    File out = File::Create(output, refuseInputs);
     observer.OutputCreated();
 
     BlockMover mover(out, kernelCopy_);
     qint64 reported = 0;
     for (int i = 0; i < count; ++i) {
         const FileName &name = names[std::size_t(i)];
-        File in = File::OpenRead(name);
-        // The file may have been swapped since the check above; never copy
-        // the output into itself.
-        if (outputId && in.Identity() == *outputId)
+        File in = File::OpenRead(name, true);
+        // The file may have been swapped since the look; never copy the
+        // output, old or new, into itself.
+        const platform::FileId id = in.Identity();
+        if (platform::SameFile(id, out.Identity()) ||
+            (out.ReplacedIdentity() && platform::SameFile(id, *out.ReplacedIdentity()))) {
+            out.Discard();
             throw ESameFile(SameFileCode, SameFileMessage(name));
+        }
         const qint64 size = in.Size();
         observer.FileStarted(i, size);
 

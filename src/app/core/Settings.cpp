@@ -21,29 +21,6 @@ const QString kLeft = QStringLiteral("left");
 const QString kSaven = QStringLiteral("Saven");
 const QString kOpenP = QStringLiteral("OpenP");
 
-// Closes the descriptor on every path.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int Get() const { return fd_; }
-    int Close()
-    {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-private:
-    int fd_;
-};
-
 // why, the cause as far as it is known, goes with the error as its details.
 [[noreturn]] void ThrowUnableToWrite(const platform::FileName &path, const QString &why)
 {
@@ -152,25 +129,21 @@ platform::FileName SettingsPath()
 
 void EnsureSettingsFile(const platform::FileName &path)
 {
-    const QByteArray name = path.Bytes();
-    struct stat st {};
-    if (!path.HoldsNul() && ::stat(name.constData(), &st) == 0)
+    if (platform::IdentityOf(path))
         return;
-    // O_EXCL: a file that appears meanwhile (another copy of the program) is left alone.
-    Descriptor fd(path.HoldsNul() ? -1 : ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (fd.Get() < 0) {
-        if (errno == EEXIST)
-            return;
-        throw platform::InOutErrorFor(path.HoldsNul() ? EINVAL : errno, path);
-    }
-    static constexpr char kEmptyLine[] = "\r\n";
-    const ssize_t written = ::write(fd.Get(), kEmptyLine, 2);
-    int err = written == 2 ? 0 : (written < 0 ? errno : ENOSPC);
-    if (fd.Close() != 0 && err == 0)
-        err = errno;
-    if (err != 0) {
-        ::unlink(name.constData()); // no half-made file for the next try
-        throw platform::InOutErrorFor(err, path);
+    try {
+        platform::File file = platform::File::CreateNew(path);
+        try {
+            file.WriteAll("\r\n", 2);
+            file.Close();
+        } catch (const platform::EInOutError &) {
+            ::unlink(path.Bytes().constData()); // no half-made file for the next try
+            throw;
+        }
+    } catch (const platform::EInOutError &) {
+        // One that appeared meanwhile (another copy of the program) is left alone.
+        if (!platform::IdentityOf(path))
+            throw;
     }
 }
 
@@ -204,9 +177,11 @@ void ReadSettings(const platform::FileName &path, SettingsTarget &target)
     const QPoint position = ReachablePosition(QPoint(left, top), target.FrameGeometry().size(), screens, fallback);
     target.SetTop(position.y());
     target.SetLeft(position.x());
-    // Names keep their bytes: they need not be valid text.
-    target.SetOutputName(platform::FileName(ini.ReadValue(kTxt, kSaven, DefaultOutputName().Bytes())));
-    target.SetOpenDialogFolder(platform::FileName(ini.ReadValue(kTxt, kOpenP, DefaultOpenFolder().Bytes())));
+    // Names keep their bytes, which need not be valid text, and their whole
+    // length: a cut name would be the name of another file.
+    target.SetOutputName(platform::FileName(ini.ReadWholeValue(kTxt, kSaven).value_or(DefaultOutputName().Bytes())));
+    target.SetOpenDialogFolder(
+        platform::FileName(ini.ReadWholeValue(kTxt, kOpenP).value_or(DefaultOpenFolder().Bytes())));
 }
 
 void WriteSettings(const platform::FileName &path, const SettingsTarget &target)

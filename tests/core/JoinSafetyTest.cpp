@@ -1,0 +1,108 @@
+// Routes by which a join's output could reach one of its inputs: another view
+// of the same file, the output's own new file, another spelling of one name.
+#include "app/core/JoinEngine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "TestFiles.h"
+
+#include <unistd.h>
+
+using app::JoinEngine;
+
+namespace {
+
+std::vector<platform::FileName> Names(const QStringList &paths)
+{
+    std::vector<platform::FileName> names;
+    for (const QString &path : paths)
+        names.push_back(Name(path));
+    return names;
+}
+
+platform::EInOutError RefusedJoin(const QString &output, const QStringList &inputs)
+{
+    app::JoinObserver quiet;
+    return ErrorOf([&] { JoinEngine().Join(Name(output), Names(inputs), quiet); });
+}
+
+} // namespace
+
+// bindfs shows the files under another device number: an output that is a
+// hard link of an input, reached through it, was rewritten in place before
+// the input was read.
+TEST(JoinSafety, AHardLinkOfAnInputSeenThroughAnotherViewIsRefused)
+{
+    QTemporaryDir dir;
+    const QString real = dir.filePath(QStringLiteral("real"));
+    const QString view = dir.filePath(QStringLiteral("view"));
+    QDir(dir.path()).mkdir(QStringLiteral("real"));
+    QDir(dir.path()).mkdir(QStringLiteral("view"));
+    const QByteArray content = Pattern(20000, 3);
+    WriteBytes(real + QStringLiteral("/a.mpg"), content);
+    WriteBytes(dir.filePath(QStringLiteral("b.mpg")), "bbb");
+    ASSERT_EQ(::link(QFile::encodeName(real + QStringLiteral("/a.mpg")).constData(),
+                     QFile::encodeName(real + QStringLiteral("/out.mpg")).constData()),
+              0);
+    TestMount bind(QStringLiteral("bindfs"), {real, view}, QFile::encodeName(view), true);
+    if (!bind.Mounted())
+        GTEST_SKIP() << bind.Why().toStdString();
+
+    const platform::EInOutError e = RefusedJoin(
+        view + QStringLiteral("/out.mpg"), {real + QStringLiteral("/a.mpg"), dir.filePath(QStringLiteral("b.mpg"))});
+    EXPECT_EQ(e.ErrorCode(), JoinEngine::SameFileCode);
+    EXPECT_EQ(ReadBytes(real + QStringLiteral("/a.mpg")), content);
+}
+
+// An input that is a link to /proc/self/fd/N reads whatever the program has
+// open as N: the output's own new file, fed into itself.
+TEST(JoinSafety, AnInputThatIsTheOutputsNewFileIsRefused)
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.mpg"));
+    const QString output = dir.filePath(QStringLiteral("out.mpg"));
+    WriteBytes(a, "aaaa");
+    WriteBytes(output, "old output");
+    // The join opens the output's folder and then its new file, in the two
+    // lowest free descriptors.
+    const int lowest = ::dup(0);
+    ::close(lowest);
+    const QString link = dir.filePath(QStringLiteral("fd.mpg"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fd/%1").arg(lowest + 1), link));
+    const platform::EInOutError e = RefusedJoin(output, {a, link});
+    EXPECT_EQ(e.Message(), JoinEngine::SameFileMessage(Name(link)));
+    EXPECT_EQ(ReadBytes(output), QByteArray("old output")) << "refused before it replaced anything";
+    EXPECT_EQ(ReadBytes(a), QByteArray("aaaa"));
+}
+
+// On vfat "a.mpg" and "A.MPG" are one file, and through FUSE they even show
+// different inode numbers.
+TEST(JoinSafety, AnInputSpeltInAnotherCaseOnACaseBlindFileSystemIsRefused)
+{
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("fat.img"));
+    const QString at = dir.filePath(QStringLiteral("fat"));
+    QDir(dir.path()).mkdir(QStringLiteral("fat"));
+    if (QProcess::execute(QStringLiteral("mkfs.vfat"), {"-C", image, "1024"}) != 0)
+        GTEST_SKIP() << "mkfs.vfat is not installed";
+    TestMount fat(QStringLiteral("fusefat"), {"-o", "rw+", image, at}, QFile::encodeName(at), true);
+    if (!fat.Mounted())
+        GTEST_SKIP() << fat.Why().toStdString();
+    WriteBytes(at + QStringLiteral("/A.MPG"), "upper");
+    WriteBytes(dir.filePath(QStringLiteral("b.mpg")), "b");
+    EXPECT_EQ(
+        RefusedJoin(at + QStringLiteral("/a.mpg"), {at + QStringLiteral("/A.MPG"), dir.filePath("b.mpg")}).ErrorCode(),
+        JoinEngine::SameFileCode);
+    EXPECT_EQ(ReadBytes(at + QStringLiteral("/A.MPG")), QByteArray("upper"));
+
+    // On a file system that tells case apart, the two are two files.
+    WriteBytes(dir.filePath(QStringLiteral("A.MPG")), "upper");
+    app::JoinObserver quiet;
+    JoinEngine().Join(Name(dir.filePath(QStringLiteral("a.mpg"))), Names({dir.filePath(QStringLiteral("A.MPG"))}),
+                      quiet);
+    EXPECT_EQ(ReadBytes(dir.filePath(QStringLiteral("a.mpg"))), QByteArray("upper"));
+}
