@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the banner picture, the two list icons and the program's icon
 // (the banner's logo on its own, as PNG and SVG) into assets/.
 // Run: build/tools/make_assets assets

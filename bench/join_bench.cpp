@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Join benchmark: the program's join (engine, progress counting, event pump,
 // core application) against `cat` on the same three files, alternating,
 // each run in its own child process so wall time and peak memory are its own.

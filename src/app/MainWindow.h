@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: its controls, the movie list, the join and the settings.
 #include <QStringList>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's join: the output name, the join with its progress bars,
 // icons and words, the question that stops it, Save As and Play.
 #include "app/MainWindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry: the application object, its title, the main window and
 // the message loop until the main window has closed.
 #include <QTimer>

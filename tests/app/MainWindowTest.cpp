@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven as a person would, through the dialog, shell and
 // message-box stand-ins, on real files and folders.
 #include <QApplication>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a fresh prefix and checks what a desktop and a
 # Debian packager need: the layout, that the entry's program, icon, file type
 # and help path lead to installed files, the copyright, changelog and manual

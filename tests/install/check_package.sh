@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Packs the build as the Debian package and checks it as a packager would:
 # lintian shows no error, no warning and no hardening tag, and the program
 # is stripped and carries no compiler notes. Needs lintian; skipped without.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Processes pending window events during long work on the GUI thread, at most
 // once every few milliseconds: often enough for the window to repaint and

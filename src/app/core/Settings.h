@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings file "misuc.dat" beside the executable: the main window's
 // position, the output name and the open dialog's folder, read while the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a person or the desktop does for the program: dialogs, message boxes,
 // opening files with their associated programs. Each service is an interface
