@@ -8,7 +8,9 @@
 
 namespace {
 
-// Runs f with PATH holding only an empty folder: no xdg-open, no desktop opener.
+// Runs f with PATH holding only an empty folder: no xdg-open, no desktop
+// opener. The offscreen platform opens nothing anyway; on a desktop platform
+// this keeps the test from starting a real program.
 template <class F>
 void WithoutOpeners(const QString &emptyFolder, F f)
 {
