@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the banner picture, the two list icons and the program's icon
-// (the banner's logo on its own, as PNG and SVG) into assets/.
+// (the banner's logo on its own, as PNG and SVG) into assets/. The banner
+// and the list icons are also drawn at twice the resolution ("@2x"), for
+// screens at 200 %; the same drawing, not an enlarged picture.
 // Run: build/tools/make_assets assets
 #include <QFile>
 #include <QFont>
@@ -112,16 +114,17 @@ QByteArray appIconSvg()
     return svg + "</svg>\n";
 }
 
-QImage banner()
+QImage banner(int scale)
 {
-    QImage img(568, 58, QImage::Format_RGB32);
+    QImage img(568 * scale, 58 * scale, QImage::Format_RGB32);
     QPainter p(&img);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient bg(0, 0, 568, 0);
     bg.setColorAt(0, Night);
     bg.setColorAt(0.55, Dusk);
     bg.setColorAt(1, QColor(128, 128, 192));
-    p.fillRect(img.rect(), bg);
+    p.fillRect(QRect(0, 0, 568, 58), bg);
     paint(p, logo(QPointF(14, 10), 1));
     QFont title(QStringLiteral("DejaVu Sans"));
     title.setPixelSize(30);
@@ -146,11 +149,13 @@ QImage banner()
 }
 
 // 16 x 16 icons on a fuchsia key that the image list makes transparent.
-QImage icon(bool joined)
+// Without antialiasing, so that no edge blends with the key.
+QImage icon(bool joined, int scale)
 {
-    QImage img(16, 16, QImage::Format_RGB32);
+    QImage img(16 * scale, 16 * scale, QImage::Format_RGB32);
     img.fill(QColor(255, 0, 255));
     QPainter p(&img);
+    p.scale(scale, scale);
     if (joined) {
         p.setPen(QPen(QColor(0, 150, 0), 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         QPainterPath tick;
@@ -178,11 +183,15 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("assets");
-    QFile jpeg(dir + QStringLiteral("/banner.jpg"));
-    if (!jpeg.open(QIODevice::WriteOnly) || jpeg.write(framework::EncodeJpeg(banner(), 90)) < 0)
-        return std::fprintf(stderr, "cannot write banner\n"), 1;
-    if (!icon(false).save(dir + QStringLiteral("/queued.png")) || !icon(true).save(dir + QStringLiteral("/joined.png")))
-        return std::fprintf(stderr, "cannot write icons\n"), 1;
+    for (int scale : {1, 2}) {
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);
+        QFile jpeg(dir + QStringLiteral("/banner%1.jpg").arg(suffix));
+        if (!jpeg.open(QIODevice::WriteOnly) || jpeg.write(framework::EncodeJpeg(banner(scale), 90)) < 0)
+            return std::fprintf(stderr, "cannot write banner\n"), 1;
+        if (!icon(false, scale).save(dir + QStringLiteral("/queued%1.png").arg(suffix)) ||
+            !icon(true, scale).save(dir + QStringLiteral("/joined%1.png").arg(suffix)))
+            return std::fprintf(stderr, "cannot write icons\n"), 1;
+    }
     for (int size : {48, 128})
         if (!appIcon(size).save(dir + QStringLiteral("/zantrope-%1.png").arg(size)))
             return std::fprintf(stderr, "cannot write the program's icon\n"), 1;

@@ -4,11 +4,10 @@
 // the wiring of every control and menu item to its handler.
 #include "app/MainWindow.h"
 
-#include <QFile>
 #include <QShortcut>
 
-#include "framework/Jpeg.h"
 #include "framework/TApplication.h"
+#include "framework/TImageList.h"
 
 namespace app {
 
@@ -202,16 +201,9 @@ void TForm1::CreateComponents()
     Lv1->SetFont(listFont);
     Lv1->AddColumn(QStringLiteral("Movie List"), 420);
     QList<QIcon> images;
-    for (const char *file : {":/queued.png", ":/joined.png"}) {
-        QImage img(QString::fromLatin1(file));
-        // Fuchsia is the image list's mask colour.
-        QImage masked = img.convertToFormat(QImage::Format_ARGB32);
-        for (int y = 0; y < masked.height(); ++y)
-            for (int x = 0; x < masked.width(); ++x)
-                if ((masked.pixel(x, y) & 0xFFFFFF) == 0xFF00FF)
-                    masked.setPixel(x, y, 0);
-        images << QIcon(QPixmap::fromImage(masked));
-    }
+    // Fuchsia is the image list's mask colour.
+    for (const char *file : {":/queued.png", ":/joined.png"})
+        images << LoadMaskedIcon(QString::fromLatin1(file), clFuchsia);
     Lv1->SetSmallImages(images);
 
     // Non-visual components.
@@ -286,10 +278,8 @@ void TForm1::CreateComponents()
     XPMenu1->SetAutoDetect(false);
     XPMenu1->SetActive(true);
 
-    // Banner picture, decoded at start.
-    QFile banner(QStringLiteral(":/banner.jpg"));
-    if (banner.open(QIODevice::ReadOnly))
-        Ima1->SetPicture(DecodeJpeg(banner.readAll()));
+    // Banner picture, decoded at start, with its twin for 200 %.
+    Ima1->LoadPicture(QStringLiteral(":/banner.jpg"));
 
     for (TControl *c : findChildren<TControl *>())
         c->Loaded();

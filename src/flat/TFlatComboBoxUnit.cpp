@@ -300,7 +300,7 @@ void TFlatComboBox::ApplyPalette()
     combo_->setPalette(pal);
     // The list is a window of its own and inherits nothing.
     combo_->view()->setPalette(pal);
-    combo_->view()->setFont(Font().ToQFont());
+    combo_->view()->setFont(QtFont());
 }
 
 void TFlatComboBox::RepaintAll() { combo_->update(); }
@@ -553,6 +553,13 @@ void TFlatComboBox::FontChanged()
     TControl::FontChanged();
     itemHeight_ = 13;
     ApplyPalette();
+    RepaintAll();
+}
+
+void TFlatComboBox::DevicePixelRatioChanged()
+{
+    TControl::DevicePixelRatioChanged();
+    ApplyPalette(); // the list's font
     RepaintAll();
 }
 

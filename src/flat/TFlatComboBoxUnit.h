@@ -113,6 +113,7 @@ protected:
     QRegion PictureRegion() const override { return {}; }
     void ColorChanged() override;
     void FontChanged() override;
+    void DevicePixelRatioChanged() override;
     void EnabledChanged() override;
     void SysColorChange() override;
     void ParentColorChanged() override;

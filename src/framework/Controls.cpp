@@ -81,7 +81,8 @@ TControl::TControl(QWidget *parent, Qt::WindowFlags flags) : QWidget(parent, fla
         font_ = p->Font();
         showHint_ = p->ShowHint();
     }
-    QWidget::setFont(font_.ToQFont());
+    fontRatio_ = devicePixelRatioF();
+    QWidget::setFont(QtFont());
     setFocusPolicy(Qt::NoFocus);
     // Set here: the parent-change notification of construction does not
     // reach this class.
@@ -322,7 +323,8 @@ void TControl::ParentColorChanged()
 
 void TControl::FontChanged()
 {
-    QWidget::setFont(font_.ToQFont());
+    fontRatio_ = devicePixelRatioF();
+    QWidget::setFont(QtFont());
     update();
     for (TControl *child : ChildControls())
         child->ParentFontChanged();
@@ -342,6 +344,26 @@ void TControl::TextChanged() { update(); }
 void TControl::SysColorChange() { update(); }
 void TControl::MouseEnter() {}
 void TControl::MouseLeave() {}
+
+bool TControl::event(QEvent *event)
+{
+    const bool newScreen = event->type() == QEvent::ScreenChangeInternal
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+                           || event->type() == QEvent::DevicePixelRatioChange
+#endif
+        ;
+    if (newScreen && devicePixelRatioF() != fontRatio_) {
+        fontRatio_ = devicePixelRatioF();
+        DevicePixelRatioChanged();
+    }
+    return QWidget::event(event);
+}
+
+void TControl::DevicePixelRatioChanged()
+{
+    QWidget::setFont(QtFont());
+    update();
+}
 
 void TControl::changeEvent(QEvent *event)
 {

@@ -87,6 +87,9 @@ public:
 
     const TFont &Font() const { return font_; }
     void SetFont(const TFont &font);
+    // The Qt font that draws Font() on this control's screen (see
+    // TFont::ToQFont), for the Qt widgets inside a control.
+    QFont QtFont() const { return font_.ToQFont(devicePixelRatioF()); }
     bool ParentFont() const { return parentFont_; }
     void SetParentFont(bool value);
 
@@ -163,6 +166,9 @@ protected:
     virtual void EnabledChanged();
     virtual void TextChanged();
     virtual void SysColorChange();
+    // The control now shows on a screen with another device pixel ratio;
+    // the base gives the widget QtFont() and repaints.
+    virtual void DevicePixelRatioChanged();
     virtual void MouseEnter();
     virtual void MouseLeave();
     // Mouse notifications in client pixels; the base fires OnMouseDown,
@@ -174,6 +180,7 @@ protected:
 
     static TShiftState ShiftStateOf(const QMouseEvent *event);
 
+    bool event(QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
@@ -216,6 +223,7 @@ private:
     QList<QPointer<TControl>> tabList_; // children in tab order
     bool loading_ = false;
     TPopupMenu *popupMenu_ = nullptr;
+    qreal fontRatio_ = 1; // the device pixel ratio the widget's font was made for
 };
 
 // The base of every control that paints itself; it owns the paint cycle.
@@ -233,8 +241,10 @@ public:
     // The drawing surface; its pen, brush and font stay from paint to paint.
     TCanvas &Canvas() { return canvas_; }
 
-    // The whole picture as a paint makes it.
+    // The whole picture as a paint makes it, at the screen's device pixel
+    // ratio or at the one given.
     QImage Render();
+    QImage Render(qreal devicePixelRatio);
     // Draws rect of the picture at once from the current state and leaves
     // the rest as it is; the next paint shows it without drawing anew. With
     // no picture yet at the control's size, the whole control is repainted.
@@ -260,8 +270,10 @@ private:
     // the control's size with no clipping, then Paint.
     void Compose();
     bool PictureIsCurrentSize() const;
+    qreal pictureRatio() const;
 
     TCanvas canvas_;
+    qreal renderRatio_ = 0; // while Render(ratio) draws; 0 = the screen's
     bool hasPicture_ = false;
     QRegion drawnNotShown_; // what DrawNow drew since the last paint
 };
@@ -306,6 +318,12 @@ public:
     explicit TImage(QWidget *parent = nullptr);
     const QImage &Picture() const { return picture_; }
     void SetPicture(const QImage &picture);
+    // With a second picture of the same scene drawn for denser screens (its
+    // devicePixelRatio above 1), shown wherever the screen has the pixels.
+    void SetPicture(const QImage &picture, const QImage &denser);
+    // Reads a picture file (JPEG or any format Qt reads) and, when there is
+    // one beside it, its "@2x" twin ("banner@2x.jpg" for "banner.jpg").
+    bool LoadPicture(const QString &fileName);
 
 protected:
     void Paint(TCanvas &canvas) const override;
@@ -314,6 +332,7 @@ protected:
 
 private:
     QImage picture_;
+    QImage denser_;
 };
 
 // A top-level window: modal result, active control, main menu, accelerators,

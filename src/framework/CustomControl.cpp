@@ -3,12 +3,14 @@
 // framework's own such controls: panel, image and form.
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include "framework/Controls.h"
+#include "framework/Jpeg.h"
 #include "framework/Menus.h"
 
 namespace framework {
@@ -20,11 +22,16 @@ TCustomControl::TCustomControl(QWidget *parent, Qt::WindowFlags flags) : TContro
 
 bool TCustomControl::PictureIsCurrentSize() const
 {
-    return hasPicture_ && canvas_.Width() == width() && canvas_.Height() == height();
+    return hasPicture_ && canvas_.Width() == width() && canvas_.Height() == height() &&
+           canvas_.DevicePixelRatio() == pictureRatio();
 }
+
+qreal TCustomControl::pictureRatio() const { return renderRatio_ > 0 ? renderRatio_ : devicePixelRatioF(); }
 
 void TCustomControl::Compose()
 {
+    // First, so that SyncState measures text in the faces that will draw it.
+    canvas_.SetDevicePixelRatio(pictureRatio());
     SyncState(); // may change the control's size
     canvas_.Resize(width(), height());
     canvas_.ResetClip();
@@ -39,6 +46,16 @@ QImage TCustomControl::Render()
 {
     Compose();
     return canvas_.Image();
+}
+
+QImage TCustomControl::Render(qreal devicePixelRatio)
+{
+    const qreal before = renderRatio_;
+    renderRatio_ = devicePixelRatio;
+    Compose();
+    QImage picture = canvas_.Image();
+    renderRatio_ = before;
+    return picture;
 }
 
 void TCustomControl::DrawNow(const TRect &rect)
@@ -74,6 +91,13 @@ void TCustomControl::paintEvent(QPaintEvent *event)
         Compose();
     drawnNotShown_ = QRegion();
     QPainter painter(this);
+    if (canvas_.DevicePixelRatio() != 1) {
+        // Whole, so that every device pixel lands on its own: a part of the
+        // picture could start between two device pixels.
+        painter.setClipRegion(shown);
+        painter.drawImage(QPointF(0, 0), canvas_.Image());
+        return;
+    }
     for (const QRect &r : shown)
         painter.drawImage(r.topLeft(), canvas_.Image(), r);
 }
@@ -115,18 +139,66 @@ TRect TPanel::ClientAlignRect() const
 
 TImage::TImage(QWidget *parent) : TCustomControl(parent) {}
 
-void TImage::SetPicture(const QImage &picture)
+void TImage::SetPicture(const QImage &picture) { SetPicture(picture, QImage()); }
+
+void TImage::SetPicture(const QImage &picture, const QImage &denser)
 {
     picture_ = picture;
+    denser_ = denser;
     update();
+}
+
+namespace {
+QImage readPicture(const QString &fileName)
+{
+    if (fileName.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive) ||
+        fileName.endsWith(QStringLiteral(".jpeg"), Qt::CaseInsensitive)) {
+        QFile file(fileName);
+        return file.open(QIODevice::ReadOnly) ? DecodeJpeg(file.readAll()) : QImage();
+    }
+    return QImage(fileName);
+}
+} // namespace
+
+bool TImage::LoadPicture(const QString &fileName)
+{
+    const QImage picture = readPicture(fileName);
+    if (picture.isNull())
+        return false;
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString twin = dot > fileName.lastIndexOf(QLatin1Char('/'))
+                             ? fileName.left(dot) + QStringLiteral("@2x") + fileName.mid(dot)
+                             : fileName + QStringLiteral("@2x");
+    QImage denser = QFile::exists(twin) ? readPicture(twin) : QImage();
+    // Only a true double of the picture stands in for it.
+    if (denser.size() == picture.size() * 2)
+        denser.setDevicePixelRatio(2);
+    else
+        denser = QImage();
+    SetPicture(picture, denser);
+    return true;
 }
 
 void TImage::Paint(TCanvas &canvas) const
 {
-    canvas.PaintWith([this](QPainter &p) { p.drawImage(0, 0, picture_); });
+    if (canvas.DevicePixelRatio() == 1) {
+        canvas.PaintWith([this](QPainter &p) { p.drawImage(0, 0, picture_); });
+        return;
+    }
+    const QImage &shown = denser_.isNull() ? picture_ : denser_;
+    canvas.PaintWith([&](QPainter &p) {
+        // One device pixel per picture pixel where the ratios agree;
+        // otherwise resampled smoothly rather than in blocks.
+        if (shown.devicePixelRatio() != canvas.DevicePixelRatio())
+            p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(QRectF(QPointF(0, 0), picture_.deviceIndependentSize()), shown);
+    });
 }
 
-QRegion TImage::PictureRegion() const { return QRect(QPoint(0, 0), picture_.size()) & rect(); }
+QRegion TImage::PictureRegion() const
+{
+    return QRect(QPoint(0, 0), picture_.deviceIndependentSize().toSize()) & rect();
+}
 
 void TImage::mouseReleaseEvent(QMouseEvent *event)
 {

@@ -235,7 +235,8 @@ public:
     {
         if (type == CT_MenuItem || type == CT_MenuBarItem) {
             if (TMenuItem *item = ownerDrawnItem(widget)) {
-                TCanvas canvas(1, 1);
+                // Measured in the faces that will draw the item.
+                TCanvas canvas(1, 1, widget ? widget->devicePixelRatioF() : 1);
                 int width = 0, height = 0;
                 item->MeasureItem(canvas, width, height);
                 if (type == CT_MenuItem)
@@ -254,7 +255,7 @@ public:
                 const QRect r = option->rect;
                 if (r.isEmpty())
                     return;
-                TCanvas canvas(r.width(), r.height());
+                TCanvas canvas(r.width(), r.height(), widget ? widget->devicePixelRatioF() : 1);
                 canvas.SetViewportOrg(-r.x(), -r.y());
                 canvas.SetWindow(const_cast<QWidget *>(widget));
                 const bool selected =
@@ -377,6 +378,7 @@ public:
 
     TCanvas &FrameCanvas()
     {
+        frame_.SetDevicePixelRatio(devicePixelRatioF());
         frame_.Resize(width(), height());
         return frame_;
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "framework/TBitmap.h"
 
+#include <cmath>
+
 namespace framework {
 
 void TBitmap::Assign(const TBitmap &other)
@@ -8,6 +10,10 @@ void TBitmap::Assign(const TBitmap &other)
     if (&other == this)
         return;
     canvas_.image_ = other.canvas_.image_;
+    canvas_.width_ = other.canvas_.width_;
+    canvas_.height_ = other.canvas_.height_;
+    canvas_.dpr_ = other.canvas_.dpr_;
+    canvas_.fontCached_ = false;
     canvas_.setMonochrome(other.canvas_.monochrome_);
     format_ = other.format_;
     transparent_ = other.transparent_;
@@ -17,6 +23,13 @@ void TBitmap::Assign(const TBitmap &other)
 void TBitmap::Assign(const QImage &image)
 {
     canvas_.image_ = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
+    // A picture drawn for a denser screen (devicePixelRatio above 1) keeps
+    // its logical size.
+    const qreal ratio = image.isNull() ? 1 : image.devicePixelRatio();
+    canvas_.dpr_ = ratio;
+    canvas_.width_ = static_cast<int>(std::lround(canvas_.image_.width() / ratio));
+    canvas_.height_ = static_cast<int>(std::lround(canvas_.image_.height() / ratio));
+    canvas_.fontCached_ = false;
     canvas_.setMonochrome(false);
     format_ = pfDevice;
 }
@@ -78,7 +91,7 @@ TColor TBitmap::TransparentColor() const
         return transparentColor_;
     if (Empty())
         return clNone;
-    return FromQRgb(canvas_.Image().pixel(0, Height() - 1));
+    return FromQRgb(canvas_.Image().pixel(0, canvas_.Image().height() - 1));
 }
 
 } // namespace framework

@@ -12,12 +12,14 @@ namespace {
 
 constexpr QRgb kWhite = 0xFFFFFFFFu, kBlack = 0xFF000000u;
 
-QRect deviceRect(int left, int top, int right, int bottom, TPoint origin)
+QRect spanRect(TDeviceSpan x, TDeviceSpan y)
 {
-    if (right <= left || bottom <= top)
+    if (x.Size() <= 0 || y.Size() <= 0)
         return {};
-    return QRect(left + origin.X, top + origin.Y, right - left, bottom - top);
+    return QRect(x.First, y.First, x.Size(), y.Size());
 }
+
+TDeviceSpan unite(TDeviceSpan a, TDeviceSpan b) { return {std::min(a.First, b.First), std::max(a.Last, b.Last)}; }
 
 // The boolean function of a raster operation applied bit by bit: bit k of
 // the index is the result for pattern bit (k & 4), source bit (k & 2) and
@@ -116,6 +118,22 @@ std::vector<TextLine> wrap(const PrefixedText &para, int room, const QFontMetric
 
 } // namespace
 
+int DeviceEdge(int x, qreal ratio)
+{
+    if (ratio == 1)
+        return x;
+    return static_cast<int>(std::floor(x * ratio + 0.5));
+}
+
+TDeviceSpan DeviceStroke(int p, int n, qreal ratio)
+{
+    if (ratio == 1)
+        return {p, p + n};
+    const int width = std::max(1, static_cast<int>(std::floor(n * ratio + 0.5)));
+    const int first = static_cast<int>(std::floor((p + n / 2.0) * ratio - width / 2.0 + 0.5));
+    return {first, first + width};
+}
+
 TTextMetric GetTextMetrics(const TFont &font)
 {
     const QFont f = font.ToQFont();
@@ -131,25 +149,74 @@ TTextMetric GetTextMetrics(const TFont &font)
     return tm;
 }
 
-TCanvas::TCanvas(int width, int height) { Resize(width, height); }
+TCanvas::TCanvas(int width, int height, qreal devicePixelRatio) : dpr_(devicePixelRatio > 0 ? devicePixelRatio : 1)
+{
+    Resize(width, height);
+}
 
 void TCanvas::Resize(int width, int height)
 {
     if (width == Width() && height == Height())
         return;
+    allocate(width, height, true);
+}
+
+void TCanvas::SetDevicePixelRatio(qreal ratio)
+{
+    if (ratio <= 0 || ratio == dpr_)
+        return;
+    dpr_ = ratio;
+    fontCached_ = false;
+    allocate(width_, height_, false);
+}
+
+void TCanvas::allocate(int width, int height, bool keep)
+{
     if (width <= 0 || height <= 0) {
         image_ = QImage();
+        width_ = height_ = 0;
         return;
     }
-    QImage next(width, height, QImage::Format_RGB32);
+    QImage next(DeviceEdge(width, dpr_), DeviceEdge(height, dpr_), QImage::Format_RGB32);
     next.fill(kWhite);
-    if (!image_.isNull()) {
-        const int w = std::min(width, image_.width()), h = std::min(height, image_.height());
+    if (keep && !image_.isNull()) {
+        const int w = std::min(next.width(), image_.width()), h = std::min(next.height(), image_.height());
         for (int y = 0; y < h; ++y)
             std::copy_n(reinterpret_cast<const QRgb *>(image_.constScanLine(y)), w,
                         reinterpret_cast<QRgb *>(next.scanLine(y)));
     }
+    next.setDevicePixelRatio(dpr_);
     image_ = std::move(next);
+    width_ = width;
+    height_ = height;
+}
+
+QRect TCanvas::areaRect(int left, int top, int right, int bottom) const
+{
+    if (right <= left || bottom <= top)
+        return {};
+    const int ox = origin_.X, oy = origin_.Y;
+    return spanRect({DeviceEdge(left + ox, dpr_), DeviceEdge(right + ox, dpr_)},
+                    {DeviceEdge(top + oy, dpr_), DeviceEdge(bottom + oy, dpr_)});
+}
+
+QRect TCanvas::fillRect(int left, int top, int right, int bottom) const
+{
+    QRect r = areaRect(left, top, right, bottom);
+    if (dpr_ == 1 || r.isEmpty())
+        return r;
+    // A fill one pixel thin is a line (a separator, one side of a frame).
+    if (right - left == 1) {
+        const TDeviceSpan x = DeviceStroke(left + origin_.X, 1, dpr_);
+        r.setLeft(x.First);
+        r.setRight(x.Last - 1);
+    }
+    if (bottom - top == 1) {
+        const TDeviceSpan y = DeviceStroke(top + origin_.Y, 1, dpr_);
+        r.setTop(y.First);
+        r.setBottom(y.Last - 1);
+    }
+    return r;
 }
 
 QRgb TCanvas::deviceColor(TColor c) const
@@ -163,6 +230,7 @@ QRgb TCanvas::deviceColor(TColor c) const
 
 bool TCanvas::canPaint(int dx, int dy) const
 {
+    // Device pixels.
     if (dx < 0 || dy < 0 || dx >= image_.width() || dy >= image_.height())
         return false;
     return !clip_ || clip_->contains(QPoint(dx, dy));
@@ -174,13 +242,38 @@ void TCanvas::plot(int dx, int dy, QRgb c)
         reinterpret_cast<QRgb *>(image_.scanLine(dy))[dx] = c;
 }
 
-void TCanvas::plotPen(int x, int y, QRgb c)
+QRect TCanvas::dotRect(int x, int y, int n) const
+{
+    // Along a line the dots join up (the logical pixel's whole area), across
+    // it they are a stroke; both at once keeps every dot the same size.
+    const auto axis = [&](int p) {
+        return unite({DeviceEdge(p, dpr_), DeviceEdge(p + n, dpr_)}, DeviceStroke(p, n, dpr_));
+    };
+    return spanRect(axis(x), axis(y));
+}
+
+void TCanvas::plotPen(int x, int y, QRgb c, bool xMajor)
 {
     const int w = std::max(1, Pen.Width);
     const int x0 = x + origin_.X - (w - 1) / 2, y0 = y + origin_.Y - (w - 1) / 2;
-    for (int j = 0; j < w; ++j)
-        for (int i = 0; i < w; ++i)
-            plot(x0 + i, y0 + j, c);
+    if (dpr_ == 1) {
+        for (int j = 0; j < w; ++j)
+            for (int i = 0; i < w; ++i)
+                plot(x0 + i, y0 + j, c);
+        return;
+    }
+    QRect dot = dotRect(x0, y0, w);
+    // Across the line exactly the stroke's width, along it every device pixel.
+    if (xMajor) {
+        const TDeviceSpan across = DeviceStroke(y0, w, dpr_);
+        dot.setTop(across.First);
+        dot.setBottom(across.Last - 1);
+    } else {
+        const TDeviceSpan across = DeviceStroke(x0, w, dpr_);
+        dot.setLeft(across.First);
+        dot.setRight(across.Last - 1);
+    }
+    fillDevice(dot, c);
 }
 
 // Bresenham from a up to, not including, b.
@@ -191,8 +284,9 @@ void TCanvas::line(TPoint a, TPoint b)
     const int sx = a.X < b.X ? 1 : -1, sy = a.Y < b.Y ? 1 : -1;
     int err = dx + dy;
     int x = a.X, y = a.Y;
+    const bool xMajor = dx >= -dy;
     while (x != b.X || y != b.Y) {
-        plotPen(x, y, c);
+        plotPen(x, y, c, xMajor);
         const int e2 = 2 * err;
         if (e2 >= dy) {
             err += dy;
@@ -226,7 +320,7 @@ void TCanvas::FillRect(const TRect &r)
 {
     if (Brush.Style == bsClear)
         return;
-    fillDevice(deviceRect(r.Left, r.Top, r.Right, r.Bottom, origin_), deviceColor(Brush.Color));
+    fillDevice(fillRect(r.Left, r.Top, r.Right, r.Bottom), deviceColor(Brush.Color));
 }
 
 void TCanvas::FrameRect(const TRect &r)
@@ -234,10 +328,10 @@ void TCanvas::FrameRect(const TRect &r)
     if (Brush.Style == bsClear || r.IsEmpty())
         return;
     const QRgb c = deviceColor(Brush.Color);
-    fillDevice(deviceRect(r.Left, r.Top, r.Right, r.Top + 1, origin_), c);
-    fillDevice(deviceRect(r.Left, r.Bottom - 1, r.Right, r.Bottom, origin_), c);
-    fillDevice(deviceRect(r.Left, r.Top, r.Left + 1, r.Bottom, origin_), c);
-    fillDevice(deviceRect(r.Right - 1, r.Top, r.Right, r.Bottom, origin_), c);
+    fillDevice(fillRect(r.Left, r.Top, r.Right, r.Top + 1), c);
+    fillDevice(fillRect(r.Left, r.Bottom - 1, r.Right, r.Bottom), c);
+    fillDevice(fillRect(r.Left, r.Top, r.Left + 1, r.Bottom), c);
+    fillDevice(fillRect(r.Right - 1, r.Top, r.Right, r.Bottom), c);
 }
 
 void TCanvas::Rectangle(int left, int top, int right, int bottom)
@@ -250,39 +344,47 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom)
         // Without an outline the fill stops one pixel short, as the outline
         // would have covered the last row and column.
         if (Brush.Style == bsSolid)
-            fillDevice(deviceRect(left, top, right - 1, bottom - 1, origin_), deviceColor(Brush.Color));
+            fillDevice(areaRect(left, top, right - 1, bottom - 1), deviceColor(Brush.Color));
         return;
     }
     // A wide pen stays inside the rectangle.
     const int w = std::max(1, Pen.Width);
     if (Brush.Style == bsSolid)
-        fillDevice(deviceRect(left + w, top + w, right - w, bottom - w, origin_), deviceColor(Brush.Color));
+        fillDevice(areaRect(left + w, top + w, right - w, bottom - w), deviceColor(Brush.Color));
     const QRgb pen = deviceColor(Pen.Color);
     for (int i = 0; i < w; ++i) {
         const int l = left + i, t = top + i, r = right - i, b = bottom - i;
         if (r <= l || b <= t)
             break;
-        fillDevice(deviceRect(l, t, r, t + 1, origin_), pen);
-        fillDevice(deviceRect(l, b - 1, r, b, origin_), pen);
-        fillDevice(deviceRect(l, t, l + 1, b, origin_), pen);
-        fillDevice(deviceRect(r - 1, t, r, b, origin_), pen);
+        fillDevice(fillRect(l, t, r, t + 1), pen);
+        fillDevice(fillRect(l, b - 1, r, b), pen);
+        fillDevice(fillRect(l, t, l + 1, b), pen);
+        fillDevice(fillRect(r - 1, t, r, b), pen);
     }
 }
 
 void TCanvas::Ellipse(int left, int top, int right, int bottom)
 {
-    PaintShape(left, top, right, bottom, [](QPainter &p, const QRect &r) { p.drawEllipse(r); });
+    PaintShape(
+        left, top, right, bottom, [](QPainter &p, const QRect &r) { p.drawEllipse(r); },
+        [](QPainter &p, const QRectF &r) { p.drawEllipse(r); });
 }
 
 void TCanvas::RoundRect(int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight)
 {
-    PaintShape(left, top, right, bottom, [&](QPainter &p, const QRect &r) {
-        p.drawRoundedRect(r, ellipseWidth / 2.0, ellipseHeight / 2.0, Qt::AbsoluteSize);
-    });
+    PaintShape(
+        left, top, right, bottom,
+        [&](QPainter &p, const QRect &r) {
+            p.drawRoundedRect(r, ellipseWidth / 2.0, ellipseHeight / 2.0, Qt::AbsoluteSize);
+        },
+        [&](QPainter &p, const QRectF &r) {
+            p.drawRoundedRect(r, ellipseWidth / 2.0, ellipseHeight / 2.0, Qt::AbsoluteSize);
+        });
 }
 
 void TCanvas::PaintShape(int left, int top, int right, int bottom,
-                         const std::function<void(QPainter &, const QRect &)> &draw)
+                         const std::function<void(QPainter &, const QRect &)> &draw,
+                         const std::function<void(QPainter &, const QRectF &)> &drawF)
 {
     if (right - left < 1 || bottom - top < 1)
         return;
@@ -292,7 +394,10 @@ void TCanvas::PaintShape(int left, int top, int right, int bottom,
         p.setPen(Pen.Style == psClear ? QPen(Qt::NoPen) : QPen(pen, std::max(1, Pen.Width)));
         p.setBrush(Brush.Style == bsClear ? QBrush(Qt::NoBrush) : QBrush(brush));
         // An aliased outline covers one pixel more than the rectangle's size.
-        draw(p, QRect(left, top, right - left - 1, bottom - top - 1));
+        if (dpr_ == 1)
+            draw(p, QRect(left, top, right - left - 1, bottom - top - 1));
+        else // a scaled outline lies centred on its path: move it inside
+            drawF(p, QRectF(left + 0.5, top + 0.5, right - left - 1, bottom - top - 1));
     });
 }
 
@@ -303,6 +408,8 @@ void TCanvas::Polygon(std::span<const TPoint> points)
     if (Brush.Style == bsSolid && points.size() >= 3) {
         // Even-odd fill; a vertex names a pixel, so rows and columns are
         // sampled at whole coordinates and the right and bottom edges stay out.
+        // Above 100 % each logical pixel covers its device pixels, so that the
+        // fill meets its outline as it does at 100 %.
         const QRgb c = deviceColor(Brush.Color);
         int minY = points[0].Y, maxY = points[0].Y;
         for (const TPoint &p : points) {
@@ -322,8 +429,12 @@ void TCanvas::Polygon(std::span<const TPoint> points)
             for (std::size_t i = 0; i + 1 < xs.size(); i += 2) {
                 const int x0 = static_cast<int>(std::ceil(xs[i]));
                 const int x1 = static_cast<int>(std::ceil(xs[i + 1]));
-                for (int x = x0; x < x1; ++x)
-                    plot(x + origin_.X, y + origin_.Y, c);
+                if (dpr_ == 1) {
+                    for (int x = x0; x < x1; ++x)
+                        plot(x + origin_.X, y + origin_.Y, c);
+                } else {
+                    fillDevice(areaRect(x0, y, x1, y + 1), c);
+                }
             }
         }
     }
@@ -350,49 +461,63 @@ void TCanvas::Polyline(std::span<const TPoint> points)
 
 TColor TCanvas::Pixels(int x, int y) const
 {
-    const int dx = x + origin_.X, dy = y + origin_.Y;
+    const int dx = DeviceEdge(x + origin_.X, dpr_), dy = DeviceEdge(y + origin_.Y, dpr_);
     if (dx < 0 || dy < 0 || dx >= image_.width() || dy >= image_.height())
         return CLR_INVALID;
     return FromQRgb(image_.pixel(dx, dy));
 }
 
-void TCanvas::SetPixels(int x, int y, TColor color) { plot(x + origin_.X, y + origin_.Y, deviceColor(color)); }
+void TCanvas::SetPixels(int x, int y, TColor color)
+{
+    if (dpr_ == 1)
+        plot(x + origin_.X, y + origin_.Y, deviceColor(color));
+    else
+        fillDevice(dotRect(x + origin_.X, y + origin_.Y, 1), deviceColor(color));
+}
 
 const QFont &TCanvas::qfont() const
 {
-    if (!fontCached_ || !(cachedFont_ == Font)) {
+    if (!fontCached_ || !(cachedFont_ == Font) || cachedRatio_ != dpr_) {
         cachedFont_ = Font;
-        cachedQFont_ = Font.ToQFont();
+        cachedRatio_ = dpr_;
+        cachedQFont_ = Font.ToQFont(dpr_);
+        cachedLineFont_ = dpr_ == 1 ? cachedQFont_ : Font.ToQFont();
         fontCached_ = true;
     }
     return cachedQFont_;
 }
 
+const QFont &TCanvas::lineFont() const
+{
+    qfont();
+    return cachedLineFont_;
+}
+
 int TCanvas::TextWidth(const QString &text) const { return QFontMetrics(qfont()).horizontalAdvance(text); }
 
-int TCanvas::TextHeight(const QString &) const { return QFontMetrics(qfont()).height(); }
+int TCanvas::TextHeight(const QString &) const { return QFontMetrics(lineFont()).height(); }
 
 TSize TCanvas::TextExtent(const QString &text) const { return {TextWidth(text), TextHeight(text)}; }
 
 void TCanvas::TextOut(int x, int y, const QString &text)
 {
-    const QFontMetrics fm(qfont());
+    const QFontMetrics fm(qfont()), lm(lineFont());
     const int w = fm.horizontalAdvance(text);
     const QColor ink = QColor::fromRgb(deviceColor(Font.Color));
     const QColor back = QColor::fromRgb(deviceColor(bkColor_));
     PaintWith([&](QPainter &p) {
         if (bkMode_ == OPAQUE)
-            p.fillRect(QRect(x, y, w, fm.height()), back);
+            p.fillRect(QRect(x, y, w, lm.height()), back);
         p.setFont(qfont());
         p.setPen(ink);
-        p.drawText(QPoint(x, y + fm.ascent()), text);
+        p.drawText(QPoint(x, y + lm.ascent()), text);
     });
     penPos_ = {x + w, y};
 }
 
 int TCanvas::DrawText(const QString &text, TRect &r, unsigned format)
 {
-    const QFontMetrics fm(qfont());
+    const QFontMetrics fm(qfont()), lm(lineFont());
     const bool single = format & DT_SINGLELINE;
     std::vector<TextLine> lines;
     for (const QString &para : paragraphsOf(text, single)) {
@@ -407,7 +532,7 @@ int TCanvas::DrawText(const QString &text, TRect &r, unsigned format)
     if (text.isEmpty())
         lines.clear();
 
-    const int lineHeight = fm.height();
+    const int lineHeight = lm.height();
     const int height = static_cast<int>(lines.size()) * lineHeight;
     if (format & DT_CALCRECT) {
         int widest = 0;
@@ -441,11 +566,11 @@ int TCanvas::DrawText(const QString &text, TRect &r, unsigned format)
                 x = r.Right - w;
             if (bkMode_ == OPAQUE)
                 p.fillRect(QRect(x, y, w, lineHeight), back);
-            p.drawText(QPoint(x, y + fm.ascent()), l.text);
+            p.drawText(QPoint(x, y + lm.ascent()), l.text);
             if (l.underline >= 0) {
                 const int ux = x + fm.horizontalAdvance(l.text.left(l.underline));
                 const int uw = fm.horizontalAdvance(l.text.mid(l.underline, 1));
-                const int uy = y + fm.ascent() + std::max(1, fm.underlinePos());
+                const int uy = y + lm.ascent() + std::max(1, fm.underlinePos());
                 p.fillRect(QRect(ux, uy, uw, std::max(1, static_cast<int>(fm.lineWidth()))), ink);
             }
             y += lineHeight;
@@ -458,17 +583,17 @@ void TCanvas::clipTo(const QRegion &deviceRegion) { clip_ = deviceRegion; }
 
 void TCanvas::IntersectClipRect(int left, int top, int right, int bottom)
 {
-    const QRegion r(deviceRect(left, top, right, bottom, origin_));
+    const QRegion r(areaRect(left, top, right, bottom));
     clipTo(clip_ ? (*clip_ & r) : r);
 }
 
 void TCanvas::ExcludeClipRect(int left, int top, int right, int bottom)
 {
-    const QRegion r(deviceRect(left, top, right, bottom, origin_));
+    const QRegion r(areaRect(left, top, right, bottom));
     clipTo((clip_ ? *clip_ : QRegion(image_.rect())) - r);
 }
 
-void TCanvas::SelectClipRect(const TRect &r) { clipTo(QRegion(deviceRect(r.Left, r.Top, r.Right, r.Bottom, origin_))); }
+void TCanvas::SelectClipRect(const TRect &r) { clipTo(QRegion(areaRect(r.Left, r.Top, r.Right, r.Bottom))); }
 
 void TCanvas::ResetClip() { clip_.reset(); }
 
@@ -477,7 +602,11 @@ TRect TCanvas::ClipRect() const
     const QRect box = paintableRegion().boundingRect();
     if (box.isEmpty())
         return {};
-    TRect r = TRect::FromQRect(box);
+    // Device edges back to logical ones: each lies within half a logical
+    // pixel of its logical edge.
+    const auto logical = [this](int device) { return static_cast<int>(std::lround(device / dpr_)); };
+    TRect r = Rect(logical(box.left()), logical(box.top()), logical(box.left() + box.width()),
+                   logical(box.top() + box.height()));
     OffsetRect(r, -origin_.X, -origin_.Y);
     return r;
 }
@@ -529,18 +658,29 @@ bool StretchBlt(TCanvas &dest, int x, int y, int w, int h, const TCanvas *src, i
     const QRgb monoBlack = dest.deviceColor(dest.Font.Color);
     const QRgb srcBack = usesSource ? src->deviceColor(src->bkColor_) : 0;
 
-    for (int j = 0; j < h; ++j) {
-        const int dy = y + j + dest.origin_.Y;
-        const int syd = usesSource ? sy + (j * sh) / h + src->origin_.Y : 0;
+    // Both rectangles in device pixels, each at its own canvas's ratio.
+    const QRect to = dest.areaRect(x, y, x + w, y + h);
+    if (to.isEmpty())
+        return false;
+    QRect from;
+    if (usesSource) {
+        from = src->areaRect(sx, sy, sx + sw, sy + sh);
+        if (from.isEmpty())
+            return false;
+    }
+    const int dw = to.width(), dh = to.height();
+    for (int j = 0; j < dh; ++j) {
+        const int dy = to.top() + j;
+        const int syd = usesSource ? from.top() + (j * from.height()) / dh : 0;
         if (usesSource && (syd < 0 || syd >= source.height()))
             continue;
-        for (int i = 0; i < w; ++i) {
-            const int dx = x + i + dest.origin_.X;
+        for (int i = 0; i < dw; ++i) {
+            const int dx = to.left() + i;
             if (!dest.canPaint(dx, dy))
                 continue;
             QRgb s = 0;
             if (usesSource) {
-                const int sxd = sx + (i * sw) / w + src->origin_.X;
+                const int sxd = from.left() + (i * from.width()) / dw;
                 if (sxd < 0 || sxd >= source.width())
                     continue;
                 s = reinterpret_cast<const QRgb *>(source.constScanLine(syd))[sxd];
@@ -578,7 +718,8 @@ void TCanvas::StretchDraw(const TRect &dest, const TCanvas &source, TColor trans
     }
     const QImage &picture = source.image_;
     const QRgb key = 0xFF000000u | (source.deviceColor(transparentColor) & 0xFFFFFFu);
-    const int w = dest.Width(), h = dest.Height();
+    const QRect to = areaRect(dest.Left, dest.Top, dest.Right, dest.Bottom);
+    const int w = to.width(), h = to.height();
     for (int j = 0; j < h; ++j) {
         const int sy = (j * picture.height()) / h;
         for (int i = 0; i < w; ++i) {
@@ -588,7 +729,7 @@ void TCanvas::StretchDraw(const TRect &dest, const TCanvas &source, TColor trans
             QRgb c = s;
             if (source.monochrome_ && !monochrome_)
                 c = (s & 0xFFFFFFu) ? deviceColor(bkColor_) : deviceColor(Font.Color);
-            plot(dest.Left + i + origin_.X, dest.Top + j + origin_.Y, c);
+            plot(to.left() + i, to.top() + j, c);
         }
     }
 }
@@ -597,12 +738,26 @@ void TCanvas::PaintWith(const std::function<void(QPainter &)> &paint)
 {
     if (image_.isNull())
         return;
-    QPainter p(&image_);
+    if (dpr_ == 1) {
+        QPainter p(&image_);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setRenderHint(QPainter::TextAntialiasing, false);
+        p.translate(origin_.X, origin_.Y);
+        if (clip_)
+            p.setClipRegion(clip_->translated(-origin_.X, -origin_.Y));
+        paint(p);
+        return;
+    }
+    // The same pixels seen at a ratio of 1: the clip is set in device pixels
+    // as it stands, then the painter scales logical coordinates.
+    QImage device(image_.bits(), image_.width(), image_.height(), image_.bytesPerLine(), image_.format());
+    QPainter p(&device);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, false);
-    p.translate(origin_.X, origin_.Y);
     if (clip_)
-        p.setClipRegion(clip_->translated(-origin_.X, -origin_.Y));
+        p.setClipRegion(*clip_);
+    p.scale(dpr_, dpr_);
+    p.translate(origin_.X, origin_.Y);
     paint(p);
 }
 

@@ -4,6 +4,15 @@
 // Coordinates are logical: the viewport origin maps logical (0, 0) to a device
 // pixel. Rectangles exclude their right and bottom edges, lines exclude their
 // end point, and every operation stays inside the clipping region.
+//
+// On a screen with more device pixels than logical ones the picture holds
+// Width() x DevicePixelRatio() device pixels, and the same two rules place
+// everything, so that a picture at 200 % is the 100 % one drawn at twice the
+// resolution and one at 150 % has strokes of one width everywhere:
+// - an edge of an area at logical x lies at device DeviceEdge(x);
+// - a line n logical pixels wide at logical p covers DeviceStroke(p, n): its
+//   width is round(n x ratio) device pixels, centred on the logical pixels.
+// At a ratio of 1 both are the logical pixels themselves.
 #include <QFont>
 #include <QImage>
 #include <QPointer>
@@ -73,10 +82,21 @@ struct TTextMetric {
 };
 TTextMetric GetTextMetrics(const TFont &font);
 
+// Device pixels [First, Last) along one axis.
+struct TDeviceSpan {
+    int First = 0, Last = 0;
+    int Size() const { return Last - First; }
+    friend bool operator==(const TDeviceSpan &, const TDeviceSpan &) = default;
+};
+// round(x * ratio), halves up.
+int DeviceEdge(int x, qreal ratio);
+// The device pixels of a line n logical pixels wide starting at logical p.
+TDeviceSpan DeviceStroke(int p, int n, qreal ratio);
+
 class TCanvas {
 public:
     TCanvas() = default;
-    TCanvas(int width, int height);
+    TCanvas(int width, int height, qreal devicePixelRatio = 1);
     TCanvas(const TCanvas &) = delete;
     TCanvas &operator=(const TCanvas &) = delete;
 
@@ -84,12 +104,16 @@ public:
     TBrush Brush;
     TFont Font; // its Color is the text colour
 
-    // The picture: Format_RGB32, device pixels.
+    // The picture: Format_RGB32 in device pixels, its devicePixelRatio set.
     const QImage &Image() const { return image_; }
-    int Width() const { return image_.width(); }
-    int Height() const { return image_.height(); }
+    // The size in logical pixels.
+    int Width() const { return width_; }
+    int Height() const { return height_; }
     // New size; the old picture stays at the top left, new area is white.
     void Resize(int width, int height);
+    // Device pixels per logical pixel. A new ratio starts a white picture.
+    qreal DevicePixelRatio() const { return dpr_; }
+    void SetDevicePixelRatio(qreal ratio);
 
     // A one-bit surface holds only black and white: colours drawn on it
     // become the nearer of the two, and copies from it turn white into the
@@ -180,7 +204,8 @@ public:
 private:
     // Ellipses and rounded rectangles: outline with the pen, inside with the brush.
     void PaintShape(int left, int top, int right, int bottom,
-                    const std::function<void(QPainter &, const QRect &)> &draw);
+                    const std::function<void(QPainter &, const QRect &)> &draw,
+                    const std::function<void(QPainter &, const QRectF &)> &drawF);
     friend class TBitmap;
     friend class TImageList;
 
@@ -197,15 +222,28 @@ private:
     QRgb deviceColor(TColor c) const;
     bool canPaint(int dx, int dy) const;
     void plot(int dx, int dy, QRgb c);
-    void plotPen(int x, int y, QRgb c);
+    // A logical pixel (origin included) as a dot n pixels wide; a line along
+    // one axis covers the whole of its logical pixels on that axis.
+    QRect dotRect(int x, int y, int n) const;
+    void plotPen(int x, int y, QRgb c, bool xMajor);
     void line(TPoint a, TPoint b);
+    // Device rectangle of logical [left, right) x [top, bottom), origin added.
+    QRect areaRect(int left, int top, int right, int bottom) const;
+    // As areaRect, but a side one logical pixel thin is a line.
+    QRect fillRect(int left, int top, int right, int bottom) const;
+    void allocate(int width, int height, bool keep);
     void fillDevice(const QRect &deviceRect, QRgb c);
     QRegion paintableRegion() const;
     void clipTo(const QRegion &deviceRegion);
     const QFont &qfont() const;
+    // The font whose line height and ascent place text: the exact face, so
+    // that a stand-in face above 100 % keeps the lines where they were.
+    const QFont &lineFont() const;
     void setMonochrome(bool on) { monochrome_ = on; }
 
     QImage image_;
+    int width_ = 0, height_ = 0;
+    qreal dpr_ = 1;
     QPointer<QWidget> window_;
     bool monochrome_ = false;
     int bkMode_ = TRANSPARENT;
@@ -216,7 +254,9 @@ private:
     std::vector<State> saved_;
 
     mutable TFont cachedFont_;
+    mutable qreal cachedRatio_ = 1;
     mutable QFont cachedQFont_;
+    mutable QFont cachedLineFont_;
     mutable bool fontCached_ = false;
 };
 

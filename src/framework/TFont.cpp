@@ -3,6 +3,11 @@
 
 #include <QFontMetrics>
 #include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "platform/desktop/SystemFonts.h"
 
 namespace framework {
 
@@ -10,7 +15,42 @@ int TFont::Size() const { return static_cast<int>(std::lround(-Height * 72.0 / 9
 
 void TFont::SetSize(int points) { Height = -static_cast<int>(std::lround(points * 96.0 / 72.0)); }
 
-QFont TFont::ToQFont() const
+namespace {
+
+// Text to compare the widths of two faces by.
+const QString WidthSample = QStringLiteral("The quick brown fox jumps over the lazy dog. 0123456789 /clip_1.mpg");
+
+// The stand-in's pixel size whose text is as wide as exact's.
+int matchingPixelSize(const QFont &exact, QFont standIn)
+{
+    struct Key {
+        QString exact, standIn;
+        int px;
+        bool bold, italic;
+        bool operator==(const Key &) const = default;
+    };
+    static std::vector<std::pair<Key, int>> known;
+    const Key key{exact.family(), standIn.family(), exact.pixelSize(), exact.bold(), exact.italic()};
+    for (const auto &[k, px] : known)
+        if (k == key)
+            return px;
+    const int want = QFontMetrics(exact).horizontalAdvance(WidthSample);
+    int best = exact.pixelSize(), bestMiss = std::numeric_limits<int>::max();
+    for (int px = std::max(1, exact.pixelSize() / 2); px <= exact.pixelSize() * 2; ++px) {
+        standIn.setPixelSize(px);
+        const int miss = std::abs(QFontMetrics(standIn).horizontalAdvance(WidthSample) - want);
+        if (miss < bestMiss) {
+            best = px;
+            bestMiss = miss;
+        }
+    }
+    known.emplace_back(key, best);
+    return best;
+}
+
+} // namespace
+
+QFont TFont::ToQFont(qreal devicePixelRatio) const
 {
     QFont f(Name);
     // Faces of the other desktop are missing here; a plain sans face stands in.
@@ -35,7 +75,15 @@ QFont TFont::ToQFont() const
     } else {
         f.setPixelSize(13);
     }
-    return f;
+    if (devicePixelRatio == 1)
+        return f;
+    const QString face = platform::ScalableFace(Name);
+    if (face.compare(Name, Qt::CaseInsensitive) == 0)
+        return f;
+    QFont standIn = f;
+    standIn.setFamily(face);
+    standIn.setPixelSize(matchingPixelSize(f, standIn));
+    return standIn;
 }
 
 } // namespace framework

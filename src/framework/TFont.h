@@ -28,8 +28,10 @@ public:
 
     // The Qt font that draws this one: the pixel size is chosen so that the
     // character height (negative Height) or the cell height (positive Height)
-    // comes out as asked.
-    QFont ToQFont() const;
+    // comes out as asked. Drawn at a device pixel ratio above 1, a face with
+    // only bitmaps would keep its 1x glyphs: a scalable face of the same
+    // widths stands in for it.
+    QFont ToQFont(qreal devicePixelRatio = 1) const;
 
     friend bool operator==(const TFont &, const TFont &) = default;
 };

@@ -2,8 +2,39 @@
 #include "framework/TImageList.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace framework {
+
+QIcon LoadMaskedIcon(const QString &fileName, TColor maskColor)
+{
+    const TColor key = ColorToRGB(maskColor);
+    const QRgb keyRgb = qRgb(GetRValue(key), GetGValue(key), GetBValue(key)) & 0xFFFFFFu;
+    const auto masked = [keyRgb](const QString &file) {
+        QImage img = QImage(file).convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < img.height(); ++y) {
+            QRgb *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+            for (int x = 0; x < img.width(); ++x)
+                if ((row[x] & 0xFFFFFFu) == keyRgb)
+                    row[x] = 0u;
+        }
+        return QPixmap::fromImage(img);
+    };
+    QIcon icon;
+    const QPixmap picture = masked(fileName);
+    if (picture.isNull())
+        return icon;
+    icon.addPixmap(picture);
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0) {
+        QPixmap denser = masked(fileName.left(dot) + QStringLiteral("@2x") + fileName.mid(dot));
+        if (denser.size() == picture.size() * 2) {
+            denser.setDevicePixelRatio(2);
+            icon.addPixmap(denser);
+        }
+    }
+    return icon;
+}
 
 void TImageList::SetSize(int width, int height)
 {
@@ -19,16 +50,20 @@ int TImageList::addCells(const QImage &argb)
     if (argb.isNull() || width_ <= 0 || height_ <= 0)
         return -1;
     const int first = Count();
-    const int cells = std::max(1, argb.width() / width_);
+    // A picture for a denser screen has as many more pixels in each cell.
+    const qreal ratio = argb.devicePixelRatio();
+    const int cw = static_cast<int>(std::lround(width_ * ratio)), ch = static_cast<int>(std::lround(height_ * ratio));
+    const int cells = std::max(1, argb.width() / cw);
     for (int i = 0; i < cells; ++i) {
-        QImage cell(width_, height_, QImage::Format_ARGB32);
+        QImage cell(cw, ch, QImage::Format_ARGB32);
         cell.fill(Qt::transparent);
-        const int w = std::min(width_, argb.width() - i * width_);
-        const int h = std::min(height_, argb.height());
+        const int w = std::min(cw, argb.width() - i * cw);
+        const int h = std::min(ch, argb.height());
         for (int y = 0; y < h; ++y) {
-            const QRgb *src = reinterpret_cast<const QRgb *>(argb.constScanLine(y)) + i * width_;
+            const QRgb *src = reinterpret_cast<const QRgb *>(argb.constScanLine(y)) + i * cw;
             std::copy_n(src, w, reinterpret_cast<QRgb *>(cell.scanLine(y)));
         }
+        cell.setDevicePixelRatio(ratio);
         images_.push_back(std::move(cell));
     }
     return first;
@@ -91,12 +126,14 @@ void TImageList::Draw(TCanvas &canvas, int x, int y, int index) const
     if (index < 0 || index >= Count())
         return;
     const QImage &img = images_[static_cast<std::size_t>(index)];
-    const TPoint o = canvas.GetViewportOrg();
-    for (int j = 0; j < img.height(); ++j) {
-        const QRgb *row = reinterpret_cast<const QRgb *>(img.constScanLine(j));
-        for (int i = 0; i < img.width(); ++i) {
-            if (qAlpha(row[i]) != 0)
-                canvas.plot(x + i + o.X, y + j + o.Y, canvas.deviceColor(FromQRgb(row[i])));
+    // Each device pixel of the cell takes the picture's pixel under it.
+    const QRect to = canvas.areaRect(x, y, x + width_, y + height_);
+    for (int j = 0; j < to.height(); ++j) {
+        const QRgb *row = reinterpret_cast<const QRgb *>(img.constScanLine((j * img.height()) / to.height()));
+        for (int i = 0; i < to.width(); ++i) {
+            const QRgb p = row[(i * img.width()) / to.width()];
+            if (qAlpha(p) != 0)
+                canvas.plot(to.left() + i, to.top() + j, canvas.deviceColor(FromQRgb(p)));
         }
     }
 }

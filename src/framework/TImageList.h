@@ -10,6 +10,10 @@
 
 namespace framework {
 
+// An icon from a picture file and, when there is one beside it, its "@2x"
+// twin for screens at 200 %; pixels of exactly maskColor are transparent.
+QIcon LoadMaskedIcon(const QString &fileName, TColor maskColor);
+
 class TImageList {
 public:
     explicit TImageList(int width = 16, int height = 16) : width_(width), height_(height) {}

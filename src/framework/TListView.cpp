@@ -197,7 +197,7 @@ TListView::TListView(QWidget *parent) : TControl(parent), view_(new ListTree(thi
     view_->setEditTriggers(EditTriggers);
     view_->header()->setStretchLastSection(false);
     view_->header()->setSectionsMovable(false);
-    view_->setFont(Font().ToQFont());
+    view_->setFont(QtFont());
     view_->setItemDelegate(new CaptionDelegate(this));
     // A long path loses its middle, so the file's own name stays in sight.
     view_->setTextElideMode(Qt::ElideMiddle);
@@ -375,7 +375,13 @@ void TListView::EditCaption(int index)
 void TListView::FontChanged()
 {
     TControl::FontChanged();
-    view_->setFont(Font().ToQFont());
+    view_->setFont(QtFont());
+}
+
+void TListView::DevicePixelRatioChanged()
+{
+    TControl::DevicePixelRatioChanged();
+    view_->setFont(QtFont());
 }
 
 } // namespace framework

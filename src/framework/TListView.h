@@ -75,6 +75,7 @@ public:
 
 protected:
     void FontChanged() override;
+    void DevicePixelRatioChanged() override;
 
 private:
     QTreeWidgetItem *item(int index) const;

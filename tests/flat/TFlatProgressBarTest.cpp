@@ -385,3 +385,31 @@ TEST(TFlatProgressBar, GrowingBlocksRepaintOnlyTheNewBlocks)
     ASSERT_EQ(spy.regions.size(), 1);
     EXPECT_EQ(spy.regions[0].boundingRect(), QRect(QPoint(29, 2), QPoint(54, 13)));
 }
+
+// Above 100 %: at 200 % the bar is its 100 % picture at twice the
+// resolution, and at 150 % every block keeps one width.
+TEST(TFlatProgressBar, DenserScreens)
+{
+    Host h;
+    TFlatProgressBar &bar = *h.bar; // 147 x 16, blocks
+    bar.SetPosition(50);
+    const QImage one = bar.Render(1), two = bar.Render(2);
+    EXPECT_EQ(two.convertToFormat(QImage::Format_RGB32),
+              one.scaled(one.size() * 2).convertToFormat(QImage::Format_RGB32));
+
+    const QImage mid = bar.Render(1.5);
+    const int y = mid.height() / 2;
+    std::vector<int> widths;
+    int run = 0;
+    for (int x = 0; x <= mid.width(); ++x) {
+        if (x < mid.width() && at(mid, x, y) == 0x00996633) {
+            ++run;
+        } else if (run) {
+            widths.push_back(run);
+            run = 0;
+        }
+    }
+    ASSERT_EQ(widths.size(), 8u);
+    for (int w : widths)
+        EXPECT_EQ(w, 12); // 8 logical pixels
+}

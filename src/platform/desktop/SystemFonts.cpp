@@ -3,9 +3,15 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QHash>
 #include <QStringList>
 
 namespace platform {
+
+namespace {
+QHash<QString, QString> &scalableFaces();
+}
 
 void InstallSystemFonts(const QString &wineFonts)
 {
@@ -18,6 +24,7 @@ void InstallSystemFonts(const QString &wineFonts)
         {QStringLiteral("MS Sans Serif"), {QStringLiteral("ms_sans_serif.ttf")}},
         {QStringLiteral("Tahoma"), {QStringLiteral("tahoma.ttf"), QStringLiteral("tahomabd.ttf")}},
     };
+    scalableFaces().clear();
     const QStringList known = QFontDatabase::families();
     for (const Face &face : wine) {
         if (known.contains(face.family, Qt::CaseInsensitive))
@@ -30,6 +37,35 @@ void InstallSystemFonts(const QString &wineFonts)
     QFont::insertSubstitution(QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"));
     // A Song (Ming) face for the menu (fonts-arphic-uming).
     QFont::insertSubstitution(QString::fromUtf8("\u5b8b\u4f53"), QStringLiteral("AR PL UMing CN"));
+}
+
+namespace {
+QHash<QString, QString> &scalableFaces()
+{
+    static QHash<QString, QString> faces;
+    return faces;
+}
+} // namespace
+
+QString ScalableFace(const QString &family)
+{
+    QHash<QString, QString> &known = scalableFaces();
+    if (const auto it = known.constFind(family); it != known.constEnd())
+        return *it;
+    QString face = family;
+    // What a face resolves to, substitutes included.
+    if (!QFontDatabase::isSmoothlyScalable(QFontInfo(QFont(family)).family())) {
+        // Tahoma (fonts-wine) is the outline face of the same design;
+        // DejaVu Sans where it is missing.
+        for (const QString &standIn : {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")}) {
+            if (QFontDatabase::isSmoothlyScalable(standIn)) {
+                face = standIn;
+                break;
+            }
+        }
+    }
+    known.insert(family, face);
+    return face;
 }
 
 } // namespace platform

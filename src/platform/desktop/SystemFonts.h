@@ -14,4 +14,9 @@ inline const QString WineFontFolder = QStringLiteral("/usr/share/wine/fonts");
 // the machine already has is left as it is. Call once a QGuiApplication exists.
 void InstallSystemFonts(const QString &wineFonts = WineFontFolder);
 
+// The face that draws `family` where its glyphs must scale (above 100 %): the
+// family itself when it has outlines, otherwise a scalable face of the same
+// design and widths ("MS Sans Serif" has only its one bitmap size).
+QString ScalableFace(const QString &family);
+
 } // namespace platform
