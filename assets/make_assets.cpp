@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the banner picture, the two list icons and the program's icon
 // (the banner's logo on its own, as PNG and SVG) into assets/. The banner
 // and the list icons are also drawn at twice the resolution ("@2x"), for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Running a benchmark's contestants as child processes, each with its own
 // wall time and peak memory, and summing the runs up.

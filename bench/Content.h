@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Benchmark inputs: fast, incompressible-looking content (xorshift64 words),
 // different for each seed. A sparse file would read as zero pages, faster or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Join benchmark: the program's join (the join session with its worker,
 // progress signals and core application, as the command line runs it)
 // against `cat` on the same three files, alternating, each run in its own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Movie benchmark: "Join as One Movie" against `ffmpeg -f concat -safe 0
 // -c copy` on the same 8 copies of a 60-s VCD clip, alternating, each run in
 // its own child process so wall time and peak memory are its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window benchmark: the real main window on the offscreen platform, each
 // figure beside a reference measured in the same run.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Puts the application's hint settings back as they were when it goes: the
 // tests share one application object.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pictures as text, so a failing pixel test shows where it went wrong:
 // '#' where the canvas has the colour, '.' elsewhere.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds each probe of tests/CMakeLists.txt: PROBES ("target|header", comma
 # separated) must fail because the header is not found; CONTROL must build.
 function(build target result output)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry: an application object exists for every test. Tests of the
 // layers below the desktop get a core application only, so they cannot come
 // to depend on widgets; the others a widget application on the offscreen

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a file includes a header from a layer it may not use: each layer
 # stands only on the ones below it, and the window's core on the system's
 # services without the desktop.

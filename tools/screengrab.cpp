@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves the screen of $DISPLAY as a PNG file, or only the X window whose id
 // is given (as xwininfo prints it, e.g. 0x1c00007).
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: start and close, the movie list's commands, and the
 // join's: Join Now, the question that stops it, Save As and Play.
 #include "app/MainWindow.h"

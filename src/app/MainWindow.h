@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: its controls and the settings. It shows the join session
 // (the movie list, the output name, the scan and the join) and forwards the

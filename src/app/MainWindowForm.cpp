@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The form description of the main window: its components in creation
 // order, each one's stored values through its setters, then Loaded(); and
 // the wiring of every control and menu item to its handler.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program sets up before its window: the look and the title. The
 // program entry and the benchmarks start the same way.

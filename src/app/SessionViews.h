@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Controls of the main window that show a part of the join session and hand
 // the person's changes back to it.

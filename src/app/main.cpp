@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry: a join on the command line with no window, or the
 // application object, its title, the main window and the message loop
 // until the main window has closed.

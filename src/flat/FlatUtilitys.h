@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Drawing and measuring helpers shared by the flat controls, and their
 // enumerations.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Conversions between RGB colours and hue/saturation/lightness, as fractions
 // and on the integer scale of 240 that the colour dialogs use.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The flat button's picture: fill, frame, glyph cell and caption by state.
 #include "flat/TFlatButtonUnit.h"
 #include "framework/TImageList.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A push button that paints itself flat: a filled rectangle in a one-pixel
 // frame with an optional glyph and a one-line caption. It lights up while the

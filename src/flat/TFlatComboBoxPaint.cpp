@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The flat combo box's picture: frame, rings, button and arrow, selection
 // strip and the owner-drawn items. Coordinates are the control's; W and H its size.
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A combo box drawn flat: a one-pixel border, two rings of the background
 // colour inside it and a narrow flat drop-down button with a small filled

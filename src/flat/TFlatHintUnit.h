@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Flat hints for the whole application: TFlatHint, a component on the main
 // form that holds the colours, font and width of every hint and installs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A flat progress bar: a one-pixel frame, a background and a fill that grows
 // with the position, as one solid bar or as a row of 8-pixel blocks with

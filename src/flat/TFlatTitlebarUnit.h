@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A title bar of its own for a frameless form: a coloured strip with the
 // caption centred, drawn in one colour while the form is active and another

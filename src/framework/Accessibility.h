@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What screen readers learn of the controls that paint themselves: each kind
 // gets an interface of its own through a factory, installed once when the

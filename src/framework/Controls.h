@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The control base every window element of the program stands on: bounds
 // and alignment, colour and font that follow the parent, caption, hint,

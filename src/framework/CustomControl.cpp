@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The paint cycle of the controls that paint themselves, and the
 // framework's own such controls: panel, image and form.
 #include <QApplication>

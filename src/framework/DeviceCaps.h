@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a canvas's device can show: its colour depth and the nearest colour
 // it can hold.

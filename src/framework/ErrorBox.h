@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The standard error box: OK only, stop icon, captioned with the
 // application's title. An exception that escapes an event handler is shown

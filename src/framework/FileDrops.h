@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Files dropped from the file manager onto a window. Every drag that carries
 // file addresses, over any widget of the window, is taken by the window: a

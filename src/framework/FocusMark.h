@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // When a control shows that it has the keyboard focus: once the focus came
 // by the keyboard (Tab, a shortcut) or a key was pressed in the control, and

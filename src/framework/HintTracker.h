@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Watches the pointer and the keyboard for the application's hints: every
 // mouse move, enter and leave reports the widget the pointer is over; a

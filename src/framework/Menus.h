@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Menu items, popup menus and main menus, shown through QMenu and QMenuBar.
 // An owner-drawn menu asks each item to measure and paint itself into a

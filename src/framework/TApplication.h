@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application object: title, main form, the
 // standard error box for exceptions that escape a handler, and the hints.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A picture with its own canvas. A one-bit bitmap holds only black and white.
 #include <QImage>

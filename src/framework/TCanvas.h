@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A drawing surface over an off-screen picture with a pen, a brush and a font.
 // Coordinates are logical: the viewport origin maps logical (0, 0) to a device

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Colours are $00BBGGRR; a top byte of $FF names a system colour by its
 // index in the low byte, resolved through the system colour table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A font as the controls describe it: face, height (negative = character
 // height in pixels, positive = cell height), style, colour and character set.

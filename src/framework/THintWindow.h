@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window the application shows a control's hint in, and what the
 // application tells the show-hint event about a hint about to show.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A list of images of one size, each with its transparent pixels.
 #include <QIcon>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A report-style list with one column of captions and a small icon per item.
 #include <QIcon>

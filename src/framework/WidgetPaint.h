@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Lets a widget paint itself into a canvas: its background and its own
 // drawing, without its child widgets.

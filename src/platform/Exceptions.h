@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's error classes. Handlers throw them; the application's message
 // loop shows the message in the standard error box and the program goes on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Files for the join and the folder scan: plain POSIX descriptors with 64-bit
 // sizes, every failure reported as EInOutError with the program's error code.

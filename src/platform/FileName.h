@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A file's name as the file system holds it: bytes, which need not be valid
 // text. Names travel as FileName from where they enter (a folder scan, a

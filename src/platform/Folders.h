@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Folder reading for the folder scan: a folder's entries are read whole and
 // the folder is closed again, so a deep tree never holds more than one open

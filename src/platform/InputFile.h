@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A file read anywhere in it: media readers look at a file's end (its length,
 // its tags) and come back. Names are bytes; opening never waits on a pipe or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TXPMenu: while active, measures and paints every item of every menu its
 // form owns in the flat XP look: an icon column (optionally a gradient), a

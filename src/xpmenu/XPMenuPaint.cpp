@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Painting of one item of a menu the XP menu renderer attached to: the
 // background, the selection bar, marks, the item image, text and separator,
 // and the menu-bar tab and the flat popup frame.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's join, run as the real program with no display.
 #include <QDir>
 #include <QProcess>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven as a person would, through the dialog, shell and
 // message-box stand-ins, on real files and folders.
 #include <QAccessible>
@@ -506,7 +507,7 @@ TEST_F(MainWindowTest, SaveAsPlayHelpAndWebPage)
 
     // The help page beside the program; without one, where an install puts it.
     const QString beside = QCoreApplication::applicationDirPath() + "/readme.html";
-    const QString installed = QCoreApplication::applicationDirPath() + "/../share/doc/zantrope/readme.html";
+    const QString installed = QCoreApplication::applicationDirPath() + "/../share/zantrope/readme.html";
     ASSERT_FALSE(QFile::exists(beside));
     form->fb9Click(form->fb9);
     QTest::mouseClick(form->Image1, Qt::LeftButton);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window offers beyond its buttons: dragging items into order,
 // stopping a join, the join in words, the keys, and long paths. Driven
 // through real key, mouse and drag events on the real list view.

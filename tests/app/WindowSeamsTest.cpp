@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window through the real Qt parts a person meets: the program's
 // own file dialog driven in-process, the list view's selection, drops of
 // real mime data onto the widgets, and a scan closed half-way. Only the

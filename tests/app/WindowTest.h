@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the main window's tests share: a window on its own settings file in a
 // temporary folder, message boxes answered by a stand-in, the list read back,

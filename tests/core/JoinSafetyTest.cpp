@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Routes by which a join's output could reach one of its inputs: another view
 // of the same file, the output's own new file, another spelling of one name.
 #include "app/core/JoinEngine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one-movie join and the clip facts, on real clips made with ffmpeg and
 // checked with the libraries players use.
 #include "app/core/MovieJoin.h"

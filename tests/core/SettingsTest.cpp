@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/Settings.h"
 
 #include "platform/Exceptions.h"
@@ -301,18 +302,19 @@ TEST_F(SettingsTest, ValuesThatCannotBeStoredReportTheFullPath)
 
 // The rule's own check honours permission bits for root too, so this runs
 // the same for every user.
-TEST(SettingsPathTest, BesideTheProgramWhereItMayBeWrittenElseInTheUsersConfiguration)
+TEST(SettingsPathTest, BesideTheProgramOnlyForAPortableCopy)
 {
     QTemporaryDir dir;
     const platform::FileName program = Name(dir.filePath(QStringLiteral("bin")));
     const platform::FileName config = Name(dir.filePath(QStringLiteral("config")));
     const platform::FileName personal = config / "zantrope" / "misuc.dat";
     ASSERT_TRUE(QDir().mkdir(dir.filePath(QStringLiteral("bin"))));
-    EXPECT_EQ(ChooseSettingsPath(program, config, platform::MayWrite), program / "misuc.dat");
+    EXPECT_EQ(ChooseSettingsPath(program, config, platform::MayWrite), personal)
+        << "a writable folder of an install, such as ~/.local/bin, is no portable copy";
     WriteBytes(dir.filePath(QStringLiteral("bin/misuc.dat")), "\r\n");
     ASSERT_EQ(::chmod(program.Bytes().constData(), 0555), 0);
     EXPECT_EQ(ChooseSettingsPath(program, config, platform::MayWrite), program / "misuc.dat")
-        << "a writable copy already there stays the portable one";
+        << "a writable copy already there makes the portable one";
     ASSERT_EQ(::chmod((program / "misuc.dat").Bytes().constData(), 0444), 0);
     EXPECT_EQ(ChooseSettingsPath(program, config, platform::MayWrite), personal);
     ::chmod(program.Bytes().constData(), 0755);
@@ -320,7 +322,16 @@ TEST(SettingsPathTest, BesideTheProgramWhereItMayBeWrittenElseInTheUsersConfigur
     EXPECT_EQ(ChooseSettingsPath(platform::FileName("/usr/bin"), config, anything), personal);
 }
 
-TEST(SettingsPathTest, BesideTheExecutable)
+// The test program's folder holds no misuc.dat, as an installed program's does not.
+TEST(SettingsPathTest, AnInstalledCopyUsesTheConfigurationFolderItCreates)
 {
-    EXPECT_EQ(SettingsPath(), Name(QCoreApplication::applicationDirPath() + "/misuc.dat"));
+    ASSERT_FALSE(QFile::exists(QCoreApplication::applicationDirPath() + "/misuc.dat"));
+    QTemporaryDir dir;
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    const bool wasSet = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
+    const platform::FileName path = SettingsPath();
+    wasSet ? qputenv("XDG_CONFIG_HOME", saved) : qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(path, Name(dir.filePath(QStringLiteral("config/zantrope/misuc.dat"))));
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("config/zantrope"))).isDir());
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What screen readers learn of the flat controls, through Qt's accessibility
 // interfaces as the desktop's bridge reads them.
 #include <QAccessible>

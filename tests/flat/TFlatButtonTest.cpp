@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The flat button driven by mouse, keyboard and accelerator; its pictures
 // checked by pixel colours (never by glyph shapes).
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The flat hint component and window: defaults, installation, the forwarded
 // show-hint event, size and placement by the cursor, and the painted box.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The title bar: where it may sit, its caption colours following the form's
 // activation, and dragging the form.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What screen readers learn of the framework's controls, and what the
 // keyboard alone can do with the list.
 #include <QAccessible>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control base: parent colour and font following, tab order, mouse
 // events, accelerators and the control under a screen point.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures above 100 %: the canvas's two rounding rules, shapes at 200 % as
 // the 100 % picture at twice the resolution, uniform strokes at 150 %, and
 // text that grows with the screen. Glyph pixels are never compared, only

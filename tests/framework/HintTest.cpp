@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's hint machinery: when a hint shows, switches and hides,
 // which control's hint it is, the show-hint event, and the standard hint window.
 #include <QApplication>

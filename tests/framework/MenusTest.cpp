@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Menus shown through Qt: owner-draw requests reach the items, clicks come
 // after the menu has closed, and the desktop look keeps working.
 #include <QAction>

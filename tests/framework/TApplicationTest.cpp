@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object's standard error box, shown through a real message box.
 #include <QAbstractButton>
 #include <QApplication>

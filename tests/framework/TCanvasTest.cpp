@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pixel rules of the canvas, each on a small picture.
 #include <QFontMetrics>
 #include <gtest/gtest.h>

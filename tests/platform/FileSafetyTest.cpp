@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What File::Create must never do, whoever prepared the folder: follow a link
 // another user planted, create through a dangling link, lose the old file's
 // attributes, or fail at the very end on a file mounted over another.

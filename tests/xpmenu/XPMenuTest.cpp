@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The XP menu renderer: properties, attaching, measuring and painted pixels.
 #include <QApplication>
 #include <QMenu>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a person wants to know of a listed clip before joining: its length and
 // its format, read with libavformat. Reading may take a while (the file's end

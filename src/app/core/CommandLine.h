@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's own command-line options: a join with no window, the usage
 // and the version. Anything else opens the window.

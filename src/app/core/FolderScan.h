@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The folder scan of "Add Folder": every accepted file of a folder tree.
 #include <functional>

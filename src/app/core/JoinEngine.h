@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The join: copies every input, byte for byte and in order, into one output
 // file, telling an observer (the join session, a test) about each step and

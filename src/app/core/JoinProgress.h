@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A running join told in words: how far it is, how fast it goes and how
 // long it has to go, for the window's title and the progress bars' hints.

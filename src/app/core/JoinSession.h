@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The join session: what the main window and the command line show and
 // command. It owns the list of inputs and the output name, and runs the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the one-movie join and the clip facts share: one input opened with
 // libavformat through the program's own file reading (names stay bytes, pipes

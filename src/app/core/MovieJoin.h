@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Join as One Movie": joins the inputs into one stream that players take for
 // one movie, without re-encoding. Each input is read with its own demuxer and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // MPEG audio frames and their tags, read from the bytes: what the one-movie
 // join needs to write an MP3 that counts itself, and what the byte join's

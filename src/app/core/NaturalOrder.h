@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The order people expect of names: numbers compare by value, so clip2
 // comes before clip10, and case is ignored.

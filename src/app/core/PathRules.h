@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The movie list's rules for names: which files are accepted, and how a
 // folder chosen in the browser is written.

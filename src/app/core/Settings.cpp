@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/Settings.h"
 
 #include "platform/Exceptions.h"
@@ -85,9 +86,11 @@ int StrToIntDef(const QString &text, int def)
 platform::FileName ChooseSettingsPath(const platform::FileName &programFolder, const platform::FileName &configFolder,
                                       const std::function<bool(const platform::FileName &)> &mayWrite)
 {
+    // A writable folder alone does not make a portable copy: ~/.local/bin or
+    // /opt/zantrope/bin of an install are writable too, and are no place for settings.
     const platform::FileName beside = programFolder / "misuc.dat";
     const bool system = programFolder.Bytes() == "/usr" || programFolder.Bytes().startsWith("/usr/");
-    if (!system && (mayWrite(beside) || mayWrite(programFolder)))
+    if (!system && mayWrite(beside))
         return beside;
     return configFolder / "zantrope" / "misuc.dat";
 }

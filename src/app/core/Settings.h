@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings file "misuc.dat" beside the executable: the main window's
 // position, the output name and the open dialog's folder, read while the
@@ -18,11 +19,12 @@ namespace app {
 // Anything else, and a value outside the 32-bit signed range, gives def.
 int StrToIntDef(const QString &text, int def);
 
-// Where "misuc.dat" lives. Beside the program, a portable copy, when that
-// folder may be written or a misuc.dat there may be; otherwise in the user's
-// configuration folder, configFolder/zantrope/misuc.dat. A folder under /usr
-// never holds it: that tree belongs to the package manager, also for root.
-// mayWrite tells whether an existing file or folder may be written.
+// Where "misuc.dat" lives. Beside the program for a portable copy: a folder
+// that already holds a misuc.dat which may be written (the build puts one
+// beside the program it builds). Any other copy, installed under any prefix,
+// keeps it in the user's configuration folder, configFolder/zantrope/misuc.dat.
+// A folder under /usr never holds it: that tree belongs to the package
+// manager, also for root. mayWrite tells whether an existing file may be written.
 platform::FileName ChooseSettingsPath(const platform::FileName &programFolder, const platform::FileName &configFolder,
                                       const std::function<bool(const platform::FileName &)> &mayWrite);
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the mouse pointer is, in virtual desktop pixels. Tests put it where
 // they need it with CursorOverride, without moving the real pointer or

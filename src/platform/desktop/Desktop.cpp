@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/desktop/Desktop.h"
 
 #include <QDesktopServices>
@@ -7,6 +8,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
+#include <cerrno>
+#include <sys/stat.h>
+
+#include "platform/Exceptions.h"
 
 namespace platform {
 namespace {
@@ -137,10 +142,35 @@ public:
     }
 };
 
+// Qt opens through xdg-open or the desktop's own opener and says only
+// whether one was found; what the opener does later it never learns.
+[[noreturn]] void ThrowNoOpener(const QString &what)
+{
+    Exception error(QStringLiteral("No program was found to open %1").arg(what));
+    error.SetDetails(QStringLiteral("Files and addresses are opened through xdg-open, from the package xdg-utils."));
+    throw error;
+}
+
 class QtShell final : public Shell {
 public:
-    void OpenFile(QWidget *, const FileName &path) override { QDesktopServices::openUrl(UrlOfFile(path)); }
-    void OpenAddress(QWidget *, const QString &url) override { QDesktopServices::openUrl(QUrl(url)); }
+    void OpenFile(QWidget *, const FileName &path) override
+    {
+        // The opener would fail on its own, out of sight.
+        struct stat st {};
+        if (path.IsEmpty() || path.HoldsNul() ||
+            (::stat(path.Bytes().constData(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))) {
+            EInOutError missing(2);
+            missing.SetDetails(path.Display());
+            throw missing;
+        }
+        if (!QDesktopServices::openUrl(UrlOfFile(path)))
+            ThrowNoOpener(path.Display());
+    }
+    void OpenAddress(QWidget *, const QString &url) override
+    {
+        if (!QDesktopServices::openUrl(QUrl(url)))
+            ThrowNoOpener(url);
+    }
 };
 
 template <class Service>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a person or the desktop does for the program: dialogs, message boxes,
 // opening files with their associated programs. Each service is an interface
@@ -69,9 +70,12 @@ public:
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Opens a file with its associated program; the result is not reported.
+    // Opens a file with its associated program. Throws platform::EInOutError
+    // (2, the file as details) when it does not exist, and platform::Exception
+    // when no program to open it is installed, so the command says why
+    // nothing opens; what the program does with it is not reported.
     virtual void OpenFile(QWidget *owner, const FileName &path) = 0;
-    // Opens an address in the default browser.
+    // Opens an address in the default browser; throws as OpenFile when there is none.
     virtual void OpenAddress(QWidget *owner, const QString &url) = 0;
 };
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The desktop's screens: the primary screen's size and every screen's
 // geometry in virtual desktop pixels. Tests fix them with ScreenOverride.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The system colour table: the colours that system colour values
 // ($FF0000nn) stand for. Values are $00BBGGRR.

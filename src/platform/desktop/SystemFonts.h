@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The faces the window names belong to another desktop. Each is mapped to a
 // free face that a Debian package installs, so text has the same size and

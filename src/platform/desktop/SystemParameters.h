@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // System-wide parameters the desktop reports: the fonts of window parts and
 // the display's colour depth. Tests may stand in for both.

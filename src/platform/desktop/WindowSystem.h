@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the window system lets a program do with its windows. On Wayland a
 // window never learns where it is on the screen, and only the compositor
