@@ -162,6 +162,8 @@ void TForm1::ShowHint(QString &hint, bool &canShow, THintInfo &info)
         canShow = index >= 0;
         if (canShow) {
             hint = ItemName(index).Display();
+            if (const auto facts = clips_->Facts(ItemName(index)))
+                hint += QLatin1Char('\n') + facts->Text();
             info.CursorRect = TRect::FromQRect(Lv1->ItemRect(index));
         }
     } else if (info.HintControl == FpBar1 || info.HintControl == Fpbar2) {
@@ -375,7 +377,9 @@ QString TForm1::ProgressHint() const
     qint64 total = 0;
     for (const FileName &name : session_.Inputs())
         total += platform::SizeOf(name);
-    return ListSummary(session_.Count(), total);
+    const qint64 length = clips_->TotalLength(session_.Inputs());
+    return ListSummary(session_.Count(), total) +
+           (length > 0 ? QStringLiteral(" \u00b7 ") + LengthText(length) : QString());
 }
 
 void TForm1::ShowSession()
@@ -383,6 +387,12 @@ void TForm1::ShowSession()
     new InputListView(session_, Lv1);
     progress_ = new JoinProgressView(session_, FpBar1, Fpbar2, this);
     JoinSession *s = &session_;
+    // Each added clip's length and format, read in the background for the hints.
+    clips_ = new ClipFactsReader(this);
+    connect(s, &JoinSession::inputsInserted, clips_, [this](int at, int count) {
+        clips_->Read({session_.Inputs().begin() + at, session_.Inputs().begin() + at + count});
+    });
+    connect(s, &JoinSession::inputChanged, clips_, [this](int index) { clips_->Read({session_.Input(index)}); });
     connect(s, &JoinSession::stateChanged, this, [this] { stopKey_->setEnabled(session_.Joining()); });
     connect(s, &JoinSession::finished, this,
             [this](JoinSession::Work work, JoinSession::Outcome outcome, std::exception_ptr error) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/SessionViews.h"
+#include "app/core/ClipFactsReader.h"
 #include "app/core/JoinSession.h"
 #include "app/core/Settings.h"
 #include "flat/TFlatButtonUnit.h"
@@ -138,6 +139,7 @@ private:
     QShortcut *stopKey_ = nullptr; // Escape, while a join runs
     JoinSession session_;
     OutputNameBox *outputBox_ = nullptr;
+    ClipFactsReader *clips_ = nullptr;
     bool closeAfterJoin_ = false;
     bool settingsWritten_ = false;
     bool stopAsked_ = false; // the stop question is open

@@ -3,11 +3,13 @@
 // checked with the libraries players use.
 #include "app/core/MovieJoin.h"
 #include "app/core/ClipFacts.h"
+#include "app/core/ClipFactsReader.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -410,6 +412,20 @@ TEST_F(MovieJoinTest, ClipFactsTotalsAndTheByteJoinHint)
     EXPECT_FALSE(app::ByteJoinHint(Names({"cbr3.mp3", "cbr4.mp3"})).isEmpty()); // tags in the middle
     EXPECT_TRUE(app::ByteJoinHint(Names({"ntsc5.mpg"})).isEmpty());
     EXPECT_FALSE(app::ByteJoinHint(Names({"ntsc5.mpg", "ntsc7.mpg"})).isEmpty());
+
+    // In the background, each name once, a file that is no media included.
+    app::ClipFactsReader reader;
+    QSignalSpy read(&reader, &app::ClipFactsReader::factsRead);
+    WriteBytes(Path("notes.mpg"), "no movie");
+    const std::vector<FileName> listed = Names({"ntsc5.mpg", "ntsc7.dat", "ntsc5.mpg"});
+    reader.Read(listed);
+    reader.Read({Name(Path("notes.mpg"))});
+    while (read.size() < 3)
+        ASSERT_TRUE(read.wait(20000));
+    EXPECT_FALSE(read.wait(200)) << "a name listed twice is read once";
+    EXPECT_EQ(reader.Facts(listed[0])->Text(), ntsc.Text());
+    EXPECT_FALSE(reader.Facts(Name(Path("notes.mpg"))));
+    EXPECT_NEAR(reader.TotalLength(listed) / 1e6, 17.0, 0.3);
 }
 
 } // namespace

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Reads the facts of listed clips (length and format) on a thread of its
+// own, one file after another, so that adding files never waits on
+// libavformat. What it has read it keeps, by name, for hints to show.
+#include <QObject>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "app/core/ClipFacts.h"
+#include "platform/FileName.h"
+
+namespace app {
+
+class ClipFactsReader : public QObject {
+    Q_OBJECT
+public:
+    explicit ClipFactsReader(QObject *parent = nullptr);
+    // Stops after the file being read and waits for that.
+    ~ClipFactsReader() override;
+
+    // Queues the names not read or queued yet.
+    void Read(const std::vector<platform::FileName> &names);
+    // What was read of name: none while it waits, or when it is no media.
+    std::optional<ClipFacts> Facts(const platform::FileName &name) const;
+    // The sum of the lengths known among names.
+    qint64 TotalLength(const std::vector<platform::FileName> &names) const;
+
+signals:
+    // name has been read (readable or not); arrives on the owner's thread.
+    void factsRead(const platform::FileName &name);
+
+private:
+    void Work();
+
+    std::map<QByteArray, std::optional<ClipFacts>> known_; // owner's thread only
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<platform::FileName> queue_;
+    bool quit_ = false;
+    std::thread worker_;
+};
+
+} // namespace app
