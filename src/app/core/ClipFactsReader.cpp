@@ -5,7 +5,10 @@
 
 namespace app {
 
-ClipFactsReader::ClipFactsReader(QObject *parent) : QObject(parent) { worker_ = std::thread([this] { Work(); }); }
+ClipFactsReader::ClipFactsReader(QObject *parent) : QObject(parent)
+{
+    worker_ = std::thread([this] { Work(); });
+}
 
 ClipFactsReader::~ClipFactsReader()
 {
