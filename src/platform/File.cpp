@@ -631,6 +631,22 @@ qint64 File::Read(char *buffer, qint64 max)
     }
 }
 
+qint64 File::Seek(qint64 offset)
+{
+    const off_t at = ::lseek(fd_, off_t(offset), SEEK_SET);
+    if (at < 0)
+        ThrowInOut(errno, path_);
+    return at;
+}
+
+qint64 File::Position() const
+{
+    const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+    if (at < 0)
+        ThrowInOut(errno, path_);
+    return at;
+}
+
 void File::WriteAll(const char *data, qint64 n)
 {
     // The kernel may accept part of a request (a signal, a nearly full disk);

@@ -129,6 +129,10 @@ public:
     FileId Identity() const;
     // Up to max bytes; 0 only at the end of the file.
     qint64 Read(char *buffer, qint64 max);
+    // Moves the position to offset bytes from the start (readers of media
+    // formats look ahead and back); returns it.
+    qint64 Seek(qint64 offset);
+    qint64 Position() const;
     // All n bytes or EInOutError; a write that cannot go on is code 101.
     // After a failure, exactly the bytes before it are in the file.
     void WriteAll(const char *data, qint64 n);

@@ -3,7 +3,7 @@
 
 #include "app/core/MediaReader.h"
 #include "app/core/MpegAudio.h"
-#include "platform/InputFile.h"
+#include "platform/File.h"
 
 #include <QStringList>
 
@@ -17,7 +17,7 @@ using platform::FileName;
 namespace {
 
 // Up to n bytes at offset.
-QByteArray ReadAt(platform::InputFile &file, qint64 offset, qint64 n)
+QByteArray ReadAt(platform::File &file, qint64 offset, qint64 n)
 {
     QByteArray bytes;
     if (offset < 0 || n <= 0)
@@ -38,7 +38,7 @@ QByteArray ReadAt(platform::InputFile &file, qint64 offset, qint64 n)
 // Tags and the length header of an MPEG audio file, from its bytes.
 void ReadAudioTags(const FileName &name, ClipFacts &facts)
 {
-    platform::InputFile file = platform::InputFile::Open(name);
+    platform::File file = platform::File::OpenRead(name);
     const qint64 size = file.Size();
     const qint64 tag = mpa::Id3v2Length(ReadAt(file, 0, 10));
     facts.startTag = tag > 0;

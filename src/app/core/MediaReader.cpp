@@ -38,7 +38,7 @@ QString InvalidMediaMessage(const FileName &name, const QString &why)
         .arg(QString::fromUtf8(name.LastPart()), why);
 }
 
-Reader::Reader(const FileName &name, bool forJoin) : name_(name), file_(platform::InputFile::Open(name))
+Reader::Reader(const FileName &name, bool forJoin) : name_(name), file_(platform::File::OpenRead(name))
 {
     try {
         Open(forJoin);

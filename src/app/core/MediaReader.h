@@ -5,8 +5,8 @@
 // and devices are refused), and the words for what it holds. Used inside the
 // core only; nothing outside needs FFmpeg's headers.
 #include "platform/Exceptions.h"
+#include "platform/File.h"
 #include "platform/FileName.h"
-#include "platform/InputFile.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -66,7 +66,7 @@ private:
     [[noreturn]] void Fail(int averror, const QString &doing);
 
     platform::FileName name_;
-    platform::InputFile file_;
+    platform::File file_;
     qint64 size_ = 0;
     AVIOContext *io_ = nullptr;
     AVFormatContext *ctx_ = nullptr;

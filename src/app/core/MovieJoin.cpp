@@ -4,7 +4,6 @@
 #include "app/core/MediaReader.h"
 #include "app/core/MpegAudio.h"
 #include "platform/File.h"
-#include "platform/InputFile.h"
 
 extern "C" {
 #include <libavutil/dict.h>
@@ -354,7 +353,7 @@ FileName MovieJoin::Join(const FileName &requested, const std::vector<FileName> 
 
     QByteArray id3v2;
     if (muxer == "mp3" || muxer == "mp2") {
-        platform::InputFile first = platform::InputFile::Open(names.front());
+        platform::File first = platform::File::OpenRead(names.front());
         QByteArray head(10, '\0');
         head.truncate(int(first.Read(head.data(), 10)));
         const qint64 tag = std::min(mpa::Id3v2Length(head), first.Size());
