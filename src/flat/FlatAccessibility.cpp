@@ -11,6 +11,7 @@
 
 namespace flat {
 
+using framework::IsClass;
 using framework::TControlAccessible;
 
 namespace {
@@ -81,25 +82,19 @@ public:
     explicit TitlebarAccessible(QWidget *bar) : TControlAccessible(bar, QAccessible::TitleBar) {}
 };
 
-template <class T>
-bool Is(const QString &className)
-{
-    return className == QLatin1String(T::staticMetaObject.className());
-}
-
 QAccessibleInterface *Factory(const QString &className, QObject *object)
 {
     auto *w = qobject_cast<QWidget *>(object);
     if (!w)
         return nullptr;
-    if (Is<TFlatButton>(className))
+    if (IsClass<TFlatButton>(className))
         return new ButtonAccessible(static_cast<TFlatButton *>(w));
-    if (Is<TFlatProgressBar>(className))
+    if (IsClass<TFlatProgressBar>(className))
         return new ProgressAccessible(static_cast<TFlatProgressBar *>(w));
-    if (Is<TFlatTitlebar>(className))
+    if (IsClass<TFlatTitlebar>(className))
         return new TitlebarAccessible(w);
     // Only holds the platform combo box, which speaks for itself.
-    if (Is<TFlatComboBox>(className))
+    if (IsClass<TFlatComboBox>(className))
         return new TControlAccessible(w, QAccessible::Client);
     return nullptr;
 }

@@ -124,27 +124,21 @@ public:
     }
 };
 
-template <class T>
-bool Is(const QString &className)
-{
-    return className == QLatin1String(T::staticMetaObject.className());
-}
-
 QAccessibleInterface *Factory(const QString &className, QObject *object)
 {
     auto *w = qobject_cast<QWidget *>(object);
     if (!w)
         return nullptr;
-    if (Is<TImage>(className))
+    if (IsClass<TImage>(className))
         return new ImageAccessible(static_cast<TImage *>(w));
-    if (Is<TPanel>(className))
+    if (IsClass<TPanel>(className))
         return new TControlAccessible(w, QAccessible::Pane);
-    if (Is<TForm>(className))
+    if (IsClass<TForm>(className))
         return new FormAccessible(w);
-    if (Is<THintWindow>(className))
+    if (IsClass<THintWindow>(className))
         return new HintAccessible(static_cast<THintWindow *>(w));
     // Any other painted control that no layer above describes.
-    if (Is<TCustomControl>(className))
+    if (IsClass<TCustomControl>(className))
         return new TControlAccessible(w, QAccessible::Client);
     return nullptr;
 }

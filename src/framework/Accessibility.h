@@ -50,4 +50,12 @@ public:
     QAccessible::State state() const override;
 };
 
+// Whether an accessible factory's className is T's, for the factories of
+// the layers that have their own controls.
+template <class T>
+bool IsClass(const QString &className)
+{
+    return className == QLatin1String(T::staticMetaObject.className());
+}
+
 } // namespace framework
