@@ -144,6 +144,8 @@ void JoinEngine::Join(const FileName &output, const std::vector<FileName> &names
     File out = File::Create(output, refuseInputs);
     observer.OutputCreated();
 
+    // The output's identity stays what it is; looked up once, not per input.
+    const platform::FileId outputId = out.Identity();
     BlockMover mover(out, kernelCopy_);
     qint64 reported = 0;
     for (int i = 0; i < count; ++i) {
@@ -152,7 +154,7 @@ void JoinEngine::Join(const FileName &output, const std::vector<FileName> &names
         // The file may have been swapped since the look; never copy the
         // output, old or new, into itself.
         const platform::FileId id = in.Identity();
-        if (platform::SameFile(id, out.Identity()) ||
+        if (platform::SameFile(id, outputId) ||
             (out.ReplacedIdentity() && platform::SameFile(id, *out.ReplacedIdentity()))) {
             out.Discard();
             throw ESameFile(SameFileCode, SameFileMessage(name));
