@@ -5,13 +5,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <initializer_list>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+#include <QString>
 
 using Clock = std::chrono::steady_clock;
 
@@ -85,4 +90,41 @@ inline long MaxOf(const std::vector<RunResult> &runs)
     for (const RunResult &r : runs)
         peak = std::max(peak, r.peakKiB);
     return peak;
+}
+
+// Removes the previous output outside the timing, so neither side pays for
+// truncating the other's dirty pages.
+inline void Fresh(const std::string &path)
+{
+    ::unlink(path.c_str());
+    ::sync();
+}
+
+// A numeric option of a benchmark, "--name N".
+struct NumberOption {
+    const char *name;
+    long long *value;
+};
+
+// Reads the numeric options and "--dir FOLDER"; prints usage and returns
+// false for anything else.
+inline bool ReadOptions(int argc, char **argv, std::initializer_list<NumberOption> numbers, QString &folder,
+                        const char *usage)
+{
+    for (int i = 1; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argv[i], "--dir") == 0 && hasValue) {
+            folder = QString::fromLocal8Bit(argv[++i]);
+            continue;
+        }
+        const auto option = std::find_if(numbers.begin(), numbers.end(), [&](const NumberOption &o) {
+            return hasValue && std::strcmp(argv[i], o.name) == 0;
+        });
+        if (option == numbers.end()) {
+            std::fprintf(stderr, "usage: %s\n", usage);
+            return false;
+        }
+        *option->value = std::atoll(argv[++i]);
+    }
+    return true;
 }

@@ -84,14 +84,6 @@ RunResult RunJoin(const std::string &self, const std::string &out, const std::ve
     return r;
 }
 
-// Removes the previous output outside the timing, so neither side pays for
-// truncating the other's dirty pages.
-void Fresh(const std::string &path)
-{
-    ::unlink(path.c_str());
-    ::sync();
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -99,21 +91,14 @@ int main(int argc, char **argv)
     if (argc >= 4 && std::strcmp(argv[1], "--join-child") == 0)
         return JoinChild(argc, argv);
 
-    qint64 sizeMiB = 256;
-    int runs = 6; // even: each side goes second as often as first, and the second pays the first one's writeback
+    long long sizeMiB = 256;
+    long long runsGiven =
+        6; // even: each side goes second as often as first, and the second pays the first one's writeback
     QString folder = QDir::tempPath();
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--size-mib") == 0 && i + 1 < argc)
-            sizeMiB = std::atoll(argv[++i]);
-        else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
-            runs = std::atoi(argv[++i]);
-        else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
-            folder = QString::fromLocal8Bit(argv[++i]);
-        else {
-            std::fprintf(stderr, "usage: join_bench [--size-mib N] [--runs N] [--dir FOLDER]\n");
-            return 2;
-        }
-    }
+    if (!ReadOptions(argc, argv, {{"--size-mib", &sizeMiB}, {"--runs", &runsGiven}}, folder,
+                     "join_bench [--size-mib N] [--runs N] [--dir FOLDER]"))
+        return 2;
+    const int runs = int(runsGiven);
     if (sizeMiB < 1 || runs < 1) {
         std::fprintf(stderr, "join_bench: size and runs must be positive\n");
         return 2;

@@ -47,12 +47,6 @@ int JoinChild(int argc, char **argv)
 
 std::string Local(const QString &s) { return QFile::encodeName(s).toStdString(); }
 
-void Fresh(const std::string &path)
-{
-    ::unlink(path.c_str());
-    ::sync();
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -60,23 +54,13 @@ int main(int argc, char **argv)
     if (argc >= 4 && std::strcmp(argv[1], "--join-child") == 0)
         return JoinChild(argc, argv);
 
-    int runs = 6; // even: each side goes first as often as second
-    int copies = 8, seconds = 60;
+    long long runsGiven = 6; // even: each side goes first as often as second
+    long long copiesGiven = 8, secondsGiven = 60;
     QString folder = QDir::tempPath();
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
-            runs = std::atoi(argv[++i]);
-        else if (std::strcmp(argv[i], "--copies") == 0 && i + 1 < argc)
-            copies = std::atoi(argv[++i]);
-        else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc)
-            seconds = std::atoi(argv[++i]);
-        else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
-            folder = QString::fromLocal8Bit(argv[++i]);
-        else {
-            std::fprintf(stderr, "usage: movie_bench [--runs N] [--copies N] [--seconds N] [--dir FOLDER]\n");
-            return 2;
-        }
-    }
+    if (!ReadOptions(argc, argv, {{"--runs", &runsGiven}, {"--copies", &copiesGiven}, {"--seconds", &secondsGiven}},
+                     folder, "movie_bench [--runs N] [--copies N] [--seconds N] [--dir FOLDER]"))
+        return 2;
+    const int runs = int(runsGiven), copies = int(copiesGiven), seconds = int(secondsGiven);
     if (runs < 1 || copies < 2 || seconds < 1) {
         std::fprintf(stderr, "movie_bench: runs, copies (2 or more) and seconds must be positive\n");
         return 2;
