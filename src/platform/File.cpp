@@ -195,19 +195,6 @@ EInOutError InOutErrorFor(int errnum, const FileName &path)
 
 void ThrowInOut(int errnum, const FileName &path) { throw InOutErrorFor(errnum, path); }
 
-qint64 RefuseUnlessRegularFile(const FileName &path)
-{
-    RefuseNul(path);
-    struct stat st {};
-    if (::stat(C(path), &st) != 0)
-        return 0;
-    if (S_ISDIR(st.st_mode))
-        ThrowInOut(EISDIR, path);
-    if (!S_ISREG(st.st_mode))
-        ThrowNotAFile(path, st.st_mode, false);
-    return st.st_size;
-}
-
 std::optional<FileId> LookAtInput(const FileName &path)
 {
     RefuseNul(path);
@@ -314,7 +301,7 @@ File File::OpenRead(const FileName &path, bool looked)
     // Looked at before opening: opening a pipe or a device can wait for ever
     // or act on the device.
     if (!looked)
-        RefuseUnlessRegularFile(path);
+        LookAtInput(path);
     File file = Open(path, O_RDONLY | O_NONBLOCK);
     struct stat st {};
     if (::fstat(file.fd_, &st) != 0)

@@ -54,14 +54,10 @@ EInOutError InOutErrorFor(int errnum, const FileName &path);
 // Throws InOutErrorFor(errnum, path).
 [[noreturn]] void ThrowInOut(int errnum, const FileName &path);
 
-// Throws when path exists and is not a regular file (a named pipe, a socket,
-// a device or a folder), naming it; such a file is never opened for a join.
-// A missing file passes: opening it reports that. Returns the file's size,
-// 0 for a missing one.
-qint64 RefuseUnlessRegularFile(const FileName &path);
-
-// One look at an input before a join: refuses what RefuseUnlessRegularFile
-// refuses and gives the file's identity and size, or none for a missing file.
+// One look at an input before it is opened: throws, naming it, when path
+// exists and is not a regular file (a named pipe, a socket, a device or a
+// folder), which is never opened for a join. Gives the file's identity and
+// size, or none for a missing file: opening it reports that.
 std::optional<FileId> LookAtInput(const FileName &path);
 
 // The size of the file path names, following links; 0 when it is missing or
