@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Files for the join and the folder scan: plain POSIX descriptors with 64-bit
-// sizes, every failure reported as EInOutError with the program's error code.
-// Names are bytes (FileName); nothing here ever waits on a pipe or a device.
+// Files for the join and the folder scan: plain POSIX descriptors or Win32
+// handles with 64-bit sizes, every failure reported as EInOutError with the
+// program's error code. Names are bytes (FileName); nothing here ever waits
+// on a pipe or a device.
 #include "platform/Exceptions.h"
 #include "platform/FileName.h"
 
@@ -10,17 +11,33 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <sys/types.h>
 #include <utility>
 
 namespace platform {
 
+#ifdef _WIN32
+// A volume's serial number and the 128-bit file ID that FileIdInfo gives.
+using DeviceNumber = quint64;
+using FileNumber = std::pair<quint64, quint64>;
+// A HANDLE, without the system's header.
+using Handle = void *;
+inline constexpr Handle NoHandle = nullptr;
+#else
+using DeviceNumber = dev_t;
+using FileNumber = ino_t;
+using Handle = int;
+inline constexpr Handle NoHandle = -1;
+#endif
+
 // Identity of a file on disk: two paths name the same file when device and
-// inode match, whatever their spelling (links, "..", relative names). Size and
-// modification time come along for SameFile.
+// inode (on Windows: volume and file ID) match, whatever their spelling
+// (links, "..", relative names, junctions, subst drives, short names, case).
+// Size and modification time come along for SameFile.
 struct FileId {
-    dev_t dev = 0;
-    ino_t ino = 0;
+    DeviceNumber dev = {};
+    FileNumber ino = {};
     qint64 size = 0;
     qint64 modifiedNs = 0; // modification time in nanoseconds since the epoch
     friend bool operator==(const FileId &a, const FileId &b) { return a.dev == b.dev && a.ino == b.ino; }
@@ -43,7 +60,8 @@ bool SameEntryIgnoringCase(const FileName &a, const FileName &b);
 // The program's code for an errno value from an operation on path:
 // ENOENT is 2 when the parent folder exists and 3 when a folder on the way is
 // missing; ENOTDIR 3; EMFILE/ENFILE 4; EACCES/EPERM/EROFS/EISDIR 5;
-// ENOSPC/EDQUOT 101; anything else the errno number itself.
+// ENOSPC/EDQUOT 101; anything else the errno number itself. On Windows errnum
+// is a Win32 error (GetLastError), mapped alike.
 int InOutCodeFor(int errnum, const FileName &path);
 
 // The error for errnum met while working on path. An errno without a code of
@@ -63,6 +81,14 @@ std::optional<FileId> LookAtInput(const FileName &path);
 // The size of the file path names, following links; 0 when it is missing or
 // no regular file. Never opens it.
 qint64 SizeOf(const FileName &path);
+
+// Whether path names nothing: neither it nor a folder on the way exists. A
+// file that merely cannot be examined (no access) is not missing.
+bool IsMissing(const FileName &path);
+
+// Removes the file path names (a link itself, not its target); false when
+// it could not.
+bool RemoveFile(const FileName &path);
 
 // Whether an existing file may be written: it must grant write permission to
 // someone at all and to the running user, so that a file marked read-only is
@@ -116,7 +142,7 @@ public:
     // none when there was none or the file is written in place.
     const std::optional<FileId> &ReplacedIdentity() const { return replaced_; }
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_ != NoHandle; }
     const FileName &Path() const { return path_; }
 
     // An input's size and identity as they were when it was opened; an
@@ -147,6 +173,7 @@ public:
     // Other failures throw EInOutError, named after the output.
     static qint64 CopyRange(File &from, File &to, qint64 max);
 
+#ifndef _WIN32
     // A descriptor closed with its owner; the opened folder of a replacement.
     class Descriptor {
     public:
@@ -160,21 +187,30 @@ public:
         int fd_;
     };
 
+#endif
+
 private:
     // The replacement Create prepares: a new file in the target's folder that
     // is renamed over the target when closed.
+#ifdef _WIN32
+    struct Replacement {
+        std::wstring name;     // the target, as the system takes it
+        std::wstring tempName; // the new file beside it
+    };
+#else
     struct Replacement {
         std::shared_ptr<Descriptor> folder; // the target's folder, opened once
         QByteArray name;                    // the target's name in it (links resolved)
         QByteArray tempName;                // the new file's name; empty while it has none (O_TMPFILE)
     };
-
-    File(int fd, FileName path) : fd_(fd), path_(std::move(path)) {}
     static File Open(const FileName &path, int flags);
+#endif
+
+    File(Handle fd, FileName path) : fd_(fd), path_(std::move(path)) {}
     void Replace(); // gives the new file its name; throws on failure
     void Release() noexcept;
 
-    int fd_ = -1;
+    Handle fd_ = NoHandle;
     FileName path_;
     std::optional<Replacement> replacement_;
     std::optional<FileId> replaced_;
@@ -184,8 +220,8 @@ private:
 // The calls through which files are written. Tests replace them for a while,
 // to make a write come up short or fail at a chosen moment.
 struct WriteCalls {
-    std::function<ssize_t(int fd, const char *data, size_t n)> Write;
-    std::function<ssize_t(int in, int out, size_t n)> CopyRange;
+    std::function<ssize_t(Handle fd, const char *data, size_t n)> Write;
+    std::function<ssize_t(Handle in, Handle out, size_t n)> CopyRange;
 };
 WriteCalls &CurrentWriteCalls();
 

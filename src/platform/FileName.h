@@ -4,10 +4,20 @@
 // text. Names travel as FileName from where they enter (a folder scan, a
 // drop, the settings file, the command line) to where they are opened; only
 // their readable form is ever shown. "/" is the only separator.
+//
+// Windows holds names as UTF-16 that need not be valid either (a lone
+// surrogate is a legal name there). Its names are kept as WTF-8: UTF-8 that
+// also carries lone surrogates. That is lossless both ways, leaves every
+// valid name readable as UTF-8, keeps "/" and "\" single bytes that no
+// other character contains, and lets the same class, the settings file and
+// the shared code serve both systems; the UTF-16 form is made only at the
+// Win32 call. There "\" separates as well as "/", and "C:" starts a path.
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringView>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QUrl;
@@ -24,18 +34,19 @@ public:
 
     const QByteArray &Bytes() const { return bytes_; }
     bool IsEmpty() const { return bytes_.isEmpty(); }
-    // Readable form: bytes that are not UTF-8 show as U+FFFD.
-    QString Display() const { return QString::fromUtf8(bytes_); }
+    // Readable form: bytes that are not UTF-8 show as U+FFFD. On Windows a
+    // lone surrogate stays itself, so the text stands for the name exactly.
+    QString Display() const;
     // No file name can hold a NUL byte; such a name is refused before any open.
     bool HoldsNul() const { return bytes_.contains('\0'); }
 
-    // Everything up to and including the last "/"; empty without one.
+    // Everything up to and including the last separator; empty without one.
     FileName Folder() const;
     // What follows the last "." after the last "/", without the "."; empty without one.
     QByteArray Extension() const;
-    // The part after the last "/".
+    // The part after the last separator.
     QByteArray LastPart() const;
-    FileName operator/(const QByteArray &child) const; // "folder/" + child, one "/" between
+    FileName operator/(const QByteArray &child) const; // "folder/" + child, one separator between
     FileName operator+(const QByteArray &tail) const { return FileName(bytes_ + tail); }
 
     friend bool operator==(const FileName &, const FileName &) = default;
@@ -65,5 +76,19 @@ FileName HomeFolder();
 
 // name made absolute against the current folder; an absolute name as it is.
 FileName AbsoluteName(const FileName &name);
+
+// WTF-8 for UTF-16 units, lone surrogates included.
+QByteArray Wtf8FromUtf16(QStringView text);
+// The UTF-16 units of WTF-8 bytes; none for bytes that are not WTF-8 (no
+// name on Windows is spelt that way) or that hold a NUL.
+std::optional<std::u16string> Utf16FromWtf8(const QByteArray &bytes);
+
+#ifdef _WIN32
+// The name as a Win32 call takes it; none when it can name no file (see
+// Utf16FromWtf8).
+std::optional<std::wstring> NativeName(const FileName &name);
+// The name a Win32 call gave.
+FileName NameFromNative(const wchar_t *name, qsizetype length = -1);
+#endif
 
 } // namespace platform

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Names on POSIX systems: bytes, as the kernel takes them.
+#ifndef _WIN32
 #include "platform/FileName.h"
 
 #include "platform/Exceptions.h"
 
-#include <QList>
 #include <QStringList>
 #include <QUrl>
 #include <dirent.h>
@@ -11,28 +12,6 @@
 #include <unistd.h>
 
 namespace platform {
-
-FileName FileName::Folder() const
-{
-    const qsizetype slash = bytes_.lastIndexOf('/');
-    return slash < 0 ? FileName() : FileName(bytes_.left(slash + 1));
-}
-
-QByteArray FileName::Extension() const
-{
-    const QByteArray last = LastPart();
-    const qsizetype dot = last.lastIndexOf('.');
-    return dot < 0 ? QByteArray() : last.mid(dot + 1);
-}
-
-QByteArray FileName::LastPart() const { return bytes_.mid(bytes_.lastIndexOf('/') + 1); }
-
-FileName FileName::operator/(const QByteArray &child) const
-{
-    if (bytes_.isEmpty() || bytes_.endsWith('/'))
-        return FileName(bytes_ + child);
-    return FileName(bytes_ + '/' + child);
-}
 
 namespace {
 
@@ -99,15 +78,6 @@ std::optional<FileName> NameFromUrl(const QUrl &url)
     return FileName(QByteArray::fromPercentEncoding(encoded));
 }
 
-std::vector<FileName> NamesFromUrls(const QList<QUrl> &urls)
-{
-    std::vector<FileName> names;
-    for (const QUrl &url : urls)
-        if (const auto name = NameFromUrl(url))
-            names.push_back(*name);
-    return names;
-}
-
 FileName HomeFolder()
 {
     QByteArray home = qgetenv("HOME");
@@ -132,3 +102,4 @@ FileName AbsoluteName(const FileName &name)
 }
 
 } // namespace platform
+#endif

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Files on POSIX systems: descriptors, opened relative to their folder.
+#ifndef _WIN32
 #include "platform/File.h"
 
-#include <QRandomGenerator>
+#include "platform/FileShared.h"
+
 #include <cerrno>
 #include <csignal>
 #include <dirent.h>
@@ -12,11 +15,12 @@
 
 namespace platform {
 
+using detail::RefuseNul;
+using detail::Shown;
+
 namespace {
 
 const char *C(const FileName &name) { return name.Bytes().constData(); }
-
-QString Shown(const FileName &name) { return name.Display().replace(QChar(0), QStringLiteral("\\0")); }
 
 // True when the folder that would hold path exists as a folder.
 bool ParentFolderExists(const FileName &path)
@@ -26,13 +30,6 @@ bool ParentFolderExists(const FileName &path)
         parent = FileName(".");
     struct stat st {};
     return ::stat(C(parent), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-void RefuseNul(const FileName &path)
-{
-    if (path.HoldsNul())
-        throw EInOutError(
-            3, QStringLiteral("Invalid filename: no file name can hold a NUL character (%1)").arg(Shown(path)));
 }
 
 QString KindOf(mode_t mode)
@@ -50,9 +47,7 @@ QString KindOf(mode_t mode)
 
 [[noreturn]] void ThrowNotAFile(const FileName &path, mode_t mode, bool output)
 {
-    const QString what = output ? QStringLiteral("the join can only be written into a file")
-                                : QStringLiteral("only files can be joined");
-    throw EInOutError(5, QStringLiteral("File access denied: %1 is %2, and %3").arg(Shown(path), KindOf(mode), what));
+    detail::ThrowNotAFile(path, KindOf(mode), output);
 }
 
 int Retry(const std::function<int()> &call)
@@ -70,26 +65,6 @@ QByteArray FolderOf(const QByteArray &path)
     return folder.isEmpty() ? QByteArray("./") : folder;
 }
 
-// A hidden name for a new file in its folder, holding the process id so that
-// one left behind by a killed run can be told from one still being written.
-QByteArray TempName()
-{
-    return ".zantrope-" + QByteArray::number(::getpid()) + '-' +
-           QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
-}
-
-// The process id a temporary name of this program holds, or 0.
-pid_t PidOfTempName(const char *name)
-{
-    const QByteArray n(name);
-    if (!n.startsWith(".zantrope-") || !n.endsWith(".part"))
-        return 0;
-    const qsizetype dash = n.indexOf('-', 10);
-    bool ok = false;
-    const qint64 pid = dash < 0 ? 0 : n.mid(10, dash - 10).toLongLong(&ok);
-    return ok && pid > 0 ? pid_t(pid) : 0;
-}
-
 // Removes this user's temporary files in folder whose program is gone (killed
 // in the middle of a join on a file system without unnamed files).
 void RemoveStaleTempFiles(int folder)
@@ -103,8 +78,8 @@ void RemoveStaleTempFiles(int folder)
         return;
     }
     while (const dirent *entry = ::readdir(dir)) {
-        const pid_t pid = PidOfTempName(entry->d_name);
-        if (pid == 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH)
+        const qint64 pid = detail::PidOfTempName(entry->d_name);
+        if (pid == 0 || pid == ::getpid() || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
             continue;
         struct stat st {};
         if (::fstatat(folder, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
@@ -136,36 +111,6 @@ std::optional<FileId> IdentityOf(const FileName &path)
     return IdOf(st);
 }
 
-bool SameFile(const FileId &a, const FileId &b)
-{
-    return a == b || (a.ino == b.ino && a.size == b.size && a.modifiedNs == b.modifiedNs);
-}
-
-bool SameEntryIgnoringCase(const FileName &a, const FileName &b)
-{
-    const QByteArray nameA = a.LastPart(), nameB = b.LastPart();
-    if (nameA == nameB || nameA.isEmpty() || nameB.isEmpty() ||
-        QString::fromUtf8(nameA).compare(QString::fromUtf8(nameB), Qt::CaseInsensitive) != 0)
-        return false;
-    const FileName folderA = a.Folder().IsEmpty() ? FileName("./") : a.Folder();
-    const FileName folderB = b.Folder().IsEmpty() ? FileName("./") : b.Folder();
-    const auto idA = IdentityOf(folderA);
-    if (!idA || !(idA == IdentityOf(folderB)) || !IdentityOf(a) || !IdentityOf(b))
-        return false;
-    // Both names lead to a file. A folder that lists both spellings holds two
-    // files; one that lists only one holds one file under two spellings.
-    DIR *dir = ::opendir(C(folderA));
-    if (!dir)
-        return true; // cannot tell: assume the worst, which only refuses a join
-    bool listsA = false, listsB = false;
-    while (const dirent *entry = ::readdir(dir)) {
-        listsA = listsA || nameA == entry->d_name;
-        listsB = listsB || nameB == entry->d_name;
-    }
-    ::closedir(dir);
-    return !(listsA && listsB);
-}
-
 int InOutCodeFor(int errnum, const FileName &path)
 {
     switch (errnum) {
@@ -193,8 +138,6 @@ EInOutError InOutErrorFor(int errnum, const FileName &path)
     return error;
 }
 
-void ThrowInOut(int errnum, const FileName &path) { throw InOutErrorFor(errnum, path); }
-
 std::optional<FileId> LookAtInput(const FileName &path)
 {
     RefuseNul(path);
@@ -215,6 +158,14 @@ qint64 SizeOf(const FileName &path)
         return 0;
     return st.st_size;
 }
+
+bool IsMissing(const FileName &path)
+{
+    struct stat st {};
+    return path.IsEmpty() || path.HoldsNul() || (::stat(C(path), &st) != 0 && (errno == ENOENT || errno == ENOTDIR));
+}
+
+bool RemoveFile(const FileName &path) { return !path.HoldsNul() && ::unlink(C(path)) == 0; }
 
 bool MayWrite(const FileName &existing)
 {
@@ -264,27 +215,6 @@ void File::Discard() noexcept
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
-}
-
-File::File(File &&other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), replacement_(std::move(other.replacement_)),
-      replaced_(other.replaced_), opened_(other.opened_)
-{
-    other.replacement_.reset();
-}
-
-File &File::operator=(File &&other) noexcept
-{
-    if (this != &other) {
-        Release();
-        fd_ = std::exchange(other.fd_, -1);
-        path_ = std::move(other.path_);
-        replacement_ = std::move(other.replacement_);
-        other.replacement_.reset();
-        replaced_ = other.replaced_;
-        opened_ = other.opened_;
-    }
-    return *this;
 }
 
 File File::Open(const FileName &path, int flags)
@@ -469,7 +399,7 @@ File File::Create(const FileName &path, const CreateCheck &check)
             // This file system has no unnamed files: a hidden name of its own.
             RemoveStaleTempFiles(folder);
             do {
-                tempName = TempName();
+                tempName = detail::TempName();
                 fd = Retry([&] {
                     return ::openat(folder, tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                                     mode);
@@ -553,7 +483,7 @@ void File::Replace()
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
         int linked;
         do {
-            named = TempName();
+            named = detail::TempName();
             linked = ::linkat(AT_FDCWD, self.constData(), folder, named.constData(), AT_SYMLINK_FOLLOW);
         } while (linked != 0 && errno == EEXIST);
         if (linked != 0)
@@ -694,15 +624,5 @@ WriteCalls &CurrentWriteCalls()
     return calls;
 }
 
-WriteCallsOverride::WriteCallsOverride(WriteCalls calls) : previous_(CurrentWriteCalls())
-{
-    WriteCalls &current = CurrentWriteCalls();
-    if (calls.Write)
-        current.Write = std::move(calls.Write);
-    if (calls.CopyRange)
-        current.CopyRange = std::move(calls.CopyRange);
-}
-
-WriteCallsOverride::~WriteCallsOverride() { CurrentWriteCalls() = previous_; }
-
 } // namespace platform
+#endif

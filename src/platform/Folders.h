@@ -28,6 +28,13 @@ std::optional<std::vector<FolderEntry>> ReadFolder(const FileName &folder);
 // Whether path names a folder, following links.
 bool IsFolder(const FileName &path);
 
+// Makes folder (its parent must exist), for this user alone where the system
+// has such modes; false when it could not be made, also when it exists.
+bool MakeFolder(const FileName &folder);
+
+// Whether this user may make new files in folder (empty: the current one).
+bool MayCreateIn(const FileName &folder);
+
 // Remembers the real folders a recursive scan has entered, by identity, so
 // links leading back into the tree are not followed a second time.
 class VisitedFolders {
@@ -38,7 +45,7 @@ public:
     bool Enter(const FileName &folder);
 
 private:
-    std::set<std::pair<dev_t, ino_t>> seen_;
+    std::set<std::pair<DeviceNumber, FileNumber>> seen_;
 };
 
 } // namespace platform

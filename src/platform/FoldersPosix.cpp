@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Folders on POSIX systems.
+#ifndef _WIN32
 #include "platform/Folders.h"
 
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -36,12 +39,13 @@ bool IsFolder(const FileName &path)
     return !path.HoldsNul() && ::stat(path.Bytes().constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool VisitedFolders::Enter(const FileName &folder)
+bool MakeFolder(const FileName &folder) { return !folder.HoldsNul() && ::mkdir(folder.Bytes().constData(), 0700) == 0; }
+
+bool MayCreateIn(const FileName &folder)
 {
-    const std::optional<FileId> id = IdentityOf(folder);
-    if (!id)
-        return true;
-    return seen_.insert({id->dev, id->ino}).second;
+    return !folder.HoldsNul() &&
+           ::access((folder.IsEmpty() ? FileName(".") : folder).Bytes().constData(), W_OK | X_OK) == 0;
 }
 
 } // namespace platform
+#endif

@@ -3,11 +3,6 @@
 
 #include "platform/File.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace platform {
@@ -95,17 +90,20 @@ ProfileFile::~ProfileFile()
 
 void ProfileFile::Load()
 {
-    const QByteArray name = fileName_.Bytes();
-    struct stat st {};
-    if (fileName_.HoldsNul() || ::stat(name.constData(), &st) != 0)
-        return; // an absent file reads as empty and is created by the first flush
-    if (!S_ISREG(st.st_mode)) {
+    if (fileName_.HoldsNul())
+        return; // names no file: reads as empty, and the flush reports why
+    std::optional<FileId> look;
+    try {
+        look = LookAtInput(fileName_);
+    } catch (const Exception &) {
         // A folder or a device (which may never end) is no profile.
         loadFailed_ = true;
         error_ = QStringLiteral("%1 is not a regular file").arg(Shown(fileName_));
         return;
     }
-    if (st.st_size > MaxFileSize) {
+    if (!look)
+        return; // an absent file reads as empty and is created by the first flush
+    if (look->size > MaxFileSize) {
         // Reading it whole could take the program's memory; it is no file
         // this program wrote, and it is left as it is.
         loadFailed_ = true;
@@ -114,28 +112,21 @@ void ProfileFile::Load()
                                  .arg(MaxFileSize / 1024);
         return;
     }
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    bool ok = fd >= 0;
-    char buffer[65536];
-    while (ok && original_.size() <= MaxFileSize) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            ok = got == 0;
-            break;
+    try {
+        File file = File::OpenRead(fileName_, true);
+        char buffer[65536];
+        while (original_.size() <= MaxFileSize) {
+            const qint64 got = file.Read(buffer, sizeof buffer);
+            if (got == 0)
+                break;
+            original_.append(buffer, got);
         }
-        original_.append(buffer, got);
-    }
-    if (!ok) {
+    } catch (const Exception &e) {
         loadFailed_ = true;
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        error_ = e.Message();
         original_.clear();
-    }
-    if (fd >= 0)
-        ::close(fd);
-    if (loadFailed_)
         return;
+    }
 
     qsizetype start = 0;
     while (start < original_.size()) {
