@@ -20,6 +20,8 @@ int RunCommandLine(int argc, char **argv)
 {
     using Action = app::CommandLineRequest::Action;
     const app::CommandLineRequest request = app::ParseCommandLine(argc, argv);
+    if (request.action != Action::Window)
+        app::UseParentConsole();
     switch (request.action) {
     case Action::Window: return -1;
     case Action::Help: std::fputs(app::UsageText().toLocal8Bit().constData(), stdout); return 0;
@@ -40,6 +42,10 @@ int RunCommandLine(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // The names as the system holds them, before anything reads them.
+    app::ProgramArguments arguments(argc, argv);
+    argc = arguments.Count();
+    argv = arguments.Values();
     if (const int status = RunCommandLine(argc, argv); status >= 0)
         return status;
     // Qt takes its own options out of the part of argv it is given; the names

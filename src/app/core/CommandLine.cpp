@@ -5,12 +5,17 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <atomic>
+#include <cstdio>
+#include <utility>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <QSocketNotifier>
 #include <csignal>
-#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <utility>
+#endif
 
 #include "app/core/JoinProgress.h"
 
@@ -25,6 +30,18 @@ constexpr qint64 ProgressIntervalMs = 200;
 
 void Print(FILE *to, const QString &text)
 {
+#ifdef _WIN32
+    // A console shows every name as it is; the code page would turn what it
+    // lacks into "?".
+    const HANDLE console = GetStdHandle(to == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(console, &mode)) {
+        std::fflush(to);
+        DWORD written = 0;
+        WriteConsoleW(console, text.utf16(), DWORD(text.size()), &written, nullptr);
+        return;
+    }
+#endif
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), to);
     std::fflush(to);
@@ -44,6 +61,34 @@ QString ErrorLine(std::exception_ptr error)
     }
 }
 
+#ifdef _WIN32
+
+// Whether standard error is a console that shows the progress line; the line
+// redraws itself with an escape sequence, which the console is asked to take.
+bool ProgressTerminal()
+{
+    const HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    return GetConsoleMode(console, &mode) && SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
+// Ctrl-C arrives on a thread of its own; the join is stopped on the loop's.
+JoinSession *interrupted = nullptr;
+std::atomic<bool> interruptedOnce = false;
+BOOL WINAPI OnConsoleEvent(DWORD event)
+{
+    if (event != CTRL_C_EVENT || !interrupted || interruptedOnce.exchange(true))
+        return FALSE; // the system's own handling: the program ends at once
+    JoinSession *session = interrupted;
+    QMetaObject::invokeMethod(
+        session, [session] { session->Stop(); }, Qt::QueuedConnection);
+    return TRUE;
+}
+
+#else
+
+bool ProgressTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 // Ctrl-C, turned into an event of the loop: the handler may only write to a pipe.
 int interruptPipe[2] = {-1, -1};
 extern "C" void OnInterrupt(int)
@@ -52,7 +97,48 @@ extern "C" void OnInterrupt(int)
     [[maybe_unused]] const auto written = ::write(interruptPipe[1], &byte, 1);
 }
 
+#endif
+
 } // namespace
+
+ProgramArguments::ProgramArguments(int argc, char **argv)
+{
+#ifdef _WIN32
+    int n = 0;
+    if (wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &n)) {
+        for (int i = 0; i < n; ++i)
+            words_.push_back(platform::NameFromNative(wide[i]).Bytes());
+        LocalFree(wide);
+    }
+    if (words_.empty())
+#endif
+        for (int i = 0; i < argc; ++i)
+            words_.emplace_back(argv[i]);
+    for (QByteArray &word : words_)
+        values_.push_back(word.data());
+    values_.push_back(nullptr);
+    count_ = int(words_.size());
+}
+
+void UseParentConsole()
+{
+#ifdef _WIN32
+    const bool outMissing = !GetStdHandle(STD_OUTPUT_HANDLE), errMissing = !GetStdHandle(STD_ERROR_HANDLE);
+    if ((outMissing || errMissing) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        // Both the C streams and the handles that Print asks for.
+        const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr);
+        if (outMissing) {
+            std::freopen("CONOUT$", "w", stdout);
+            SetStdHandle(STD_OUTPUT_HANDLE, console);
+        }
+        if (errMissing) {
+            std::freopen("CONOUT$", "w", stderr);
+            SetStdHandle(STD_ERROR_HANDLE, console);
+        }
+    }
+#endif
+}
 
 const std::vector<JoinMode> &JoinModes()
 {
@@ -157,7 +243,7 @@ int RunCommandLineJoin(const CommandLineRequest &request)
     session.SetOutput(request.output);
     const platform::FileName written = request.movie ? MovieJoin::OutputNameFor(request.output) : request.output;
 
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    const bool terminal = ProgressTerminal();
     JoinProgress progress;
     QElapsedTimer clock;
     clock.start();
@@ -197,6 +283,16 @@ int RunCommandLineJoin(const CommandLineRequest &request)
         });
 
     // Ctrl-C stops the join at its next block; a second one ends the program at once.
+#ifdef _WIN32
+    interrupted = &session;
+    interruptedOnce = false;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    session.Join();
+    const int exitStatus = QCoreApplication::exec();
+    SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    interrupted = nullptr;
+    return exitStatus;
+#else
     QSocketNotifier *interrupt = nullptr;
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, interruptPipe) == 0) {
         interrupt = new QSocketNotifier(interruptPipe[0], QSocketNotifier::Read, &session);
@@ -216,6 +312,7 @@ int RunCommandLineJoin(const CommandLineRequest &request)
         if (fd >= 0)
             ::close(std::exchange(fd, -1));
     return exitStatus;
+#endif
 }
 
 } // namespace app

@@ -25,6 +25,8 @@ int StrToIntDef(const QString &text, int def);
 // keeps it in the user's configuration folder, configFolder/zantrope/misuc.dat.
 // A folder under /usr never holds it: that tree belongs to the package
 // manager, also for root. mayWrite tells whether an existing file may be written.
+// On Windows the subfolder is "Zantrope", and a copy keeps misuc.dat beside
+// zantrope.exe whenever that folder can be written, as the original did.
 platform::FileName ChooseSettingsPath(const platform::FileName &programFolder, const platform::FileName &configFolder,
                                       const std::function<bool(const platform::FileName &)> &mayWrite);
 
@@ -32,7 +34,8 @@ platform::FileName ChooseSettingsPath(const platform::FileName &programFolder, c
 platform::FileName ProgramFolder();
 
 // ChooseSettingsPath for this program and user ($XDG_CONFIG_HOME, by default
-// ~/.config); the configuration folder is created when it is the one chosen.
+// ~/.config; %APPDATA% on Windows); the configuration folder is created when
+// it is the one chosen.
 platform::FileName SettingsPath();
 
 // Creates the file holding one empty line (CR LF) unless something of that
