@@ -8,10 +8,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
-#include <cerrno>
-#include <sys/stat.h>
 
 #include "platform/Exceptions.h"
+#include "platform/File.h"
 
 namespace platform {
 namespace {
@@ -142,12 +141,17 @@ public:
     }
 };
 
-// Qt opens through xdg-open or the desktop's own opener and says only
-// whether one was found; what the opener does later it never learns.
+// Qt opens through xdg-open, the desktop's own opener or, on Windows, the
+// shell (ShellExecute), and says only whether one was found; what the
+// opener does later it never learns.
 [[noreturn]] void ThrowNoOpener(const QString &what)
 {
     Exception error(QStringLiteral("No program was found to open %1").arg(what));
+#ifdef _WIN32
+    error.SetDetails(QStringLiteral("Windows has no program associated with this kind of file or address."));
+#else
     error.SetDetails(QStringLiteral("Files and addresses are opened through xdg-open, from the package xdg-utils."));
+#endif
     throw error;
 }
 
@@ -156,9 +160,7 @@ public:
     void OpenFile(QWidget *, const FileName &path) override
     {
         // The opener would fail on its own, out of sight.
-        struct stat st {};
-        if (path.IsEmpty() || path.HoldsNul() ||
-            (::stat(path.Bytes().constData(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))) {
+        if (IsMissing(path)) {
             EInOutError missing(2);
             missing.SetDetails(path.Display());
             throw missing;
@@ -222,7 +224,15 @@ template class Override<Shell>;
 
 QUrl UrlOfFile(const FileName &path)
 {
+#ifdef _WIN32
+    // "C:\a b.mpg" is file:///C:/a%20b.mpg; a share's "\\host\share\x" is file://host/share/x.
+    QByteArray name = AbsoluteName(path).Bytes();
+    name.replace('\\', '/');
+    const QByteArray scheme = name.startsWith("//") ? "file:" : "file:///";
+    return QUrl::fromEncoded(scheme + name.toPercentEncoding("/:"), QUrl::StrictMode);
+#else
     return QUrl::fromEncoded("file://" + AbsoluteName(path).Bytes().toPercentEncoding("/"), QUrl::StrictMode);
+#endif
 }
 
 QStringList CaseInsensitivePatterns(const QStringList &patterns)

@@ -15,6 +15,12 @@ QHash<QString, QString> &scalableFaces();
 
 void InstallSystemFonts(const QString &wineFonts)
 {
+#ifdef _WIN32
+    // Windows has the faces the window names ("MS Sans Serif", "Verdana",
+    // the Song face), and its own substitutes for those it lacks.
+    Q_UNUSED(wineFonts);
+    scalableFaces().clear();
+#else
     struct Face {
         QString family;
         QStringList files;
@@ -37,6 +43,7 @@ void InstallSystemFonts(const QString &wineFonts)
     QFont::insertSubstitution(QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"));
     // A Song (Ming) face for the menu (fonts-arphic-uming).
     QFont::insertSubstitution(QString::fromUtf8("\u5b8b\u4f53"), QStringLiteral("AR PL UMing CN"));
+#endif
 }
 
 namespace {
