@@ -58,3 +58,22 @@ TEST(FileName, DroppedAddressesCarryTheirBytes)
          {"file:a.mpg", "file:../b.mpg", "file:///tmp/x%2F..%2Fetc%2Fpasswd", "file:///tmp/a%00b"})
         EXPECT_FALSE(platform::NameFromUrl(QUrl(QString::fromLatin1(refused)))) << refused;
 }
+
+// Windows names are UTF-16 that need not be valid; WTF-8 carries each one,
+// lone surrogates too, and gives every name exactly one spelling.
+TEST(FileName, Wtf8CarriesEveryUtf16NameAndOnlyThose)
+{
+    const char16_t lone[] = {u'a', 0xd800, u'b', 0xdc00, 0xd83c, 0xdfac};
+    const QStringView text(lone, 6);
+    const QByteArray bytes = platform::Wtf8FromUtf16(text);
+    EXPECT_EQ(bytes, QByteArray("a\xed\xa0\x80"
+                                "b\xed\xb0\x80\xf0\x9f\x8e\xac"));
+    const auto back = platform::Utf16FromWtf8(bytes);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(QStringView(*back), text);
+    EXPECT_EQ(platform::Wtf8FromUtf16(u"\u65e5\u00e9.mpg"), QString::fromUtf16(u"\u65e5\u00e9.mpg").toUtf8());
+    for (const char *refused :
+         {"\xff", "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80\xed\xb0\x80", "a\xe6\x97", "\xf4\x90\x80\x80"})
+        EXPECT_FALSE(platform::Utf16FromWtf8(refused)) << refused;
+    EXPECT_FALSE(platform::Utf16FromWtf8(QByteArray("a\0b", 3)));
+}
