@@ -4,11 +4,20 @@
 #include <QProcess>
 #include <chrono>
 #include <cstdio>
+
+#ifdef _WIN32
+#include <QDir>
+#else
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/mount.h>
 #include <unistd.h>
+#endif
 
+#ifdef _WIN32
+// Windows names are UTF-16, so every name is text that QDir can see.
+TreeRemoval::~TreeRemoval() { QDir(QString::fromUtf8(folder_)).removeRecursively(); }
+#else
 TreeRemoval::~TreeRemoval()
 {
     ::nftw(
@@ -45,6 +54,15 @@ FifoWatchdog::~FifoWatchdog()
     thread_.join();
 }
 
+#endif
+
+#ifdef _WIN32
+TestMount::TestMount(const QString &program, const QStringList &, QByteArray at, bool fuse)
+    : at_(std::move(at)), fuse_(fuse), why_(program + QStringLiteral(" mounts only on Linux"))
+{}
+
+TestMount::~TestMount() = default;
+#else
 TestMount::TestMount(const QString &program, const QStringList &arguments, QByteArray at, bool fuse)
     : at_(std::move(at)), fuse_(fuse)
 {
@@ -70,3 +88,4 @@ TestMount::~TestMount()
     else
         ::umount(at_.constData());
 }
+#endif

@@ -77,18 +77,29 @@ inline void PrintTo(const FileName &name, std::ostream *os)
 }
 } // namespace platform
 
-// A file under a name given as bytes (which need not be UTF-8).
+// Opens a name given as bytes: on Linux as they are (they need not be
+// UTF-8), on Windows as UTF-8, never through the 8-bit code page.
+inline FILE *OpenAt(const QByteArray &path, const char *mode)
+{
+#ifdef _WIN32
+    return ::_wfopen(QString::fromUtf8(path).toStdWString().c_str(), QString::fromLatin1(mode).toStdWString().c_str());
+#else
+    return std::fopen(path.constData(), mode);
+#endif
+}
+
+// A file under a name given as bytes.
 inline void WriteBytesAt(const QByteArray &path, const QByteArray &bytes)
 {
     QFile f;
-    ASSERT_TRUE(f.open(std::fopen(path.constData(), "wb"), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+    ASSERT_TRUE(f.open(OpenAt(path, "wb"), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
     ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
 inline QByteArray ReadBytesAt(const QByteArray &path)
 {
     QFile f;
-    FILE *c = std::fopen(path.constData(), "rb");
+    FILE *c = OpenAt(path, "rb");
     if (!c)
         return "<unreadable>";
     f.open(c, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
@@ -108,6 +119,7 @@ private:
     QByteArray folder_;
 };
 
+#ifndef _WIN32
 // Fails, instead of hanging the test run, when something blocks on the named
 // pipe for longer than the limit: it then opens the pipe's other ends itself,
 // which releases whoever waits on it.
@@ -122,10 +134,11 @@ private:
     std::atomic<bool> done_{false}, fired_{false};
     std::thread thread_;
 };
+#endif
 
 // A mount made for one test (a FUSE view, a bind mount), taken away when it
 // goes. Mounted() is false, with Why() saying so, where this machine does not
-// allow it; the test then skips.
+// allow it (never on Windows); the test then skips.
 class TestMount {
 public:
     // program and arguments mount at `at`; unmounting uses `fusermount -u`

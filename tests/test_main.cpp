@@ -5,6 +5,11 @@
 // platform.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #ifdef ZANTROPE_TESTS_WITHOUT_WIDGETS
 #include <QCoreApplication>
 #else
@@ -15,6 +20,10 @@
 
 int main(int argc, char **argv)
 {
+#ifdef _WIN32
+    // Plain "\n" line ends, as ctest reads the list of tests under Wine.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
 #ifdef ZANTROPE_TESTS_WITHOUT_WIDGETS
     QCoreApplication app(argc, argv);
 #else

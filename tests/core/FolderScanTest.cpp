@@ -5,10 +5,12 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <vector>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 #include "TestFiles.h"
 
@@ -26,6 +28,9 @@ std::vector<FileName> Scan(const FileName &folder)
 
 } // namespace
 
+// Linux only: names that are no text, symbolic links and the descriptor
+// limit have no counterpart in Windows' file calls.
+#ifndef _WIN32
 TEST(FolderScan, NamesThatAreNoTextKeepTheirBytesAndLinksBackEnd)
 {
     QTemporaryDir dir;
@@ -69,6 +74,7 @@ TEST(FolderScan, ADeepTreeIsScannedWholeUnderALowDescriptorLimit)
     std::reverse(expected.begin(), expected.end());
     EXPECT_EQ(found, expected);
 }
+#endif
 
 TEST(FolderScan, StopsWhenTheStepSaysSo)
 {
@@ -90,7 +96,7 @@ TEST(FolderScan, EachFolderInNaturalOrder)
     const QByteArray top = QFile::encodeName(dir.path()) + '/';
     for (const char *name : {"clip10.mpg", "clip2.mpg", "Clip3.mpg", "clip1.mpg", "b/clip1.dat", "a.mpg"}) {
         if (QByteArray(name).contains('/'))
-            ::mkdir((top + "b").constData(), 0755);
+            QDir(dir.path()).mkdir(QStringLiteral("b"));
         WriteBytesAt(top + name, "x");
     }
     std::vector<QByteArray> names;

@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Builds, once, the Windows libraries the cross build links: static qtbase,
+# libjpeg-turbo, googletest and a small FFmpeg, all from Debian's source
+# packages, into a cache outside the work tree. A part already installed
+# there is kept; the Qt part alone takes about an hour on two cores.
+#   packaging/windows/build-cache.sh [qt|jpeg|gtest|ffmpeg]...   (all by default)
+#   packaging/windows/build-cache.sh --cached   (true when every part is there)
+set -euo pipefail
+CACHE=${ZANTROPE_WINDOWS_CACHE:-$HOME/.cache/zantrope-windows}
+JOBS=${ZANTROPE_WINDOWS_JOBS:-2}
+HOST=x86_64-w64-mingw32
+if [ "${1:-}" = --cached ]; then
+  cd "$CACHE" 2>/dev/null &&
+    [ -f qt/lib/cmake/Qt6/Qt6Config.cmake ] && [ -f deps/.jpeg ] && [ -f deps/.gtest ] && [ -f deps/.ffmpeg ]
+  exit
+fi
+mkdir -p "$CACHE/src" "$CACHE/deps"
+cd "$CACHE"
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+# The cross compiler, Wine, the assembler for libjpeg-turbo's and FFmpeg's
+# fast paths, and the host Qt whose tools (moc, rcc, uic) the cross Qt runs.
+PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+          wine wine64 fonts-wine dpkg-dev nasm cmake ninja-build qt6-base-dev qt6-base-dev-tools
+          xvfb zip file)
+ensure_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "windows: installing ${missing[*]}"
+    # wine32 is not needed: the program and its tests are 64-bit.
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+}
+
+# apt-get source needs a deb-src line for the release this machine runs.
+ensure_deb_src() {
+  if grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    return
+  fi
+  local suite
+  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:?}")
+  echo "windows: adding a deb-src entry for $suite"
+  as_root tee /etc/apt/sources.list.d/debian-src.sources >/dev/null <<EOF
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: $suite $suite-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+  as_root apt-get update -qq
+}
+
+# Prints the unpacked source folder of Debian's source package $1, fetching
+# and unpacking it (with Debian's patches) when it is not there yet.
+source_of() {
+  local pkg=$1 dir
+  dir=$(ls -d "src/$pkg"-[0-9]*/ 2>/dev/null | head -1 || true)
+  if [ -z "$dir" ]; then
+    if ! ls src/"$pkg"_*.dsc >/dev/null 2>&1; then
+      ensure_deb_src
+      (cd src && apt-get source --download-only "$pkg" >&2)
+    fi
+    (cd src && dpkg-source -x "$(ls "$pkg"_*.dsc | head -1)" >/dev/null)
+    dir=$(ls -d "src/$pkg"-[0-9]*/ | head -1)
+  fi
+  echo "${dir%/}"
+}
+
+# Written only when it differs: a newer file would make the Qt build
+# that uses it configure itself anew.
+toolchain() {
+  local want
+  want=$(cat <<'T'
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${CMAKE_CURRENT_LIST_DIR}/qt ${CMAKE_CURRENT_LIST_DIR}/deps)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+T
+)
+  [ "$(cat toolchain-mingw.cmake 2>/dev/null)" = "$want" ] || echo "$want" > toolchain-mingw.cmake
+}
+
+# Static qtbase with what the program uses: Core, Gui, Widgets, Test and the
+# Windows platform plugin. Debian's source lacks wintab.h, hence no tablet
+# events; the Windows plugin does not compile without OpenGL, and desktop
+# OpenGL needs only opengl32.dll, which Windows ships.
+build_qt() {
+  [ -f qt/lib/cmake/Qt6/Qt6Config.cmake ] && { echo "windows: qt cached"; return; }
+  local src
+  src=$(source_of qt6-base)
+  echo "windows: building qt (about an hour on two cores; log: $CACHE/build-qt.log)"
+  cmake -S "$src" -B build-qt -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$CACHE/toolchain-mingw.cmake" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DCMAKE_INSTALL_PREFIX="$CACHE/qt" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF \
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
+    -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF \
+    -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_tabletevent=OFF \
+    -DFEATURE_system_jpeg=OFF -DFEATURE_system_png=OFF -DFEATURE_system_zlib=OFF \
+    -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF \
+    -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_libb2=OFF \
+    -DINPUT_opengl=desktop > build-qt.log 2>&1
+  nice -n 10 cmake --build build-qt --parallel "$JOBS" >> build-qt.log 2>&1
+  cmake --install build-qt >> build-qt.log 2>&1
+  echo "windows: qt built"
+}
+
+# Each library builds in build-<part> with its log beside; a stamp in deps
+# marks it installed.
+build_jpeg() {
+  [ -f deps/.jpeg ] && { echo "windows: libjpeg-turbo cached"; return; }
+  local src
+  src=$(source_of libjpeg-turbo)
+  echo "windows: building libjpeg-turbo"
+  {
+    cmake -S "$src" -B build-jpeg -G Ninja -DCMAKE_TOOLCHAIN_FILE="$CACHE/toolchain-mingw.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$CACHE/deps" \
+      -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=ON
+    nice -n 10 cmake --build build-jpeg --parallel "$JOBS"
+    cmake --install build-jpeg
+  } > build-jpeg.log 2>&1
+  touch deps/.jpeg
+}
+
+build_gtest() {
+  [ -f deps/.gtest ] && { echo "windows: googletest cached"; return; }
+  local src
+  src=$(source_of googletest)
+  echo "windows: building googletest"
+  {
+    cmake -S "$src" -B build-gtest -G Ninja -DCMAKE_TOOLCHAIN_FILE="$CACHE/toolchain-mingw.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$CACHE/deps" \
+      -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=OFF -Dgtest_force_shared_crt=ON
+    nice -n 10 cmake --build build-gtest --parallel "$JOBS"
+    cmake --install build-gtest
+  } > build-gtest.log 2>&1
+  touch deps/.gtest
+}
+
+# Only what "Join as One Movie" and the clip facts read and write: the MPEG
+# program, transport, video and audio streams, through the program's own
+# I/O (no protocols, no devices, no codecs beyond what probing needs).
+build_ffmpeg() {
+  [ -f deps/.ffmpeg ] && { echo "windows: ffmpeg cached"; return; }
+  local src
+  src=$(source_of ffmpeg)
+  echo "windows: building ffmpeg"
+  rm -rf build-ffmpeg && mkdir build-ffmpeg
+  (
+    cd build-ffmpeg
+    "$CACHE/$src/configure" --prefix="$CACHE/deps" \
+      --target-os=mingw32 --arch=x86_64 --cross-prefix=$HOST- --cc=$HOST-gcc-posix --cxx=$HOST-g++-posix \
+      --pkg-config=pkg-config --pkg-config-flags=--static \
+      --enable-static --disable-shared --disable-programs --disable-doc --disable-network \
+      --disable-autodetect --disable-everything --disable-avdevice --disable-swscale \
+      --disable-swresample --disable-postproc --disable-avfilter --disable-debug \
+      --enable-demuxer=mpegps,mpegts,mpegvideo,mp3 \
+      --enable-muxer=mpeg1system,mpeg1vcd,mpeg2dvd,mpegts,mpeg1video,mpeg2video,mp3,mp2 \
+      --enable-parser=mpegvideo,mpegaudio,ac3,dca
+    nice -n 10 make -j"$JOBS"
+    make install
+  ) > build-ffmpeg.log 2>&1
+  touch deps/.ffmpeg
+}
+
+parts=("$@")
+[ ${#parts[@]} -gt 0 ] || parts=(qt jpeg gtest ffmpeg)
+ensure_packages
+toolchain
+for part in "${parts[@]}"; do
+  case "$part" in
+    qt) build_qt ;;
+    jpeg) build_jpeg ;;
+    gtest) build_gtest ;;
+    ffmpeg) build_ffmpeg ;;
+    *) echo "usage: $0 [qt|jpeg|gtest|ffmpeg]..." >&2; exit 2 ;;
+  esac
+done
