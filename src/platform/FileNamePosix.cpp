@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Names on POSIX systems: bytes, as the kernel takes them.
-#ifndef _WIN32
 #include "platform/FileName.h"
 
 #include "platform/Exceptions.h"
@@ -102,4 +101,3 @@ FileName AbsoluteName(const FileName &name)
 }
 
 } // namespace platform
-#endif

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Names on Windows: WTF-8 here, UTF-16 at the Win32 call (see FileName.h).
-#ifdef _WIN32
 #include "platform/FileName.h"
 
 #include <QUrl>
@@ -90,4 +89,3 @@ FileName AbsoluteName(const FileName &name)
 }
 
 } // namespace platform
-#endif

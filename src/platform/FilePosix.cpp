@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Files on POSIX systems: descriptors, opened relative to their folder.
-#ifndef _WIN32
 #include "platform/File.h"
 
 #include "platform/FileShared.h"
@@ -625,4 +624,3 @@ WriteCalls &CurrentWriteCalls()
 }
 
 } // namespace platform
-#endif

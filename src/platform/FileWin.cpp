@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Files on Windows: Win32 handles, names in UTF-16 only at the call.
-#ifdef _WIN32
 #include "platform/File.h"
 
 #include "platform/FileShared.h"
@@ -590,4 +589,3 @@ WriteCalls &CurrentWriteCalls()
 }
 
 } // namespace platform
-#endif

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Folders on POSIX systems.
-#ifndef _WIN32
 #include "platform/Folders.h"
 
 #include <cstring>
@@ -48,4 +47,3 @@ bool MayCreateIn(const FileName &folder)
 }
 
 } // namespace platform
-#endif

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Folders on Windows.
-#ifdef _WIN32
 #include "platform/Folders.h"
 
 #include "platform/FileShared.h"
@@ -99,4 +98,3 @@ bool MayCreateIn(const FileName &folder)
 }
 
 } // namespace platform
-#endif

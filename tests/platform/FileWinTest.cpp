@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows half of files, names and folders, through the Win32 calls.
-#ifdef _WIN32
 #include "platform/File.h"
 #include "platform/Folders.h"
 
@@ -234,4 +233,3 @@ TEST(FoldersWin, AFolderIsReadWholeAndLinksCountAsWhatTheyLeadTo)
     EXPECT_FALSE(platform::MayCreateIn(In(dir, QStringLiteral("none"))));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2) << "the probe is gone";
 }
-#endif

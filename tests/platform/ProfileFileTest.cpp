@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <thread>
@@ -152,6 +154,8 @@ TEST_F(ProfileFileTest, FailedFlushLeavesTheFileAndKeepsTheWrites)
     EXPECT_TRUE(QFileInfo(path).isDir());
 }
 
+// Devices, modes, owners and links as POSIX has them.
+#ifndef _WIN32
 TEST_F(ProfileFileTest, DeviceIsNeitherReadForeverNorReplaced)
 {
     if (!QFileInfo(QStringLiteral("/dev/full")).exists())
@@ -221,6 +225,8 @@ TEST_F(ProfileFileTest, ReadOnlyFileIsNotReplaced)
     EXPECT_FALSE(ini.Flush());
     EXPECT_EQ(ReadBytes(Path()), "[s]\r\nk=1\r\n");
 }
+
+#endif
 
 // Two programs closing at once: every reader, during and after, sees one
 // whole version or the other, never a mix or a hole.
