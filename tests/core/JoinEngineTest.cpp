@@ -142,7 +142,7 @@ TEST_P(JoinTest, BlocksStayWholeAcrossPiecesAndShortCalls)
     const QByteArray content = Pattern(size, 4);
     const QString a = Input(QStringLiteral("a.mpg"), content);
     const auto shortly = [](auto call) {
-        return [call](int x, auto y, size_t n) { return call(x, y, std::min<size_t>(n, 1000)); };
+        return [call](platform::Handle x, auto y, size_t n) { return call(x, y, std::min<size_t>(n, 1000)); };
     };
     platform::WriteCalls system = platform::CurrentWriteCalls();
     const platform::WriteCallsOverride shortCalls({shortly(system.Write), shortly(system.CopyRange)});
@@ -167,9 +167,13 @@ TEST_P(JoinTest, AShortWriteThenAFailureLeaveAnExactPrefix)
         // Up to failAt everything goes through; the call that crosses it
         // stops there, and the next one fails.
         auto faulty = [&](auto call) {
-            return [&, call](int x, auto y, size_t n) -> ssize_t {
+            return [&, call](platform::Handle x, auto y, size_t n) -> ssize_t {
                 if (failing) {
+#ifdef _WIN32
+                    SetLastError(ERROR_IO_DEVICE);
+#else
                     errno = EIO;
+#endif
                     return -1;
                 }
                 const qint64 room = failAt - written;
@@ -191,7 +195,11 @@ TEST_P(JoinTest, AShortWriteThenAFailureLeaveAnExactPrefix)
             EXPECT_LE(reported, written);
         };
         const EInOutError e = FailedJoin(Path(QStringLiteral("out.mpg")), recorder);
+#ifdef _WIN32
+        EXPECT_EQ(e.ErrorCode(), ERROR_IO_DEVICE);
+#else
         EXPECT_EQ(e.ErrorCode(), EIO);
+#endif
         EXPECT_EQ(ReadBytes(Path(QStringLiteral("out.mpg"))), (first + second).left(failAt)) << failAt;
     }
 }
