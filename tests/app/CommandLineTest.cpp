@@ -30,8 +30,16 @@ protected:
         program.start(QStringLiteral(ZANTROPE_PROGRAM), args);
         EXPECT_TRUE(program.waitForFinished(20000));
         return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
-                QString::fromLocal8Bit(program.readAllStandardOutput()),
-                QString::fromLocal8Bit(program.readAllStandardError())};
+                Lines(program.readAllStandardOutput()), Lines(program.readAllStandardError())};
+    }
+    // A Windows program ends its lines on stdout and stderr with CR LF.
+    static QString Lines(const QByteArray &bytes)
+    {
+        QString text = QString::fromLocal8Bit(bytes);
+#ifdef _WIN32
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#endif
+        return text;
     }
     QString path(const QString &name) const { return dir.filePath(name); }
 
