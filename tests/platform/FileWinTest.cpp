@@ -48,7 +48,8 @@ TEST(FileNameWin, BackslashesDrivesAndSharesArePartsOfNames)
     EXPECT_EQ(name.LastPart(), "a.mpg");
     EXPECT_EQ(FileName("C:a.mpg").Folder(), FileName("C:"));
     EXPECT_EQ(FileName("C:") / "a.mpg", FileName("C:a.mpg"));
-    EXPECT_EQ(FileName("C:\\films") / "a.mpg", FileName("C:\\films/a.mpg"));
+    EXPECT_EQ(FileName("C:\\films") / "a.mpg", FileName("C:\\films\\a.mpg"));
+    EXPECT_EQ(FileName("C:/films") / "a.mpg", FileName("C:/films/a.mpg"));
     EXPECT_EQ(platform::AbsoluteName(name), name);
     EXPECT_EQ(platform::AbsoluteName(FileName("\\\\host\\share\\a.mpg")).Bytes(), "\\\\host\\share\\a.mpg");
     const QByteArray made = platform::AbsoluteName(FileName("a.mpg")).Bytes();
