@@ -60,8 +60,11 @@ FileName HomeFolder()
     QByteArray home = variable(L"USERPROFILE").Bytes();
     if (home.isEmpty())
         home = variable(L"HOMEDRIVE").Bytes() + variable(L"HOMEPATH").Bytes();
-    // "C:\" keeps its separator: without it, "C:" means the drive's current folder.
-    while (home.size() > 3 && (home.endsWith('\\') || home.endsWith('/')))
+    // Written as Qt's dialogs write names, so the names made from it ("test.mpg"
+    // in it) look like those a person picks there.
+    home.replace('\\', '/');
+    // "C:/" keeps its separator: without it, "C:" means the drive's current folder.
+    while (home.size() > 3 && home.endsWith('/'))
         home.chop(1);
     return FileName(home);
 }
