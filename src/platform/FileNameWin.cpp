@@ -50,6 +50,17 @@ std::optional<FileName> NameFromUrl(const QUrl &url)
     return FileName(bytes);
 }
 
+FileName NameFromStored(const QByteArray &bytes)
+{
+    if (bytes.isEmpty() || Utf16FromWtf8(bytes))
+        return FileName(bytes);
+    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.constData(), int(bytes.size()), nullptr, 0);
+    std::wstring wide(size_t(qMax(n, 0)), L'\0');
+    if (n <= 0 || MultiByteToWideChar(CP_ACP, 0, bytes.constData(), int(bytes.size()), wide.data(), n) != n)
+        return FileName(bytes); // opening it reports the name as invalid
+    return NameFromNative(wide.c_str(), n);
+}
+
 FileName HomeFolder()
 {
     const auto variable = [](const wchar_t *name) {

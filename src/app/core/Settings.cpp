@@ -236,9 +236,10 @@ void ReadSettings(const platform::FileName &path, SettingsTarget &target)
     }
     // Names keep their bytes, which need not be valid text, and their whole
     // length: a cut name would be the name of another file.
-    target.SetOutputName(platform::FileName(ini.ReadWholeValue(kTxt, kSaven).value_or(DefaultOutputName().Bytes())));
+    target.SetOutputName(
+        platform::NameFromStored(ini.ReadWholeValue(kTxt, kSaven).value_or(DefaultOutputName().Bytes())));
     target.SetOpenDialogFolder(
-        platform::FileName(ini.ReadWholeValue(kTxt, kOpenP).value_or(DefaultOpenFolder().Bytes())));
+        platform::NameFromStored(ini.ReadWholeValue(kTxt, kOpenP).value_or(DefaultOpenFolder().Bytes())));
     target.SetJoinAsOneMovie(StrToIntDef(ini.ReadString(kJoin, kOneMovie, QString()), 0) != 0);
 }
 
