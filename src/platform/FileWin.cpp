@@ -386,8 +386,8 @@ File File::Create(const FileName &path, const CreateCheck &check)
                 ThrowInOut(int(GetLastError()), path);
             existing = id;
             if (GetFileInformationByHandleEx(look.Get(), FileBasicInfo, &kept, sizeof kept)) {
-                kept.LastAccessTime.QuadPart = kept.LastWriteTime.QuadPart = kept.ChangeTime.QuadPart =
-                    0; // as they come
+                // The creation time stays; the other times come with the writing.
+                kept.LastAccessTime.QuadPart = kept.LastWriteTime.QuadPart = kept.ChangeTime.QuadPart = 0;
                 kept.FileAttributes &= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
                 if (!kept.FileAttributes)
@@ -411,8 +411,7 @@ File File::Create(const FileName &path, const CreateCheck &check)
         HANDLE h = INVALID_HANDLE_VALUE;
         do {
             tempName = folder + Wide(detail::TempName());
-            // Shared for deleting: the rename at close needs it.
-            h = CreateFileW(tempName.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, ShareAll, nullptr, CREATE_NEW,
+            h = CreateFileW(tempName.c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
         } while (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS);
         if (h != INVALID_HANDLE_VALUE) {
