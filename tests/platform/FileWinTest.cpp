@@ -85,11 +85,12 @@ TEST(FileNameWin, NamesOutsideTheCodePageStayExact)
     EXPECT_EQ(ErrorOf([] { File::OpenRead(FileName("C:\\bad\xff.mpg")); }).ErrorCode(), 3);
     // The original program stored names in the code page; this one stores WTF-8.
     EXPECT_EQ(platform::NameFromStored(name.Bytes()), name);
-    if (GetACP() == 1252)
+    if (GetACP() == 1252) {
         EXPECT_EQ(platform::NameFromStored("C:\\\xdc"
                                            "bung.mpg"),
                   FileName("C:\\\xc3\x9c"
                            "bung.mpg"));
+    }
 }
 
 TEST(FileWin, ErrorsCarryTheProgramsCodes)
