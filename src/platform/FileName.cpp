@@ -59,6 +59,12 @@ FileName FileName::operator/(const QByteArray &child) const
 {
     if (bytes_.isEmpty() || LastSeparator(bytes_) == bytes_.size() - 1)
         return FileName(bytes_ + child);
+#ifdef _WIN32
+    // A name Windows gave ("C:\Users\me") goes on in its own style; one from
+    // Qt's dialogs ("C:/Users/me") in that.
+    if (bytes_.contains('\\') && !bytes_.contains('/'))
+        return FileName(bytes_ + '\\' + child);
+#endif
     return FileName(bytes_ + '/' + child);
 }
 

@@ -71,6 +71,11 @@ std::optional<FileName> NameFromUrl(const QUrl &url);
 // The names of the local files among urls, in their order; the others are skipped.
 std::vector<FileName> NamesFromUrls(const QList<QUrl> &urls);
 
+// A name as a settings file stores it. On Windows, where the original
+// program wrote names in the 8-bit code page, bytes that are not WTF-8 are
+// read in that code page; elsewhere the bytes are the name.
+FileName NameFromStored(const QByteArray &bytes);
+
 // The user's home folder as the system gives it, without a trailing "/".
 FileName HomeFolder();
 

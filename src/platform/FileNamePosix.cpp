@@ -77,6 +77,8 @@ std::optional<FileName> NameFromUrl(const QUrl &url)
     return FileName(QByteArray::fromPercentEncoding(encoded));
 }
 
+FileName NameFromStored(const QByteArray &bytes) { return FileName(bytes); }
+
 FileName HomeFolder()
 {
     QByteArray home = qgetenv("HOME");

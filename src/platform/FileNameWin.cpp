@@ -50,6 +50,17 @@ std::optional<FileName> NameFromUrl(const QUrl &url)
     return FileName(bytes);
 }
 
+FileName NameFromStored(const QByteArray &bytes)
+{
+    if (bytes.isEmpty() || Utf16FromWtf8(bytes))
+        return FileName(bytes);
+    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.constData(), int(bytes.size()), nullptr, 0);
+    std::wstring wide(size_t(qMax(n, 0)), L'\0');
+    if (n <= 0 || MultiByteToWideChar(CP_ACP, 0, bytes.constData(), int(bytes.size()), wide.data(), n) != n)
+        return FileName(bytes); // opening it reports the name as invalid
+    return NameFromNative(wide.c_str(), n);
+}
+
 FileName HomeFolder()
 {
     const auto variable = [](const wchar_t *name) {
@@ -60,8 +71,11 @@ FileName HomeFolder()
     QByteArray home = variable(L"USERPROFILE").Bytes();
     if (home.isEmpty())
         home = variable(L"HOMEDRIVE").Bytes() + variable(L"HOMEPATH").Bytes();
-    // "C:\" keeps its separator: without it, "C:" means the drive's current folder.
-    while (home.size() > 3 && (home.endsWith('\\') || home.endsWith('/')))
+    // Written as Qt's dialogs write names, so the names made from it ("test.mpg"
+    // in it) look like those a person picks there.
+    home.replace('\\', '/');
+    // "C:/" keeps its separator: without it, "C:" means the drive's current folder.
+    while (home.size() > 3 && home.endsWith('/'))
         home.chop(1);
     return FileName(home);
 }

@@ -369,6 +369,7 @@ File File::Create(const FileName &path, const CreateCheck &check)
     // beside the file itself.
     std::wstring target = native;
     std::optional<FileId> existing;
+    FILE_BASIC_INFO kept{}; // what the new file takes over from the old one
     bool inPlace = false;
     {
         Opened look(OpenForLook(native));
@@ -384,6 +385,14 @@ File File::Create(const FileName &path, const CreateCheck &check)
             if (!writable.Ok())
                 ThrowInOut(int(GetLastError()), path);
             existing = id;
+            if (GetFileInformationByHandleEx(look.Get(), FileBasicInfo, &kept, sizeof kept)) {
+                // The creation time stays; the other times come with the writing.
+                kept.LastAccessTime.QuadPart = kept.LastWriteTime.QuadPart = kept.ChangeTime.QuadPart = 0;
+                kept.FileAttributes &= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+                if (!kept.FileAttributes)
+                    kept.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+            }
             // A new file renamed over it would split its hard links.
             inPlace = links > 1;
             if (const auto final = FinalName(look.Get()))
@@ -402,12 +411,13 @@ File File::Create(const FileName &path, const CreateCheck &check)
         HANDLE h = INVALID_HANDLE_VALUE;
         do {
             tempName = folder + Wide(detail::TempName());
-            // Shared for deleting: the rename at close needs it.
-            h = CreateFileW(tempName.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, ShareAll, nullptr, CREATE_NEW,
+            h = CreateFileW(tempName.c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
         } while (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS);
         if (h != INVALID_HANDLE_VALUE) {
             File file(h, path);
+            if (existing && kept.FileAttributes)
+                SetFileInformationByHandle(h, FileBasicInfo, &kept, sizeof kept); // its loss is no harm to the bytes
             file.replacement_ = Replacement{target, tempName};
             file.replaced_ = existing;
             if (check) {
@@ -458,13 +468,11 @@ void File::Replace()
         return;
     const Replacement r = *replacement_;
     replacement_.reset();
-    // ReplaceFileW keeps what the old file had beyond its bytes (its access
-    // list, attributes, creation time, short name, streams); where there was
-    // none, or it cannot (another file system, the old one gone meanwhile),
-    // the new file is moved over the name.
-    if (replaced_ &&
-        ReplaceFileW(r.name.c_str(), r.tempName.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-        return;
+    // A rename over the old name: a reader meanwhile opens the old file or the
+    // new one, whole. ReplaceFileW would keep more of the old file (its access
+    // list, streams), but holds it open alone for a while, so a reader then
+    // finds no file at all; the new file has its folder's access list, and
+    // took the old one's attributes and creation time when it was made.
     if (MoveFileExW(r.tempName.c_str(), r.name.c_str(), MOVEFILE_REPLACE_EXISTING))
         return;
     const DWORD error = GetLastError();

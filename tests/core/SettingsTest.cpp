@@ -30,6 +30,7 @@ public:
     bool positionKnown = true;
 
     QRect FrameGeometry() const override { return frame; }
+    QRect MoveHandle() const override { return {0, 0, frame.width(), 21}; }
     bool PositionKnown() const override { return positionKnown; }
     QList<QRect> Screens() const override { return screens; }
     void SetTop(int top) override
@@ -127,10 +128,17 @@ TEST_F(SettingsTest, RoundTripOfPositionNameAndFolder)
     EXPECT_EQ(opening.outputName, closing.outputName);
     EXPECT_EQ(opening.dialogFolder, Name("/movies/"));
 
-    // Names that are not UTF-8 keep their bytes through the file.
-    closing.outputName = platform::FileName("/d/\xff\xfe.mpg");
+    // Names that are not UTF-8 keep their bytes through the file. On Windows
+    // such a name holds a lone surrogate; bytes that are not even WTF-8 are
+    // a name in the code page there.
+#ifdef _WIN32
+    const QByteArray odd = "/d/\xed\xa0\x80.mpg";
+#else
+    const QByteArray odd = "/d/\xff\xfe.mpg";
+#endif
+    closing.outputName = platform::FileName(odd);
     WriteSettings(Path(), closing);
-    EXPECT_TRUE(ReadBytes(PathText()).contains("Saven=/d/\xff\xfe.mpg\r\n"));
+    EXPECT_TRUE(ReadBytes(PathText()).contains("Saven=" + odd + "\r\n"));
     ReadSettings(Path(), opening);
     EXPECT_EQ(opening.outputName, closing.outputName);
 
@@ -224,9 +232,9 @@ TEST_F(SettingsTest, UnreachablePositionFallsBackToTheDefault)
 TEST(ReachablePositionTest, AnyPartOfTheTitleStripOnAScreenKeepsThePosition)
 {
     const QList<QRect> screens{QRect(0, 0, 1024, 768), QRect(1024, 0, 1280, 1024)};
-    const QSize window(566, 439);
+    const QRect titleBar(0, 0, 566, 21);
     const QPoint fallback(272, 159);
-    auto at = [&](int x, int y) { return ReachablePosition(QPoint(x, y), window, screens, fallback); };
+    auto at = [&](int x, int y) { return ReachablePosition(QPoint(x, y), titleBar, screens, fallback); };
 
     EXPECT_EQ(at(-565, 100), QPoint(-565, 100)) << "one column still on screen";
     EXPECT_EQ(at(-566, 100), fallback);
@@ -236,7 +244,7 @@ TEST(ReachablePositionTest, AnyPartOfTheTitleStripOnAScreenKeepsThePosition)
     EXPECT_EQ(at(2304, 500), fallback);
     EXPECT_EQ(at(1500, 900), QPoint(1500, 900)) << "below the first screen, on the taller second";
     EXPECT_EQ(at(400, 900), fallback) << "below the first screen, left of the second";
-    EXPECT_EQ(ReachablePosition(QPoint(5000, 5000), window, {}, fallback), QPoint(5000, 5000));
+    EXPECT_EQ(ReachablePosition(QPoint(5000, 5000), titleBar, {}, fallback), QPoint(5000, 5000));
 }
 
 TEST_F(SettingsTest, CreateFailureRaisesTheFileErrorAndAppliesNothing)

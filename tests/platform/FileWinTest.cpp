@@ -29,6 +29,14 @@ void Write(const FileName &path, const QByteArray &bytes)
     out.Close();
 }
 
+// A symbolic link, where one can be made at all (Wine only pretends to make them).
+bool Link(const QString &link, const QString &target, bool folder)
+{
+    const DWORD flags = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE | (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
+    return CreateSymbolicLinkW(W(link), W(QDir::toNativeSeparators(target)), flags) &&
+           GetFileAttributesW(W(link)) != INVALID_FILE_ATTRIBUTES;
+}
+
 QByteArray Read(const FileName &path)
 {
     File in = File::OpenRead(path);
@@ -48,7 +56,8 @@ TEST(FileNameWin, BackslashesDrivesAndSharesArePartsOfNames)
     EXPECT_EQ(name.LastPart(), "a.mpg");
     EXPECT_EQ(FileName("C:a.mpg").Folder(), FileName("C:"));
     EXPECT_EQ(FileName("C:") / "a.mpg", FileName("C:a.mpg"));
-    EXPECT_EQ(FileName("C:\\films") / "a.mpg", FileName("C:\\films/a.mpg"));
+    EXPECT_EQ(FileName("C:\\films") / "a.mpg", FileName("C:\\films\\a.mpg"));
+    EXPECT_EQ(FileName("C:/films") / "a.mpg", FileName("C:/films/a.mpg"));
     EXPECT_EQ(platform::AbsoluteName(name), name);
     EXPECT_EQ(platform::AbsoluteName(FileName("\\\\host\\share\\a.mpg")).Bytes(), "\\\\host\\share\\a.mpg");
     const QByteArray made = platform::AbsoluteName(FileName("a.mpg")).Bytes();
@@ -74,6 +83,14 @@ TEST(FileNameWin, NamesOutsideTheCodePageStayExact)
     EXPECT_EQ(entries->front().Name, name.LastPart());
     EXPECT_EQ(platform::NameFromText(name.Display()), name);
     EXPECT_EQ(ErrorOf([] { File::OpenRead(FileName("C:\\bad\xff.mpg")); }).ErrorCode(), 3);
+    // The original program stored names in the code page; this one stores WTF-8.
+    EXPECT_EQ(platform::NameFromStored(name.Bytes()), name);
+    if (GetACP() == 1252) {
+        EXPECT_EQ(platform::NameFromStored("C:\\\xdc"
+                                           "bung.mpg"),
+                  FileName("C:\\\xc3\x9c"
+                           "bung.mpg"));
+    }
 }
 
 TEST(FileWin, ErrorsCarryTheProgramsCodes)
@@ -113,11 +130,10 @@ TEST(FileWin, EverySpellingOfAFileHasItsIdentity)
     if (const DWORD n = GetShortPathNameW(W(real), shortName, MAX_PATH); n > 0 && n < MAX_PATH)
         spellings << QString::fromWCharArray(shortName, n);
     const QString link = dir.filePath(QStringLiteral("link.mpg"));
-    if (CreateSymbolicLinkW(W(link), W(real), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+    if (Link(link, real, false))
         spellings << link;
     const QString junction = dir.filePath(QStringLiteral("j"));
-    if (CreateSymbolicLinkW(W(junction), W(dir.filePath(QStringLiteral("d"))),
-                            SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+    if (Link(junction, dir.filePath(QStringLiteral("d")), true))
         spellings << junction + QStringLiteral("/Long Name Of A Film.mpg");
     for (const QString &spelling : spellings) {
         const auto other = platform::IdentityOf(platform::NameFromText(spelling));
@@ -171,8 +187,11 @@ TEST(FileWin, TheOutputTakesItsPlaceWhenClosed)
     }
     EXPECT_EQ(Read(out), "new!");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.mpg")});
+    ASSERT_TRUE(SetFileAttributesW(W(dir.filePath(QStringLiteral("out.mpg"))), FILE_ATTRIBUTE_HIDDEN));
+    Write(out, "kept");
+    EXPECT_TRUE(GetFileAttributesW(W(dir.filePath(QStringLiteral("out.mpg")))) & FILE_ATTRIBUTE_HIDDEN);
     File::Create(out).Discard();
-    EXPECT_EQ(Read(out), "new!") << "a discarded file leaves the old one";
+    EXPECT_EQ(Read(out), "kept") << "a discarded file leaves the old one";
 
     const QString hard = dir.filePath(QStringLiteral("hard.mpg"));
     ASSERT_TRUE(CreateHardLinkW(W(hard), W(dir.filePath(QStringLiteral("out.mpg"))), nullptr));
@@ -212,11 +231,11 @@ TEST(FoldersWin, AFolderIsReadWholeAndLinksCountAsWhatTheyLeadTo)
     Write(In(dir, QStringLiteral("a.mpg")), "a");
     Write(In(dir, QStringLiteral("hidden.mpg")), "h");
     SetFileAttributesW(W(dir.filePath(QStringLiteral("hidden.mpg"))), FILE_ATTRIBUTE_HIDDEN);
-    const bool linked =
-        CreateSymbolicLinkW(W(dir.filePath(QStringLiteral("tosub"))), W(dir.filePath(QStringLiteral("sub"))),
-                            SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    const bool linked = Link(dir.filePath(QStringLiteral("tosub")), dir.filePath(QStringLiteral("sub")), true);
     QStringList seen;
-    for (const platform::FolderEntry &entry : platform::ReadFolder(platform::NameFromText(dir.path())).value())
+    const auto entries = platform::ReadFolder(platform::NameFromText(dir.path()));
+    ASSERT_TRUE(entries);
+    for (const platform::FolderEntry &entry : *entries)
         seen << QString::fromUtf8(entry.Name) + (entry.IsFolder ? QStringLiteral("/") : QString());
     seen.sort();
     QStringList expected{QStringLiteral("a.mpg"), QStringLiteral("hidden.mpg"), QStringLiteral("sub/")};

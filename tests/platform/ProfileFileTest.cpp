@@ -247,6 +247,12 @@ TEST_F(ProfileFileTest, WritersAtOnceLeaveOneWholeVersion)
     std::thread reader([&] {
         while (!done) {
             const QByteArray now = ReadBytes(Path());
+#ifdef _WIN32
+            // Windows refuses an open for a moment while the rename holds the
+            // new file; that is a retry, not a hole.
+            if (now == "<unreadable>")
+                continue;
+#endif
             mixed += now != versionA && now != versionB;
         }
     });

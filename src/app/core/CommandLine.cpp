@@ -123,8 +123,10 @@ ProgramArguments::ProgramArguments(int argc, char **argv)
 void UseParentConsole()
 {
 #ifdef _WIN32
+    // Attached also where the streams were redirected: Ctrl-C in that
+    // console then reaches the join.
     const bool outMissing = !GetStdHandle(STD_OUTPUT_HANDLE), errMissing = !GetStdHandle(STD_ERROR_HANDLE);
-    if ((outMissing || errMissing) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+    if (!GetConsoleWindow() && AttachConsole(ATTACH_PARENT_PROCESS) && (outMissing || errMissing)) {
         // Both the C streams and the handles that Print asks for.
         const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                            nullptr, OPEN_EXISTING, 0, nullptr);

@@ -208,11 +208,11 @@ platform::FileName DefaultOpenFolder() { return platform::HomeFolder() / ""; }
 
 QPoint DefaultPosition(QSize screen) { return {screen.width() / 2 - 240, screen.height() / 2 - 225}; }
 
-QPoint ReachablePosition(QPoint read, QSize windowSize, const QList<QRect> &screens, QPoint fallback)
+QPoint ReachablePosition(QPoint read, const QRect &handle, const QList<QRect> &screens, QPoint fallback)
 {
     if (screens.isEmpty())
         return read;
-    const QRect strip(read, QSize(qMax(windowSize.width(), 1), kTitleBarHeight));
+    const QRect strip = handle.translated(read);
     for (const QRect &screen : screens) {
         if (screen.intersects(strip))
             return read;
@@ -229,16 +229,16 @@ void ReadSettings(const platform::FileName &path, SettingsTarget &target)
         const QPoint fallback = DefaultPosition(screens.isEmpty() ? QSize() : screens.first().size());
         const int top = StrToIntDef(ini.ReadString(kForm1, kTop, QString()), fallback.y());
         const int left = StrToIntDef(ini.ReadString(kForm1, kLeft, QString()), fallback.x());
-        // A frameless window can only be moved by its title bar; it must stay within reach.
-        const QPoint position = ReachablePosition(QPoint(left, top), target.FrameGeometry().size(), screens, fallback);
+        const QPoint position = ReachablePosition(QPoint(left, top), target.MoveHandle(), screens, fallback);
         target.SetTop(position.y());
         target.SetLeft(position.x());
     }
     // Names keep their bytes, which need not be valid text, and their whole
     // length: a cut name would be the name of another file.
-    target.SetOutputName(platform::FileName(ini.ReadWholeValue(kTxt, kSaven).value_or(DefaultOutputName().Bytes())));
+    target.SetOutputName(
+        platform::NameFromStored(ini.ReadWholeValue(kTxt, kSaven).value_or(DefaultOutputName().Bytes())));
     target.SetOpenDialogFolder(
-        platform::FileName(ini.ReadWholeValue(kTxt, kOpenP).value_or(DefaultOpenFolder().Bytes())));
+        platform::NameFromStored(ini.ReadWholeValue(kTxt, kOpenP).value_or(DefaultOpenFolder().Bytes())));
     target.SetJoinAsOneMovie(StrToIntDef(ini.ReadString(kJoin, kOneMovie, QString()), 0) != 0);
 }
 

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Where misuc.dat lies on Windows.
+#include "app/core/Settings.h"
+
+#include "platform/File.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "TestFiles.h"
+
+using platform::FileName;
+
+// As the original kept it: beside the program while its folder takes files,
+// and never made by merely asking where it goes; otherwise in %APPDATA%.
+TEST(SettingsPathWin, BesideTheProgramWhileItsFolderTakesFilesElseInAppData)
+{
+    const FileName beside = app::ProgramFolder() / "misuc.dat";
+    EXPECT_EQ(platform::IdentityOf(app::ProgramFolder()),
+              platform::IdentityOf(platform::NameFromText(QCoreApplication::applicationDirPath())));
+    ASSERT_TRUE(platform::IsMissing(beside)) << "left over from an earlier run: " << beside.Display().toStdString();
+    EXPECT_EQ(app::SettingsPath(), beside);
+    EXPECT_TRUE(platform::IsMissing(beside));
+    EXPECT_EQ(QDir(QCoreApplication::applicationDirPath())
+                  .entryList(QStringList{QStringLiteral(".zantrope-*")}, QDir::Files | QDir::Hidden),
+              QStringList());
+
+    QTemporaryDir appData;
+    const QString native = QDir::toNativeSeparators(appData.path());
+    const QByteArray saved = qgetenv("APPDATA");
+    qputenv("APPDATA", native.toUtf8());
+    WriteBytesAt(beside.Bytes(), "\r\n");
+    const std::wstring besideW = platform::NativeName(beside).value();
+    SetFileAttributesW(besideW.c_str(), FILE_ATTRIBUTE_READONLY);
+    const FileName chosen = app::SettingsPath();
+    SetFileAttributesW(besideW.c_str(), FILE_ATTRIBUTE_NORMAL);
+    platform::RemoveFile(beside);
+    qputenv("APPDATA", saved);
+    EXPECT_EQ(chosen, platform::NameFromText(native) / "Zantrope" / "misuc.dat");
+    EXPECT_TRUE(QFileInfo(appData.filePath(QStringLiteral("Zantrope"))).isDir());
+}
