@@ -504,10 +504,11 @@ TEST_F(MainWindowTest, SaveAsPlayHelpAndWebPage)
 
     // The help page beside the program; without one, where an install puts
     // it, or on Windows, which has no install folders, beside it all the same.
-    const QString beside = QCoreApplication::applicationDirPath() + "/readme.html";
 #ifdef _WIN32
+    const QString beside = QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/readme.html");
     const QString installed = beside;
 #else
+    const QString beside = QCoreApplication::applicationDirPath() + "/readme.html";
     const QString installed = QCoreApplication::applicationDirPath() + "/../share/zantrope/readme.html";
 #endif
     ASSERT_FALSE(QFile::exists(beside));
