@@ -45,6 +45,8 @@ public:
     void SetItemData(int index, const QVariant &data);
     int ItemImageIndex(int index) const;
     void SetItemImageIndex(int index, int imageIndex);
+    // Gives every item that image, touching only those that show another.
+    void SetAllImageIndexes(int imageIndex);
     void Delete(int index);
     void Clear();
 
@@ -88,6 +90,8 @@ private:
     QTreeWidgetItem *item(int index) const;
     QTreeWidgetItem *MakeItem(const TListItem &item) const;
     QIcon ImageFor(int imageIndex) const;
+    // Puts the icons of the items at rows (ascending) in line with their images.
+    void ShowImages(const QList<int> &rows);
     QTreeWidget *view_;
     QList<QIcon> images_;
     QStringList imageNames_;
