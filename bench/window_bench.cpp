@@ -135,7 +135,10 @@ public:
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             const double now = double(clock_.nsecsElapsed()) / 1e6;
             lateness_.push_back(std::max(0.0, now - last_ - intervalMs_));
-            longestGap_ = std::max(longestGap_, now - last_);
+            if (now - last_ > longestGap_) {
+                longestGap_ = now - last_;
+                longestGapEnd_ = now;
+            }
             last_ = now;
         });
     }
@@ -151,8 +154,15 @@ public:
     {
         timer_.stop();
         const double now = double(clock_.nsecsElapsed()) / 1e6;
-        longestGap_ = std::max(longestGap_, now - last_);
+        if (now - last_ > longestGap_) {
+            longestGap_ = now - last_;
+            longestGapEnd_ = now;
+        }
+        ended_ = now;
     }
+    // When the longest gap ended, and when the probe stopped, in ms after its start.
+    double LongestGapEnd() const { return longestGapEnd_; }
+    double Ended() const { return ended_; }
     // The longest time the window went without handling the timer.
     double LongestGap() const { return longestGap_; }
     void Print(const char *during) const
@@ -169,7 +179,7 @@ private:
     QTimer timer_;
     QElapsedTimer clock_;
     double last_ = 0;
-    double longestGap_ = 0;
+    double longestGap_ = 0, longestGapEnd_ = 0, ended_ = 0;
     std::vector<double> lateness_;
 };
 
@@ -298,6 +308,9 @@ void BenchJoinStart(const QString &work, int items)
         probe.Stop();
         first.push_back(firstMs);
         gaps.push_back(probe.LongestGap());
+        if (qEnvironmentVariableIsSet("ZANTROPE_BENCH_STEPS"))
+            std::fprintf(stderr, "longest gap %.1f ms ended %.1f ms after the click; joined after %.1f ms\n",
+                         probe.LongestGap(), probe.LongestGapEnd(), probe.Ended());
     }
     std::printf("join start after Add Folder, %d items: %.1f ms (target <= %d ms); longest gap until joined %.1f ms\n",
                 items, Median(first), items > 10000 ? 100 : 50, Median(gaps));

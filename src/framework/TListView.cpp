@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <numeric>
+#include <optional>
 
 #include "framework/FocusMark.h"
 #include "framework/TApplication.h"
@@ -310,7 +311,7 @@ void TListView::SetSmallImages(const QList<QIcon> &images)
     images_ = images;
     QList<int> rows(Count());
     std::iota(rows.begin(), rows.end(), 0);
-    ShowImages(rows);
+    SetImages(rows, std::nullopt);
 }
 int TListView::Count() const { return view_->topLevelItemCount(); }
 
@@ -381,26 +382,20 @@ int TListView::ItemImageIndex(int index) const
 void TListView::SetItemImageIndex(int index, int imageIndex)
 {
     QTreeWidgetItem *it = item(index);
-    if (!it || it->data(0, ImageIndexRole).toInt() == imageIndex)
-        return;
-    it->setData(0, ImageIndexRole, imageIndex);
-    ShowImages({index});
+    if (it && it->data(0, ImageIndexRole).toInt() != imageIndex)
+        SetImages({index}, imageIndex);
 }
 
 void TListView::SetAllImageIndexes(int imageIndex)
 {
     QList<int> changed;
-    for (int i = 0; i < Count(); ++i) {
-        QTreeWidgetItem *it = item(i);
-        if (it->data(0, ImageIndexRole).toInt() != imageIndex) {
-            it->setData(0, ImageIndexRole, imageIndex);
+    for (int i = 0; i < Count(); ++i)
+        if (item(i)->data(0, ImageIndexRole).toInt() != imageIndex)
             changed << i;
-        }
-    }
-    ShowImages(changed);
+    SetImages(changed, imageIndex);
 }
 
-void TListView::ShowImages(const QList<int> &rows)
+void TListView::SetImages(const QList<int> &rows, std::optional<int> imageIndex)
 {
     if (rows.isEmpty())
         return;
@@ -412,6 +407,8 @@ void TListView::ShowImages(const QList<int> &rows)
         QSignalBlocker quiet(view_->model());
         for (int row : rows) {
             QTreeWidgetItem *it = item(row);
+            if (imageIndex)
+                it->setData(0, ImageIndexRole, *imageIndex);
             it->setIcon(0, ImageFor(it->data(0, ImageIndexRole).toInt()));
         }
     }

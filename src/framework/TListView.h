@@ -5,6 +5,7 @@
 #include <QList>
 #include <QVariant>
 #include <functional>
+#include <optional>
 
 #include "framework/Controls.h"
 #include "platform/FileName.h"
@@ -90,8 +91,9 @@ private:
     QTreeWidgetItem *item(int index) const;
     QTreeWidgetItem *MakeItem(const TListItem &item) const;
     QIcon ImageFor(int imageIndex) const;
-    // Puts the icons of the items at rows (ascending) in line with their images.
-    void ShowImages(const QList<int> &rows);
+    // Gives the items at rows (ascending) that image, or with none their own
+    // image's icon again.
+    void SetImages(const QList<int> &rows, std::optional<int> imageIndex);
     QTreeWidget *view_;
     QList<QIcon> images_;
     QStringList imageNames_;

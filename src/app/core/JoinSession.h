@@ -129,6 +129,7 @@ private:
     std::atomic<bool> attention_ = false; // stop_ or hold_: the worker looks under the lock
     std::deque<platform::FileName> scanQueue_;
     int batchesPending_ = 0; // found names posted but not yet in the list
+    int marksPending_ = 0;   // a join's pacing marks posted but not yet handled
 };
 
 } // namespace app
