@@ -4,12 +4,9 @@
 #include "app/MainWindow.h"
 
 #include <QShortcut>
-#include <QThread>
 #include <algorithm>
 #include <iterator>
-#include <memory>
 
-#include "app/core/ClipFacts.h"
 #include "app/core/FolderScan.h"
 #include "app/core/MovieJoin.h"
 #include "app/core/NaturalOrder.h"
@@ -19,8 +16,6 @@
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "platform/Folders.h"
-#include "platform/desktop/Screens.h"
-#include "platform/desktop/WindowSystem.h"
 
 static void initAssets() { Q_INIT_RESOURCE(assets); }
 
@@ -29,31 +24,7 @@ namespace app {
 using namespace framework;
 using platform::FileName;
 
-namespace {
-
-// The window's side of the settings file.
-class WindowSettings final : public SettingsTarget {
-public:
-    explicit WindowSettings(TForm1 &form) : form_(form) {}
-    QRect FrameGeometry() const override { return form_.frameGeometry(); }
-    bool PositionKnown() const override { return platform::WindowPositionsKnown(); }
-    QList<QRect> Screens() const override { return platform::ScreenGeometries(); }
-    void SetTop(int top) override { form_.move(form_.x(), top); }
-    void SetLeft(int left) override { form_.move(left, form_.y()); }
-    FileName OutputName() const override { return form_.OutputName(); }
-    void SetOutputName(const FileName &name) override { form_.SetOutputName(name); }
-    FileName OpenPath() const override { return form_.OpenPath; }
-    void SetOpenDialogFolder(const FileName &folder) override { form_.OD1.InitialDir = folder; }
-    bool JoinAsOneMovie() const override { return form_.JoinAsOneMovie(); }
-    void SetJoinAsOneMovie(bool on) override { form_.SetJoinAsOneMovie(on); }
-
-private:
-    TForm1 &form_;
-};
-
-} // namespace
-
-TForm1::TForm1(const FileName &settingsPath, QWidget *parent) : TForm(parent), settingsPath_(settingsPath)
+TForm1::TForm1(const FileName &settingsPath, QWidget *parent) : TForm(parent), settings_(settingsPath)
 {
     initAssets();
     setObjectName(QStringLiteral("Form1"));
@@ -73,64 +44,20 @@ void TForm1::FormCreate(QObject *)
     setAcceptDrops(true);
     drops_ = new FileDropTarget(this, [this](const std::vector<FileName> &names) { WMDROPFILES(names); });
     drops_->Except(Lv1->DropSite()); // the list puts dropped files where they land
-    WindowSettings target(*this);
-    try {
-        ReadSettings(settingsPath_, target);
-    } catch (const platform::EInOutError &e) {
-        throw platform::EInOutError(
-            e.ErrorCode(),
-            QStringLiteral("The settings file %1 cannot be created: %2").arg(settingsPath_.Display(), e.Message()));
-    }
+    settings_.Read(*this);
 }
 
 void TForm1::FormClose(QObject *, bool &accept)
 {
-    if (!settingsWritten_) {
-        try {
-            WindowSettings target(*this);
-            WriteSettings(settingsPath_, target);
-        } catch (const platform::Exception &e) {
-            // Where the person cannot mend the cause, keeping the window open
-            // for ever would trap them: they choose.
-            if (!CloseWithoutSettings(e)) {
-                accept = false;
-                return;
-            }
-            settingsWritten_ = true; // given up; not asked again after a join
-        } catch (const std::exception &e) {
-            // Out of memory or worse: still the person's choice, never a window that cannot close.
-            if (!CloseWithoutSettings(platform::Exception(QString::fromLocal8Bit(e.what())))) {
-                accept = false;
-                return;
-            }
-            settingsWritten_ = true;
-        }
-    }
-    if (session_.Joining()) {
+    if (!settings_.Write(*this)) {
+        accept = false;
+    } else if (session_.Joining()) {
         // The settings are safe now; the program ends when the join has finished.
-        settingsWritten_ = true;
         closeAfterJoin_ = true;
         accept = false;
     } else {
         session_.Stop(); // a scan ends at its next entry
     }
-}
-
-bool TForm1::CloseWithoutSettings(const platform::Exception &error)
-{
-    // A file error names its file as details, which the question names already.
-    const bool fileError = dynamic_cast<const platform::EInOutError *>(&error) != nullptr;
-    const QString why = fileError || error.Details().isEmpty() ? error.Message() : error.Details();
-    platform::Question question;
-    question.Caption = Application().Title();
-    question.Text = QStringLiteral("Zantrope could not save its settings in %1.").arg(settingsPath_.Display());
-    question.Details = TApplication::ErrorBoxText(why) +
-                       QStringLiteral("\n\nClose without saving them, or keep the window open to mend this?");
-    question.Answers = {QStringLiteral("Close Without Saving"), QStringLiteral("Keep Open")};
-    question.DefaultAnswer = 1;
-    question.EscapeAnswer = 1;
-    question.Icon = platform::MsgIcon::Warning;
-    return platform::CurrentMessageBoxes().Ask(this, question) == 0;
 }
 
 void TForm1::fb10Click(QObject *) { close(); }
@@ -153,23 +80,6 @@ void TForm1::Image4Click(QObject *) { platform::CurrentShell().OpenAddress(this,
 
 // ---------------------------------------------------------------------------
 // Movie list
-
-void TForm1::ShowHint(QString &hint, bool &canShow, THintInfo &info)
-{
-    if (info.HintControl == Lv1) {
-        // The whole name of the item under the pointer, which the list may show cut short.
-        const int index = Lv1->ItemAt(info.CursorPos);
-        canShow = index >= 0;
-        if (canShow) {
-            hint = ItemName(index).Display();
-            if (const auto facts = clips_->Facts(ItemName(index)))
-                hint += QLatin1Char('\n') + facts->Text();
-            info.CursorRect = TRect::FromQRect(Lv1->ItemRect(index));
-        }
-    } else if (info.HintControl == FpBar1 || info.HintControl == Fpbar2) {
-        hint = ProgressHint();
-    }
-}
 
 void TForm1::ItemEdited(int index, const QString &text)
 {
@@ -288,7 +198,7 @@ void TForm1::fb7Click(QObject *)
 {
     if (session_.Joining()) {
         // "Join Now" again while it joins: the person may want it to stop.
-        AskToStop();
+        stopQuestion_->Ask();
         return;
     }
     const int n = session_.Count();
@@ -313,7 +223,7 @@ void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error
     if (outcome == JoinSession::Outcome::Done) {
         Application().ShowNotice(fb7, progress_->Summary());
         if (!JoinAsOneMovie())
-            AddByteJoinHint(session_.Inputs(), progress_->Summary());
+            hints_->AddByteJoinHint(fb7, progress_->Summary());
     } else if (error) {
         // A stop is no error: the output keeps what was joined, and the bars
         // and icons show how far it came.
@@ -330,69 +240,13 @@ void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error
         close();
 }
 
-void TForm1::AddByteJoinHint(const std::vector<FileName> &inputs, const QString &summary)
-{
-    auto hint = std::make_shared<QString>();
-    QThread *reader = QThread::create([inputs, hint] {
-        try {
-            *hint = ByteJoinHint(inputs);
-        } catch (const std::exception &) {
-            // Only advice: no line when the files cannot be read.
-        }
-    });
-    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
-    connect(reader, &QThread::finished, this, [this, hint, summary] {
-        const THintWindow *notice = Application().Notice();
-        if (!hint->isEmpty() && notice && notice->Caption() == summary)
-            Application().ShowNotice(fb7, summary + QLatin1Char('\n') + *hint);
-    });
-    reader->start();
-}
-
-void TForm1::AskToStop()
-{
-    if (session_.CurrentState() != JoinSession::State::Joining || stopAsked_)
-        return;
-    stopAsked_ = true;
-    platform::Question question;
-    question.Caption = Application().Title();
-    question.Text = QStringLiteral("Stop joining?");
-    question.Answers = {QStringLiteral("&Yes"), QStringLiteral("&No")};
-    question.DefaultAnswer = 0;
-    question.EscapeAnswer = 1;
-    // The join waits at its next block until the person has answered.
-    session_.Hold();
-    const bool stop = platform::CurrentMessageBoxes().Ask(this, question) == 0;
-    stopAsked_ = false;
-    if (stop)
-        session_.Stop();
-    else
-        session_.Resume();
-}
-
-QString TForm1::ProgressHint() const
-{
-    if (session_.Joining())
-        return progress_->Details();
-    qint64 total = 0;
-    for (const FileName &name : session_.Inputs())
-        total += platform::SizeOf(name);
-    const qint64 length = clips_->TotalLength(session_.Inputs());
-    return ListSummary(session_.Count(), total) +
-           (length > 0 ? QStringLiteral(" \u00b7 ") + LengthText(length) : QString());
-}
-
 void TForm1::ShowSession()
 {
     new InputListView(session_, Lv1);
     progress_ = new JoinProgressView(session_, FpBar1, Fpbar2, this);
+    stopQuestion_ = new StopQuestion(session_, this);
+    hints_ = new WindowHints(session_, Lv1, {FpBar1, Fpbar2}, *progress_, this);
     JoinSession *s = &session_;
-    // Each added clip's length and format, read in the background for the hints.
-    clips_ = new ClipFactsReader(this);
-    connect(s, &JoinSession::inputsInserted, clips_, [this](int at, int count) {
-        clips_->Read({session_.Inputs().begin() + at, session_.Inputs().begin() + at + count});
-    });
-    connect(s, &JoinSession::inputChanged, clips_, [this](int index) { clips_->Read({session_.Input(index)}); });
     connect(s, &JoinSession::stateChanged, this, [this] { stopKey_->setEnabled(session_.Joining()); });
     connect(s, &JoinSession::finished, this,
             [this](JoinSession::Work work, JoinSession::Outcome outcome, std::exception_ptr error) {

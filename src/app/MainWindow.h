@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "app/SessionViews.h"
-#include "app/core/ClipFactsReader.h"
+#include "app/WindowHints.h"
+#include "app/WindowSettings.h"
 #include "app/core/JoinSession.h"
 #include "app/core/Settings.h"
 #include "flat/TFlatButtonUnit.h"
@@ -112,10 +113,8 @@ public:
     bool Joining() const { return session_.Joining(); }
     bool Scanning() const { return session_.Scanning(); }
 
-    // During a join: asks "Stop joining?"; Yes stops it at once.
-    void AskToStop();
     // The progress bars' hint: the running join in words, or the list at rest.
-    QString ProgressHint() const;
+    QString ProgressHint() const { return hints_->ProgressHint(); }
 
 private:
     void CreateComponents();
@@ -124,26 +123,18 @@ private:
     void ShowSession();
     void JoinNow(QObject *sender);
     void JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error);
-    // Reads the inputs' formats off the GUI thread and, where players would
-    // show the byte join wrongly, adds a line saying so to the notice.
-    void AddByteJoinHint(const std::vector<platform::FileName> &inputs, const QString &summary);
-    // Asks whether to close although the settings could not be written.
-    bool CloseWithoutSettings(const platform::Exception &error);
     void ItemEdited(int index, const QString &text);
     void DropFilesAt(int at, const std::vector<platform::FileName> &names);
-    // Fills in the hint of the list (an item's whole name) and of the bars.
-    void ShowHint(QString &hint, bool &canShow, framework::THintInfo &info);
 
-    platform::FileName settingsPath_;
+    WindowSettingsFile settings_;
     framework::FileDropTarget *drops_ = nullptr;
     QShortcut *stopKey_ = nullptr; // Escape, while a join runs
     JoinSession session_;
     OutputNameBox *outputBox_ = nullptr;
-    ClipFactsReader *clips_ = nullptr;
-    bool closeAfterJoin_ = false;
-    bool settingsWritten_ = false;
-    bool stopAsked_ = false; // the stop question is open
     JoinProgressView *progress_ = nullptr;
+    StopQuestion *stopQuestion_ = nullptr;
+    WindowHints *hints_ = nullptr;
+    bool closeAfterJoin_ = false;
 };
 
 } // namespace app

@@ -330,7 +330,9 @@ void TForm1::WireEvents()
     OnClose = [this](QObject *sender, bool &accept) { FormClose(sender, accept); };
     Lv1->OnEdited = [this](int index, const QString &text) { ItemEdited(index, text); };
     Lv1->OnDropFiles = [this](int at, const std::vector<platform::FileName> &names) { DropFilesAt(at, names); };
-    FlatHint1->OnShowHint = [this](QString &hint, bool &canShow, THintInfo &info) { ShowHint(hint, canShow, info); };
+    FlatHint1->OnShowHint = [this](QString &hint, bool &canShow, THintInfo &info) {
+        hints_->Show(hint, canShow, info);
+    };
 
     // Keys: Delete within the list; the other commands anywhere in the window.
     auto key = [this](QKeySequence keys, QWidget *scope, std::function<void()> run) {
@@ -349,7 +351,7 @@ void TForm1::WireEvents()
     key(Qt::CTRL | Qt::Key_Enter, this, [this] { JoinNow(fb7); });
     key(Qt::CTRL | Qt::Key_Q, this, [this] { fb10Click(fb10); });
     // Only while joining, so that Escape still cancels an edit at other times.
-    stopKey_ = key(Qt::Key_Escape, this, [this] { AskToStop(); });
+    stopKey_ = key(Qt::Key_Escape, this, [this] { stopQuestion_->Ask(); });
     stopKey_->setEnabled(false);
 }
 

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/SessionViews.h"
 
+#include <QPointer>
+
 #include "framework/TApplication.h"
+#include "platform/desktop/Desktop.h"
 
 namespace app {
 
@@ -128,6 +131,32 @@ void JoinProgressView::ShowWords(bool now)
         return;
     wordsShownMs_ = ms;
     window_->setWindowTitle(progress_.Title(framework::Application().Title(), ms));
+}
+
+StopQuestion::StopQuestion(JoinSession &session, QWidget *window) : QObject(window), session_(session), window_(window)
+{}
+
+void StopQuestion::Ask()
+{
+    if (session_.CurrentState() != JoinSession::State::Joining || open_)
+        return;
+    open_ = true;
+    platform::Question question;
+    question.Caption = framework::Application().Title();
+    question.Text = QStringLiteral("Stop joining?");
+    question.Answers = {QStringLiteral("&Yes"), QStringLiteral("&No")};
+    question.DefaultAnswer = 0;
+    question.EscapeAnswer = 1;
+    session_.Hold();
+    platform::CurrentMessageBoxes().Pose(window_, question, [self = QPointer<StopQuestion>(this)](int answer) {
+        if (!self)
+            return; // the window is gone, and its session stopped with it
+        self->open_ = false;
+        if (answer == 0)
+            self->session_.Stop();
+        else
+            self->session_.Resume();
+    });
 }
 
 } // namespace app

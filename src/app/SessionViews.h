@@ -70,4 +70,18 @@ private:
     qint64 wordsShownMs_ = -1;
 };
 
+// "Stop joining?", asked as an ordinary box of the window: the join waits at
+// its next block until the person answers, and the window goes on painting.
+class StopQuestion : public QObject {
+public:
+    StopQuestion(JoinSession &session, QWidget *window);
+    // Asks while a join runs, unless the question is open already.
+    void Ask();
+
+private:
+    JoinSession &session_;
+    QWidget *window_;
+    bool open_ = false;
+};
+
 } // namespace app

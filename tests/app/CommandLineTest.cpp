@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -114,4 +116,43 @@ TEST_F(CommandLineTest, MovieJoinsClipsAsOneMovie)
     EXPECT_NEAR(probe.readAllStandardOutput().trimmed().toDouble(), 4.0, 0.3);
 
     EXPECT_EQ(run({"--movie", "out.mpg", "a.mpg"}).status, 2) << "--movie goes with --join";
+}
+
+// Ctrl-C during a join stops it as Esc does: exit 130, a message, and the
+// output holds an exact prefix of what was being joined.
+TEST_F(CommandLineTest, CtrlCStopsTheJoinLeavingAPrefix)
+{
+    // A large hole reads as zeros fast, so the join is surely under way when Ctrl-C comes.
+    const qint64 size = qint64(4) << 30;
+    {
+        QFile big(path("big.mpg"));
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(size));
+    }
+    QProcess program;
+    program.setWorkingDirectory(dir.path());
+    program.start(QStringLiteral(ZANTROPE_PROGRAM), {"--join", "out.mpg", "big.mpg"});
+    ASSERT_TRUE(program.waitForStarted());
+    // Until the join has written something: its process has written a megabyte.
+    const QString io = QStringLiteral("/proc/%1/io").arg(program.processId());
+    auto written = [&] {
+        QFile f(io);
+        if (!f.open(QIODevice::ReadOnly))
+            return qint64(0);
+        const QByteArray text = f.readAll();
+        const qsizetype at = text.indexOf("wchar: ");
+        return at < 0 ? 0 : text.mid(at + 7, text.indexOf('\n', at) - at - 7).toLongLong();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return written() > (1 << 20); }, 20000));
+    ::kill(pid_t(program.processId()), SIGINT);
+    ASSERT_TRUE(program.waitForFinished(20000));
+
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 130);
+    EXPECT_EQ(program.readAllStandardError(), "zantrope: stopped; out.mpg holds what was joined\n");
+    QFile out(path("out.mpg"));
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_GT(out.size(), 0);
+    EXPECT_LT(out.size(), size) << "stopped before the end";
+    for (QByteArray piece; !(piece = out.read(1 << 20)).isEmpty();)
+        ASSERT_EQ(piece.count('\0'), piece.size()) << "only what the input holds";
 }

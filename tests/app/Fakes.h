@@ -63,6 +63,16 @@ struct FakeMessageBoxes : platform::MessageBoxes {
     {
         shown.push_back({text, caption, icon, details});
     }
+    // With pose set, a posed question waits until the test answers it through pending.
+    bool pose = false;
+    std::function<void(int)> pending;
+    void Pose(QWidget *owner, const platform::Question &q, std::function<void(int)> answered) override
+    {
+        if (!pose)
+            return MessageBoxes::Pose(owner, q, std::move(answered));
+        asked.push_back(q);
+        pending = std::move(answered);
+    }
     int Ask(QWidget *, const platform::Question &q) override
     {
         asked.push_back(q);

@@ -139,6 +139,29 @@ TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
     EXPECT_EQ(form->ProgressHint(), QStringLiteral("3 files \u00b7 9.4 MB"));
 }
 
+// The question is an ordinary box: Escape returns at once, the join waits
+// at its block while the window goes on, and the answer lets it go on.
+TEST_F(WindowCommandsTest, WhileTheStopQuestionIsOpenTheJoinWaitsAndTheWindowRuns)
+{
+    addBigInputs(2);
+    holdJoinsAtFirstBlock();
+    boxes.pose = true;
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    waitForHeldJoin();
+    QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    ASSERT_TRUE(boxes.pending);
+    QTest::qWait(200);
+    EXPECT_TRUE(form->Joining());
+    EXPECT_EQ(form->Fpbar2->Position(), app::JoinEngine::BlockSize) << "no block joined while asking";
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    EXPECT_EQ(boxes.asked.size(), 1u) << "one question at a time";
+
+    boxes.pending(1); // No
+    settle();
+    EXPECT_EQ(ReadBytes(path("out.mpg")), Pattern(3 << 20, 0) + Pattern(3 << 20, 1));
+}
+
 TEST_F(WindowCommandsTest, KeysRunTheCommands)
 {
     for (const char *n : {"a.mpg", "b.mpg", "c.mpg"}) {

@@ -30,6 +30,7 @@ public:
     bool positionKnown = true;
 
     QRect FrameGeometry() const override { return frame; }
+    QRect MoveHandle() const override { return {0, 0, frame.width(), 21}; }
     bool PositionKnown() const override { return positionKnown; }
     QList<QRect> Screens() const override { return screens; }
     void SetTop(int top) override
@@ -224,9 +225,9 @@ TEST_F(SettingsTest, UnreachablePositionFallsBackToTheDefault)
 TEST(ReachablePositionTest, AnyPartOfTheTitleStripOnAScreenKeepsThePosition)
 {
     const QList<QRect> screens{QRect(0, 0, 1024, 768), QRect(1024, 0, 1280, 1024)};
-    const QSize window(566, 439);
+    const QRect titleBar(0, 0, 566, 21);
     const QPoint fallback(272, 159);
-    auto at = [&](int x, int y) { return ReachablePosition(QPoint(x, y), window, screens, fallback); };
+    auto at = [&](int x, int y) { return ReachablePosition(QPoint(x, y), titleBar, screens, fallback); };
 
     EXPECT_EQ(at(-565, 100), QPoint(-565, 100)) << "one column still on screen";
     EXPECT_EQ(at(-566, 100), fallback);
@@ -236,7 +237,7 @@ TEST(ReachablePositionTest, AnyPartOfTheTitleStripOnAScreenKeepsThePosition)
     EXPECT_EQ(at(2304, 500), fallback);
     EXPECT_EQ(at(1500, 900), QPoint(1500, 900)) << "below the first screen, on the taller second";
     EXPECT_EQ(at(400, 900), fallback) << "below the first screen, left of the second";
-    EXPECT_EQ(ReachablePosition(QPoint(5000, 5000), window, {}, fallback), QPoint(5000, 5000));
+    EXPECT_EQ(ReachablePosition(QPoint(5000, 5000), titleBar, {}, fallback), QPoint(5000, 5000));
 }
 
 TEST_F(SettingsTest, CreateFailureRaisesTheFileErrorAndAppliesNothing)

@@ -157,11 +157,11 @@ platform::FileName DefaultOpenFolder() { return platform::HomeFolder() / ""; }
 
 QPoint DefaultPosition(QSize screen) { return {screen.width() / 2 - 240, screen.height() / 2 - 225}; }
 
-QPoint ReachablePosition(QPoint read, QSize windowSize, const QList<QRect> &screens, QPoint fallback)
+QPoint ReachablePosition(QPoint read, const QRect &handle, const QList<QRect> &screens, QPoint fallback)
 {
     if (screens.isEmpty())
         return read;
-    const QRect strip(read, QSize(qMax(windowSize.width(), 1), kTitleBarHeight));
+    const QRect strip = handle.translated(read);
     for (const QRect &screen : screens) {
         if (screen.intersects(strip))
             return read;
@@ -178,8 +178,7 @@ void ReadSettings(const platform::FileName &path, SettingsTarget &target)
         const QPoint fallback = DefaultPosition(screens.isEmpty() ? QSize() : screens.first().size());
         const int top = StrToIntDef(ini.ReadString(kForm1, kTop, QString()), fallback.y());
         const int left = StrToIntDef(ini.ReadString(kForm1, kLeft, QString()), fallback.x());
-        // A frameless window can only be moved by its title bar; it must stay within reach.
-        const QPoint position = ReachablePosition(QPoint(left, top), target.FrameGeometry().size(), screens, fallback);
+        const QPoint position = ReachablePosition(QPoint(left, top), target.MoveHandle(), screens, fallback);
         target.SetTop(position.y());
         target.SetLeft(position.x());
     }

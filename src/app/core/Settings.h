@@ -44,19 +44,20 @@ platform::FileName DefaultOutputName(); // "<home>/test.mpg"
 platform::FileName DefaultOpenFolder(); // "<home>/"
 QPoint DefaultPosition(QSize screen);   // 240 left of and 225 above the screen's centre
 
-// Rows of the window's title bar, by which a frameless window is moved.
-constexpr int kTitleBarHeight = 21;
-
-// read, when some part of the title-bar strip (full width, kTitleBarHeight rows)
-// of a window of windowSize placed there lies on one of the screens; otherwise
-// fallback. With no screen known there is nothing to check against and read stands.
-QPoint ReachablePosition(QPoint read, QSize windowSize, const QList<QRect> &screens, QPoint fallback);
+// read, when some part of the window's handle (the part a person moves it by,
+// relative to its top left) lies on one of the screens with the window placed
+// at read; otherwise fallback. With no screen known there is nothing to check
+// against and read stands.
+QPoint ReachablePosition(QPoint read, const QRect &handle, const QList<QRect> &screens, QPoint fallback);
 
 // What the main window offers the settings.
 class SettingsTarget {
 public:
     virtual ~SettingsTarget() = default;
     virtual QRect FrameGeometry() const = 0; // the window's current position and size
+    // The part a person moves the window by (a frameless window's title bar),
+    // relative to its top left: it must stay within reach.
+    virtual QRect MoveHandle() const = 0;
     // False where the desktop keeps window positions to itself (Wayland):
     // the stored position is then neither applied nor overwritten.
     virtual bool PositionKnown() const { return true; }

@@ -125,6 +125,27 @@ public:
     int Ask(QWidget *owner, const Question &question) override
     {
         QMessageBox box(owner);
+        const QList<QAbstractButton *> buttons = Prepare(box, question);
+        box.exec();
+        return Answer(box, buttons, question);
+    }
+
+    void Pose(QWidget *owner, const Question &question, std::function<void(int)> answered) override
+    {
+        auto *box = new QMessageBox(owner);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+        const QList<QAbstractButton *> buttons = Prepare(*box, question);
+        QObject::connect(box, &QMessageBox::finished, box, [box, buttons, question, answered = std::move(answered)] {
+            answered(Answer(*box, buttons, question));
+        });
+        box->open();
+    }
+
+private:
+    // The box's texts and buttons, one per answer in order.
+    static QList<QAbstractButton *> Prepare(QMessageBox &box, const Question &question)
+    {
         box.setWindowTitle(question.Caption);
         box.setText(question.Text);
         box.setInformativeText(question.Details);
@@ -136,7 +157,11 @@ public:
             box.setDefaultButton(qobject_cast<QPushButton *>(buttons[question.DefaultAnswer]));
         if (question.EscapeAnswer >= 0 && question.EscapeAnswer < buttons.size())
             box.setEscapeButton(buttons[question.EscapeAnswer]);
-        box.exec();
+        return buttons;
+    }
+
+    static int Answer(const QMessageBox &box, const QList<QAbstractButton *> &buttons, const Question &question)
+    {
         const qsizetype chosen = buttons.indexOf(box.clickedButton());
         return chosen >= 0 ? int(chosen) : question.EscapeAnswer;
     }

@@ -5,6 +5,7 @@
 // with a real implementation; tests install stand-ins through Override.
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -65,6 +66,14 @@ public:
                       const QString &details) = 0;
     // The index of the answer chosen.
     virtual int Ask(QWidget *owner, const Question &question) = 0;
+    // Shows the question and returns at once; answered gets the index of the
+    // answer once the person has chosen. The box keeps its owner from other
+    // input meanwhile, without a loop of its own. Stand-ins that answer at
+    // once get this from Ask.
+    virtual void Pose(QWidget *owner, const Question &question, std::function<void(int)> answered)
+    {
+        answered(Ask(owner, question));
+    }
 };
 
 class Shell {

@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/WindowHints.h"
+
+#include <QThread>
+#include <memory>
+
+#include "app/core/ClipFacts.h"
+#include "framework/TApplication.h"
+#include "platform/File.h"
+
+namespace app {
+
+using platform::FileName;
+
+WindowHints::WindowHints(JoinSession &session, framework::TListView *list, QList<QWidget *> bars,
+                         const JoinProgressView &progress, QObject *parent)
+    : QObject(parent), session_(session), list_(list), bars_(std::move(bars)), progress_(progress),
+      clips_(new ClipFactsReader(this))
+{
+    // Each added clip's length and format, read in the background for the hints.
+    connect(&session, &JoinSession::inputsInserted, clips_, [this](int at, int count) {
+        clips_->Read({session_.Inputs().begin() + at, session_.Inputs().begin() + at + count});
+    });
+    connect(&session, &JoinSession::inputChanged, clips_, [this](int index) { clips_->Read({session_.Input(index)}); });
+}
+
+void WindowHints::Show(QString &hint, bool &canShow, framework::THintInfo &info) const
+{
+    if (info.HintControl == list_) {
+        // The whole name of the item under the pointer, which the list may show cut short.
+        const int index = list_->ItemAt(info.CursorPos);
+        canShow = index >= 0;
+        if (canShow) {
+            const FileName &name = session_.Input(index);
+            hint = name.Display();
+            if (const auto facts = clips_->Facts(name))
+                hint += QLatin1Char('\n') + facts->Text();
+            info.CursorRect = framework::TRect::FromQRect(list_->ItemRect(index));
+        }
+    } else if (bars_.contains(info.HintControl)) {
+        hint = ProgressHint();
+    }
+}
+
+QString WindowHints::ProgressHint() const
+{
+    if (session_.Joining())
+        return progress_.Details();
+    qint64 total = 0;
+    for (const FileName &name : session_.Inputs())
+        total += platform::SizeOf(name);
+    const qint64 length = clips_->TotalLength(session_.Inputs());
+    return ListSummary(session_.Count(), total) +
+           (length > 0 ? QStringLiteral(" \u00b7 ") + LengthText(length) : QString());
+}
+
+void WindowHints::AddByteJoinHint(QWidget *anchor, const QString &summary)
+{
+    auto hint = std::make_shared<QString>();
+    QThread *reader = QThread::create([inputs = session_.Inputs(), hint] {
+        try {
+            *hint = ByteJoinHint(inputs);
+        } catch (const std::exception &) {
+            // Only advice: no line when the files cannot be read.
+        }
+    });
+    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+    connect(reader, &QThread::finished, anchor, [anchor, hint, summary] {
+        const framework::THintWindow *notice = framework::Application().Notice();
+        if (!hint->isEmpty() && notice && notice->Caption() == summary)
+            framework::Application().ShowNotice(anchor, summary + QLatin1Char('\n') + *hint);
+    });
+    reader->start();
+}
+
+} // namespace app
