@@ -313,6 +313,7 @@ void TListView::SetSmallImages(const QList<QIcon> &images)
     std::iota(rows.begin(), rows.end(), 0);
     SetImages(rows, std::nullopt);
 }
+
 int TListView::Count() const { return view_->topLevelItemCount(); }
 
 QTreeWidgetItem *TListView::item(int index) const { return view_->topLevelItem(index); }
