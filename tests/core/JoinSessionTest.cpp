@@ -216,4 +216,35 @@ TEST_F(JoinSessionTest, EndingTheSessionStopsItsWork)
         JoinSession scan;
         ASSERT_TRUE(scan.Scan({Name(path("many"))}));
     }
+    // A join whose news nobody handles waits for its owner's loop; ending
+    // the session still ends it.
+    {
+        JoinSession join;
+        std::vector<FileName> names;
+        for (int i = 0; i < 2000; ++i)
+            names.push_back(Name(path(QStringLiteral("many/%1.mpg").arg(i))));
+        join.Append(names);
+        join.SetOutput(Name(path("many.out")));
+        ASSERT_TRUE(join.Join());
+        QThread::msleep(100); // long enough to reach the wait
+    }
+}
+
+// Many small files tell more news than a window handles at once; the join
+// waits for it now and then, and every file still arrives, in order.
+TEST_F(JoinSessionTest, ManySmallFilesAreToldEveryOneInOrder)
+{
+    QByteArray all;
+    for (int i = 0; i < 600; ++i)
+        all += input(QStringLiteral("%1.mpg").arg(i), i % 3, quint32(i));
+    session.SetOutput(Name(path("out.mpg")));
+    QList<int> finished, expected;
+    QObject::connect(&session, &JoinSession::fileFinished, [&](int i) { finished << i; });
+    ASSERT_TRUE(session.Join());
+    waitForFinish();
+    EXPECT_EQ(outcome, JoinSession::Outcome::Done);
+    EXPECT_EQ(ReadBytes(path("out.mpg")), all);
+    for (int i = 0; i < 600; ++i)
+        expected << i;
+    EXPECT_EQ(finished, expected);
 }
