@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Join benchmark: the program's join (the join session with its worker,
 // progress signals and core application, as the command line runs it)
-// against `cat` on the same three files, alternating, each run in its own
-// child process so wall time and peak memory are its own.
+// against `cat` on the same three files, in alternating pairs, each run in
+// its own child process so wall time and peak memory are its own. Three
+// cases: onto a new name, over an existing output of the same size (synced
+// to disk first, as a file from yesterday would be), and from inputs on
+// another file system (where the system cannot copy between the files).
 //
-//   join_bench [--size-mib N] [--runs N] [--dir FOLDER]
+//   join_bench [--size-mib N] [--runs N] [--dir FOLDER] [--other-dir FOLDER]
 //   join_bench --join-child OUTPUT INPUT...   (internal: one join, prints its time)
-// --dir puts the files in FOLDER (default: the temporary folder).
+// --dir puts the files in FOLDER (default: the temporary folder); --other-dir
+// holds the inputs of the third case (default: /dev/shm; the case is left out
+// when it is on the same file system as --dir).
 #include "app/core/JoinSession.h"
 #include "platform/File.h"
 
@@ -24,8 +29,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -86,17 +93,71 @@ RunResult RunJoin(const std::string &self, const std::string &out, const std::ve
 
 } // namespace
 
+namespace {
+
+// One way of joining, timed for both sides.
+struct Case {
+    const char *name;
+    std::vector<std::string> inputs;
+    std::string catOut, joinOut;
+    bool existing; // the output is there, on disk, when each run starts
+    std::vector<RunResult> cat, join;
+};
+
+// Clears the output's place before a run, outside the timing: removed for a
+// new output; left and written to disk for an existing one.
+void Prepare(const Case &c, const std::string &out)
+{
+    if (c.existing)
+        ::sync();
+    else
+        Fresh(out);
+}
+
+double Ratio(const Case &c, bool alone)
+{
+    std::vector<double> cat, join;
+    for (const RunResult &r : c.cat)
+        cat.push_back(r.seconds);
+    for (const RunResult &r : c.join)
+        join.push_back(alone ? r.joinSeconds : r.seconds);
+    return Median(join) / Median(cat);
+}
+
+bool SameFileSystem(const QString &a, const QString &b)
+{
+    struct stat sa {
+    }, sb{};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     if (argc >= 4 && std::strcmp(argv[1], "--join-child") == 0)
         return JoinChild(argc, argv);
 
     long long sizeMiB = 256;
-    long long runsGiven =
-        6; // even: each side goes second as often as first, and the second pays the first one's writeback
+    // Pairs: each side goes first in every other one, as the second pays for
+    // the first one's writeback; ten pairs give a median that holds on a busy
+    // machine.
+    long long runsGiven = 10;
     QString folder = QDir::tempPath();
+    QString otherFolder = QStringLiteral("/dev/shm");
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--other-dir") == 0) {
+            otherFolder = QString::fromLocal8Bit(argv[i + 1]);
+            // Read here; the common options go on without it.
+            for (int j = i; j + 2 < argc; ++j)
+                argv[j] = argv[j + 2];
+            argc -= 2;
+            break;
+        }
+    }
     if (!ReadOptions(argc, argv, {{"--size-mib", &sizeMiB}, {"--runs", &runsGiven}}, folder,
-                     "join_bench [--size-mib N] [--runs N] [--dir FOLDER]"))
+                     "join_bench [--size-mib N] [--runs N] [--dir FOLDER] [--other-dir FOLDER]"))
         return 2;
     const int runs = int(runsGiven);
     if (sizeMiB < 1 || runs < 1) {
@@ -110,9 +171,15 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "join_bench: cannot create a temporary folder\n");
         return 2;
     }
+    std::unique_ptr<QTemporaryDir> other;
+    if (!SameFileSystem(otherFolder, dir.path())) {
+        other = std::make_unique<QTemporaryDir>(otherFolder + QStringLiteral("/join_bench-XXXXXX"));
+        if (!other->isValid())
+            other.reset();
+    }
     try {
         const qint64 bytes = sizeMiB << 20;
-        std::vector<std::string> inputs, smallInputs;
+        std::vector<std::string> inputs, smallInputs, otherInputs;
         std::printf("generating 3 inputs of %lld MiB in %s\n", static_cast<long long>(sizeMiB),
                     Local(dir.path()).c_str());
         for (int i = 0; i < 3; ++i) {
@@ -122,6 +189,11 @@ int main(int argc, char **argv)
             WriteContent(platform::FileName::FromUtf8(small), std::max<qint64>(bytes / 16, 1), quint64(i) + 11);
             inputs.push_back(Local(big));
             smallInputs.push_back(Local(small));
+            if (other) {
+                const QString far = other->filePath(QStringLiteral("in%1.mpg").arg(i));
+                WriteContent(platform::FileName::FromUtf8(far), bytes, quint64(i) + 1);
+                otherInputs.push_back(Local(far));
+            }
         }
         const std::string catOut = Local(dir.filePath(QStringLiteral("cat.out")));
         const std::string joinOut = Local(dir.filePath(QStringLiteral("join.out")));
@@ -129,9 +201,12 @@ int main(int argc, char **argv)
 
         // One warm-up of each, so the first timed run does not pay for loading
         // programs and libraries from disk; the first join's output is checked.
-        std::vector<std::string> catArgs{"cat"};
-        catArgs.insert(catArgs.end(), inputs.begin(), inputs.end());
-        RunChild(catArgs, catOut, nullptr);
+        auto catArgs = [](const std::vector<std::string> &files) {
+            std::vector<std::string> args{"cat"};
+            args.insert(args.end(), files.begin(), files.end());
+            return args;
+        };
+        RunChild(catArgs(inputs), catOut, nullptr);
         RunJoin(self, joinOut, inputs);
         try {
             RunChild({"cmp", catOut, joinOut}, "/dev/null", nullptr);
@@ -140,55 +215,61 @@ int main(int argc, char **argv)
         }
         std::printf("join output equals cat output byte for byte (%lld bytes)\n", static_cast<long long>(3 * bytes));
 
-        std::vector<RunResult> catRuns, joinRuns;
+        std::vector<Case> cases{{"new output", inputs, catOut, joinOut, false, {}, {}},
+                                {"existing output", inputs, catOut, joinOut, true, {}, {}}};
+        if (other)
+            cases.push_back({"inputs on another file system", otherInputs, catOut, joinOut, false, {}, {}});
+        else
+            std::printf("(no other file system at %s: that case is left out)\n", Local(otherFolder).c_str());
         for (int r = 0; r < runs; ++r) {
-            // Each side goes first in every other run: the file system's work
-            // left over from deleting the previous output falls on whoever
-            // writes next, and must not always be the same side.
-            auto runCat = [&] {
-                Fresh(catOut);
-                catRuns.push_back(RunChild(catArgs, catOut, nullptr));
-            };
-            auto runJoin = [&] {
-                Fresh(joinOut);
-                joinRuns.push_back(RunJoin(self, joinOut, inputs));
-            };
-            if (r % 2 == 0) {
-                runCat();
-                runJoin();
-            } else {
-                runJoin();
-                runCat();
+            for (Case &c : cases) {
+                auto runCat = [&] {
+                    Prepare(c, c.catOut);
+                    c.cat.push_back(RunChild(catArgs(c.inputs), c.catOut, nullptr));
+                };
+                auto runJoin = [&] {
+                    Prepare(c, c.joinOut);
+                    c.join.push_back(RunJoin(self, c.joinOut, c.inputs));
+                };
+                if (r % 2 == 0) {
+                    runCat();
+                    runJoin();
+                } else {
+                    runJoin();
+                    runCat();
+                }
+                std::printf("pair %d, %s: cat %.3f s, join %.3f s (join alone %.3f s)\n", r + 1, c.name,
+                            c.cat.back().seconds, c.join.back().seconds, c.join.back().joinSeconds);
             }
-            std::printf("run %d: cat %.3f s, join %.3f s (join alone %.3f s)\n", r + 1, catRuns.back().seconds,
-                        joinRuns.back().seconds, joinRuns.back().joinSeconds);
         }
         Fresh(joinOut);
         const RunResult small = RunJoin(self, joinOut, smallInputs);
         Fresh(catOut);
         Fresh(joinOut);
 
-        std::vector<double> catTimes, joinTimes, joinAlone;
-        for (const RunResult &r : catRuns)
-            catTimes.push_back(r.seconds);
-        for (const RunResult &r : joinRuns) {
-            joinTimes.push_back(r.seconds);
-            joinAlone.push_back(r.joinSeconds);
+        std::printf("\ninputs: 3 x %lld MiB, median of %d alternating pairs per case\n",
+                    static_cast<long long>(sizeMiB), runs);
+        for (const Case &c : cases) {
+            std::vector<double> catTimes, joinTimes, joinAlone;
+            for (const RunResult &r : c.cat)
+                catTimes.push_back(r.seconds);
+            for (const RunResult &r : c.join) {
+                joinTimes.push_back(r.seconds);
+                joinAlone.push_back(r.joinSeconds);
+            }
+            std::printf("%s: cat %.3f s, join %.3f s (%.0f MiB/s), the join alone %.3f s; "
+                        "join/cat ratio %.2f as a whole process, %.2f alone (target <= 1.00)\n",
+                        c.name, Median(catTimes), Median(joinTimes), double(3 * bytes) / (1 << 20) / Median(joinTimes),
+                        Median(joinAlone), Ratio(c, false), Ratio(c, true));
         }
-        const double catMedian = Median(catTimes);
-        const double joinMedian = Median(joinTimes);
-        const double throughput = double(3 * bytes) / (1 << 20) / joinMedian;
-        std::printf("\ninputs: 3 x %lld MiB, %d runs each\n", static_cast<long long>(sizeMiB), runs);
-        std::printf("cat  median: %.3f s, peak memory %.1f MiB\n", catMedian, MaxOf(catRuns) / 1024.0);
-        std::printf("join median: %.3f s (%.0f MiB/s; the join alone %.3f s), peak memory %.1f MiB\n", joinMedian,
-                    throughput, Median(joinAlone), MaxOf(joinRuns) / 1024.0);
-        std::printf("join peak memory with 3 x %lld KiB inputs: %.1f MiB (3 x %lld MiB: %.1f MiB)\n",
-                    static_cast<long long>(std::max<qint64>(bytes / 16, 1) >> 10), small.peakKiB / 1024.0,
-                    static_cast<long long>(sizeMiB), MaxOf(joinRuns) / 1024.0);
-        // Whole processes on both sides, as a person would time them; the
-        // join's own time beside it.
-        std::printf("join/cat ratio: %.2f (target <= 1.00); the join alone: %.2f\n", joinMedian / catMedian,
-                    Median(joinAlone) / catMedian);
+        std::printf("peak memory: cat %.1f MiB, join %.1f MiB; join with 3 x %lld KiB inputs: %.1f MiB\n",
+                    MaxOf(cases[0].cat) / 1024.0, MaxOf(cases[0].join) / 1024.0,
+                    static_cast<long long>(std::max<qint64>(bytes / 16, 1) >> 10), small.peakKiB / 1024.0);
+        // The key line: whole processes, as a person would time them, onto a
+        // new name; the join's own time beside it.
+        std::printf("join/cat ratio: %.2f (the key figure: whole processes, new output; target <= 1.00); "
+                    "the join alone: %.2f\n",
+                    Ratio(cases[0], false), Ratio(cases[0], true));
         return 0;
     } catch (const BenchFailure &failure) {
         std::fprintf(stderr, "FAILED: %s\n", failure.what.c_str());

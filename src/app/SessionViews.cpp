@@ -35,10 +35,7 @@ InputListView::InputListView(JoinSession &session, framework::TListView *list)
     connect(s, &JoinSession::inputsMoved, this, [this](const QList<int> &rows, int at) { list_->MoveItems(rows, at); });
     connect(s, &JoinSession::inputsCleared, this, [this] { list_->Clear(); });
     connect(s, &JoinSession::stateChanged, this, [this] { list_->SetReadOnly(session_.Joining()); });
-    connect(s, &JoinSession::outputCreated, this, [this] {
-        for (int i = 0; i < list_->Count(); ++i)
-            list_->SetItemImageIndex(i, 0);
-    });
+    connect(s, &JoinSession::outputCreated, this, [this] { list_->SetAllImageIndexes(0); });
     connect(s, &JoinSession::fileFinished, this, [this](int index) { list_->SetItemImageIndex(index, 1); });
     // Dragged items move in the session, and the list follows it.
     list_->OnMoveItems = [this](const QList<int> &rows, int at) { session_.Move(rows, at); };

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QVariant>
 #include <functional>
+#include <optional>
 
 #include "framework/Controls.h"
 #include "platform/FileName.h"
@@ -45,6 +46,8 @@ public:
     void SetItemData(int index, const QVariant &data);
     int ItemImageIndex(int index) const;
     void SetItemImageIndex(int index, int imageIndex);
+    // Gives every item that image, touching only those that show another.
+    void SetAllImageIndexes(int imageIndex);
     void Delete(int index);
     void Clear();
 
@@ -88,6 +91,9 @@ private:
     QTreeWidgetItem *item(int index) const;
     QTreeWidgetItem *MakeItem(const TListItem &item) const;
     QIcon ImageFor(int imageIndex) const;
+    // Gives the items at rows (ascending) that image, or with none their own
+    // image's icon again.
+    void SetImages(const QList<int> &rows, std::optional<int> imageIndex);
     QTreeWidget *view_;
     QList<QIcon> images_;
     QStringList imageNames_;

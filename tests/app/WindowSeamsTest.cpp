@@ -210,7 +210,17 @@ TEST_F(WindowSeamsTest, DeleteRemovesExactlyTheSelectedItemWhereverItStands)
         EXPECT_EQ(captions(), c.left) << "row " << c.row;
         EXPECT_EQ(form->Lv1->SelectedIndex(), c.selectedAfter) << "row " << c.row;
     }
+    // Items selected apart (as a drag leaves them, or a program) go together, and only they.
+    fill();
+    form->Lv1->View()->topLevelItem(0)->setSelected(true);
+    form->Lv1->View()->topLevelItem(2)->setSelected(true);
+    QTest::mouseClick(form->fb5, Qt::LeftButton);
+    EXPECT_EQ(captions(), (QStringList{"b.mpg", "d.mpg"}));
+    EXPECT_EQ(form->Lv1->SelectedIndex(), 0);
     // Repeated clicks take one item each, the menu's "Delete Files" too, down to none.
+    fill();
+    clickItem(1);
+    QTest::mouseClick(form->fb5, Qt::LeftButton);
     form->DelFile1->Click();
     EXPECT_EQ(captions(), (QStringList{"a.mpg", "d.mpg"}));
     QTest::mouseClick(form->fb5, Qt::LeftButton);

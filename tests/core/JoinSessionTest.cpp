@@ -105,9 +105,13 @@ TEST_F(JoinSessionTest, JoinsASnapshotAndReportsEachStepInOrder)
     QByteArray all = input("a.mpg", 10000, 1);
     all += input("b.mpg", 0, 2);
     all += input("c.mpg", 5, 3);
+    // Over a longer old output: when the end is told, the new file holds the name.
+    WriteBytes(path("out.mpg"), Pattern(20000, 9));
     session.SetOutput(Name(path("out.mpg")));
     QList<JoinSession::State> states;
     QObject::connect(&session, &JoinSession::stateChanged, [&](JoinSession::State s) { states << s; });
+    QByteArray outputAtEnd;
+    QObject::connect(&session, &JoinSession::finished, [&] { outputAtEnd = ReadBytes(path("out.mpg")); });
     ASSERT_TRUE(session.Join());
     // While it joins, the list stays as it was taken, and the output name too.
     EXPECT_FALSE(session.Join());
@@ -119,7 +123,7 @@ TEST_F(JoinSessionTest, JoinsASnapshotAndReportsEachStepInOrder)
     waitForFinish();
 
     EXPECT_EQ(outcome, JoinSession::Outcome::Done);
-    EXPECT_EQ(ReadBytes(path("out.mpg")), all);
+    EXPECT_EQ(outputAtEnd, all);
     EXPECT_FALSE(QFile::exists(path("other.mpg")));
     EXPECT_EQ(events, (QStringList{"start 3 10005", "created", "file 0 10000", "done 0 at 10000", "file 1 0",
                                    "done 1 at 10000", "file 2 5", "done 2 at 10005"}));
@@ -212,4 +216,35 @@ TEST_F(JoinSessionTest, EndingTheSessionStopsItsWork)
         JoinSession scan;
         ASSERT_TRUE(scan.Scan({Name(path("many"))}));
     }
+    // A join whose news nobody handles waits for its owner's loop; ending
+    // the session still ends it.
+    {
+        JoinSession join;
+        std::vector<FileName> names;
+        for (int i = 0; i < 2000; ++i)
+            names.push_back(Name(path(QStringLiteral("many/%1.mpg").arg(i))));
+        join.Append(names);
+        join.SetOutput(Name(path("many.out")));
+        ASSERT_TRUE(join.Join());
+        QThread::msleep(100); // long enough to reach the wait
+    }
+}
+
+// Many small files tell more news than a window handles at once; the join
+// waits for it now and then, and every file still arrives, in order.
+TEST_F(JoinSessionTest, ManySmallFilesAreToldEveryOneInOrder)
+{
+    QByteArray all;
+    for (int i = 0; i < 600; ++i)
+        all += input(QStringLiteral("%1.mpg").arg(i), i % 3, quint32(i));
+    session.SetOutput(Name(path("out.mpg")));
+    QList<int> finished, expected;
+    QObject::connect(&session, &JoinSession::fileFinished, [&](int i) { finished << i; });
+    ASSERT_TRUE(session.Join());
+    waitForFinish();
+    EXPECT_EQ(outcome, JoinSession::Outcome::Done);
+    EXPECT_EQ(ReadBytes(path("out.mpg")), all);
+    for (int i = 0; i < 600; ++i)
+        expected << i;
+    EXPECT_EQ(finished, expected);
 }

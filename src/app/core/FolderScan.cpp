@@ -2,6 +2,7 @@
 #include "app/core/FolderScan.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "app/core/NaturalOrder.h"
@@ -27,11 +28,18 @@ void ScanFolder(const FileName &folder, const std::function<void(const FileName 
             return;
         if (auto entries = platform::ReadFolder(path)) {
             // The file system's own order is a hash here; people expect names.
-            std::sort(entries->begin(), entries->end(),
-                      [](const platform::FolderEntry &a, const platform::FolderEntry &b) {
-                          return NaturalLess(a.Name, b.Name);
-                      });
-            levels.push_back({std::move(path), std::move(*entries)});
+            // Each name's key is made once: comparing the names themselves
+            // took half of a large folder's scan.
+            std::vector<std::pair<QByteArray, std::size_t>> keys;
+            keys.reserve(entries->size());
+            for (std::size_t i = 0; i < entries->size(); ++i)
+                keys.emplace_back(NaturalKey((*entries)[i].Name), i);
+            std::sort(keys.begin(), keys.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+            std::vector<platform::FolderEntry> sorted;
+            sorted.reserve(entries->size());
+            for (const auto &key : keys)
+                sorted.push_back(std::move((*entries)[key.second]));
+            levels.push_back({std::move(path), std::move(sorted)});
         }
     };
 

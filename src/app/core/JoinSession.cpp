@@ -21,6 +21,11 @@ constexpr qint64 ReportIntervalMs = 15;
 // The most names a scan hands over at once: the list takes each batch in one
 // step of the owner's event loop, which must stay short.
 constexpr std::size_t MaxBatch = 1000;
+// The most news of a join posted between two checks that the owner's loop
+// keeps up. A join of many small files tells three things per file, and
+// faster than a window can show them: unchecked, a hundred thousand files
+// queued so much news that the window handled nothing else for seconds.
+constexpr unsigned PaceEvery = 256;
 
 } // namespace
 
@@ -50,6 +55,7 @@ public:
     {
         index_ = index;
         emit session_.fileStarted(index, size);
+        Posted();
     }
     void BlockCopied(int index, qint64 got) override
     {
@@ -63,6 +69,7 @@ public:
     {
         Flush();
         emit session_.fileFinished(index);
+        Posted();
     }
     bool StopRequested() override
     {
@@ -75,10 +82,38 @@ public:
     // Bytes copied but not yet told.
     void Flush()
     {
-        if (pending_ > 0)
+        if (pending_ > 0) {
             emit session_.bytesCopied(index_, pending_);
+            Posted();
+        }
         pending_ = 0;
         clock_.restart();
+    }
+
+private:
+    // Every so many signals, waits until the owner has handled those before
+    // the last mark, then posts a new mark: no more than twice PaceEvery
+    // signals wait in its queue, and its loop stays free between them.
+    void Posted()
+    {
+        if (++posted_ % PaceEvery != 0)
+            return;
+        {
+            std::unique_lock lock(session_.mutex_);
+            session_.wake_.wait(lock, [this] { return session_.marksPending_ == 0 || session_.stop_; });
+            ++session_.marksPending_;
+        }
+        JoinSession *session = &session_;
+        QMetaObject::invokeMethod(
+            session,
+            [session] {
+                {
+                    std::lock_guard lock(session->mutex_);
+                    --session->marksPending_;
+                }
+                session->wake_.notify_all();
+            },
+            Qt::QueuedConnection);
     }
 
 private:
@@ -87,6 +122,7 @@ private:
     int index_ = 0;
     qint64 pending_ = 0;
     unsigned blocks_ = 0;
+    unsigned posted_ = 0;
     QElapsedTimer clock_;
 };
 
@@ -279,6 +315,7 @@ bool JoinSession::Join()
         std::lock_guard lock(mutex_);
         stop_ = hold_ = false;
         attention_ = false;
+        marksPending_ = 0;
     }
     work_ = Work::Join;
     SetState(State::Joining);

@@ -5,7 +5,8 @@
 // folder scan and the join off the calling thread, each from a snapshot
 // taken when it starts. Everything it reports arrives as signals on the
 // thread that owns it, so a window only renders them; nothing here runs a
-// nested event loop.
+// nested event loop. A join waits for that thread's loop when it falls far
+// behind the news, so the owner keeps its loop running while a join runs.
 #include <QList>
 #include <QObject>
 #include <atomic>
@@ -129,6 +130,7 @@ private:
     std::atomic<bool> attention_ = false; // stop_ or hold_: the worker looks under the lock
     std::deque<platform::FileName> scanQueue_;
     int batchesPending_ = 0; // found names posted but not yet in the list
+    int marksPending_ = 0;   // a join's pacing marks posted but not yet handled
 };
 
 } // namespace app

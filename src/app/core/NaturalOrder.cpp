@@ -56,4 +56,41 @@ bool NaturalLess(const QByteArray &a, const QByteArray &b)
     return c != 0 ? c < 0 : a < b;
 }
 
+QByteArray NaturalKey(const QByteArray &name)
+{
+    // Letters folded to lower case; a run of digits as '0', its length
+    // without leading zeros in two bytes, and those digits. Folded bytes are
+    // never digits, so the '0' sorts against them as any digit would, and
+    // two runs meet at the same place in both keys. Then, for names equal so
+    // far, each run's leading zeros, and last the name's own bytes. A zero
+    // byte, which no name holds, separates the parts so that the shorter
+    // sorts first.
+    QByteArray key, zeros;
+    key.reserve(name.size() + 8);
+    for (qsizetype i = 0; i < name.size();) {
+        if (!IsDigit(name[i])) {
+            key += Folded(name[i++]);
+            continue;
+        }
+        const qsizetype run = i;
+        while (i < name.size() && name[i] == '0')
+            ++i;
+        const qsizetype start = i;
+        while (i < name.size() && IsDigit(name[i]))
+            ++i;
+        const qsizetype length = i - start;
+        key += '0';
+        key += char((length >> 8) & 0xff);
+        key += char(length & 0xff);
+        key += name.mid(start, length);
+        zeros += char(((start - run) >> 8) & 0xff);
+        zeros += char((start - run) & 0xff);
+    }
+    key += '\0';
+    key += zeros;
+    key += '\0';
+    key += name;
+    return key;
+}
+
 } // namespace app
