@@ -41,7 +41,8 @@ TEST(CommandLineSplitTest, QtOptionsAfterTheDoubleDashAreNamesForTheRealProgram)
     program.setProcessChannelMode(QProcess::MergedChannels);
     program.start(QStringLiteral(ZANTROPE_PROGRAM), {"--", "-platform", "a.mpg"});
     ASSERT_TRUE(program.waitForStarted());
-    EXPECT_FALSE(program.waitForFinished(2000)) << program.readAll().toStdString();
+    EXPECT_FALSE(program.waitForFinished(2000))
+        << "ended with " << program.exitCode() << " (" << int(program.exitStatus()) << "): " << program.readAll().toStdString();
     program.kill();
     program.waitForFinished();
 }

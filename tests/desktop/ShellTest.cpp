@@ -42,6 +42,7 @@ TEST(ShellTest, SaysWhyNothingOpens)
         EXPECT_EQ(e.Details(), missing.Display());
     }
 
+#ifndef _WIN32 // Windows finds its openers in the registry, not on PATH; nothing to take away here
     const QString present = dir.filePath(QStringLiteral("joined.mpg"));
     WriteBytes(present, "x");
     WithoutOpeners(dir.path(), [&] {
@@ -54,4 +55,5 @@ TEST(ShellTest, SaysWhyNothingOpens)
         }
         EXPECT_THROW(shell.OpenAddress(nullptr, QStringLiteral("https://www.zantrope.net/")), platform::Exception);
     });
+#endif
 }

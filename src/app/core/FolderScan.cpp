@@ -55,7 +55,7 @@ void ScanFolder(const FileName &folder, const std::function<void(const FileName 
             return;
         const FileName path = level.folder + entry.Name;
         if (entry.IsFolder)
-            enter(path + "/");
+            enter(path / "");
         else if (ism(path))
             found(path);
     }

@@ -19,10 +19,11 @@ platform::FileName getpath(const platform::FileName &path)
 {
     if (path.IsEmpty())
         return {};
+    // One separator at the end, in the name's own style ("C:\\clips\\" on Windows).
     QByteArray p = path.Bytes();
-    if (p.endsWith('/'))
+    if (p.endsWith('/') && p.size() > 1)
         p.chop(1);
-    return platform::FileName(p + '/');
+    return platform::FileName(p) / "";
 }
 
 } // namespace app
