@@ -42,7 +42,8 @@ TEST(CommandLineSplitTest, QtOptionsAfterTheDoubleDashAreNamesForTheRealProgram)
     program.start(QStringLiteral(ZANTROPE_PROGRAM), {"--", "-platform", "a.mpg"});
     ASSERT_TRUE(program.waitForStarted());
     EXPECT_FALSE(program.waitForFinished(2000))
-        << "ended with " << program.exitCode() << " (" << int(program.exitStatus()) << "): " << program.readAll().toStdString();
+        << "ended with " << program.exitCode() << " (" << int(program.exitStatus())
+        << "): " << program.readAll().toStdString();
     program.kill();
     program.waitForFinished();
 }
