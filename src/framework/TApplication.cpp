@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "framework/TApplication.h"
 
+#include <QEvent>
 #include <QPalette>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
@@ -122,6 +124,39 @@ void TApplication::DestroyHintWindow()
     delete noticeWindow_.data();
 }
 
+namespace {
+
+// A notice points at its control; when the control's window moves, the
+// notice hides instead of staying where the window was.
+class NoticeAnchor final : public QObject {
+public:
+    explicit NoticeAnchor(QWidget *notice) : QObject(notice), notice_(notice)
+    {
+        setObjectName(QStringLiteral("noticeAnchor"));
+    }
+    void Watch(QWidget *window)
+    {
+        if (window_)
+            window_->removeEventFilter(this);
+        window_ = window;
+        window_->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Move)
+            notice_->hide();
+        return false;
+    }
+
+private:
+    QWidget *notice_;
+    QPointer<QWidget> window_;
+};
+
+} // namespace
+
 void TApplication::ShowNotice(QWidget *control, const QString &text)
 {
     if (!control || text.isEmpty())
@@ -132,7 +167,11 @@ void TApplication::ShowNotice(QWidget *control, const QString &text)
         timer->setObjectName(QStringLiteral("noticeTimer"));
         timer->setSingleShot(true);
         QObject::connect(timer, &QTimer::timeout, noticeWindow_, &QWidget::hide);
+        new NoticeAnchor(noticeWindow_);
     }
+    // Found by name: the class has no meta-object of its own to be found by.
+    static_cast<NoticeAnchor *>(noticeWindow_->findChild<QObject *>(QStringLiteral("noticeAnchor")))
+        ->Watch(control->window());
     noticeWindow_->SetColor(hintColor_);
     const QSize screen = platform::PrimaryScreenSize();
     TRect rect = noticeWindow_->CalcHintRect(screen.isEmpty() ? 300 : screen.width(), text);
