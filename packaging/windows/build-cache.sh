@@ -119,34 +119,29 @@ build_qt() {
 
 # Each library builds in build-<part> with its log beside; a stamp in deps
 # marks it installed.
-build_jpeg() {
-  [ -f deps/.jpeg ] && { echo "windows: libjpeg-turbo cached"; return; }
-  local src
-  src=$(source_of libjpeg-turbo)
-  echo "windows: building libjpeg-turbo"
+# A library built with CMake: part names its stamp, build folder and log,
+# package its Debian source; the rest are its own CMake options.
+build_cmake_library() {
+  local part=$1 package=$2 src
+  shift 2
+  [ -f "deps/.$part" ] && { echo "windows: $package cached"; return; }
+  src=$(source_of "$package")
+  echo "windows: building $package"
   {
-    cmake -S "$src" -B build-jpeg -G Ninja -DCMAKE_TOOLCHAIN_FILE="$CACHE/toolchain-mingw.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$CACHE/deps" \
-      -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=ON
-    nice -n 10 cmake --build build-jpeg --parallel "$JOBS"
-    cmake --install build-jpeg
-  } > build-jpeg.log 2>&1
-  touch deps/.jpeg
+    cmake -S "$src" -B "build-$part" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$CACHE/toolchain-mingw.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$CACHE/deps" "$@"
+    nice -n 10 cmake --build "build-$part" --parallel "$JOBS"
+    cmake --install "build-$part"
+  } > "build-$part.log" 2>&1
+  touch "deps/.$part"
+}
+
+build_jpeg() {
+  build_cmake_library jpeg libjpeg-turbo -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=ON
 }
 
 build_gtest() {
-  [ -f deps/.gtest ] && { echo "windows: googletest cached"; return; }
-  local src
-  src=$(source_of googletest)
-  echo "windows: building googletest"
-  {
-    cmake -S "$src" -B build-gtest -G Ninja -DCMAKE_TOOLCHAIN_FILE="$CACHE/toolchain-mingw.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$CACHE/deps" \
-      -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=OFF -Dgtest_force_shared_crt=ON
-    nice -n 10 cmake --build build-gtest --parallel "$JOBS"
-    cmake --install build-gtest
-  } > build-gtest.log 2>&1
-  touch deps/.gtest
+  build_cmake_library gtest googletest -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=OFF -Dgtest_force_shared_crt=ON
 }
 
 # Only what "Join as One Movie" and the clip facts read and write: the MPEG
