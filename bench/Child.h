@@ -10,13 +10,16 @@
 #include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 using Clock = std::chrono::steady_clock;
 
@@ -127,4 +130,19 @@ inline bool ReadOptions(int argc, char **argv, std::initializer_list<NumberOptio
         *option->value = std::atoll(argv[++i]);
     }
     return true;
+}
+
+// The benchmark's own program, for its children, as the bytes of its name.
+inline std::string SelfProgram(char **argv) { return QFile::encodeName(QString::fromLocal8Bit(argv[0])).toStdString(); }
+
+// A folder of its own under folder for the benchmark called bench; none,
+// after saying so, when it cannot be made.
+inline std::unique_ptr<QTemporaryDir> WorkFolder(const QString &folder, const char *bench)
+{
+    auto dir =
+        std::make_unique<QTemporaryDir>(folder + QLatin1Char('/') + QLatin1String(bench) + QStringLiteral("-XXXXXX"));
+    if (dir->isValid())
+        return dir;
+    std::fprintf(stderr, "%s: cannot create a temporary folder\n", bench);
+    return nullptr;
 }

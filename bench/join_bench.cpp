@@ -165,12 +165,11 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    const std::string self = QFile::encodeName(QString::fromLocal8Bit(argv[0])).toStdString();
-    QTemporaryDir dir(folder + QStringLiteral("/join_bench-XXXXXX"));
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "join_bench: cannot create a temporary folder\n");
+    const std::string self = SelfProgram(argv);
+    const std::unique_ptr<QTemporaryDir> work = WorkFolder(folder, "join_bench");
+    if (!work)
         return 2;
-    }
+    const QTemporaryDir &dir = *work;
     std::unique_ptr<QTemporaryDir> other;
     if (!SameFileSystem(otherFolder, dir.path())) {
         other = std::make_unique<QTemporaryDir>(otherFolder + QStringLiteral("/join_bench-XXXXXX"));

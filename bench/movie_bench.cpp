@@ -65,12 +65,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "movie_bench: runs, copies (2 or more) and seconds must be positive\n");
         return 2;
     }
-    const std::string self = QFile::encodeName(QString::fromLocal8Bit(argv[0])).toStdString();
-    QTemporaryDir dir(folder + QStringLiteral("/movie_bench-XXXXXX"));
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "movie_bench: cannot create a temporary folder\n");
+    const std::string self = SelfProgram(argv);
+    const std::unique_ptr<QTemporaryDir> work = WorkFolder(folder, "movie_bench");
+    if (!work)
         return 2;
-    }
+    const QTemporaryDir &dir = *work;
     try {
         std::printf("making a %d-s VCD clip with ffmpeg in %s\n", seconds, Local(dir.path()).c_str());
         const std::string clip = Local(dir.filePath(QStringLiteral("clip.mpg")));
