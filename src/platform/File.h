@@ -72,11 +72,51 @@ EInOutError InOutErrorFor(int errnum, const FileName &path);
 // Throws InOutErrorFor(errnum, path).
 [[noreturn]] void ThrowInOut(int errnum, const FileName &path);
 
+// What one look at an input found: its identity and size, none for a missing
+// file, and on Linux perhaps a handle on the very file looked at, which
+// OpenRead then opens instead of whatever the name leads to by then. The
+// handle closes with the look, or when OpenRead takes it.
+class InputLook {
+public:
+    InputLook() = default;
+    InputLook(std::optional<FileId> id, Handle handle) : id_(id), handle_(handle) {}
+    ~InputLook() { Forget(); }
+    InputLook(InputLook &&other) noexcept : id_(other.id_), handle_(std::exchange(other.handle_, NoHandle)) {}
+    InputLook &operator=(InputLook &&other) noexcept
+    {
+        if (this != &other) {
+            Forget();
+            id_ = other.id_;
+            handle_ = std::exchange(other.handle_, NoHandle);
+        }
+        return *this;
+    }
+    InputLook(const InputLook &) = delete;
+    InputLook &operator=(const InputLook &) = delete;
+
+    const std::optional<FileId> &Identity() const { return id_; }
+    bool HoldsHandle() const { return handle_ != NoHandle; }
+    // The handle, now the caller's to close.
+    Handle TakeHandle() { return std::exchange(handle_, NoHandle); }
+    // Closes the handle; the identity stays.
+    void Forget() noexcept;
+
+private:
+    std::optional<FileId> id_;
+    Handle handle_ = NoHandle;
+};
+
 // One look at an input before it is opened: throws, naming it, when path
 // exists and is not a regular file (a named pipe, a socket, a device or a
 // folder), which is never opened for a join. Gives the file's identity and
-// size, or none for a missing file: opening it reports that.
-std::optional<FileId> LookAtInput(const FileName &path);
+// size, or none for a missing file: opening it reports that. With keepHandle
+// the look holds on to the file where the system allows it (Linux with /proc),
+// without opening a device or waiting on a pipe.
+InputLook LookAtInput(const FileName &path, bool keepHandle = false);
+
+// How many looks one join may keep handles for: what this process may open,
+// less a reserve for the rest of the program. The limit is never raised.
+int InputHandleBudget();
 
 // The size of the file path names, following links; 0 when it is missing or
 // no regular file. Never opens it.
@@ -106,9 +146,12 @@ public:
     File &operator=(const File &) = delete;
 
     // An existing regular file, for reading only. A folder is refused with
-    // code 5; a pipe, socket or device is refused without being opened, unless
-    // looked is true: the caller has looked at it with LookAtInput just before.
-    static File OpenRead(const FileName &path, bool looked = false);
+    // code 5; a pipe, socket or device is refused without being opened. With
+    // look, the caller has looked at it with LookAtInput before: a handle the
+    // look kept is opened (and closed), so the file read is the one looked at,
+    // with the identity and size the look found; without one the name is
+    // opened and checked again.
+    static File OpenRead(const FileName &path, InputLook *look = nullptr);
 
     // Checks a file Create has opened before anything of the old file is
     // lost; throwing from it leaves the old file as it was.

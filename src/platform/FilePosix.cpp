@@ -4,10 +4,12 @@
 
 #include "platform/FileShared.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -137,17 +139,41 @@ EInOutError InOutErrorFor(int errnum, const FileName &path)
     return error;
 }
 
-std::optional<FileId> LookAtInput(const FileName &path)
+void InputLook::Forget() noexcept
+{
+    if (handle_ >= 0)
+        ::close(std::exchange(handle_, NoHandle));
+}
+
+InputLook LookAtInput(const FileName &path, bool keepHandle)
 {
     RefuseNul(path);
     struct stat st {};
-    if (::stat(C(path), &st) != 0)
-        return std::nullopt;
+    int handle = -1;
+    if (keepHandle && ProcFdAvailable()) {
+        // O_PATH opens no device's driver and waits on no pipe; the stat of
+        // the handle is the look's only one.
+        handle = Retry([&] { return ::open(C(path), O_PATH | O_CLOEXEC); });
+        if (handle < 0 && errno != EMFILE && errno != ENFILE)
+            return {};
+    }
+    InputLook look({}, handle);
+    if (handle >= 0 ? ::fstat(handle, &st) != 0 : ::stat(C(path), &st) != 0)
+        return {};
     if (S_ISDIR(st.st_mode))
         ThrowInOut(EISDIR, path);
     if (!S_ISREG(st.st_mode))
         ThrowNotAFile(path, st.st_mode, false);
-    return IdOf(st);
+    return InputLook(IdOf(st), look.TakeHandle());
+}
+
+int InputHandleBudget()
+{
+    constexpr rlim_t Reserve = 256, Most = 65536;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur <= Reserve)
+        return 0;
+    return int(std::min(limit.rlim_cur - Reserve, Most));
 }
 
 qint64 SizeOf(const FileName &path)
@@ -225,11 +251,24 @@ File File::Open(const FileName &path, int flags)
     return File(fd, path);
 }
 
-File File::OpenRead(const FileName &path, bool looked)
+File File::OpenRead(const FileName &path, InputLook *look)
 {
+    RefuseNul(path);
+    if (look && look->HoldsHandle() && ProcFdAvailable()) {
+        // The file looked at, whatever has been put under its name since.
+        const Descriptor handle(look->TakeHandle());
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(handle.Get());
+        const int fd = Retry([&] { return ::open(self.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
+        if (fd < 0)
+            ThrowInOut(errno, path);
+        File file(fd, path);
+        file.opened_ = look->Identity();
+        ::posix_fadvise(file.fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+        return file;
+    }
     // Looked at before opening: opening a pipe or a device can wait for ever
     // or act on the device.
-    if (!looked)
+    if (!look)
         LookAtInput(path);
     File file = Open(path, O_RDONLY | O_NONBLOCK);
     struct stat st {};

@@ -254,14 +254,24 @@ EInOutError InOutErrorFor(int errnum, const FileName &path)
     return error;
 }
 
-std::optional<FileId> LookAtInput(const FileName &path)
+// Windows' looks keep no handle: one would keep the file from being renamed
+// or deleted by others while the list waits.
+void InputLook::Forget() noexcept
+{
+    if (handle_ != NoHandle)
+        CloseHandle(H(std::exchange(handle_, NoHandle)));
+}
+
+int InputHandleBudget() { return 0; }
+
+InputLook LookAtInput(const FileName &path, bool /*keepHandle*/)
 {
     const std::wstring native = Native(path);
     if (NamesADevice(native))
         detail::ThrowNotAFile(path, QStringLiteral("a device"), false);
     Opened look(OpenForLook(native));
     if (!look.Ok())
-        return std::nullopt;
+        return {};
     RequireDisk(look, path, false);
     FileId id;
     DWORD attributes = 0;
@@ -269,7 +279,7 @@ std::optional<FileId> LookAtInput(const FileName &path)
         ThrowInOut(int(GetLastError()), path);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         ThrowInOut(ERROR_ACCESS_DENIED, path);
-    return id;
+    return InputLook(id, NoHandle);
 }
 
 qint64 SizeOf(const FileName &path)
@@ -337,10 +347,10 @@ void File::Discard() noexcept
     replacement_.reset();
 }
 
-File File::OpenRead(const FileName &path, bool looked)
+File File::OpenRead(const FileName &path, InputLook *look)
 {
     // Looked at before opening: opening a pipe connects to it.
-    if (!looked)
+    if (!look)
         LookAtInput(path);
     const std::wstring native = Native(path);
     if (NamesADevice(native))

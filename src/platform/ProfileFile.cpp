@@ -92,18 +92,18 @@ void ProfileFile::Load()
 {
     if (fileName_.HoldsNul())
         return; // names no file: reads as empty, and the flush reports why
-    std::optional<FileId> look;
+    InputLook look;
     try {
-        look = LookAtInput(fileName_);
+        look = LookAtInput(fileName_, true);
     } catch (const Exception &) {
         // A folder or a device (which may never end) is no profile.
         loadFailed_ = true;
         error_ = QStringLiteral("%1 is not a regular file").arg(Shown(fileName_));
         return;
     }
-    if (!look)
+    if (!look.Identity())
         return; // an absent file reads as empty and is created by the first flush
-    if (look->size > MaxFileSize) {
+    if (look.Identity()->size > MaxFileSize) {
         // Reading it whole could take the program's memory; it is no file
         // this program wrote, and it is left as it is.
         loadFailed_ = true;
@@ -113,7 +113,8 @@ void ProfileFile::Load()
         return;
     }
     try {
-        File file = File::OpenRead(fileName_, true);
+        // The very file whose size was checked.
+        File file = File::OpenRead(fileName_, &look);
         char buffer[65536];
         while (original_.size() <= MaxFileSize) {
             const qint64 got = file.Read(buffer, sizeof buffer);

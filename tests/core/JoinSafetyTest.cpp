@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Routes by which a join's output could reach one of its inputs: another view
-// of the same file, the output's own new file, another spelling of one name.
+// of the same file, the output's own new file, another spelling of one name,
+// a file renamed over an input while the join runs.
 #include "app/core/JoinEngine.h"
 
 #include <QDir>
@@ -72,12 +73,13 @@ TEST(JoinSafety, AnInputThatIsTheOutputsNewFileIsRefused)
     const QString output = dir.filePath(QStringLiteral("out.mpg"));
     WriteBytes(a, "aaaa");
     WriteBytes(output, "old output");
-    // The join opens the output's folder and then its new file, in the two
-    // lowest free descriptors.
+    // The join keeps the file it looked at as a open, then opens the
+    // output's folder and its new file, in the lowest free descriptors; the
+    // link leads nowhere when looked at, so it is opened by name.
     const int lowest = ::dup(0);
     ::close(lowest);
     const QString link = dir.filePath(QStringLiteral("fd.mpg"));
-    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fd/%1").arg(lowest + 1), link));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fd/%1").arg(lowest + 2), link));
     const platform::EInOutError e = RefusedJoin(output, {a, link});
     EXPECT_EQ(e.Message(), JoinEngine::SameFileMessage(Name(link)));
     EXPECT_EQ(ReadBytes(output), QByteArray("old output")) << "refused before it replaced anything";
@@ -110,5 +112,36 @@ TEST(JoinSafety, AnInputSpeltInAnotherCaseOnACaseBlindFileSystemIsRefused)
     JoinEngine().Join(Name(dir.filePath(QStringLiteral("a.mpg"))), Names({dir.filePath(QStringLiteral("A.MPG"))}),
                       quiet);
     EXPECT_EQ(ReadBytes(dir.filePath(QStringLiteral("a.mpg"))), QByteArray("upper"));
+}
+
+// A file renamed over an input after the join looked at it, another file or
+// the old output itself: the file looked at is joined, never what took its
+// name, and the output still takes its own name with nothing left beside it.
+TEST(JoinSafety, AnInputRenamedOverMeanwhileIsJoinedAsLookedAt)
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.mpg")), b = dir.filePath(QStringLiteral("b.mpg"));
+    const QString output = dir.filePath(QStringLiteral("out.mpg"));
+    const QString intruder = dir.filePath(QStringLiteral("intruder.mpg"));
+    struct Swapper : app::JoinObserver {
+        QString from, over;
+        void FileStarted(int index, qint64) override
+        {
+            if (index == 0)
+                EXPECT_EQ(::rename(QFile::encodeName(from).constData(), QFile::encodeName(over).constData()), 0);
+        }
+    };
+    for (const QString &swappedIn : {intruder, output}) {
+        WriteBytes(a, "aaa");
+        WriteBytes(b, "bbb");
+        WriteBytes(intruder, "intruder");
+        WriteBytes(output, "old output");
+        Swapper swapper;
+        swapper.from = swappedIn;
+        swapper.over = b;
+        JoinEngine().Join(Name(output), Names({a, b}), swapper);
+        EXPECT_EQ(ReadBytes(output), QByteArray("aaabbb")) << swappedIn.toStdString();
+        EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden).isEmpty());
+    }
 }
 #endif

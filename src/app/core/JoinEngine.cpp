@@ -118,14 +118,17 @@ int JoinEngine::FindInputSameAsOutput(const FileName &output, const std::vector<
 void JoinEngine::Join(const FileName &output, const std::vector<FileName> &names, JoinObserver &observer)
 {
     // An input that is a pipe or a device could stall the join for ever:
-    // refuse it before touching anything. Each input is looked at once.
+    // refuse it before touching anything. Each input is looked at once, and
+    // as many looks as descriptors allow keep the file they saw, which is
+    // then the one joined, whatever is renamed over its name meanwhile.
     const int count = int(names.size());
-    std::vector<std::optional<platform::FileId>> looks;
+    const int handles = platform::InputHandleBudget();
+    std::vector<platform::InputLook> looks;
     looks.reserve(names.size());
     qint64 total = 0;
-    for (const FileName &name : names) {
-        looks.push_back(platform::LookAtInput(name));
-        total += looks.back() ? looks.back()->size : 0;
+    for (int i = 0; i < count; ++i) {
+        looks.push_back(platform::LookAtInput(names[std::size_t(i)], i < handles));
+        total += looks.back().Identity() ? looks.back().Identity()->size : 0;
     }
     observer.JoinStarted(total);
 
@@ -136,8 +139,8 @@ void JoinEngine::Join(const FileName &output, const std::vector<FileName> &names
         const platform::FileId made = out.Identity();
         for (int i = 0; i < count; ++i) {
             const FileName &name = names[std::size_t(i)];
-            if (Endangers(output, made, name, looks[std::size_t(i)]) ||
-                Endangers(output, out.ReplacedIdentity(), name, looks[std::size_t(i)]))
+            const auto &look = looks[std::size_t(i)].Identity();
+            if (Endangers(output, made, name, look) || Endangers(output, out.ReplacedIdentity(), name, look))
                 throw ESameFile(SameFileCode, SameFileMessage(name));
         }
     };
@@ -150,9 +153,9 @@ void JoinEngine::Join(const FileName &output, const std::vector<FileName> &names
     qint64 reported = 0;
     for (int i = 0; i < count; ++i) {
         const FileName &name = names[std::size_t(i)];
-        File in = File::OpenRead(name, true);
-        // The file may have been swapped since the look; never copy the
-        // output, old or new, into itself.
+        File in = File::OpenRead(name, &looks[std::size_t(i)]);
+        // A file opened by name may have been swapped since the look; never
+        // copy the output, old or new, into itself.
         const platform::FileId id = in.Identity();
         if (platform::SameFile(id, outputId) ||
             (out.ReplacedIdentity() && platform::SameFile(id, *out.ReplacedIdentity()))) {
