@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -541,12 +542,31 @@ void File::Replace()
         if (linked != 0)
             ThrowInOut(errno, path_);
     }
-    if (::renameat(folder, named.constData(), folder, r.name.constData()) != 0) {
-        const int err = errno;
+    const auto fail = [&](int err) {
         if (r.tempName.isEmpty())
             ::unlinkat(folder, named.constData(), 0); // the unnamed file still holds the bytes until closed
         ThrowInOut(err, path_);
+    };
+    if (replaced_) {
+        // Renamed over an existing file, ext4 writes the new file's data out
+        // first, seconds for gigabytes. Exchanging the two names does not;
+        // the old file, now under the temporary name, then goes. The name
+        // never stops naming a whole file, old or new.
+        if (::renameat2(folder, named.constData(), folder, r.name.constData(), RENAME_EXCHANGE) == 0) {
+            if (::unlinkat(folder, named.constData(), 0) == 0 || errno != EISDIR)
+                return;
+            // A folder was put there meanwhile, which a rename would not
+            // have replaced: it gets its name back.
+            ::renameat2(folder, named.constData(), folder, r.name.constData(), RENAME_EXCHANGE);
+            fail(EISDIR);
+        }
+        // Some file systems (FUSE, NFS) cannot exchange; a vanished target
+        // has nothing to exchange with.
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != ENOENT)
+            fail(errno);
     }
+    if (::renameat(folder, named.constData(), folder, r.name.constData()) != 0)
+        fail(errno);
 }
 
 qint64 File::Size() const
