@@ -6,7 +6,7 @@
 
 #include "app/core/ClipFacts.h"
 #include "framework/TApplication.h"
-#include "platform/File.h"
+#include "platform/FileName.h"
 
 namespace app {
 
@@ -46,11 +46,8 @@ QString WindowHints::ProgressHint() const
 {
     if (session_.Joining())
         return progress_.Details();
-    qint64 total = 0;
-    for (const FileName &name : session_.Inputs())
-        total += platform::SizeOf(name);
     const qint64 length = clips_->TotalLength(session_.Inputs());
-    return ListSummary(session_.Count(), total) +
+    return ListSummary(session_.Count(), session_.TotalSize()) +
            (length > 0 ? QStringLiteral(" \u00b7 ") + LengthText(length) : QString());
 }
 

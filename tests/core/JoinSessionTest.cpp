@@ -180,8 +180,11 @@ TEST_F(JoinSessionTest, AFailureEndsTheJoinWithItsErrorAndAnExactPrefix)
 TEST_F(JoinSessionTest, AScanAddsFilesAndFoldersInOrderWhileTheListStaysFree)
 {
     QDir(dir.path()).mkpath("tree/sub");
-    for (const char *name : {"tree/clip10.mpg", "tree/clip2.mpg", "tree/sub/x.mp3", "tree/notes.txt", "one.dat"})
-        WriteBytes(path(name), "x");
+    int size = 1;
+    for (const char *name : {"tree/clip10.mpg", "tree/clip2.mpg", "tree/sub/x.mp3", "tree/notes.txt", "one.dat"}) {
+        WriteBytes(path(name), QByteArray(size, 'x'));
+        size *= 10;
+    }
     session.Append({Name(path("first.mpg"))});
     ASSERT_TRUE(session.Scan({Name(path("one.dat")), Name(path("tree")), Name(path("tree/notes.txt"))}));
     EXPECT_TRUE(session.Scanning());
@@ -193,6 +196,17 @@ TEST_F(JoinSessionTest, AScanAddsFilesAndFoldersInOrderWhileTheListStaysFree)
     for (const char *name : {"one.dat", "tree/clip2.mpg", "tree/clip10.mpg", "tree/sub/x.mp3"})
         expected.push_back(Name(path(name)));
     EXPECT_EQ(session.Inputs(), expected);
+
+    // The total size follows the list without looking at the files again.
+    EXPECT_EQ(session.TotalSize(), 10111);
+    ASSERT_TRUE(session.Remove(1));
+    ASSERT_TRUE(session.Rename(0, Name(path("tree/notes.txt"))));
+    EXPECT_EQ(session.TotalSize(), 1101);
+    ASSERT_TRUE(session.Move({0}, 3));
+    ASSERT_TRUE(session.Remove(2)); // notes.txt, its size moved with it
+    EXPECT_EQ(session.TotalSize(), 101);
+    ASSERT_TRUE(session.Clear());
+    EXPECT_EQ(session.TotalSize(), 0);
 }
 
 // The window closes while work runs: the session goes with it, stopping the

@@ -7,6 +7,7 @@
 
 #include "app/core/FolderScan.h"
 #include "app/core/PathRules.h"
+#include "platform/File.h"
 #include "platform/Folders.h"
 
 namespace app {
@@ -151,11 +152,43 @@ bool JoinSession::Insert(int at, const std::vector<FileName> &names)
 {
     if (Joining() || at < 0 || at > Count())
         return false;
-    if (names.empty())
-        return true;
-    inputs_.insert(inputs_.begin() + at, names.begin(), names.end());
-    emit inputsInserted(at, int(names.size()));
+    // Measured when the total is first asked for: a join from the command
+    // line never asks, and would pay a look at each file.
+    InsertMeasured(at, names, std::vector<qint64>(names.size(), Unmeasured));
     return true;
+}
+
+void JoinSession::InsertMeasured(int at, const std::vector<FileName> &names, const std::vector<qint64> &sizes)
+{
+    if (names.empty())
+        return;
+    inputs_.insert(inputs_.begin() + at, names.begin(), names.end());
+    sizes_.insert(sizes_.begin() + at, sizes.size(), 0);
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        SetSize(std::size_t(at) + i, sizes[i]);
+    emit inputsInserted(at, int(names.size()));
+}
+
+void JoinSession::SetSize(std::size_t index, qint64 size)
+{
+    qint64 &kept = sizes_[index];
+    if (kept == Unmeasured)
+        --unmeasured_;
+    else
+        totalSize_ -= kept;
+    kept = size;
+    if (size == Unmeasured)
+        ++unmeasured_;
+    else
+        totalSize_ += size;
+}
+
+qint64 JoinSession::TotalSize()
+{
+    for (std::size_t i = 0; unmeasured_ > 0 && i < sizes_.size(); ++i)
+        if (sizes_[i] == Unmeasured)
+            SetSize(i, platform::SizeOf(inputs_[i]));
+    return totalSize_;
 }
 
 bool JoinSession::Remove(int index)
@@ -163,6 +196,8 @@ bool JoinSession::Remove(int index)
     if (Joining() || index < 0 || index >= Count())
         return false;
     inputs_.erase(inputs_.begin() + index);
+    SetSize(std::size_t(index), 0);
+    sizes_.erase(sizes_.begin() + index);
     emit inputRemoved(index);
     return true;
 }
@@ -172,6 +207,7 @@ bool JoinSession::Exchange(int a, int b)
     if (Joining() || a < 0 || b < 0 || a >= Count() || b >= Count())
         return false;
     std::swap(inputs_[std::size_t(a)], inputs_[std::size_t(b)]);
+    std::swap(sizes_[std::size_t(a)], sizes_[std::size_t(b)]);
     emit inputChanged(a);
     emit inputChanged(b);
     return true;
@@ -185,14 +221,18 @@ bool JoinSession::Move(const QList<int> &rows, int at)
         if (rows[i] < 0 || rows[i] >= Count() || (i > 0 && rows[i] <= rows[i - 1]))
             return false;
     std::vector<FileName> moved;
+    std::vector<qint64> movedSizes;
     int before = at;
     for (qsizetype i = rows.size() - 1; i >= 0; --i) {
         moved.insert(moved.begin(), inputs_[std::size_t(rows[i])]);
+        movedSizes.insert(movedSizes.begin(), sizes_[std::size_t(rows[i])]);
         inputs_.erase(inputs_.begin() + rows[i]);
+        sizes_.erase(sizes_.begin() + rows[i]);
         if (rows[i] < at)
             --before;
     }
     inputs_.insert(inputs_.begin() + before, moved.begin(), moved.end());
+    sizes_.insert(sizes_.begin() + before, movedSizes.begin(), movedSizes.end());
     emit inputsMoved(rows, at);
     return true;
 }
@@ -202,6 +242,7 @@ bool JoinSession::Rename(int index, const FileName &name)
     if (Joining() || index < 0 || index >= Count())
         return false;
     inputs_[std::size_t(index)] = name;
+    SetSize(std::size_t(index), Unmeasured);
     emit inputChanged(index);
     return true;
 }
@@ -211,6 +252,9 @@ bool JoinSession::Clear()
     if (Joining())
         return false;
     inputs_.clear();
+    sizes_.clear();
+    totalSize_ = 0;
+    unmeasured_ = 0;
     emit inputsCleared();
     return true;
 }
@@ -247,6 +291,7 @@ void JoinSession::StartScan()
 void JoinSession::ScanWork()
 {
     std::vector<FileName> found;
+    std::vector<qint64> sizes; // measured here, off the owner's thread
     QElapsedTimer sinceReport;
     sinceReport.start();
     auto report = [&] {
@@ -260,12 +305,18 @@ void JoinSession::ScanWork()
             ++batchesPending_;
         }
         QMetaObject::invokeMethod(
-            this, [this, batch = std::move(found)]() mutable { FoundBatch(std::move(batch)); }, Qt::QueuedConnection);
+            this,
+            [this, batch = std::move(found), batchSizes = std::move(sizes)]() mutable {
+                FoundBatch(std::move(batch), std::move(batchSizes));
+            },
+            Qt::QueuedConnection);
         found.clear();
+        sizes.clear();
         sinceReport.restart();
     };
     auto add = [&](const FileName &name) {
         found.push_back(name);
+        sizes.push_back(platform::SizeOf(name));
         if (found.size() >= MaxBatch || sinceReport.elapsed() >= ReportIntervalMs)
             report();
     };
@@ -294,7 +345,7 @@ void JoinSession::ScanWork()
         this, [this, outcome, error] { WorkEnded(outcome, error); }, Qt::QueuedConnection);
 }
 
-void JoinSession::FoundBatch(std::vector<FileName> names)
+void JoinSession::FoundBatch(std::vector<FileName> names, std::vector<qint64> sizes)
 {
     {
         std::lock_guard lock(mutex_);
@@ -303,8 +354,7 @@ void JoinSession::FoundBatch(std::vector<FileName> names)
     wake_.notify_all();
     if (state_ == State::Stopping)
         return; // the person stopped the scan, or closed the window: nothing more joins the list
-    inputs_.insert(inputs_.end(), names.begin(), names.end());
-    emit inputsInserted(Count() - int(names.size()), int(names.size()));
+    InsertMeasured(Count(), names, sizes);
 }
 
 bool JoinSession::Join()

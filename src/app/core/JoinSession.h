@@ -64,6 +64,10 @@ public:
     bool Move(const QList<int> &rows, int at);
     bool Rename(int index, const platform::FileName &name);
     bool Clear();
+    // The inputs' sizes added up, each measured once: a scan measures what
+    // it finds on its own thread, other names are measured the first time
+    // the total is asked for. Asked again, it looks at no file.
+    qint64 TotalSize();
 
     const platform::FileName &Output() const { return output_; }
     void SetOutput(const platform::FileName &name) { output_ = name; }
@@ -110,12 +114,18 @@ private:
     void StartScan();
     void ScanWork();
     void JoinWork(platform::FileName output, std::vector<platform::FileName> inputs, JoinFunction join);
-    void FoundBatch(std::vector<platform::FileName> names);
+    void FoundBatch(std::vector<platform::FileName> names, std::vector<qint64> sizes);
+    void InsertMeasured(int at, const std::vector<platform::FileName> &names, const std::vector<qint64> &sizes);
     void WorkEnded(Outcome outcome, std::exception_ptr error);
     // For the worker: blocks while held; whether to stop.
     bool StopWanted();
 
     std::vector<platform::FileName> inputs_;
+    std::vector<qint64> sizes_; // of each input, in the same order; Unmeasured until measured
+    qint64 totalSize_ = 0;      // of the sizes measured
+    std::size_t unmeasured_ = 0;
+    static constexpr qint64 Unmeasured = -1;
+    void SetSize(std::size_t index, qint64 size);
     platform::FileName output_;
     JoinFunction join_;
     State state_ = State::Idle;
