@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The part of the program that reads and writes media with FFmpeg's
-// libraries: "Join as One Movie" and the clip facts. On Linux it is a module
-// of its own, loaded on first use: FFmpeg's libraries bring some 140 more
-// libraries for the system's loader to bind, which made every start, the
-// byte join's included, 30 ms slower. Windows links it into the program.
+// libraries: "Join as One Movie" and the clip facts. On Linux it is the
+// module zantrope-media.so, loaded on first use (see ProgramModules.h):
+// FFmpeg's libraries bring some 140 more for the system's loader to bind.
 #include "app/core/ClipFacts.h"
 #include "app/core/JoinEngine.h"
 #include "platform/FileName.h"
