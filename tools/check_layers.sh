@@ -17,6 +17,7 @@ allowed_for() {
     src/flat | tests/flat) echo "$framework flat" ;;
     src/xpmenu | tests/xpmenu) echo "$framework xpmenu" ;;
     src/app/core | tests/core) echo "$core" ;;
+    src/app/media) echo "$core app/media" ;;
     src/app | tests/app | bench) echo "$framework flat xpmenu app/core app" ;;
     assets) echo "$framework" ;;
     tests) echo "$framework" ;; # helpers shared by the tests of the layers above

@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Program entry: a join on the command line with no window, or the
-// application object, its title, the main window and the message loop
-// until the main window has closed.
+// Program entry: a join on the command line with no window, or the window.
+// The entry needs Qt Core only; the window is a module of its own on Linux
+// (see ProgramModules.h), so that the command line's join starts quickly.
 #include <QCoreApplication>
-#include <QTimer>
 #include <cstdio>
-#include <vector>
 
 #include "app/core/CommandLine.h"
+#include "app/core/ProgramModules.h"
+#include "platform/Exceptions.h"
 
-#include "app/MainWindow.h"
-#include "app/Program.h"
-#include "framework/TApplication.h"
+extern "C" int zantrope_window_main(int argc, char **argv);
 
 namespace {
 
@@ -38,6 +36,22 @@ int RunCommandLine(int argc, char **argv)
     return -1;
 }
 
+int RunWindow(int argc, char **argv)
+{
+#ifdef _WIN32
+    return zantrope_window_main(argc, argv);
+#else
+    try {
+        using Entry = int (*)(int, char **);
+        return reinterpret_cast<Entry>(app::ProgramModuleEntry("zantrope-window.so", "zantrope_window_main"))(argc,
+                                                                                                              argv);
+    } catch (const platform::Exception &e) {
+        std::fprintf(stderr, "zantrope: %s\n", e.what());
+        return 1;
+    }
+#endif
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -48,19 +62,5 @@ int main(int argc, char **argv)
     argv = arguments.Values();
     if (const int status = RunCommandLine(argc, argv); status >= 0)
         return status;
-    // Qt takes its own options out of the part of argv it is given; the names
-    // after "--" are kept from it, so a file called "-reverse" stays a file.
-    const app::CommandLineSplit split = app::SplitAtDoubleDash(argc, argv);
-    int qtArgc = split.qtArgc;
-    framework::TQtApplication qtApp(qtArgc, argv);
-    app::PrepareApplication();
-    app::TForm1 form;
-    framework::Application().SetMainForm(&form);
-    form.show();
-    form.activateWindow();
-    // Files and folders to open, as their bytes; added once the window shows.
-    const std::vector<platform::FileName> given = app::NamesToOpen(qtArgc, argv, split);
-    QTimer::singleShot(0, &form,
-                       [&form, given] { framework::Application().Guard([&] { form.AddFromCommandLine(given); }); });
-    return QApplication::exec();
+    return RunWindow(argc, argv);
 }

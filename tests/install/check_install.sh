@@ -4,9 +4,9 @@
 # Debian packager need: the layout, that the entry's program, icon, file type
 # and help path lead to installed files, the copyright, changelog and manual
 # page, and the verdict of the freedesktop validators.
-# usage: check_install.sh BUILD_DIR VERSION HELP_FROM_BIN
+# usage: check_install.sh BUILD_DIR VERSION HELP_FROM_BIN MODULES_FROM_BIN
 set -euo pipefail
-build=$1 version=$2 help_from_bin=$3
+build=$1 version=$2 help_from_bin=$3 modules_from_bin=$4
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -24,6 +24,8 @@ fail() { echo "$*"; exit 1; }
 
 [ -x "$prefix/bin/zantrope" ] || { echo "missing: bin/zantrope"; failed=1; }
 need "$prefix/bin/$help_from_bin/readme.html"
+need "$prefix/bin/$modules_from_bin/zantrope-window.so"
+need "$prefix/bin/$modules_from_bin/zantrope-media.so"
 need "$doc/copyright"
 need "$doc/changelog.Debian.gz"
 need "$man"

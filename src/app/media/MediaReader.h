@@ -3,7 +3,7 @@
 // What the one-movie join and the clip facts share: one input opened with
 // libavformat through the program's own file reading (names stay bytes, pipes
 // and devices are refused), and the words for what it holds. Used inside the
-// core only; nothing outside needs FFmpeg's headers.
+// media module only; nothing outside it needs FFmpeg's headers.
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "platform/FileName.h"

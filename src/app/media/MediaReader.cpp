@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/core/MediaReader.h"
+#include "app/media/MediaReader.h"
 
 extern "C" {
 #include <libavutil/error.h>

@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The program's own modules on Linux: the window (zantrope-window.so) and
+// FFmpeg's work (zantrope-media.so). Each is loaded only when needed, so
+// that the command line's join starts with Qt Core alone instead of binding
+// the libraries of Qt's widgets and FFmpeg, which made every start some
+// 35 ms slower. A module lies beside the program (the build folder) or,
+// installed, in the program's folder under lib. Windows links both in.
+
+// Marks a module's entry: the one name it exports.
+#ifdef _WIN32
+#define ZANTROPE_MODULE_ENTRY extern "C"
+#else
+#define ZANTROPE_MODULE_ENTRY extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace app {
+
+// The named entry of the module file, which is loaded once and stays for
+// the program's life. Throws platform::EInOutError, naming the file and
+// why, when it cannot be found or loaded.
+void *ProgramModuleEntry(const char *file, const char *entry);
+
+} // namespace app
