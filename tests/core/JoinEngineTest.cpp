@@ -535,4 +535,25 @@ TEST(JoinCopyPathSwitch, KernelCopyRefusedAtTheFirstAMiddleOrTheLastPiece)
         EXPECT_EQ(ReadBytes(output), content) << "kernel copy refused at piece " << refusedAt;
     }
 }
+
+// Between two real file systems, where copy_file_range is refused and the
+// kernel copies another way, every byte arrives in order.
+TEST(JoinCopyPathSwitch, InputsOnAnotherFileSystemJoinExactly)
+{
+    QTemporaryDir here;
+    QTemporaryDir there(QStringLiteral("/dev/shm/join-XXXXXX"));
+    struct stat a {
+    }, b{};
+    if (!there.isValid() || ::stat(QFile::encodeName(here.path()).constData(), &a) != 0 ||
+        ::stat(QFile::encodeName(there.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    const QByteArray first = Pattern(JoinEngine::KernelPiece + 4097, 1), second = Pattern(77777, 2);
+    const QString in1 = there.filePath(QStringLiteral("a.mpg")), in2 = there.filePath(QStringLiteral("b.mpg"));
+    WriteBytes(in1, first);
+    WriteBytes(in2, second);
+    const QString output = here.filePath(QStringLiteral("out.mpg"));
+    Recorder recorder({in1, in2});
+    JoinEngine().Join(Name(output), recorder.Names(), recorder);
+    EXPECT_EQ(ReadBytes(output), first + second);
+}
 #endif
