@@ -127,8 +127,9 @@ TEST(JoinSafety, AnInputRenamedOverMeanwhileIsJoinedAsLookedAt)
         QString from, over;
         void FileStarted(int index, qint64) override
         {
-            if (index == 0)
+            if (index == 0) {
                 EXPECT_EQ(::rename(QFile::encodeName(from).constData(), QFile::encodeName(over).constData()), 0);
+            }
         }
     };
     for (const QString &swappedIn : {intruder, output}) {
