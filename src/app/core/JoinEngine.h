@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <optional>
 #include <vector>
 
 namespace app {
@@ -37,14 +38,10 @@ public:
 class JoinEngine {
 public:
     static constexpr int BlockSize = 4097;
-    // The bytes move between the files in pieces of whole pages, which the
-    // system writes fastest; the blocks are counted out of them, so no block
-    // is split where a piece ends. Where the system copies between the files
-    // itself, 1 MiB; through the program's buffer, 128 KiB, which then stays
-    // in the processor's cache between the read and the write.
-    static constexpr qint64 KernelPiece = qint64(1) << 20;
-    static constexpr qint64 BufferPiece = qint64(128) << 10;
-    static constexpr qint64 PieceSize(bool kernelCopy) { return kernelCopy ? KernelPiece : BufferPiece; }
+    // The bytes move between the files in pieces of 1 MiB, whole pages that
+    // the system writes fastest; the blocks are counted out of them, so no
+    // block is split where a piece ends.
+    static constexpr qint64 Piece = qint64(1) << 20;
     // Code of the error raised when an input ends before the size measured
     // when it was opened (it shrank while being copied).
     static constexpr int ShrunkInputCode = 100;
@@ -59,9 +56,9 @@ public:
     // next, never a byte twice; the open input is closed.
     void Join(const platform::FileName &output, const std::vector<platform::FileName> &inputs, JoinObserver &observer);
 
-    // Whether the system may copy the bytes between the files itself (where it
-    // can); off, they always pass through the program's buffer.
-    bool KernelCopy() const { return kernelCopy_; }
+    // Whether the system copies the bytes between the files itself (where it
+    // can) or they pass through the program's buffer. Unless set, the join
+    // asks the output's file system (platform::File::KernelCopyPays).
     void SetKernelCopy(bool value) { kernelCopy_ = value; }
 
     // Index of the first input that is the same file as output (by file identity, not spelling), or -1.
@@ -72,7 +69,7 @@ public:
     static QString SameFileMessage(const platform::FileName &input);
 
 private:
-    bool kernelCopy_ = true;
+    std::optional<bool> kernelCopy_;
 };
 
 } // namespace app
