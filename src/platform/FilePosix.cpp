@@ -11,7 +11,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
@@ -704,22 +703,10 @@ void File::Close()
 
 namespace {
 
-// Between two files of one file system the kernel copies, or shares the
-// blocks where it can; between two file systems, which copy_file_range
-// refuses, sendfile still moves the pages inside the kernel, a quarter
-// faster than a read and a write through the program (measured from tmpfs
-// to ext4). Only when both refuse do the bytes pass through the program.
-ssize_t KernelCopy(int in, int out, size_t n)
-{
-    const ssize_t got = ::copy_file_range(in, nullptr, out, nullptr, n, 0);
-    if (got >= 0 || (errno != EXDEV && errno != EINVAL && errno != EOPNOTSUPP && errno != ENOSYS))
-        return got;
-    return ::sendfile(out, in, nullptr, n);
-}
-
 WriteCalls SystemWriteCalls()
 {
-    return {[](int fd, const char *data, size_t n) { return ::write(fd, data, n); }, KernelCopy};
+    return {[](int fd, const char *data, size_t n) { return ::write(fd, data, n); },
+            [](int in, int out, size_t n) { return ::copy_file_range(in, nullptr, out, nullptr, n, 0); }};
 }
 
 } // namespace

@@ -545,8 +545,8 @@ TEST(JoinCopyPathSwitch, KernelCopyRefusedAtTheFirstAMiddleOrTheLastPiece)
     }
 }
 
-// Between two real file systems, where copy_file_range is refused and the
-// kernel copies another way, every byte arrives in order.
+// Between two real file systems, where copy_file_range is refused at the
+// first piece, every byte arrives in order through the buffer.
 TEST(JoinCopyPathSwitch, InputsOnAnotherFileSystemJoinExactly)
 {
     QTemporaryDir here;
