@@ -14,6 +14,15 @@
 #include <unistd.h>
 #endif
 
+bool MakeVcdClip(const QString &path, int seconds)
+{
+    const QString duration = QStringLiteral("duration=%1").arg(seconds);
+    return QProcess::execute(QStringLiteral("ffmpeg"),
+                             {"-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                              "testsrc=" + duration + ":size=352x240:rate=30000/1001", "-f", "lavfi", "-i",
+                              "sine=" + duration, "-target", "ntsc-vcd", "-threads", "1", path}) == 0;
+}
+
 #ifdef _WIN32
 // Windows names are UTF-16, so every name is text that QDir can see.
 TreeRemoval::~TreeRemoval() { QDir(QString::fromUtf8(folder_)).removeRecursively(); }

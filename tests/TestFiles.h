@@ -63,6 +63,10 @@ platform::EInOutError ErrorOf(Action action)
     return platform::EInOutError(0);
 }
 
+// A VCD clip of test picture and tone made by the ffmpeg program; false
+// where that program cannot make one (it is missing under Wine).
+bool MakeVcdClip(const QString &path, int seconds);
+
 // The bytes of a path written in the test as text.
 inline platform::FileName Name(const QString &path) { return platform::FileName::FromUtf8(path); }
 

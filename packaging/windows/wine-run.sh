@@ -10,4 +10,6 @@ wine "$@" >"$out" 2>&1 </dev/null
 status=$?
 cat "$out"
 rm -f "$out"
+# A test that passed and then ended badly shows only "Failed": say how.
+[ $status = 0 ] || echo "wine-run: $1 ended with status $status" >&2
 exit $status

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/WindowHints.h"
 
-#include <QThread>
-#include <memory>
+#include <QPointer>
 
 #include "app/core/ClipFacts.h"
 #include "framework/TApplication.h"
@@ -53,21 +52,12 @@ QString WindowHints::ProgressHint() const
 
 void WindowHints::AddByteJoinHint(QWidget *anchor, const QString &summary)
 {
-    auto hint = std::make_shared<QString>();
-    QThread *reader = QThread::create([inputs = session_.Inputs(), hint] {
-        try {
-            *hint = ByteJoinHint(inputs);
-        } catch (const std::exception &) {
-            // Only advice: no line when the files cannot be read.
-        }
-    });
-    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
-    connect(reader, &QThread::finished, anchor, [anchor, hint, summary] {
+    clips_->ReadAfresh(session_.Inputs(), [anchor = QPointer<QWidget>(anchor), summary](const auto &facts) {
+        const QString hint = ByteJoinHint(facts);
         const framework::THintWindow *notice = framework::Application().Notice();
-        if (!hint->isEmpty() && notice && notice->Caption() == summary)
-            framework::Application().ShowNotice(anchor, summary + QLatin1Char('\n') + *hint);
+        if (anchor && !hint.isEmpty() && notice && notice->Caption() == summary)
+            framework::Application().ShowNotice(anchor, summary + QLatin1Char('\n') + hint);
     });
-    reader->start();
 }
 
 } // namespace app

@@ -139,6 +139,36 @@ TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
     EXPECT_EQ(form->ProgressHint(), QStringLiteral("3 files \u00b7 9.4 MB"));
 }
 
+// A byte join of clips whose clocks do not run on adds advice to the
+// notice, read off the window's thread by the window's own reader, so that
+// nothing reads on once the window is gone: a reader left running into the
+// program's end made it end badly.
+TEST_F(WindowCommandsTest, AByteJoinThatPlayersShowWronglyAdvisesTheMovieJoin)
+{
+    if (!MakeVcdClip(path("clip.mpg"), 1))
+        GTEST_SKIP() << "ffmpeg cannot make a VCD clip here";
+    const std::vector<platform::FileName> clips(40, Name(path("clip.mpg")));
+    form->Session().Append(clips);
+    form->SetOutputName(Name(path("out.mpg")));
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    settle();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+            const framework::THintWindow *notice = framework::Application().Notice();
+            return notice && notice->Caption().contains(QStringLiteral("\"Join as One Movie\" avoids this"));
+        },
+        20000));
+
+#ifdef __linux__
+    const auto threads = [] { return QDir(QStringLiteral("/proc/self/task")).count(); };
+    const auto before = threads();
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    settle();
+    form.reset(); // the advice is being read
+    EXPECT_LT(threads(), before) << "the clip reader ended with the window";
+#endif
+}
+
 // The question is an ordinary box: Escape returns at once, the join waits
 // at its block while the window goes on, and the answer lets it go on.
 TEST_F(WindowCommandsTest, WhileTheStopQuestionIsOpenTheJoinWaitsAndTheWindowRuns)

@@ -23,13 +23,26 @@ ClipFactsReader::~ClipFactsReader()
 
 void ClipFactsReader::Read(const std::vector<platform::FileName> &names)
 {
+    Job job;
+    for (const platform::FileName &name : names) {
+        // An empty entry marks a name as queued, so it is read once.
+        if (known_.emplace(name.Bytes(), std::nullopt).second)
+            job.names.push_back(name);
+    }
+    if (job.names.empty())
+        return;
     {
         std::lock_guard lock(mutex_);
-        for (const platform::FileName &name : names) {
-            // An empty entry marks a name as queued, so it is read once.
-            if (known_.emplace(name.Bytes(), std::nullopt).second)
-                queue_.push_back(name);
-        }
+        queue_.push_back(std::move(job));
+    }
+    wake_.notify_one();
+}
+
+void ClipFactsReader::ReadAfresh(std::vector<platform::FileName> names, std::function<void(const FactsOfNames &)> done)
+{
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back({std::move(names), std::move(done)});
     }
     wake_.notify_one();
 }
@@ -52,20 +65,34 @@ qint64 ClipFactsReader::TotalLength(const std::vector<platform::FileName> &names
 void ClipFactsReader::Work()
 {
     for (;;) {
-        platform::FileName name;
+        Job job;
         {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [this] { return quit_ || !queue_.empty(); });
             if (quit_)
                 return;
-            name = queue_.front();
+            job = std::move(queue_.front());
             queue_.pop_front();
         }
+        Run(job);
+    }
+}
+
+void ClipFactsReader::Run(const Job &job)
+{
+    FactsOfNames all;
+    for (const platform::FileName &name : job.names) {
+        if (quit_)
+            return;
         std::optional<ClipFacts> facts;
         try {
             facts = ReadClipFacts(name);
         } catch (const std::exception &) {
             // No media, or gone: nothing to tell.
+        }
+        if (job.done) {
+            all.push_back(std::move(facts));
+            continue;
         }
         // Handed to the owner's thread, which alone touches what is known.
         QMetaObject::invokeMethod(this, [this, name, facts] {
@@ -73,6 +100,8 @@ void ClipFactsReader::Work()
             emit factsRead(name);
         });
     }
+    if (job.done)
+        QMetaObject::invokeMethod(this, [done = job.done, all = std::move(all)] { done(all); });
 }
 
 } // namespace app
