@@ -132,6 +132,20 @@ inline bool ReadOptions(int argc, char **argv, std::initializer_list<NumberOptio
     return true;
 }
 
+// Runs a contestant pair of round r, each going first every other round, so
+// that neither always finds the caches as the other left them.
+template <typename First, typename Second>
+void RunInTurn(int r, First first, Second second)
+{
+    if (r % 2 == 0) {
+        first();
+        second();
+    } else {
+        second();
+        first();
+    }
+}
+
 // The benchmark's own program, for its children, as the bytes of its name.
 inline std::string SelfProgram(char **argv) { return QFile::encodeName(QString::fromLocal8Bit(argv[0])).toStdString(); }
 

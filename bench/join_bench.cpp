@@ -230,13 +230,7 @@ int main(int argc, char **argv)
                     Prepare(c, c.joinOut);
                     c.join.push_back(RunJoin(self, c.joinOut, c.inputs));
                 };
-                if (r % 2 == 0) {
-                    runCat();
-                    runJoin();
-                } else {
-                    runJoin();
-                    runCat();
-                }
+                RunInTurn(r, runCat, runJoin);
                 std::printf("pair %d, %s: cat %.3f s, join %.3f s (join alone %.3f s)\n", r + 1, c.name,
                             c.cat.back().seconds, c.join.back().seconds, c.join.back().joinSeconds);
             }

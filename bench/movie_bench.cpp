@@ -116,13 +116,7 @@ int main(int argc, char **argv)
                 Fresh(joinOut);
                 joinRuns.push_back(RunChild(joinArgs, "/dev/null", nullptr));
             };
-            if (r % 2 == 0) {
-                runFfmpeg();
-                runJoin();
-            } else {
-                runJoin();
-                runFfmpeg();
-            }
+            RunInTurn(r, runFfmpeg, runJoin);
             std::printf("run %d: ffmpeg %.3f s, movie %.3f s\n", r + 1, ffmpegRuns.back().seconds,
                         joinRuns.back().seconds);
         }
