@@ -12,7 +12,7 @@
 // --dir puts the files in FOLDER (default: the temporary folder); --other-dir
 // holds the inputs of the third case (default: /dev/shm; the case is left out
 // when it is on the same file system as --dir).
-#include "app/core/JoinSession.h"
+#include "core/JoinSession.h"
 #include "platform/File.h"
 
 #include "Child.h"

@@ -5,7 +5,7 @@
 //
 //   movie_bench [--runs N] [--copies N] [--seconds N] [--dir FOLDER]
 //   movie_bench --join-child OUTPUT INPUT...   (internal: one join)
-#include "app/core/MovieJoin.h"
+#include "core/MovieJoin.h"
 #include "platform/File.h"
 
 #include "Child.h"

@@ -36,9 +36,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/MainWindow.h"
-#include "app/Program.h"
 #include "framework/TApplication.h"
+#include "window/MainWindow.h"
+#include "window/Program.h"
 
 #include "Content.h"
 

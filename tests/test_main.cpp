@@ -15,7 +15,7 @@
 #else
 #include <QApplication>
 
-#include "platform/desktop/SystemFonts.h"
+#include "desktop/SystemFonts.h"
 #endif
 
 int main(int argc, char **argv)

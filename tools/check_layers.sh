@@ -7,18 +7,19 @@ set -u
 cd "$(dirname "$0")/.."
 
 allowed_for() {
-  local desktop="platform platform/desktop"
+  local desktop="platform desktop"
   local framework="$desktop framework"
-  local core="platform app/core"
+  local core="platform core"
   case "$1" in
     src/platform | tests/platform) echo "platform" ;;
-    src/platform/desktop | tests/desktop) echo "$desktop" ;;
+    src/desktop | tests/desktop) echo "$desktop" ;;
     src/framework | tests/framework) echo "$framework" ;;
     src/flat | tests/flat) echo "$framework flat" ;;
     src/xpmenu | tests/xpmenu) echo "$framework xpmenu" ;;
-    src/app/core | tests/core) echo "$core" ;;
-    src/app/media) echo "$core app/media" ;;
-    src/app | tests/app | bench) echo "$framework flat xpmenu app/core app" ;;
+    src/core | tests/core) echo "$core" ;;
+    src/media) echo "$core media" ;;
+    src/cli | tests/cli) echo "$core cli" ;;
+    src/window | tests/window | bench) echo "$framework flat xpmenu core window" ;;
     assets) echo "$framework" ;;
     tests) echo "$framework" ;; # helpers shared by the tests of the layers above
     tools) echo "platform" ;;

@@ -6,9 +6,9 @@
 #include <QPointer>
 #include <memory>
 
+#include "desktop/Cursor.h"
 #include "flat/FlatAccessibility.h"
 #include "framework/TImageList.h"
-#include "platform/desktop/Cursor.h"
 
 namespace flat {
 

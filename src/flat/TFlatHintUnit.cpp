@@ -4,10 +4,10 @@
 #include <QWidget>
 #include <array>
 
+#include "desktop/Cursor.h"
+#include "desktop/Screens.h"
+#include "desktop/WindowSystem.h"
 #include "framework/TApplication.h"
-#include "platform/desktop/Cursor.h"
-#include "platform/desktop/Screens.h"
-#include "platform/desktop/WindowSystem.h"
 
 namespace flat {
 

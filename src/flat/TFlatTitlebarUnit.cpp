@@ -5,10 +5,10 @@
 #include <QMouseEvent>
 #include <QWindow>
 
+#include "desktop/WindowSystem.h"
 #include "flat/FlatAccessibility.h"
 #include "framework/TCanvas.h"
 #include "platform/Exceptions.h"
-#include "platform/desktop/WindowSystem.h"
 
 namespace flat {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <limits>
 
-#include "platform/desktop/SystemParameters.h"
+#include "desktop/SystemParameters.h"
 
 namespace framework {
 namespace {

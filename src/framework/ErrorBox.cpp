@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "framework/ErrorBox.h"
 
+#include "desktop/Desktop.h"
 #include "platform/Exceptions.h"
-#include "platform/desktop/Desktop.h"
 
 namespace framework {
 

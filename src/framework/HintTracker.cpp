@@ -5,9 +5,9 @@
 #include <QMouseEvent>
 #include <QWidget>
 
+#include "desktop/Cursor.h"
 #include "framework/Controls.h"
 #include "framework/THintWindow.h"
-#include "platform/desktop/Cursor.h"
 
 namespace framework {
 

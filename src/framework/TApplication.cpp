@@ -10,13 +10,13 @@
 
 #include "framework/TColor.h"
 
+#include "desktop/Cursor.h"
+#include "desktop/Desktop.h"
+#include "desktop/Screens.h"
 #include "framework/Accessibility.h"
 #include "framework/Controls.h"
 #include "framework/HintTracker.h"
 #include "platform/Exceptions.h"
-#include "platform/desktop/Cursor.h"
-#include "platform/desktop/Desktop.h"
-#include "platform/desktop/Screens.h"
 
 namespace framework {
 

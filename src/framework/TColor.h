@@ -5,7 +5,7 @@
 #include <QColor>
 #include <cstdint>
 
-#include "platform/desktop/SysColors.h"
+#include "desktop/SysColors.h"
 
 namespace framework {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/desktop/SystemFonts.h"
+#include "desktop/SystemFonts.h"
 
 namespace framework {
 

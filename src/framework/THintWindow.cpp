@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "framework/THintWindow.h"
 
-#include "platform/desktop/Screens.h"
+#include "desktop/Screens.h"
 
 namespace framework {
 namespace {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What both systems share about files; the calls themselves are in
-// FilePosix.cpp and FileWin.cpp.
+// FileLinux.cpp and FileWin.cpp.
 #include "platform/File.h"
 
 #include "platform/Folders.h"

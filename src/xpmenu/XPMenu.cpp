@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "desktop/SystemParameters.h"
 #include "framework/Controls.h"
 #include "framework/DeviceCaps.h"
 #include "framework/TImageList.h"
-#include "platform/desktop/SystemParameters.h"
 
 namespace xpmenu {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/core/FolderScan.h"
+#include "core/FolderScan.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/core/JoinEngine.h"
+#include "core/JoinEngine.h"
 
 #include <QDir>
 #include <QFile>

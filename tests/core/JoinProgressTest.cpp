@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/core/JoinProgress.h"
+#include "core/JoinProgress.h"
 
 #include <gtest/gtest.h>
 

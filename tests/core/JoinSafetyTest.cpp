@@ -2,7 +2,7 @@
 // Routes by which a join's output could reach one of its inputs: another view
 // of the same file, the output's own new file, another spelling of one name,
 // a file renamed over an input while the join runs.
-#include "app/core/JoinEngine.h"
+#include "core/JoinEngine.h"
 
 #include <QDir>
 #include <QFile>

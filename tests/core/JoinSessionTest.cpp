@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/core/JoinSession.h"
+#include "core/JoinSession.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one-movie join and the clip facts, on real clips made with ffmpeg and
 // checked with the libraries players use.
-#include "app/core/MovieJoin.h"
-#include "app/core/ClipFacts.h"
-#include "app/core/ClipFactsReader.h"
+#include "core/MovieJoin.h"
+#include "core/ClipFacts.h"
+#include "core/ClipFactsReader.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/core/NaturalOrder.h"
+#include "core/NaturalOrder.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/core/PathRules.h"
+#include "core/PathRules.h"
 
 #include <gtest/gtest.h>
 

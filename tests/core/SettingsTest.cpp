@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/core/Settings.h"
+#include "core/Settings.h"
 
 #include "platform/Exceptions.h"
 #include "platform/File.h"

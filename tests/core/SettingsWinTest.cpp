@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Where misuc.dat lies on Windows.
-#include "app/core/Settings.h"
+#include "core/Settings.h"
 
 #include "platform/File.h"
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 
-#include "platform/desktop/Desktop.h"
+#include "desktop/Desktop.h"
 
 // A posed question returns at once: the window keeps running its own loop,
 // takes no input while the box is open, and hears the answer when it comes.

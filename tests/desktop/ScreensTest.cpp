@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/desktop/Screens.h"
+#include "desktop/Screens.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include "desktop/Cursor.h"
 #include "flat/TFlatButtonUnit.h"
 #include "framework/Controls.h"
-#include "platform/desktop/Cursor.h"
 
 using namespace framework;
 using flat::TFlatButton;

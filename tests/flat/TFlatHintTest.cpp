@@ -9,11 +9,11 @@
 #include <utility>
 
 #include "HintSettings.h"
+#include "desktop/Cursor.h"
+#include "desktop/Screens.h"
+#include "desktop/WindowSystem.h"
 #include "flat/TFlatHintUnit.h"
 #include "framework/Controls.h"
-#include "platform/desktop/Cursor.h"
-#include "platform/desktop/Screens.h"
-#include "platform/desktop/WindowSystem.h"
 
 using namespace framework;
 using flat::TFlatHint;

@@ -7,9 +7,9 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
+#include "desktop/WindowSystem.h"
 #include "flat/TFlatTitlebarUnit.h"
 #include "platform/Exceptions.h"
-#include "platform/desktop/WindowSystem.h"
 
 using namespace framework;
 using flat::TFlatTitlebar;

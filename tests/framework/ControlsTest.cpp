@@ -6,8 +6,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "desktop/Cursor.h"
 #include "framework/Controls.h"
-#include "platform/desktop/Cursor.h"
 
 using namespace framework;
 

@@ -10,12 +10,12 @@
 #include <stdexcept>
 
 #include "HintSettings.h"
+#include "desktop/Cursor.h"
+#include "desktop/Desktop.h"
+#include "desktop/Screens.h"
 #include "framework/Controls.h"
 #include "framework/TApplication.h"
 #include "framework/THintWindow.h"
-#include "platform/desktop/Cursor.h"
-#include "platform/desktop/Desktop.h"
-#include "platform/desktop/Screens.h"
 
 using namespace framework;
 

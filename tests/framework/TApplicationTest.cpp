@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "desktop/SysColors.h"
 #include "framework/TApplication.h"
-#include "platform/desktop/SysColors.h"
 
 using namespace framework;
 

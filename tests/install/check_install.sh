@@ -37,7 +37,7 @@ need "$share/icons/hicolor/48x48/apps/$icon.png"
 need "$share/icons/hicolor/128x128/apps/$icon.png"
 need "$share/icons/hicolor/scalable/apps/$icon.svg"
 # The build folder is a portable copy; an install is none.
-need "$build/src/app/misuc.dat"
+need "$build/src/cli/misuc.dat"
 [ ! -e "$prefix/bin/misuc.dat" ] || { echo "an install holds bin/misuc.dat"; failed=1; }
 [ "$failed" = 0 ] || exit 1
 

@@ -7,11 +7,11 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+#include "desktop/SysColors.h"
+#include "desktop/SystemParameters.h"
 #include "framework/Controls.h"
 #include "framework/Menus.h"
 #include "framework/TImageList.h"
-#include "platform/desktop/SysColors.h"
-#include "platform/desktop/SystemParameters.h"
 #include "xpmenu/XPMenu.h"
 
 using namespace framework;

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Reads the facts of listed clips (length and format) on a thread of its
+// own, one file after another, so that adding files never waits on
+// libavformat. What it has read it keeps, by name, for hints to show.
+// Its thread ends with it, so nothing reads on while the program ends.
+#include <QObject>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "core/ClipFacts.h"
+#include "platform/FileName.h"
+
+namespace app {
+
+class ClipFactsReader : public QObject {
+    Q_OBJECT
+public:
+    explicit ClipFactsReader(QObject *parent = nullptr);
+    // Stops after the file being read and waits for that.
+    ~ClipFactsReader() override;
+
+    using FactsOfNames = std::vector<std::optional<ClipFacts>>;
+
+    // Queues the names not read or queued yet.
+    void Read(const std::vector<platform::FileName> &names);
+    // Reads names again after what is queued, as they are now, and hands
+    // their facts in order to done on the owner's thread; never, if this
+    // reader ends first.
+    void ReadAfresh(std::vector<platform::FileName> names, std::function<void(const FactsOfNames &)> done);
+    // What was read of name: none while it waits, or when it is no media.
+    std::optional<ClipFacts> Facts(const platform::FileName &name) const;
+    // The sum of the lengths known among names.
+    qint64 TotalLength(const std::vector<platform::FileName> &names) const;
+
+signals:
+    // name has been read (readable or not); arrives on the owner's thread.
+    void factsRead(const platform::FileName &name);
+
+private:
+    // Names to read; facts for done, or, without it, for what is known.
+    struct Job {
+        std::vector<platform::FileName> names;
+        std::function<void(const FactsOfNames &)> done;
+    };
+    void Work();
+    void Run(const Job &job);
+
+    std::map<QByteArray, std::optional<ClipFacts>> known_; // owner's thread only
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Job> queue_;
+    std::atomic<bool> quit_ = false; // also looked at between the files of a job
+    std::thread worker_;
+};
+
+} // namespace app

@@ -1,0 +1,450 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/JoinSession.h"
+
+#include "core/MovieJoin.h"
+
+#include <QElapsedTimer>
+
+#include "core/FolderScan.h"
+#include "core/PathRules.h"
+#include "platform/File.h"
+#include "platform/Folders.h"
+
+namespace app {
+
+using platform::FileName;
+
+namespace {
+
+// How often the worker hands its news to the owner's thread: often enough
+// for bars and lists to move smoothly, seldom enough to cost nothing.
+constexpr qint64 ReportIntervalMs = 15;
+// The most names a scan hands over at once: the list takes each batch in one
+// step of the owner's event loop, which must stay short.
+constexpr std::size_t MaxBatch = 1000;
+// The most news of a join posted between two checks that the owner's loop
+// keeps up. A join of many small files tells three things per file, and
+// faster than a window can show them: unchecked, a hundred thousand files
+// queued so much news that the window handled nothing else for seconds.
+constexpr unsigned PaceEvery = 256;
+
+} // namespace
+
+JoinFunction ByteJoin()
+{
+    return [](const FileName &output, const std::vector<FileName> &inputs, JoinObserver &observer) {
+        JoinEngine().Join(output, inputs, observer);
+    };
+}
+
+JoinFunction OneMovieJoin()
+{
+    return [](const FileName &output, const std::vector<FileName> &inputs, JoinObserver &observer) {
+        MovieJoin().Join(output, inputs, observer);
+    };
+}
+
+// The join's observer on the worker: turns each step into a signal, the
+// blocks' bytes gathered a few times a second.
+class JoinSession::Relay final : public JoinObserver {
+public:
+    Relay(JoinSession &session, int files) : session_(session), files_(files) { clock_.start(); }
+
+    void JoinStarted(qint64 totalBytes) override { emit session_.joinStarted(files_, totalBytes); }
+    void OutputCreated() override { emit session_.outputCreated(); }
+    void FileStarted(int index, qint64 size) override
+    {
+        index_ = index;
+        emit session_.fileStarted(index, size);
+        Posted();
+    }
+    void BlockCopied(int index, qint64 got) override
+    {
+        pending_ += got;
+        index_ = index;
+        // The clock is read every few dozen blocks: a read per 4097 bytes showed in the join's time.
+        if (++blocks_ % 64 == 0 && clock_.elapsed() >= ReportIntervalMs)
+            Flush();
+    }
+    void FileFinished(int index) override
+    {
+        Flush();
+        emit session_.fileFinished(index);
+        Posted();
+    }
+    bool StopRequested() override
+    {
+        if (!session_.attention_.load(std::memory_order_relaxed))
+            return false;
+        // Held or stopped: the owner sees every block copied so far.
+        Flush();
+        return session_.StopWanted();
+    }
+    // Bytes copied but not yet told.
+    void Flush()
+    {
+        if (pending_ > 0) {
+            emit session_.bytesCopied(index_, pending_);
+            Posted();
+        }
+        pending_ = 0;
+        clock_.restart();
+    }
+
+private:
+    // Every so many signals, waits until the owner has handled those before
+    // the last mark, then posts a new mark: no more than twice PaceEvery
+    // signals wait in its queue, and its loop stays free between them.
+    void Posted()
+    {
+        if (++posted_ % PaceEvery != 0)
+            return;
+        {
+            std::unique_lock lock(session_.mutex_);
+            session_.wake_.wait(lock, [this] { return session_.marksPending_ == 0 || session_.stop_; });
+            ++session_.marksPending_;
+        }
+        JoinSession *session = &session_;
+        QMetaObject::invokeMethod(
+            session,
+            [session] {
+                {
+                    std::lock_guard lock(session->mutex_);
+                    --session->marksPending_;
+                }
+                session->wake_.notify_all();
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    JoinSession &session_;
+    int files_;
+    int index_ = 0;
+    qint64 pending_ = 0;
+    unsigned blocks_ = 0;
+    unsigned posted_ = 0;
+    QElapsedTimer clock_;
+};
+
+JoinSession::JoinSession(QObject *parent) : QObject(parent), join_(ByteJoin()) {}
+
+JoinSession::~JoinSession()
+{
+    blockSignals(true); // whoever listens may be half gone already
+    Stop();
+    if (worker_.joinable())
+        worker_.join();
+}
+
+void JoinSession::SetState(State state)
+{
+    if (state_ == state)
+        return;
+    state_ = state;
+    emit stateChanged(state);
+}
+
+// ---------------------------------------------------------------------------
+// The list
+
+bool JoinSession::Insert(int at, const std::vector<FileName> &names)
+{
+    if (Joining() || at < 0 || at > Count())
+        return false;
+    // Measured when the total is first asked for: a join from the command
+    // line never asks, and would pay a look at each file.
+    InsertMeasured(at, names, std::vector<qint64>(names.size(), Unmeasured));
+    return true;
+}
+
+void JoinSession::InsertMeasured(int at, const std::vector<FileName> &names, const std::vector<qint64> &sizes)
+{
+    if (names.empty())
+        return;
+    inputs_.insert(inputs_.begin() + at, names.begin(), names.end());
+    sizes_.insert(sizes_.begin() + at, sizes.size(), 0);
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        SetSize(std::size_t(at) + i, sizes[i]);
+    emit inputsInserted(at, int(names.size()));
+}
+
+void JoinSession::SetSize(std::size_t index, qint64 size)
+{
+    qint64 &kept = sizes_[index];
+    if (kept == Unmeasured)
+        --unmeasured_;
+    else
+        totalSize_ -= kept;
+    kept = size;
+    if (size == Unmeasured)
+        ++unmeasured_;
+    else
+        totalSize_ += size;
+}
+
+qint64 JoinSession::TotalSize()
+{
+    for (std::size_t i = 0; unmeasured_ > 0 && i < sizes_.size(); ++i)
+        if (sizes_[i] == Unmeasured)
+            SetSize(i, platform::SizeOf(inputs_[i]));
+    return totalSize_;
+}
+
+bool JoinSession::Remove(int index)
+{
+    if (Joining() || index < 0 || index >= Count())
+        return false;
+    inputs_.erase(inputs_.begin() + index);
+    SetSize(std::size_t(index), 0);
+    sizes_.erase(sizes_.begin() + index);
+    emit inputRemoved(index);
+    return true;
+}
+
+bool JoinSession::Exchange(int a, int b)
+{
+    if (Joining() || a < 0 || b < 0 || a >= Count() || b >= Count())
+        return false;
+    std::swap(inputs_[std::size_t(a)], inputs_[std::size_t(b)]);
+    std::swap(sizes_[std::size_t(a)], sizes_[std::size_t(b)]);
+    emit inputChanged(a);
+    emit inputChanged(b);
+    return true;
+}
+
+bool JoinSession::Move(const QList<int> &rows, int at)
+{
+    if (Joining() || at < 0 || at > Count())
+        return false;
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (rows[i] < 0 || rows[i] >= Count() || (i > 0 && rows[i] <= rows[i - 1]))
+            return false;
+    std::vector<FileName> moved;
+    std::vector<qint64> movedSizes;
+    int before = at;
+    for (qsizetype i = rows.size() - 1; i >= 0; --i) {
+        moved.insert(moved.begin(), inputs_[std::size_t(rows[i])]);
+        movedSizes.insert(movedSizes.begin(), sizes_[std::size_t(rows[i])]);
+        inputs_.erase(inputs_.begin() + rows[i]);
+        sizes_.erase(sizes_.begin() + rows[i]);
+        if (rows[i] < at)
+            --before;
+    }
+    inputs_.insert(inputs_.begin() + before, moved.begin(), moved.end());
+    sizes_.insert(sizes_.begin() + before, movedSizes.begin(), movedSizes.end());
+    emit inputsMoved(rows, at);
+    return true;
+}
+
+bool JoinSession::Rename(int index, const FileName &name)
+{
+    if (Joining() || index < 0 || index >= Count())
+        return false;
+    inputs_[std::size_t(index)] = name;
+    SetSize(std::size_t(index), Unmeasured);
+    emit inputChanged(index);
+    return true;
+}
+
+bool JoinSession::Clear()
+{
+    if (Joining())
+        return false;
+    inputs_.clear();
+    sizes_.clear();
+    totalSize_ = 0;
+    unmeasured_ = 0;
+    emit inputsCleared();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The work
+
+bool JoinSession::Scan(const std::vector<FileName> &names)
+{
+    if (Joining() || state_ == State::Stopping)
+        return false;
+    {
+        std::lock_guard lock(mutex_);
+        scanQueue_.insert(scanQueue_.end(), names.begin(), names.end());
+    }
+    if (state_ == State::Idle)
+        StartScan();
+    return true;
+}
+
+void JoinSession::StartScan()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = hold_ = false;
+        attention_ = false;
+        batchesPending_ = 0;
+    }
+    work_ = Work::Scan;
+    SetState(State::Scanning);
+    worker_ = std::thread([this] { ScanWork(); });
+}
+
+void JoinSession::ScanWork()
+{
+    std::vector<FileName> found;
+    std::vector<qint64> sizes; // measured here, off the owner's thread
+    QElapsedTimer sinceReport;
+    sinceReport.start();
+    auto report = [&] {
+        if (found.empty())
+            return;
+        {
+            // One batch at a time: the owner's loop handles every event posted
+            // so far in one go, and a queue of batches would starve its timers.
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return batchesPending_ == 0 || stop_; });
+            ++batchesPending_;
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, batch = std::move(found), batchSizes = std::move(sizes)]() mutable {
+                FoundBatch(std::move(batch), std::move(batchSizes));
+            },
+            Qt::QueuedConnection);
+        found.clear();
+        sizes.clear();
+        sinceReport.restart();
+    };
+    auto add = [&](const FileName &name) {
+        found.push_back(name);
+        sizes.push_back(platform::SizeOf(name));
+        if (found.size() >= MaxBatch || sinceReport.elapsed() >= ReportIntervalMs)
+            report();
+    };
+    std::exception_ptr error;
+    try {
+        for (;;) {
+            FileName root;
+            {
+                std::lock_guard lock(mutex_);
+                if (stop_ || scanQueue_.empty())
+                    break;
+                root = std::move(scanQueue_.front());
+                scanQueue_.pop_front();
+            }
+            if (platform::IsFolder(root))
+                ScanFolder(getpath(root), add, [this] { return !StopWanted(); });
+            else if (ism(root))
+                add(root);
+        }
+    } catch (...) {
+        error = std::current_exception();
+    }
+    report();
+    const Outcome outcome = error ? Outcome::Failed : StopWanted() ? Outcome::Stopped : Outcome::Done;
+    QMetaObject::invokeMethod(
+        this, [this, outcome, error] { WorkEnded(outcome, error); }, Qt::QueuedConnection);
+}
+
+void JoinSession::FoundBatch(std::vector<FileName> names, std::vector<qint64> sizes)
+{
+    {
+        std::lock_guard lock(mutex_);
+        --batchesPending_;
+    }
+    wake_.notify_all();
+    if (state_ == State::Stopping)
+        return; // the person stopped the scan, or closed the window: nothing more joins the list
+    InsertMeasured(Count(), names, sizes);
+}
+
+bool JoinSession::Join()
+{
+    if (state_ != State::Idle)
+        return false;
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = hold_ = false;
+        attention_ = false;
+        marksPending_ = 0;
+    }
+    work_ = Work::Join;
+    SetState(State::Joining);
+    worker_ = std::thread([this, output = output_, inputs = inputs_, join = join_] { JoinWork(output, inputs, join); });
+    return true;
+}
+
+void JoinSession::JoinWork(FileName output, std::vector<FileName> inputs, JoinFunction join)
+{
+    Relay relay(*this, int(inputs.size()));
+    Outcome outcome = Outcome::Done;
+    std::exception_ptr error;
+    try {
+        join(output, inputs, relay);
+    } catch (const JoinStopped &) {
+        outcome = Outcome::Stopped;
+    } catch (...) {
+        relay.Flush();
+        outcome = Outcome::Failed;
+        error = std::current_exception();
+    }
+    QMetaObject::invokeMethod(
+        this, [this, outcome, error] { WorkEnded(outcome, error); }, Qt::QueuedConnection);
+}
+
+void JoinSession::WorkEnded(Outcome outcome, std::exception_ptr error)
+{
+    if (worker_.joinable())
+        worker_.join();
+    {
+        std::lock_guard lock(mutex_);
+        // Names queued while the last scan was deciding to end.
+        if (work_ == Work::Scan && !stop_ && !scanQueue_.empty()) {
+            worker_ = std::thread([this] { ScanWork(); });
+            return;
+        }
+        scanQueue_.clear();
+    }
+    SetState(State::Idle);
+    emit finished(work_, outcome, error);
+}
+
+void JoinSession::Stop()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+        attention_ = true;
+        scanQueue_.clear();
+    }
+    wake_.notify_all();
+    if (state_ == State::Scanning || state_ == State::Joining)
+        SetState(State::Stopping);
+}
+
+void JoinSession::Hold()
+{
+    std::lock_guard lock(mutex_);
+    hold_ = true;
+    attention_ = true;
+}
+
+void JoinSession::Resume()
+{
+    {
+        std::lock_guard lock(mutex_);
+        hold_ = false;
+        attention_ = stop_;
+    }
+    wake_.notify_all();
+}
+
+bool JoinSession::StopWanted()
+{
+    if (!attention_.load(std::memory_order_relaxed))
+        return false;
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return stop_ || !hold_; });
+    return stop_;
+}
+
+} // namespace app

@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The join session: what the main window and the command line show and
+// command. It owns the list of inputs and the output name, and runs the
+// folder scan and the join off the calling thread, each from a snapshot
+// taken when it starts. Everything it reports arrives as signals on the
+// thread that owns it, so a window only renders them; nothing here runs a
+// nested event loop. A join waits for that thread's loop when it falls far
+// behind the news, so the owner keeps its loop running while a join runs.
+#include <QList>
+#include <QObject>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/JoinEngine.h"
+#include "platform/FileName.h"
+
+namespace app {
+
+// A kind of join: copies the inputs into the output in order, telling the
+// observer each step and asking it after each block whether to stop.
+using JoinFunction = std::function<void(const platform::FileName &output, const std::vector<platform::FileName> &inputs,
+                                        JoinObserver &observer)>;
+
+// The byte-for-byte join of JoinEngine.
+JoinFunction ByteJoin();
+// "Join as One Movie" (MovieJoin), into MovieJoin::OutputNameFor(output).
+JoinFunction OneMovieJoin();
+
+class JoinSession : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Idle, Scanning, Joining, Stopping };
+    Q_ENUM(State)
+    enum class Work { Scan, Join };
+    Q_ENUM(Work)
+    enum class Outcome { Done, Stopped, Failed };
+    Q_ENUM(Outcome)
+
+    explicit JoinSession(QObject *parent = nullptr);
+    // Stops the work under way and waits for it to end.
+    ~JoinSession() override;
+
+    State CurrentState() const { return state_; }
+    // A join runs, or is stopping: the list may not change.
+    bool Joining() const { return work_ == Work::Join && state_ != State::Idle; }
+    bool Scanning() const { return work_ == Work::Scan && state_ != State::Idle; }
+
+    // The list. Every change is refused (false) while a join runs.
+    const std::vector<platform::FileName> &Inputs() const { return inputs_; }
+    int Count() const { return int(inputs_.size()); }
+    const platform::FileName &Input(int index) const { return inputs_[std::size_t(index)]; }
+    bool Insert(int at, const std::vector<platform::FileName> &names);
+    bool Append(const std::vector<platform::FileName> &names) { return Insert(Count(), names); }
+    bool Remove(int index);
+    bool Exchange(int a, int b);
+    // The items at rows (ascending) go, in their order, before position at.
+    bool Move(const QList<int> &rows, int at);
+    bool Rename(int index, const platform::FileName &name);
+    bool Clear();
+    // The inputs' sizes added up, each measured once: a scan measures what
+    // it finds on its own thread, other names are measured the first time
+    // the total is asked for. Asked again, it looks at no file.
+    qint64 TotalSize();
+
+    const platform::FileName &Output() const { return output_; }
+    void SetOutput(const platform::FileName &name) { output_ = name; }
+
+    // The kind of join the next Join runs; the byte join by default.
+    void SetJoinFunction(JoinFunction join) { join_ = std::move(join); }
+
+    // Adds, in the order given, each accepted file among names and every
+    // accepted file of each folder among them (in the scan's order). The
+    // names found arrive in batches through inputsInserted. While a scan
+    // runs the names queue behind it; refused during a join.
+    bool Scan(const std::vector<platform::FileName> &names);
+    // Joins the inputs as they are now into the output; refused while busy.
+    bool Join();
+    // The work under way ends at its next entry or block.
+    void Stop();
+    // The join waits at its next block until Resume or Stop.
+    void Hold();
+    void Resume();
+
+signals:
+    void stateChanged(app::JoinSession::State state);
+    // The list changed; the names are those at the positions given now.
+    void inputsInserted(int at, int count);
+    void inputRemoved(int index);
+    void inputChanged(int index);
+    void inputsMoved(const QList<int> &rows, int at);
+    void inputsCleared();
+
+    // The join, in this order: started (inputs checked), output created,
+    // then for each file: started, bytes copied (a few times a second, and
+    // before its end), finished. Any of these may be the last before finished.
+    void joinStarted(int files, qint64 totalBytes);
+    void outputCreated();
+    void fileStarted(int index, qint64 size);
+    void bytesCopied(int index, qint64 bytes);
+    void fileFinished(int index);
+    // The scan or the join has ended; error is set when it failed.
+    void finished(app::JoinSession::Work work, app::JoinSession::Outcome outcome, std::exception_ptr error);
+
+private:
+    class Relay;
+    void SetState(State state);
+    void StartScan();
+    void ScanWork();
+    void JoinWork(platform::FileName output, std::vector<platform::FileName> inputs, JoinFunction join);
+    void FoundBatch(std::vector<platform::FileName> names, std::vector<qint64> sizes);
+    void InsertMeasured(int at, const std::vector<platform::FileName> &names, const std::vector<qint64> &sizes);
+    void WorkEnded(Outcome outcome, std::exception_ptr error);
+    // For the worker: blocks while held; whether to stop.
+    bool StopWanted();
+
+    std::vector<platform::FileName> inputs_;
+    std::vector<qint64> sizes_; // of each input, in the same order; Unmeasured until measured
+    qint64 totalSize_ = 0;      // of the sizes measured
+    std::size_t unmeasured_ = 0;
+    static constexpr qint64 Unmeasured = -1;
+    void SetSize(std::size_t index, qint64 size);
+    platform::FileName output_;
+    JoinFunction join_;
+    State state_ = State::Idle;
+    Work work_ = Work::Scan;
+    std::thread worker_;
+
+    // Shared with the worker.
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    bool hold_ = false;
+    std::atomic<bool> attention_ = false; // stop_ or hold_: the worker looks under the lock
+    std::deque<platform::FileName> scanQueue_;
+    int batchesPending_ = 0; // found names posted but not yet in the list
+    int marksPending_ = 0;   // a join's pacing marks posted but not yet handled
+};
+
+} // namespace app

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The part of the program that reads and writes media with FFmpeg's
+// libraries: "Join as One Movie" and the clip facts. On Linux it is the
+// module zantrope-media.so, loaded on first use (see ProgramModules.h):
+// FFmpeg's libraries bring some 140 more for the system's loader to bind.
+#include "core/ClipFacts.h"
+#include "core/JoinEngine.h"
+#include "platform/FileName.h"
+
+#include <vector>
+
+namespace app {
+
+struct MediaFunctions {
+    // Raised whenever the table changes, so that a module of another build is
+    // refused instead of called wrongly.
+    static constexpr int CurrentRevision = 1;
+    int revision = CurrentRevision;
+    // As MovieJoin::Join and ReadClipFacts describe them.
+    platform::FileName (*joinMovie)(const platform::FileName &output, const std::vector<platform::FileName> &inputs,
+                                    JoinObserver &observer) = nullptr;
+    ClipFacts (*readClipFacts)(const platform::FileName &name) = nullptr;
+};
+
+// The media functions, loaded once. Throws platform::EInOutError, saying why,
+// when the module cannot be found or loaded; asked again, it tries again.
+const MediaFunctions &MediaLibrary();
+
+} // namespace app
+
+// What the module exports; its one entry.
+extern "C" const app::MediaFunctions *zantrope_media_functions();

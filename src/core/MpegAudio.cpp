@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/MpegAudio.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace app::mpa {
+
+namespace {
+
+// kbit/s by [MPEG-1?][layer - 1][index]; index 0 is free format.
+constexpr int Bitrates[2][3][16] = {
+    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}},
+    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
+};
+constexpr int SampleRates[3] = {44100, 48000, 32000}; // MPEG-1; halved for 2, quartered for 2.5
+
+int FrameBytes(int version, int layer, int bitrate, int sampleRate, int padding)
+{
+    const int bps = bitrate * 1000;
+    if (layer == 1)
+        return (12 * bps / sampleRate + padding) * 4;
+    if (layer == 3 && version != 1)
+        return 72 * bps / sampleRate + padding;
+    return 144 * bps / sampleRate + padding;
+}
+
+// Bytes of Layer III side information after the header (and its CRC).
+int SideInfoBytes(const FrameHeader &h)
+{
+    if (h.version == 1)
+        return h.mono ? 17 : 32;
+    return h.mono ? 9 : 17;
+}
+
+void PutBig32(char *at, uint32_t v)
+{
+    at[0] = char(v >> 24);
+    at[1] = char(v >> 16);
+    at[2] = char(v >> 8);
+    at[3] = char(v);
+}
+
+} // namespace
+
+std::optional<FrameHeader> ParseHeader(const uint8_t *data, int size)
+{
+    if (size < 4)
+        return std::nullopt;
+    const uint32_t h = uint32_t(data[0]) << 24 | uint32_t(data[1]) << 16 | uint32_t(data[2]) << 8 | data[3];
+    if ((h & 0xFFE00000u) != 0xFFE00000u)
+        return std::nullopt;
+    const int versionBits = (h >> 19) & 3, layerBits = (h >> 17) & 3;
+    const int bitrateIndex = (h >> 12) & 15, rateIndex = (h >> 10) & 3;
+    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+        return std::nullopt;
+    FrameHeader f;
+    f.raw = h;
+    f.version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 25;
+    f.layer = 4 - layerBits;
+    f.sampleRate = SampleRates[rateIndex] / (f.version == 1 ? 1 : f.version == 2 ? 2 : 4);
+    f.bitrate = Bitrates[f.version == 1 ? 1 : 0][f.layer - 1][bitrateIndex];
+    f.crc = !((h >> 16) & 1);
+    f.mono = ((h >> 6) & 3) == 3;
+    f.frameBytes = FrameBytes(f.version, f.layer, f.bitrate, f.sampleRate, (h >> 9) & 1);
+    return f;
+}
+
+bool IsHeaderFrame(const uint8_t *data, int size, const FrameHeader &header)
+{
+    if (header.layer != 3)
+        return false;
+    const int at = 4 + (header.crc ? 2 : 0) + SideInfoBytes(header);
+    if (size >= at + 4 && (std::memcmp(data + at, "Xing", 4) == 0 || std::memcmp(data + at, "Info", 4) == 0))
+        return true;
+    return size >= 40 && std::memcmp(data + 36, "VBRI", 4) == 0;
+}
+
+QByteArray XingFrame(const FrameHeader &model, const std::vector<uint16_t> &frameSizes, bool constantBitrate)
+{
+    FrameHeader h = model;
+    h.crc = false;
+    const int payloadAt = 4 + SideInfoBytes(h);
+    const int needed = payloadAt + 4 + 4 + 4 + 4 + 100;
+    // The lowest bitrate whose frame holds the header; no padding, no CRC.
+    int index = 1;
+    for (; index < 15; ++index) {
+        const int kbps = Bitrates[h.version == 1 ? 1 : 0][2][index];
+        if (FrameBytes(h.version, 3, kbps, h.sampleRate, 0) >= needed)
+            break;
+    }
+    const int frameBytes = FrameBytes(h.version, 3, Bitrates[h.version == 1 ? 1 : 0][2][index], h.sampleRate, 0);
+    uint32_t raw = model.raw;
+    raw |= 1u << 16;                           // no CRC
+    raw &= ~(0xFu << 12 | 1u << 9 | 3u << 17); // bitrate, padding, layer
+    raw |= uint32_t(index) << 12 | 1u << 17;   // layer III
+    raw &= ~(3u << 4);                         // no mode extension
+    QByteArray frame(frameBytes, '\0');
+    PutBig32(frame.data(), raw);
+
+    char *x = frame.data() + payloadAt;
+    std::memcpy(x, constantBitrate ? "Info" : "Xing", 4);
+    PutBig32(x + 4, 1 | 2 | 4); // frame count, byte count, table of contents
+    const quint64 frames = frameSizes.size();
+    quint64 bytes = quint64(frameBytes);
+    for (uint16_t s : frameSizes)
+        bytes += s;
+    PutBig32(x + 8, uint32_t(frames));
+    PutBig32(x + 12, uint32_t(std::min<quint64>(bytes, 0xFFFFFFFFu)));
+    // Entry i: where the frame at i % of the time starts, in 256ths of the bytes.
+    quint64 offset = quint64(frameBytes);
+    std::size_t counted = 0;
+    for (int i = 0; i < 100; ++i) {
+        const std::size_t target = std::size_t(frames * quint64(i) / 100);
+        while (counted < target)
+            offset += frameSizes[counted++];
+        x[16 + i] = char(std::min<quint64>(255, offset * 256 / std::max<quint64>(bytes, 1)));
+    }
+    return frame;
+}
+
+qint64 Id3v2Length(const QByteArray &head)
+{
+    if (head.size() < 10 || !head.startsWith("ID3"))
+        return 0;
+    const auto *b = reinterpret_cast<const uint8_t *>(head.constData());
+    if ((b[6] | b[7] | b[8] | b[9]) & 0x80)
+        return 0; // not a syncsafe size: no tag
+    const qint64 body = qint64(b[6]) << 21 | qint64(b[7]) << 14 | qint64(b[8]) << 7 | b[9];
+    return 10 + body + ((b[5] & 0x10) ? 10 : 0);
+}
+
+} // namespace app::mpa

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/PathRules.h"
+
+#include <QByteArrayList>
+
+namespace app {
+
+bool ism(const platform::FileName &name)
+{
+    QByteArray ext = name.Extension();
+    for (char &c : ext) // the ASCII letters only: other bytes may be part of a UTF-8 letter
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    static const QByteArrayList accepted = {"MPG", "M2V", "MP1", "MPEG", "MP3", "DAT", "MP2"};
+    return accepted.contains(ext);
+}
+
+platform::FileName getpath(const platform::FileName &path)
+{
+    if (path.IsEmpty())
+        return {};
+    // One separator at the end, in the name's own style ("C:\\clips\\" on Windows).
+    QByteArray p = path.Bytes();
+    if (p.endsWith('/') && p.size() > 1)
+        p.chop(1);
+    return platform::FileName(p) / "";
+}
+
+} // namespace app

@@ -1,0 +1,283 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "desktop/Desktop.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+#include "platform/Exceptions.h"
+#include "platform/File.h"
+
+namespace platform {
+namespace {
+
+// The names in the dialog's file-name box, in their order: one name, or
+// several in quotes.
+QStringList NamesInBox(const QString &text)
+{
+    if (!text.contains(QLatin1Char('"')))
+        return text.isEmpty() ? QStringList() : QStringList{text};
+    QStringList names;
+    for (qsizetype open = text.indexOf(QLatin1Char('"')); open >= 0;) {
+        const qsizetype close = text.indexOf(QLatin1Char('"'), open + 1);
+        if (close < 0)
+            break;
+        if (close > open + 1)
+            names << text.mid(open + 1, close - open - 1);
+        open = text.indexOf(QLatin1Char('"'), close + 1);
+    }
+    return names;
+}
+
+// What the person chose. The dialog itself reports the files selected in its
+// view whenever there are any, and so drops typed names that the current
+// filter hides; the names in the box are what was chosen, in typed order.
+QStringList ChosenFiles(const QFileDialog &dialog)
+{
+    const auto *box = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    const QStringList typed = box ? NamesInBox(box->text()) : QStringList();
+    if (typed.isEmpty())
+        return dialog.selectedFiles();
+    const QDir folder = dialog.directory();
+    QStringList files;
+    for (const QString &name : typed)
+        files << (QDir::isAbsolutePath(name) ? name : folder.absoluteFilePath(name));
+    return files;
+}
+
+class QtDialogs final : public Dialogs {
+public:
+    std::vector<FileName> Open(QWidget *owner, const OpenDialogRequest &request) override
+    {
+        QFileDialog dialog(owner);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        dialog.setFileMode(request.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        if (!request.InitialDir.IsEmpty())
+            dialog.setDirectory(request.InitialDir.Display());
+        QStringList filters;
+        for (const FileFilter &f : request.Filters)
+            filters << QStringLiteral("%1 (%2)").arg(f.Description, CaseInsensitivePatterns(f.Patterns).join(' '));
+        dialog.setNameFilters(filters);
+        if (dialog.exec() != QDialog::Accepted)
+            return {};
+        std::vector<FileName> files;
+        for (const QString &f : ChosenFiles(dialog))
+            files.push_back(NameFromText(f));
+        return files;
+    }
+
+    FileName Save(QWidget *owner, const SaveDialogRequest &request) override
+    {
+        QFileDialog dialog(owner);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(request.DefaultExt);
+        if (!request.FileName.IsEmpty())
+            dialog.selectFile(request.FileName.Display());
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        return NameFromText(dialog.selectedFiles().first());
+    }
+
+    FileName BrowseFolder(QWidget *owner, const QString &title) override
+    {
+        const QString folder = QFileDialog::getExistingDirectory(
+            owner, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        return folder.isEmpty() ? FileName() : NameFromText(folder);
+    }
+};
+
+// Every icon a box may show; the compiler warns about a new one until it is mapped here.
+static QMessageBox::Icon BoxIcon(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::None: return QMessageBox::NoIcon;
+    case MsgIcon::Stop: return QMessageBox::Critical;
+    case MsgIcon::Warning: return QMessageBox::Warning;
+    case MsgIcon::Information: return QMessageBox::Information;
+    case MsgIcon::Question: return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    void Show(QWidget *owner, const QString &text, const QString &caption, MsgIcon icon,
+              const QString &details) override
+    {
+        QMessageBox box(owner);
+        box.setWindowTitle(caption);
+        box.setText(text);
+        box.setInformativeText(details);
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setIcon(BoxIcon(icon));
+        box.exec();
+    }
+
+    int Ask(QWidget *owner, const Question &question) override
+    {
+        QMessageBox box(owner);
+        const QList<QAbstractButton *> buttons = Prepare(box, question);
+        box.exec();
+        return Answer(box, buttons, question);
+    }
+
+    void Pose(QWidget *owner, const Question &question, std::function<void(int)> answered) override
+    {
+        auto *box = new QMessageBox(owner);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+        const QList<QAbstractButton *> buttons = Prepare(*box, question);
+        QObject::connect(box, &QMessageBox::finished, box, [box, buttons, question, answered = std::move(answered)] {
+            answered(Answer(*box, buttons, question));
+        });
+        box->open();
+    }
+
+private:
+    // The box's texts and buttons, one per answer in order.
+    static QList<QAbstractButton *> Prepare(QMessageBox &box, const Question &question)
+    {
+        box.setWindowTitle(question.Caption);
+        box.setText(question.Text);
+        box.setInformativeText(question.Details);
+        box.setIcon(BoxIcon(question.Icon));
+        QList<QAbstractButton *> buttons;
+        for (const QString &answer : question.Answers)
+            buttons << box.addButton(answer, QMessageBox::AcceptRole);
+        if (question.DefaultAnswer >= 0 && question.DefaultAnswer < buttons.size())
+            box.setDefaultButton(qobject_cast<QPushButton *>(buttons[question.DefaultAnswer]));
+        if (question.EscapeAnswer >= 0 && question.EscapeAnswer < buttons.size())
+            box.setEscapeButton(buttons[question.EscapeAnswer]);
+        return buttons;
+    }
+
+    static int Answer(const QMessageBox &box, const QList<QAbstractButton *> &buttons, const Question &question)
+    {
+        const qsizetype chosen = buttons.indexOf(box.clickedButton());
+        return chosen >= 0 ? int(chosen) : question.EscapeAnswer;
+    }
+};
+
+// Qt opens through xdg-open, the desktop's own opener or, on Windows, the
+// shell (ShellExecute), and says only whether one was found; what the
+// opener does later it never learns.
+[[noreturn]] void ThrowNoOpener(const QString &what)
+{
+    Exception error(QStringLiteral("No program was found to open %1").arg(what));
+#ifdef _WIN32
+    error.SetDetails(QStringLiteral("Windows has no program associated with this kind of file or address."));
+#else
+    error.SetDetails(QStringLiteral("Files and addresses are opened through xdg-open, from the package xdg-utils."));
+#endif
+    throw error;
+}
+
+class QtShell final : public Shell {
+public:
+    void OpenFile(QWidget *, const FileName &path) override
+    {
+        // The opener would fail on its own, out of sight.
+        if (IsMissing(path)) {
+            EInOutError missing(2);
+            missing.SetDetails(path.Display());
+            throw missing;
+        }
+        if (!QDesktopServices::openUrl(UrlOfFile(path)))
+            ThrowNoOpener(path.Display());
+    }
+    void OpenAddress(QWidget *, const QString &url) override
+    {
+        if (!QDesktopServices::openUrl(QUrl(url)))
+            ThrowNoOpener(url);
+    }
+};
+
+template <class Service>
+Service *&current();
+
+template <>
+Dialogs *&current<Dialogs>()
+{
+    static QtDialogs real;
+    static Dialogs *p = &real;
+    return p;
+}
+template <>
+MessageBoxes *&current<MessageBoxes>()
+{
+    static QtMessageBoxes real;
+    static MessageBoxes *p = &real;
+    return p;
+}
+template <>
+Shell *&current<Shell>()
+{
+    static QtShell real;
+    static Shell *p = &real;
+    return p;
+}
+
+} // namespace
+
+Dialogs &CurrentDialogs() { return *current<Dialogs>(); }
+MessageBoxes &CurrentMessageBoxes() { return *current<MessageBoxes>(); }
+Shell &CurrentShell() { return *current<Shell>(); }
+
+template <class Service>
+Override<Service>::Override(Service &standIn) : previous_(current<Service>())
+{
+    current<Service>() = &standIn;
+}
+
+template <class Service>
+Override<Service>::~Override()
+{
+    current<Service>() = previous_;
+}
+
+template class Override<Dialogs>;
+template class Override<MessageBoxes>;
+template class Override<Shell>;
+
+QUrl UrlOfFile(const FileName &path)
+{
+#ifdef _WIN32
+    // "C:\a b.mpg" is file:///C:/a%20b.mpg; a share's "\\host\share\x" is file://host/share/x.
+    QByteArray name = AbsoluteName(path).Bytes();
+    name.replace('\\', '/');
+    const QByteArray scheme = name.startsWith("//") ? "file:" : "file:///";
+    return QUrl::fromEncoded(scheme + name.toPercentEncoding("/:"), QUrl::StrictMode);
+#else
+    return QUrl::fromEncoded("file://" + AbsoluteName(path).Bytes().toPercentEncoding("/"), QUrl::StrictMode);
+#endif
+}
+
+QStringList CaseInsensitivePatterns(const QStringList &patterns)
+{
+    QStringList result;
+    for (const QString &p : patterns) {
+        if (p == QLatin1String("*.*")) {
+            result << QStringLiteral("*");
+            continue;
+        }
+        QString out;
+        for (const QChar c : p) {
+            if (c.isLetter() && c.toLower() != c.toUpper())
+                out += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+            else
+                out += c;
+        }
+        result << out;
+    }
+    return result;
+}
+
+} // namespace platform

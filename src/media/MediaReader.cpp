@@ -1,0 +1,225 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "media/MediaReader.h"
+
+extern "C" {
+#include <libavutil/error.h>
+#include <libavutil/log.h>
+#include <libavutil/mem.h>
+}
+
+#include <cstring>
+
+namespace app::media {
+
+using platform::EInOutError;
+using platform::FileName;
+
+namespace {
+
+// Large reads keep the system calls few; the demuxer takes packets of a few
+// KiB out of it.
+constexpr int ReadBufferSize = 256 << 10;
+
+// The code of a file that cannot be read as media: a read error.
+constexpr int InvalidMediaCode = 100;
+
+} // namespace
+
+QString ErrorText(int averror)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(averror, text, sizeof text);
+    return QString::fromUtf8(text);
+}
+
+QString InvalidMediaMessage(const FileName &name, const QString &why)
+{
+    return QStringLiteral("Read error: %1 is not a movie or sound file that can be read (%2)")
+        .arg(QString::fromUtf8(name.LastPart()), why);
+}
+
+Reader::Reader(const FileName &name, bool forJoin) : name_(name), file_(platform::File::OpenRead(name))
+{
+    try {
+        Open(forJoin);
+    } catch (...) {
+        Release();
+        throw;
+    }
+}
+
+void Reader::Open(bool forJoin)
+{
+    // The program tells its own errors, naming the file; FFmpeg's running
+    // remarks on streams would only clutter a terminal.
+    static const bool quiet = (av_log_set_level(AV_LOG_FATAL), true);
+    (void)quiet;
+    size_ = file_.Size();
+    auto *buffer = static_cast<unsigned char *>(av_malloc(ReadBufferSize));
+    io_ = buffer ? avio_alloc_context(buffer, ReadBufferSize, 0, this, &Reader::ReadPacket, nullptr, &Reader::Seek)
+                 : nullptr;
+    if (!io_) {
+        av_free(buffer);
+        throw std::bad_alloc();
+    }
+    ctx_ = avformat_alloc_context();
+    if (!ctx_)
+        throw std::bad_alloc();
+    ctx_->pb = io_;
+    if (forJoin)
+        ctx_->skip_estimate_duration_from_pts = 1;
+    // The name is only a hint for the probe (its extension); the bytes come
+    // through io_, so it is never opened by name.
+    int err = avformat_open_input(&ctx_, name_.Bytes().constData(), nullptr, nullptr);
+    if (err < 0) {
+        ctx_ = nullptr; // freed by the failed open
+        Fail(err, QString());
+    }
+    err = avformat_find_stream_info(ctx_, nullptr);
+    if (err < 0)
+        Fail(err, QString());
+    for (unsigned i = 0; i < ctx_->nb_streams; ++i) {
+        const AVStream *st = ctx_->streams[i];
+        const AVMediaType type = st->codecpar->codec_type;
+        if (st->codecpar->codec_id == AV_CODEC_ID_NONE)
+            continue;
+        if ((type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC)) ||
+            type == AVMEDIA_TYPE_AUDIO)
+            picked_.push_back(int(i));
+    }
+    if (picked_.empty())
+        Fail(0, QStringLiteral("no picture or sound found"));
+}
+
+Reader::~Reader() { Release(); }
+
+void Reader::Release() noexcept
+{
+    if (ctx_)
+        avformat_close_input(&ctx_);
+    if (io_) {
+        av_freep(&io_->buffer);
+        avio_context_free(&io_);
+    }
+}
+
+void Reader::Fail(int averror, const QString &doing)
+{
+    // A failure of the file itself is told as such, not as bad media.
+    if (ioError_)
+        std::rethrow_exception(std::exchange(ioError_, nullptr));
+    EInOutError error(InvalidMediaCode, InvalidMediaMessage(name_, doing.isEmpty() ? ErrorText(averror) : doing));
+    error.SetDetails(name_.Display());
+    throw error;
+}
+
+qint64 Reader::Consumed() const { return ctx_ && ctx_->pb ? avio_tell(ctx_->pb) : 0; }
+
+StreamShape Reader::Shape(int streamIndex) const
+{
+    const AVStream *st = ctx_->streams[streamIndex];
+    const AVCodecParameters *par = st->codecpar;
+    StreamShape shape;
+    shape.type = par->codec_type;
+    shape.codec = par->codec_id;
+    if (shape.type == AVMEDIA_TYPE_VIDEO) {
+        shape.width = par->width;
+        shape.height = par->height;
+        shape.rate = st->r_frame_rate.num > 0 ? st->r_frame_rate : st->avg_frame_rate;
+    } else {
+        shape.sampleRate = par->sample_rate;
+        shape.channels = par->ch_layout.nb_channels;
+    }
+    return shape;
+}
+
+bool Reader::Next(AVPacket *packet)
+{
+    const int err = av_read_frame(ctx_, packet);
+    if (err == AVERROR_EOF)
+        return false;
+    if (err < 0)
+        Fail(err, QString());
+    return true;
+}
+
+int Reader::ReadPacket(void *opaque, uint8_t *buffer, int size)
+{
+    auto *self = static_cast<Reader *>(opaque);
+    // No exception may pass through FFmpeg's C frames: keep it for later.
+    try {
+        const qint64 got = self->file_.Read(reinterpret_cast<char *>(buffer), size);
+        return got == 0 ? AVERROR_EOF : int(got);
+    } catch (...) {
+        self->ioError_ = std::current_exception();
+        return AVERROR(EIO);
+    }
+}
+
+int64_t Reader::Seek(void *opaque, int64_t offset, int whence)
+{
+    auto *self = static_cast<Reader *>(opaque);
+    try {
+        switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE: return self->size_;
+        case SEEK_SET: return self->file_.Seek(offset);
+        case SEEK_CUR: return self->file_.Seek(self->file_.Position() + offset);
+        case SEEK_END: return self->file_.Seek(self->size_ + offset);
+        default: return AVERROR(EINVAL);
+        }
+    } catch (...) {
+        self->ioError_ = std::current_exception();
+        return AVERROR(EIO);
+    }
+}
+
+QString CodecWords(AVCodecID codec)
+{
+    switch (codec) {
+    case AV_CODEC_ID_MPEG1VIDEO: return QStringLiteral("MPEG-1");
+    case AV_CODEC_ID_MPEG2VIDEO: return QStringLiteral("MPEG-2");
+    case AV_CODEC_ID_MPEG4: return QStringLiteral("MPEG-4");
+    case AV_CODEC_ID_H264: return QStringLiteral("H.264");
+    case AV_CODEC_ID_HEVC: return QStringLiteral("H.265");
+    case AV_CODEC_ID_MP1: return QStringLiteral("MP1");
+    case AV_CODEC_ID_MP2: return QStringLiteral("MP2");
+    case AV_CODEC_ID_MP3: return QStringLiteral("MP3");
+    case AV_CODEC_ID_AC3: return QStringLiteral("AC-3");
+    case AV_CODEC_ID_PCM_DVD: return QStringLiteral("LPCM");
+    default: {
+        const AVCodecDescriptor *d = avcodec_descriptor_get(codec);
+        return d ? QString::fromLatin1(d->name).toUpper() : QStringLiteral("unknown");
+    }
+    }
+}
+
+namespace {
+// A number with at most two decimals and no trailing zeros: 29.97, 25, 44.1.
+QString Decimal(double value)
+{
+    QString text = QString::number(value, 'f', 2);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+} // namespace
+
+QString RateWords(AVRational rate)
+{
+    return rate.num > 0 && rate.den > 0 ? Decimal(av_q2d(rate)) : QStringLiteral("?");
+}
+
+QString SampleRateWords(int hz) { return Decimal(hz / 1000.0) + QStringLiteral(" kHz"); }
+
+QString ChannelWords(int channels)
+{
+    switch (channels) {
+    case 1: return QStringLiteral("mono");
+    case 2: return QStringLiteral("stereo");
+    default: return QStringLiteral("%1 channels").arg(channels);
+    }
+}
+
+} // namespace app::media

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "window/WindowHints.h"
+
+#include <QPointer>
+
+#include "core/ClipFacts.h"
+#include "framework/TApplication.h"
+#include "platform/FileName.h"
+
+namespace app {
+
+using platform::FileName;
+
+WindowHints::WindowHints(JoinSession &session, framework::TListView *list, QList<QWidget *> bars,
+                         const JoinProgressView &progress, QObject *parent)
+    : QObject(parent), session_(session), list_(list), bars_(std::move(bars)), progress_(progress),
+      clips_(new ClipFactsReader(this))
+{
+    // Each added clip's length and format, read in the background for the hints.
+    connect(&session, &JoinSession::inputsInserted, clips_, [this](int at, int count) {
+        clips_->Read({session_.Inputs().begin() + at, session_.Inputs().begin() + at + count});
+    });
+    connect(&session, &JoinSession::inputChanged, clips_, [this](int index) { clips_->Read({session_.Input(index)}); });
+}
+
+void WindowHints::Show(QString &hint, bool &canShow, framework::THintInfo &info) const
+{
+    if (info.HintControl == list_) {
+        // The whole name of the item under the pointer, which the list may show cut short.
+        const int index = list_->ItemAt(info.CursorPos);
+        canShow = index >= 0;
+        if (canShow) {
+            const FileName &name = session_.Input(index);
+            hint = name.Display();
+            if (const auto facts = clips_->Facts(name))
+                hint += QLatin1Char('\n') + facts->Text();
+            info.CursorRect = framework::TRect::FromQRect(list_->ItemRect(index));
+        }
+    } else if (bars_.contains(info.HintControl)) {
+        hint = ProgressHint();
+    }
+}
+
+QString WindowHints::ProgressHint() const
+{
+    if (session_.Joining())
+        return progress_.Details();
+    const qint64 length = clips_->TotalLength(session_.Inputs());
+    return ListSummary(session_.Count(), session_.TotalSize()) +
+           (length > 0 ? QStringLiteral(" \u00b7 ") + LengthText(length) : QString());
+}
+
+void WindowHints::AddByteJoinHint(QWidget *anchor, const QString &summary)
+{
+    clips_->ReadAfresh(session_.Inputs(), [anchor = QPointer<QWidget>(anchor), summary](const auto &facts) {
+        const QString hint = ByteJoinHint(facts);
+        const framework::THintWindow *notice = framework::Application().Notice();
+        if (anchor && !hint.isEmpty() && notice && notice->Caption() == summary)
+            framework::Application().ShowNotice(anchor, summary + QLatin1Char('\n') + hint);
+    });
+}
+
+} // namespace app
