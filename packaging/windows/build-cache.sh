@@ -45,7 +45,7 @@ ensure_deb_src() {
   fi
   local suite
   suite=$(. /etc/os-release && echo "${VERSION_CODENAME:?}")
-  echo "windows: adding a deb-src entry for $suite"
+  echo "windows: adding a deb-src entry for $suite" >&2
   as_root tee /etc/apt/sources.list.d/debian-src.sources >/dev/null <<EOF
 Types: deb-src
 URIs: http://deb.debian.org/debian
@@ -53,11 +53,12 @@ Suites: $suite $suite-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
-  as_root apt-get update -qq
+  as_root apt-get update -qq >&2
 }
 
 # Prints the unpacked source folder of Debian's source package $1, fetching
-# and unpacking it (with Debian's patches) when it is not there yet.
+# and unpacking it (with Debian's patches) when it is not there yet. Its
+# standard output is the folder's name alone: every message goes to stderr.
 source_of() {
   local pkg=$1 dir
   dir=$(ls -d "src/$pkg"-[0-9]*/ 2>/dev/null | head -1 || true)
@@ -66,7 +67,7 @@ source_of() {
       ensure_deb_src
       (cd src && apt-get source --download-only "$pkg" >&2)
     fi
-    (cd src && dpkg-source -x "$(ls "$pkg"_*.dsc | head -1)" >/dev/null)
+    (cd src && dpkg-source -x "$(ls "$pkg"_*.dsc | head -1)" >&2)
     dir=$(ls -d "src/$pkg"-[0-9]*/ | head -1)
   fi
   echo "${dir%/}"
@@ -144,11 +145,17 @@ build_gtest() {
   build_cmake_library gtest googletest -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=OFF -Dgtest_force_shared_crt=ON
 }
 
-# Only what "Join as One Movie" and the clip facts read and write: the MPEG
-# program, transport, video and audio streams, through the program's own
-# I/O (no protocols, no devices, no codecs beyond what probing needs).
+# Only what the movie joins and the clip facts read and write: MPEG
+# program and transport streams, MPEG video and audio, Matroska and WebM,
+# through the program's own I/O; parsers, never decoders. The stamp holds
+# the components, so a changed list builds FFmpeg again.
+FFMPEG_COMPONENTS=(--enable-demuxer=mpegps,mpegts,mpegvideo,mp3,matroska
+                   --enable-muxer=mpeg1system,mpeg1vcd,mpeg2dvd,mpeg2svcd,mpegts,mpeg1video,mpeg2video,mp3,mp2,matroska,webm
+                   --enable-parser=mpegvideo,mpegaudio,ac3,dca,h264,hevc,aac,opus
+                   --enable-bsf=h264_mp4toannexb,hevc_mp4toannexb)
 build_ffmpeg() {
-  [ -f deps/.ffmpeg ] && { echo "windows: ffmpeg cached"; return; }
+  local want="${FFMPEG_COMPONENTS[*]}"
+  [ "$(cat deps/.ffmpeg 2>/dev/null)" = "$want" ] && { echo "windows: ffmpeg cached"; return; }
   local src
   src=$(source_of ffmpeg)
   echo "windows: building ffmpeg"
@@ -161,13 +168,11 @@ build_ffmpeg() {
       --enable-static --disable-shared --disable-programs --disable-doc --disable-network \
       --disable-autodetect --disable-everything --disable-avdevice --disable-swscale \
       --disable-swresample --disable-postproc --disable-avfilter --disable-debug \
-      --enable-demuxer=mpegps,mpegts,mpegvideo,mp3 \
-      --enable-muxer=mpeg1system,mpeg1vcd,mpeg2dvd,mpegts,mpeg1video,mpeg2video,mp3,mp2 \
-      --enable-parser=mpegvideo,mpegaudio,ac3,dca
+      "${FFMPEG_COMPONENTS[@]}"
     nice -n 10 make -j"$JOBS"
     make install
   ) > build-ffmpeg.log 2>&1
-  touch deps/.ffmpeg
+  echo "$want" > deps/.ffmpeg
 }
 
 parts=("$@")
