@@ -1,89 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/JoinEngine.h"
 
+#include "core/BlockMover.h"
 #include "platform/File.h"
 
-#include <algorithm>
-#include <memory>
-#include <new>
 #include <optional>
 
 namespace app {
 
-using platform::EInOutError;
 using platform::File;
 using platform::FileName;
-
-namespace {
-
-// Moves the bytes of the join in large pieces and hands them to the loop in
-// blocks of up to 4097 bytes. Reading and writing 4097 bytes at a time made
-// the system work on two partial pages per call and left the join at a third
-// of a plain copy's speed. Where the system copies between the two files
-// itself, the bytes never pass through the program; otherwise they go through
-// one buffer. Either way a piece is in the output before any of its blocks is
-// handed out, so the progress shown never runs ahead of the output, and the
-// blocks, their order and the events between them are the same on both paths.
-class BlockMover {
-public:
-    BlockMover(File &out, bool kernelCopy) : out_(out), kernelCopy_(kernelCopy) {}
-
-    void StartInput(File &in, qint64 size)
-    {
-        in_ = &in;
-        due_ = size;
-        ready_ = 0;
-    }
-
-    // The next block of at most max bytes, already written; its size, or 0
-    // when the input ended before its measured size.
-    qint64 Next(qint64 max)
-    {
-        const qint64 wanted = std::min(max, ready_ + due_);
-        while (ready_ < wanted) {
-            const qint64 moved = Move(std::min(JoinEngine::Piece, due_));
-            if (moved == 0)
-                break;
-            ready_ += moved;
-            due_ -= moved;
-        }
-        const qint64 block = std::min(max, ready_);
-        ready_ -= block;
-        return block;
-    }
-
-private:
-    // Up to n bytes from the input into the output; 0 at the input's end.
-    qint64 Move(qint64 n)
-    {
-        if (kernelCopy_) {
-            const qint64 got = File::CopyRange(*in_, out_, n);
-            if (got >= 0)
-                return got;
-            kernelCopy_ = false; // not between these files: through the buffer from now on
-        }
-        if (!buffer_)
-            buffer_.reset(static_cast<char *>(::operator new[](JoinEngine::Piece, std::align_val_t(BufferAlignment))));
-        const qint64 got = in_->Read(buffer_.get(), n);
-        out_.WriteAll(buffer_.get(), got);
-        return got;
-    }
-
-    File &out_;
-    File *in_ = nullptr;
-    bool kernelCopy_;
-    // On a page boundary: the system copies a buffer that starts mid-page
-    // into the output's pages at two thirds of the speed (measured on ext4).
-    static constexpr std::size_t BufferAlignment = 4096;
-    struct AlignedDelete {
-        void operator()(char *p) const { ::operator delete[](p, std::align_val_t(BufferAlignment)); }
-    };
-    std::unique_ptr<char[], AlignedDelete> buffer_;
-    qint64 due_ = 0;   // bytes of the input not yet moved
-    qint64 ready_ = 0; // bytes moved but not yet handed out as blocks
-};
-
-} // namespace
 
 QString JoinEngine::ShrunkInputMessage(const FileName &input)
 {
@@ -121,74 +47,69 @@ int JoinEngine::FindInputSameAsOutput(const FileName &output, const std::vector<
     return -1;
 }
 
-void JoinEngine::Join(const FileName &output, const std::vector<FileName> &names, JoinObserver &observer)
+std::vector<platform::InputLook> JoinEngine::LookAtInputs(const std::vector<FileName> &names, qint64 *total)
 {
     // An input that is a pipe or a device could stall the join for ever:
     // refuse it before touching anything. Each input is looked at once, and
     // as many looks as descriptors allow keep the file they saw, which is
     // then the one joined, whatever is renamed over its name meanwhile.
-    const int count = int(names.size());
     const int handles = platform::InputHandleBudget();
     std::vector<platform::InputLook> looks;
     looks.reserve(names.size());
-    qint64 total = 0;
-    for (int i = 0; i < count; ++i) {
-        looks.push_back(platform::LookAtInput(names[std::size_t(i)], i < handles));
-        total += looks.back().Identity() ? looks.back().Identity()->size : 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        looks.push_back(platform::LookAtInput(names[i], int(i) < handles));
+        if (total)
+            *total += looks.back().Identity() ? looks.back().Identity()->size : 0;
     }
+    return looks;
+}
+
+void JoinEngine::RefuseEndangeredInputs(const FileName &output, const File &out, const std::vector<FileName> &names,
+                                        const std::vector<platform::InputLook> &looks)
+{
+    const platform::FileId made = out.Identity();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto &look = looks[i].Identity();
+        if (Endangers(output, made, names[i], look) || Endangers(output, out.ReplacedIdentity(), names[i], look))
+            throw ESameFile(SameFileCode, SameFileMessage(names[i]));
+    }
+}
+
+void JoinEngine::RefuseOutputAsInput(File &out, const platform::FileId &outputId, const File &in, const FileName &name)
+{
+    const platform::FileId id = in.Identity();
+    if (platform::SameFile(id, outputId) ||
+        (out.ReplacedIdentity() && platform::SameFile(id, *out.ReplacedIdentity()))) {
+        out.Discard();
+        throw ESameFile(SameFileCode, SameFileMessage(name));
+    }
+}
+
+void JoinEngine::Join(const FileName &output, const std::vector<FileName> &names, JoinObserver &observer)
+{
+    qint64 total = 0;
+    std::vector<platform::InputLook> looks = LookAtInputs(names, &total);
     observer.JoinStarted(total);
 
     // Creating the output replaces it; if it is one of the inputs, that input
     // would be lost. The check runs on the opened output, before anything of
     // the old file is cut or replaced.
-    const auto refuseInputs = [&](const File &out) {
-        const platform::FileId made = out.Identity();
-        for (int i = 0; i < count; ++i) {
-            const FileName &name = names[std::size_t(i)];
-            const auto &look = looks[std::size_t(i)].Identity();
-            if (Endangers(output, made, name, look) || Endangers(output, out.ReplacedIdentity(), name, look))
-                throw ESameFile(SameFileCode, SameFileMessage(name));
-        }
-    };
-    File out = File::Create(output, refuseInputs);
+    File out = File::Create(output, [&](const File &made) { RefuseEndangeredInputs(output, made, names, looks); });
     observer.OutputCreated();
 
     // The output's identity stays what it is; looked up once, not per input.
     const platform::FileId outputId = out.Identity();
     BlockMover mover(out, kernelCopy_.value_or(out.KernelCopyPays()));
-    qint64 reported = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < int(names.size()); ++i) {
         const FileName &name = names[std::size_t(i)];
         File in = File::OpenRead(name, &looks[std::size_t(i)]);
         // A file opened by name may have been swapped since the look; never
         // copy the output, old or new, into itself.
-        const platform::FileId id = in.Identity();
-        if (platform::SameFile(id, outputId) ||
-            (out.ReplacedIdentity() && platform::SameFile(id, *out.ReplacedIdentity()))) {
-            out.Discard();
-            throw ESameFile(SameFileCode, SameFileMessage(name));
-        }
+        RefuseOutputAsInput(out, outputId, in, name);
         const qint64 size = in.Size();
         observer.FileStarted(i, size);
-
-        mover.StartInput(in, size);
-        qint64 remaining = size;
-        while (remaining > 0) {
-            // Never more than measured: a file that grows meanwhile is copied
-            // at the size its progress bar was given.
-            const qint64 got = mover.Next(BlockSize);
-            if (got == 0)
-                throw EInOutError(ShrunkInputCode, ShrunkInputMessage(name));
-            remaining -= got;
-            reported += got;
-            observer.BlockCopied(i, got);
-            if (observer.StopRequested()) {
-                // The piece under way may reach past the last block shown;
-                // the output keeps exactly what the person saw joined.
-                out.Truncate(reported);
-                throw JoinStopped();
-            }
-        }
+        if (!mover.Copy(in, size, i, name, observer))
+            throw JoinStopped();
         in.Close();
         observer.FileFinished(i);
     }

@@ -4,6 +4,7 @@
 // file, telling an observer (the join session, a test) about each step and
 // asking it after each block whether to stop.
 #include "platform/Exceptions.h"
+#include "platform/File.h"
 #include "platform/FileName.h"
 
 #include <QString>
@@ -63,6 +64,19 @@ public:
 
     // Index of the first input that is the same file as output (by file identity, not spelling), or -1.
     static int FindInputSameAsOutput(const platform::FileName &output, const std::vector<platform::FileName> &inputs);
+
+    // The rules that keep every input from being destroyed, as Join applies
+    // them, for every join that writes a new file out of inputs to apply alike:
+    // LookAtInputs looks at each input once (refusing pipes and devices) and
+    // adds the sizes seen to total; RefuseEndangeredInputs is the check
+    // File::Create runs on the new output; RefuseOutputAsInput checks each
+    // input when it is opened, discarding the output when it is the output.
+    static std::vector<platform::InputLook> LookAtInputs(const std::vector<platform::FileName> &names, qint64 *total);
+    static void RefuseEndangeredInputs(const platform::FileName &output, const platform::File &out,
+                                       const std::vector<platform::FileName> &names,
+                                       const std::vector<platform::InputLook> &looks);
+    static void RefuseOutputAsInput(platform::File &out, const platform::FileId &outputId, const platform::File &in,
+                                    const platform::FileName &name);
 
     // The messages of the two errors the engine raises itself; each names the file.
     static QString ShrunkInputMessage(const platform::FileName &input);
