@@ -1,19 +1,38 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/PathRules.h"
 
-#include <QByteArrayList>
-
 namespace app {
+
+namespace {
+
+// The extension with its ASCII letters upper-cased; other bytes may be part of a UTF-8 letter.
+QByteArray TypeOf(const platform::FileName &name)
+{
+    QByteArray ext = name.Extension();
+    for (char &c : ext)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    return ext;
+}
+
+const QByteArrayList &Mp4Types()
+{
+    static const QByteArrayList types = {"MP4", "M4V", "MOV", "M4A"};
+    return types;
+}
+
+} // namespace
 
 bool ism(const platform::FileName &name)
 {
-    QByteArray ext = name.Extension();
-    for (char &c : ext) // the ASCII letters only: other bytes may be part of a UTF-8 letter
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
     static const QByteArrayList accepted = {"MPG", "M2V", "MP1", "MPEG", "MP3", "DAT", "MP2"};
-    return accepted.contains(ext);
+    const QByteArray type = TypeOf(name);
+    return accepted.contains(type) || ContainerTypes().contains(type);
 }
+
+const QByteArrayList &ContainerTypes() { return Mp4Types(); }
+
+bool IsMp4Type(const platform::FileName &name) { return Mp4Types().contains(TypeOf(name)); }
 
 platform::FileName getpath(const platform::FileName &path)
 {
