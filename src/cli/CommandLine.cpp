@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CommandLine.h"
 
-#include "core/MovieJoin.h"
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <atomic>
@@ -243,7 +241,7 @@ int RunCommandLineJoin(const CommandLineRequest &request)
     session.SetJoinFunction(request.movie ? OneMovieJoin() : request.mode->make());
     session.Append(request.inputs);
     session.SetOutput(request.output);
-    const platform::FileName written = request.movie ? MovieJoin::OutputNameFor(request.output) : request.output;
+    const platform::FileName written = WrittenName(request.output, request.inputs, request.movie);
 
     const bool terminal = ProgressTerminal();
     JoinProgress progress;

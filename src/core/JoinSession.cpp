@@ -2,6 +2,7 @@
 #include "core/JoinSession.h"
 
 #include "core/MovieJoin.h"
+#include "core/Mp4Join.h"
 
 #include <QElapsedTimer>
 
@@ -30,18 +31,33 @@ constexpr unsigned PaceEvery = 256;
 
 } // namespace
 
+// MP4 chapters joined byte for byte play as the first chapter alone: a list
+// that holds them is always joined box by box, as one movie.
 JoinFunction ByteJoin()
 {
     return [](const FileName &output, const std::vector<FileName> &inputs, JoinObserver &observer) {
-        JoinEngine().Join(output, inputs, observer);
+        if (IsMp4List(inputs))
+            JoinMp4(output, inputs, observer);
+        else
+            JoinEngine().Join(output, inputs, observer);
     };
 }
 
 JoinFunction OneMovieJoin()
 {
     return [](const FileName &output, const std::vector<FileName> &inputs, JoinObserver &observer) {
-        MovieJoin().Join(output, inputs, observer);
+        if (IsMp4List(inputs))
+            JoinMp4(output, inputs, observer);
+        else
+            MovieJoin().Join(output, inputs, observer);
     };
+}
+
+FileName WrittenName(const FileName &output, const std::vector<FileName> &inputs, bool oneMovie)
+{
+    if (IsMp4List(inputs))
+        return Mp4OutputNameFor(output, inputs);
+    return oneMovie ? MovieJoin::OutputNameFor(output) : output;
 }
 
 // The join's observer on the worker: turns each step into a signal, the

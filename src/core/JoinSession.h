@@ -32,6 +32,10 @@ using JoinFunction = std::function<void(const platform::FileName &output, const 
 JoinFunction ByteJoin();
 // "Join as One Movie" (MovieJoin), into MovieJoin::OutputNameFor(output).
 JoinFunction OneMovieJoin();
+// Either of them joins a list of MP4 chapters with JoinMp4, into
+// Mp4OutputNameFor: WrittenName is the name the join writes.
+platform::FileName WrittenName(const platform::FileName &output, const std::vector<platform::FileName> &inputs,
+                               bool oneMovie);
 
 class JoinSession : public QObject {
     Q_OBJECT

@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "core/FolderScan.h"
-#include "core/MovieJoin.h"
+#include "core/Mp4Join.h"
 #include "core/NaturalOrder.h"
 #include "core/PathRules.h"
 #include "framework/FileDrops.h"
@@ -210,8 +210,10 @@ void TForm1::fb7Click(QObject *)
         return;
     }
     // A typed name that stands for several files stops here. One movie is
-    // a program stream: a ".dat" name becomes ".mpg", shown before it is written.
-    if (const FileName written = MovieJoin::OutputNameFor(OutputName()); JoinAsOneMovie() && written != OutputName())
+    // a program stream, and MP4 chapters stay MP4: a ".dat" name becomes
+    // ".mpg", an ".mpg" name ".mp4", shown before it is written.
+    if (const FileName written = WrittenName(OutputName(), session_.Inputs(), JoinAsOneMovie());
+        written != OutputName())
         outputBox_->AddChoice(written);
     Application().HideNotice(); // the last join's is stale now
     progress_->Start(n);
@@ -221,9 +223,18 @@ void TForm1::fb7Click(QObject *)
 void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error)
 {
     if (outcome == JoinSession::Outcome::Done) {
-        Application().ShowNotice(fb7, progress_->Summary());
-        if (!JoinAsOneMovie())
-            hints_->AddByteJoinHint(fb7, progress_->Summary());
+        if (IsMp4List(session_.Inputs())) {
+            // Joined box by box whatever the menu says: the notice names what was written.
+            const FileName written = WrittenName(OutputName(), session_.Inputs(), JoinAsOneMovie());
+            Application().ShowNotice(
+                fb7,
+                progress_->Summary() + QLatin1Char('\n') +
+                    QStringLiteral("As one movie, every track kept: %1").arg(QString::fromUtf8(written.LastPart())));
+        } else {
+            Application().ShowNotice(fb7, progress_->Summary());
+            if (!JoinAsOneMovie())
+                hints_->AddByteJoinHint(fb7, progress_->Summary());
+        }
     } else if (error) {
         // A stop is no error: the output keeps what was joined, and the bars
         // and icons show how far it came.

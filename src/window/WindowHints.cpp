@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "core/ClipFacts.h"
+#include "core/PathRules.h"
 #include "framework/TApplication.h"
 #include "platform/FileName.h"
 
@@ -34,6 +35,9 @@ void WindowHints::Show(QString &hint, bool &canShow, framework::THintInfo &info)
             hint = name.Display();
             if (const auto facts = clips_->Facts(name))
                 hint += QLatin1Char('\n') + facts->Text();
+            if (IsMp4Type(name))
+                hint +=
+                    QLatin1Char('\n') + QStringLiteral("Join Now joins MP4 chapters as one movie, with every track");
             info.CursorRect = framework::TRect::FromQRect(list_->ItemRect(index));
         }
     } else if (bars_.contains(info.HintControl)) {
