@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 namespace app::mp4 {
 
@@ -244,6 +245,21 @@ std::vector<std::pair<QString, QByteArray>> ParameterSets(FourCC type, const QBy
     return sets;
 }
 
+QString ProfileWords(bool avc, int profile)
+{
+    static const std::map<int, const char *> avcNames = {{66, "Baseline"},   {77, "Main"},     {88, "Extended"},
+                                                         {100, "High"},      {110, "High 10"}, {122, "High 4:2:2"},
+                                                         {244, "High 4:4:4"}},
+                                             hevcNames = {{1, "Main"},
+                                                          {2, "Main 10"},
+                                                          {3, "Main Still Picture"},
+                                                          {4, "Range Extensions"}};
+    const auto &names = avc ? avcNames : hevcNames;
+    const auto it = names.find(profile);
+    return it != names.end() ? QStringLiteral("the %1 profile").arg(QLatin1String(it->second))
+                             : QStringLiteral("profile %1").arg(profile);
+}
+
 // Which codec parameter differs where the codec and size match.
 QString ParameterDifference(const QString &what, FourCC type, const QByteArray &mine, const QByteArray &first)
 {
@@ -252,10 +268,8 @@ QString ParameterDifference(const QString &what, FourCC type, const QByteArray &
         const int profile = avc ? quint8(mine[1]) : quint8(mine[1]) & 0x1F;
         const int firstProfile = avc ? quint8(first[1]) : quint8(first[1]) & 0x1F;
         if (profile != firstProfile)
-            return QStringLiteral("has %1 of profile %2; the first file's is of profile %3")
-                .arg(what)
-                .arg(profile)
-                .arg(firstProfile);
+            return QStringLiteral("has %1 of %2; the first file's is of %3")
+                .arg(what, ProfileWords(avc, profile), ProfileWords(avc, firstProfile));
         const int level = avc ? quint8(mine[3]) : mine.size() > 12 ? quint8(mine[12]) : 0;
         const int firstLevel = avc ? quint8(first[3]) : quint8(first[12]);
         if (level != firstLevel)
