@@ -223,6 +223,8 @@ QString UsageText()
     text += QStringLiteral("  --movie    with --join: joins as one movie, without re-encoding, so that\n"
                            "             players show the whole length and can seek (a .dat OUTPUT\n"
                            "             is written as .mpg); files of different formats are refused\n"
+                           "             MP4, M4V, MOV and M4A files (camera chapters) are always\n"
+                           "             joined as one movie, with every track, --movie or not\n"
                            "  --help     shows this text\n"
                            "  --version  shows the version\n"
                            "  --         every word after it is a file name\n\n"
