@@ -386,15 +386,18 @@ QString Difference(const Movie &chapter, const Movie &first)
     for (std::size_t i = 0; i < chapter.tracks.size(); ++i)
         if (const QString how = TrackDifference(chapter.tracks[i], first.tracks[i]); !how.isEmpty())
             return how;
-    for (const Movie *movie : {&chapter, &first})
-        for (const Track &t : movie->tracks)
-            if (t.edits)
-                for (const Edit &e : *t.edits)
-                    if (e.rate != 0x10000)
-                        return QStringLiteral("has %1 edit list that changes the speed of its %2 track, which a "
-                                              "joined file cannot keep")
-                            .arg(movie == &chapter ? QStringLiteral("an") : QStringLiteral("(in the first file) an"),
-                                 KindWords(t));
+    return {};
+}
+
+QString SpeedChange(const Movie &movie)
+{
+    for (const Track &t : movie.tracks)
+        if (t.edits)
+            for (const Edit &e : *t.edits)
+                if (e.rate != 0x10000)
+                    return QStringLiteral("has an edit list that changes the speed of its %1 track, which a joined "
+                                          "file cannot keep")
+                        .arg(KindWords(t));
     return {};
 }
 

@@ -23,6 +23,10 @@ QString CodecWords(const Track &track);
 // when one index can describe both.
 QString Difference(const Movie &chapter, const Movie &first);
 
+// How a movie's edit lists play a track faster, slower or frozen, in words;
+// empty when they play every track at its own speed.
+QString SpeedChange(const Movie &movie);
+
 // The facts a person sees in an item's hint.
 ClipFacts FactsOf(const Movie &movie);
 

@@ -220,16 +220,15 @@ Plan MakePlan(const FileName &requested, const std::vector<FileName> &names, Joi
         File file = File::OpenRead(names[i], &plan.looks[i]);
         input.identity = file.Identity();
         input.movie = ReadMovie(file, names[i]);
-        if (i > 0) {
-            QString how;
-            try {
+        QString how = SpeedChange(input.movie);
+        try {
+            if (how.isEmpty() && i > 0)
                 how = Difference(input.movie, plan.inputs.front().movie);
-            } catch (const iso::BadBox &bad) {
-                throw Refusal(names[i], QStringLiteral("cannot be read as MP4: %1").arg(bad.Message()));
-            }
-            if (!how.isEmpty())
-                throw Refusal(names[i], how);
+        } catch (const iso::BadBox &bad) {
+            throw Refusal(names[i], QStringLiteral("cannot be read as MP4: %1").arg(bad.Message()));
         }
+        if (!how.isEmpty())
+            throw Refusal(names[i], how);
         for (const Range &range : input.movie.mediaData) {
             input.media.push_back({range, plan.media});
             plan.media += range.size;

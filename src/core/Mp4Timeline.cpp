@@ -204,7 +204,7 @@ private:
     {
         const ChapterPiece &before = pieces_[k - 1], &piece = pieces_[k];
         const qint64 frame = piece.frameDuration;
-        if (!before.uniformFrames || !piece.uniformFrames || before.frameDuration != frame || frame <= 1)
+        if (!before.uniformFrames || !piece.uniformFrames || before.frameDuration != frame || frame < 1)
             return false;
         // The frame that starts nearest the chapter's own start is its first;
         // lead is how much of that frame comes before it.
