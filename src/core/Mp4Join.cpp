@@ -9,6 +9,7 @@
 #include "platform/File.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace app {
 
@@ -272,6 +273,7 @@ FileName JoinMp4(const FileName &requested, const std::vector<FileName> &names, 
     const platform::FileId outputId = out.Identity();
     Told observer(caller);
     BlockMover mover(out, out.KernelCopyPays());
+    bool stopped = false;
     try {
         for (std::size_t i = 0; i < names.size(); ++i) {
             Input &input = inputs[i];
@@ -285,14 +287,12 @@ FileName JoinMp4(const FileName &requested, const std::vector<FileName> &names, 
             }
             JoinEngine::RefuseOutputAsInput(out, outputId, *input.file, names[i]);
             observer.FileStarted(int(i), input.bytes);
-            for (const Placed &placed : input.media) {
-                input.file->Seek(placed.range.offset);
-                if (!mover.Copy(*input.file, placed.range.size, int(i), names[i], observer)) {
-                    Finish(out, inputs, layout, observer.bytes);
-                    out.Close();
-                    throw JoinStopped();
-                }
+            for (std::size_t m = 0; m < input.media.size() && !stopped; ++m) {
+                input.file->Seek(input.media[m].range.offset);
+                stopped = !mover.Copy(*input.file, input.media[m].range.size, int(i), names[i], observer);
             }
+            if (stopped)
+                break;
             input.file->Close();
             input.file.reset();
             observer.FileFinished(int(i));
@@ -307,7 +307,11 @@ FileName JoinMp4(const FileName &requested, const std::vector<FileName> &names, 
         }
         throw;
     }
+    if (stopped)
+        Finish(out, inputs, layout, observer.bytes);
     out.Close();
+    if (stopped)
+        throw JoinStopped();
     return output;
 }
 

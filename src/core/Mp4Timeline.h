@@ -16,7 +16,7 @@
 //   The track then plays on without a break, as every player plays it, and
 //   the first chapter's edit list stays the only one. (Edit lists that skip
 //   each chapter's priming in place were tried: GStreamer 1.22 stopped the
-//   sound after the second, and VLC 3 and mpv 0.35 let it drift.)
+//   sound halfway, and VLC 3 and mpv 0.35 let it drift.)
 //   Other sound is placed by the edit list.
 // Times are integers in each track's own time scale.
 #include "core/Mp4Movie.h"
