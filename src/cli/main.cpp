@@ -6,10 +6,8 @@
 #include <cstdio>
 
 #include "cli/CommandLine.h"
-#include "core/ProgramModules.h"
-#include "platform/Exceptions.h"
-
-extern "C" int zantrope_window_main(int argc, char **argv);
+#include "cli/WindowModule.h"
+#include "platform/Console.h"
 
 namespace {
 
@@ -19,7 +17,7 @@ int RunCommandLine(int argc, char **argv)
     using Action = app::CommandLineRequest::Action;
     const app::CommandLineRequest request = app::ParseCommandLine(argc, argv);
     if (request.action != Action::Window)
-        app::UseParentConsole();
+        platform::UseParentConsole();
     switch (request.action) {
     case Action::Window: return -1;
     case Action::Help: std::fputs(app::UsageText().toLocal8Bit().constData(), stdout); return 0;
@@ -36,31 +34,15 @@ int RunCommandLine(int argc, char **argv)
     return -1;
 }
 
-int RunWindow(int argc, char **argv)
-{
-#ifdef _WIN32
-    return zantrope_window_main(argc, argv);
-#else
-    try {
-        using Entry = int (*)(int, char **);
-        return reinterpret_cast<Entry>(app::ProgramModuleEntry("zantrope-window.so", "zantrope_window_main"))(argc,
-                                                                                                              argv);
-    } catch (const platform::Exception &e) {
-        std::fprintf(stderr, "zantrope: %s\n", e.what());
-        return 1;
-    }
-#endif
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     // The names as the system holds them, before anything reads them.
-    app::ProgramArguments arguments(argc, argv);
+    platform::ProgramArguments arguments(argc, argv);
     argc = arguments.Count();
     argv = arguments.Values();
     if (const int status = RunCommandLine(argc, argv); status >= 0)
         return status;
-    return RunWindow(argc, argv);
+    return app::RunWindowModule(argc, argv);
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktop/Desktop.h"
+#include "desktop/DesktopSystem.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -172,11 +173,7 @@ private:
 [[noreturn]] void ThrowNoOpener(const QString &what)
 {
     Exception error(QStringLiteral("No program was found to open %1").arg(what));
-#ifdef _WIN32
-    error.SetDetails(QStringLiteral("Windows has no program associated with this kind of file or address."));
-#else
-    error.SetDetails(QStringLiteral("Files and addresses are opened through xdg-open, from the package xdg-utils."));
-#endif
+    error.SetDetails(detail::NoOpenerDetails());
     throw error;
 }
 
@@ -246,19 +243,6 @@ Override<Service>::~Override()
 template class Override<Dialogs>;
 template class Override<MessageBoxes>;
 template class Override<Shell>;
-
-QUrl UrlOfFile(const FileName &path)
-{
-#ifdef _WIN32
-    // "C:\a b.mpg" is file:///C:/a%20b.mpg; a share's "\\host\share\x" is file://host/share/x.
-    QByteArray name = AbsoluteName(path).Bytes();
-    name.replace('\\', '/');
-    const QByteArray scheme = name.startsWith("//") ? "file:" : "file:///";
-    return QUrl::fromEncoded(scheme + name.toPercentEncoding("/:"), QUrl::StrictMode);
-#else
-    return QUrl::fromEncoded("file://" + AbsoluteName(path).Bytes().toPercentEncoding("/"), QUrl::StrictMode);
-#endif
-}
 
 QStringList CaseInsensitivePatterns(const QStringList &patterns)
 {

@@ -52,6 +52,12 @@ public:
     friend bool operator==(const FileName &, const FileName &) = default;
 
 private:
+    // What each system's half says: where the folder part of bytes ends
+    // (the last separator, or the drive's ":" of "C:name"), -1 for none;
+    // and the separator that goes between a folder and a name in it.
+    static qsizetype FolderEnd(const QByteArray &bytes);
+    static char SeparatorAfter(const QByteArray &folder);
+
     QByteArray bytes_;
 };
 

@@ -7,6 +7,31 @@
 
 namespace platform {
 
+QString FileName::Display() const
+{
+    if (const auto units = Utf16FromWtf8(bytes_))
+        return QString::fromUtf16(units->data(), qsizetype(units->size()));
+    return QString::fromUtf8(bytes_);
+}
+
+// "\" separates as well as "/"; "C:name" lies in drive C's current folder.
+qsizetype FileName::FolderEnd(const QByteArray &bytes)
+{
+    for (qsizetype i = bytes.size() - 1; i >= 0; --i)
+        if (bytes[i] == '/' || bytes[i] == '\\')
+            return i;
+    if (bytes.size() >= 2 && bytes[1] == ':' && QChar::isLetter(char16_t(uchar(bytes[0]))) && uchar(bytes[0]) < 0x80)
+        return 1;
+    return -1;
+}
+
+// A name Windows gave ("C:\Users\me") goes on in its own style; one from
+// Qt's dialogs ("C:/Users/me") in that.
+char FileName::SeparatorAfter(const QByteArray &folder)
+{
+    return folder.contains('\\') && !folder.contains('/') ? '\\' : '/';
+}
+
 std::optional<std::wstring> NativeName(const FileName &name)
 {
     const auto units = Utf16FromWtf8(name.Bytes());
