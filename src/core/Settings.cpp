@@ -123,8 +123,6 @@ void EnsureSettingsFile(const platform::FileName &path)
     }
 }
 
-platform::FileName DefaultOutputName() { return platform::HomeFolder() / "test.mpg"; }
-
 platform::FileName DefaultOpenFolder() { return platform::HomeFolder() / ""; }
 
 QPoint DefaultPosition(QSize screen) { return {screen.width() / 2 - 240, screen.height() / 2 - 225}; }

@@ -40,7 +40,8 @@ platform::FileName ConfigFolder();
 QByteArray ConfigSubfolder();
 // Whether a copy keeps its settings in beside, the misuc.dat beside the
 // program: when that file may be written; on Windows also when it is
-// missing and the folder takes new files, as the original did.
+// missing and the folder takes new files, as the original did, unless the
+// installer put the copy there.
 bool MayKeepSettingsBeside(const platform::FileName &beside);
 
 // ChooseSettingsPath for this program and user; the configuration folder is
@@ -52,7 +53,7 @@ platform::FileName SettingsPath();
 void EnsureSettingsFile(const platform::FileName &path);
 
 // What the program falls back to without saved values.
-platform::FileName DefaultOutputName(); // "<home>/test.mpg"
+platform::FileName DefaultOutputName(); // "<home>/test.mpg"; on Windows in the Videos folder
 platform::FileName DefaultOpenFolder(); // "<home>/"
 QPoint DefaultPosition(QSize screen);   // 240 left of and 225 above the screen's centre
 

@@ -21,6 +21,8 @@ platform::FileName ConfigFolder()
 
 bool MayKeepSettingsBeside(const platform::FileName &beside) { return platform::MayWrite(beside); }
 
+platform::FileName DefaultOutputName() { return platform::HomeFolder() / "test.mpg"; }
+
 platform::FileName ProgramFolder()
 {
     // The executable's own bytes: its folder's name need not be UTF-8.
@@ -28,7 +30,7 @@ platform::FileName ProgramFolder()
     const ssize_t n = ::readlink("/proc/self/exe", exe.data(), size_t(exe.size()));
     if (n > 0) {
         exe.truncate(n);
-        return platform::FileName(exe.left(exe.lastIndexOf('/')));
+        return platform::FileName(exe).ContainingFolder();
     }
     return platform::FileName::FromUtf8(QCoreApplication::applicationDirPath());
 }

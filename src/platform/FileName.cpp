@@ -13,6 +13,16 @@ FileName FileName::Folder() const
     return end < 0 ? FileName() : FileName(bytes_.left(end + 1));
 }
 
+FileName FileName::ContainingFolder() const
+{
+    QByteArray folder = Folder().Bytes();
+    const qsizetype last = folder.size() - 1;
+    const bool endsInSeparator = last >= 0 && FolderEnd(folder) == last && folder[last] != ':';
+    if (endsInSeparator && last > 0 && folder[last - 1] != ':')
+        folder.chop(1);
+    return FileName(folder);
+}
+
 QByteArray FileName::Extension() const
 {
     const QByteArray last = LastPart();

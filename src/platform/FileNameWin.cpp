@@ -70,6 +70,9 @@ std::optional<FileName> NameFromUrl(const QUrl &url)
         bytes = "//" + host.toUtf8() + bytes; // a share: \\server\share\...
     else if (bytes.size() >= 3 && bytes[2] == ':')
         bytes.remove(0, 1); // "/C:/a.mpg"
+    // The address's separators, as Windows writes them; no part of a name
+    // holds either.
+    bytes.replace('/', '\\');
     if (!Utf16FromWtf8(bytes))
         return std::nullopt;
     return FileName(bytes);
@@ -96,11 +99,8 @@ FileName HomeFolder()
     QByteArray home = variable(L"USERPROFILE").Bytes();
     if (home.isEmpty())
         home = variable(L"HOMEDRIVE").Bytes() + variable(L"HOMEPATH").Bytes();
-    // Written as Qt's dialogs write names, so the names made from it ("test.mpg"
-    // in it) look like those a person picks there.
-    home.replace('\\', '/');
-    // "C:/" keeps its separator: without it, "C:" means the drive's current folder.
-    while (home.size() > 3 && home.endsWith('/'))
+    // "C:\" keeps its separator: without it, "C:" means the drive's current folder.
+    while (home.size() > 3 && (home.endsWith('\\') || home.endsWith('/')))
         home.chop(1);
     return FileName(home);
 }
