@@ -7,9 +7,25 @@
 
 namespace platform {
 
+QFileDialog::Options detail::FileDialogOptions() { return QFileDialog::DontUseNativeDialog; }
+
+QStringList detail::DialogPatterns(const QStringList &patterns) { return CaseInsensitivePatterns(patterns); }
+
 QString detail::NoOpenerDetails()
 {
     return QStringLiteral("Files and addresses are opened through xdg-open, from the package xdg-utils.");
+}
+
+// Qt gives no way to the launchers' progress on Linux desktops: the
+// window's title tells how far a join is (JoinProgressView).
+Taskbar &detail::SystemTaskbar()
+{
+    class NoProgress final : public Taskbar {
+    public:
+        void ShowProgress(QWidget *, TaskbarProgress, int) override {}
+    };
+    static NoProgress taskbar;
+    return taskbar;
 }
 
 QUrl UrlOfFile(const FileName &path)
