@@ -129,7 +129,14 @@ QString UsageText()
     return text;
 }
 
-QString VersionText() { return QStringLiteral("zantrope %1\n").arg(QStringLiteral(ZANTROPE_VERSION)); }
+QString VersionText()
+{
+    QString text = QStringLiteral("zantrope %1\n").arg(QStringLiteral(ZANTROPE_VERSION));
+    // The build names what the program holds besides its own code, where it holds any (on Windows).
+    if (const QString note = QStringLiteral(ZANTROPE_VERSION_NOTE); !note.isEmpty())
+        text += note + QLatin1Char('\n');
+    return text;
+}
 
 int RunCommandLineJoin(const CommandLineRequest &request)
 {

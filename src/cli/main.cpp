@@ -3,7 +3,6 @@
 // The entry needs Qt Core only; the window is a module of its own on Linux
 // (see ProgramModules.h), so that the command line's join starts quickly.
 #include <QCoreApplication>
-#include <cstdio>
 
 #include "cli/CommandLine.h"
 #include "cli/WindowModule.h"
@@ -20,10 +19,11 @@ int RunCommandLine(int argc, char **argv)
         platform::UseParentConsole();
     switch (request.action) {
     case Action::Window: return -1;
-    case Action::Help: std::fputs(app::UsageText().toLocal8Bit().constData(), stdout); return 0;
-    case Action::Version: std::fputs(app::VersionText().toLocal8Bit().constData(), stdout); return 0;
+    case Action::Help: platform::WriteText(platform::StandardStream::Output, app::UsageText()); return 0;
+    case Action::Version: platform::WriteText(platform::StandardStream::Output, app::VersionText()); return 0;
     case Action::Usage:
-        std::fprintf(stderr, "zantrope: %s\nTry 'zantrope --help'.\n", request.problem.toLocal8Bit().constData());
+        platform::WriteText(platform::StandardStream::Error,
+                            QStringLiteral("zantrope: %1\nTry 'zantrope --help'.\n").arg(request.problem));
         return app::ExitUsage;
     case Action::Join: {
         int coreArgc = 1; // the names are the request's; Qt Core takes no options from them

@@ -37,7 +37,9 @@ void UseParentConsole();
 
 enum class StandardStream { Output, Error };
 
-// Writes text to standard output or standard error at once.
+// Writes text to standard output or standard error at once. A Windows
+// console gets it as UTF-16, so that every name shows whole; a redirected
+// stream gets UTF-8 there, and the locale's bytes (UTF-8) on Linux.
 void WriteText(StandardStream stream, const QString &text);
 
 // Whether standard error is a terminal that shows a progress line, which

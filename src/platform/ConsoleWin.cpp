@@ -61,7 +61,8 @@ void WriteText(StandardStream stream, const QString &text)
         WriteConsoleW(console, text.utf16(), DWORD(text.size()), &written, nullptr);
         return;
     }
-    const QByteArray bytes = text.toLocal8Bit();
+    // Redirected: UTF-8, which holds every name, where the code page would not.
+    const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), to);
     std::fflush(to);
 }
