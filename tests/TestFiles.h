@@ -2,6 +2,7 @@
 #pragma once
 // File helpers shared by the tests.
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QString>
@@ -67,8 +68,13 @@ platform::EInOutError ErrorOf(Action action)
 // where that program cannot make one (it is missing under Wine).
 bool MakeVcdClip(const QString &path, int seconds);
 
-// The bytes of a path written in the test as text.
-inline platform::FileName Name(const QString &path) { return platform::FileName::FromUtf8(path); }
+// The bytes of a path written in the test as text, as the system writes
+// it: Qt's "/" is "\\" on Windows, as in the program's own names and in
+// those of the dialogs and the drops.
+inline platform::FileName Name(const QString &path)
+{
+    return platform::FileName::FromUtf8(QDir::toNativeSeparators(path));
+}
 
 // Texts in failure messages as text, not as arrays of characters.
 inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }

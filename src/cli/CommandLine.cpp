@@ -5,19 +5,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <atomic>
-#include <cstdio>
-#include <utility>
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <QSocketNotifier>
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
 
 #include "core/JoinProgress.h"
+#include "platform/Console.h"
 
 namespace app {
 
@@ -28,24 +18,7 @@ namespace {
 // How often the progress line on a terminal changes.
 constexpr qint64 ProgressIntervalMs = 200;
 
-void Print(FILE *to, const QString &text)
-{
-#ifdef _WIN32
-    // A console shows every name as it is; the code page would turn what it
-    // lacks into "?".
-    const HANDLE console = GetStdHandle(to == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    DWORD mode = 0;
-    if (GetConsoleMode(console, &mode)) {
-        std::fflush(to);
-        DWORD written = 0;
-        WriteConsoleW(console, text.utf16(), DWORD(text.size()), &written, nullptr);
-        return;
-    }
-#endif
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), to);
-    std::fflush(to);
-}
+void PrintError(const QString &text) { platform::WriteText(platform::StandardStream::Error, text); }
 
 // What went wrong, with the file it concerns: "NAME: reason".
 QString ErrorLine(std::exception_ptr error)
@@ -61,86 +34,7 @@ QString ErrorLine(std::exception_ptr error)
     }
 }
 
-#ifdef _WIN32
-
-// Whether standard error is a console that shows the progress line; the line
-// redraws itself with an escape sequence, which the console is asked to take.
-bool ProgressTerminal()
-{
-    const HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
-    DWORD mode = 0;
-    return GetConsoleMode(console, &mode) && SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
-}
-
-// Ctrl-C arrives on a thread of its own; the join is stopped on the loop's.
-JoinSession *interrupted = nullptr;
-std::atomic<bool> interruptedOnce = false;
-BOOL WINAPI OnConsoleEvent(DWORD event)
-{
-    if (event != CTRL_C_EVENT || !interrupted || interruptedOnce.exchange(true))
-        return FALSE; // the system's own handling: the program ends at once
-    JoinSession *session = interrupted;
-    QMetaObject::invokeMethod(
-        session, [session] { session->Stop(); }, Qt::QueuedConnection);
-    return TRUE;
-}
-
-#else
-
-bool ProgressTerminal() { return ::isatty(STDERR_FILENO) == 1; }
-
-// Ctrl-C, turned into an event of the loop: the handler may only write to a pipe.
-int interruptPipe[2] = {-1, -1};
-extern "C" void OnInterrupt(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(interruptPipe[1], &byte, 1);
-}
-
-#endif
-
 } // namespace
-
-ProgramArguments::ProgramArguments(int argc, char **argv)
-{
-#ifdef _WIN32
-    int n = 0;
-    if (wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &n)) {
-        for (int i = 0; i < n; ++i)
-            words_.push_back(platform::NameFromNative(wide[i]).Bytes());
-        LocalFree(wide);
-    }
-    if (words_.empty())
-#endif
-        for (int i = 0; i < argc; ++i)
-            words_.emplace_back(argv[i]);
-    for (QByteArray &word : words_)
-        values_.push_back(word.data());
-    values_.push_back(nullptr);
-    count_ = int(words_.size());
-}
-
-void UseParentConsole()
-{
-#ifdef _WIN32
-    // Attached also where the streams were redirected: Ctrl-C in that
-    // console then reaches the join.
-    const bool outMissing = !GetStdHandle(STD_OUTPUT_HANDLE), errMissing = !GetStdHandle(STD_ERROR_HANDLE);
-    if (!GetConsoleWindow() && AttachConsole(ATTACH_PARENT_PROCESS) && (outMissing || errMissing)) {
-        // Both the C streams and the handles that Print asks for.
-        const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           nullptr, OPEN_EXISTING, 0, nullptr);
-        if (outMissing) {
-            std::freopen("CONOUT$", "w", stdout);
-            SetStdHandle(STD_OUTPUT_HANDLE, console);
-        }
-        if (errMissing) {
-            std::freopen("CONOUT$", "w", stderr);
-            SetStdHandle(STD_ERROR_HANDLE, console);
-        }
-    }
-#endif
-}
 
 const std::vector<JoinMode> &JoinModes()
 {
@@ -235,7 +129,14 @@ QString UsageText()
     return text;
 }
 
-QString VersionText() { return QStringLiteral("zantrope %1\n").arg(QStringLiteral(ZANTROPE_VERSION)); }
+QString VersionText()
+{
+    QString text = QStringLiteral("zantrope %1\n").arg(QStringLiteral(ZANTROPE_VERSION));
+    // The build names what the program holds besides its own code, where it holds any (on Windows).
+    if (const QString note = QStringLiteral(ZANTROPE_VERSION_NOTE); !note.isEmpty())
+        text += note + QLatin1Char('\n');
+    return text;
+}
 
 int RunCommandLineJoin(const CommandLineRequest &request)
 {
@@ -245,7 +146,7 @@ int RunCommandLineJoin(const CommandLineRequest &request)
     session.SetOutput(request.output);
     const platform::FileName written = request.movie ? MovieJoin::OutputNameFor(request.output) : request.output;
 
-    const bool terminal = ProgressTerminal();
+    const bool terminal = platform::ErrorShowsProgress();
     JoinProgress progress;
     QElapsedTimer clock;
     clock.start();
@@ -255,7 +156,7 @@ int RunCommandLineJoin(const CommandLineRequest &request)
         if (!terminal || (!now && ms - shownMs < ProgressIntervalMs))
             return;
         shownMs = ms;
-        Print(stderr, QStringLiteral("\r%1% \u00b7 %2\033[K").arg(progress.Percent()).arg(progress.Details(ms)));
+        PrintError(QStringLiteral("\r%1% \u00b7 %2\033[K").arg(progress.Percent()).arg(progress.Details(ms)));
     };
     QObject::connect(&session, &JoinSession::joinStarted, [&](int files, qint64 total) {
         progress.Start(files, total, clock.elapsed());
@@ -272,49 +173,22 @@ int RunCommandLineJoin(const CommandLineRequest &request)
         [&](JoinSession::Work, JoinSession::Outcome outcome, std::exception_ptr error) {
             if (terminal && shownMs >= 0) {
                 show(true);
-                Print(stderr, QStringLiteral("\n"));
+                PrintError(QStringLiteral("\n"));
             }
             if (outcome == JoinSession::Outcome::Failed) {
-                Print(stderr, QStringLiteral("zantrope: %1\n").arg(ErrorLine(error)));
+                PrintError(QStringLiteral("zantrope: %1\n").arg(ErrorLine(error)));
                 status = ExitFailed;
             } else if (outcome == JoinSession::Outcome::Stopped) {
-                Print(stderr, QStringLiteral("zantrope: stopped; %1 holds what was joined\n").arg(written.Display()));
+                PrintError(QStringLiteral("zantrope: stopped; %1 holds what was joined\n").arg(written.Display()));
                 status = ExitStopped;
             }
             QCoreApplication::exit(status);
         });
 
     // Ctrl-C stops the join at its next block; a second one ends the program at once.
-#ifdef _WIN32
-    interrupted = &session;
-    interruptedOnce = false;
-    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    const platform::InterruptWatch interrupt([&session] { session.Stop(); });
     session.Join();
-    const int exitStatus = QCoreApplication::exec();
-    SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
-    interrupted = nullptr;
-    return exitStatus;
-#else
-    QSocketNotifier *interrupt = nullptr;
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, interruptPipe) == 0) {
-        interrupt = new QSocketNotifier(interruptPipe[0], QSocketNotifier::Read, &session);
-        QObject::connect(interrupt, &QSocketNotifier::activated, [&] {
-            char byte;
-            [[maybe_unused]] const auto got = ::read(interruptPipe[0], &byte, 1);
-            std::signal(SIGINT, SIG_DFL);
-            session.Stop();
-        });
-        std::signal(SIGINT, OnInterrupt);
-    }
-    session.Join();
-    const int exitStatus = QCoreApplication::exec();
-    std::signal(SIGINT, SIG_DFL);
-    delete interrupt;
-    for (int &fd : interruptPipe)
-        if (fd >= 0)
-            ::close(std::exchange(fd, -1));
-    return exitStatus;
-#endif
+    return QCoreApplication::exec();
 }
 
 } // namespace app

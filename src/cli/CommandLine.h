@@ -29,30 +29,6 @@ struct CommandLineRequest {
     QString problem; // Usage: what is wrong with the command line
 };
 
-// The program's arguments as the names they carry. On Windows the 8-bit
-// argv has passed through the code page, which turns what it lacks into
-// "?": the UTF-16 command line is read instead and each word given as its
-// WTF-8 bytes (see platform::FileName). Elsewhere argv as it is.
-class ProgramArguments {
-public:
-    ProgramArguments(int argc, char **argv);
-    ProgramArguments(const ProgramArguments &) = delete;
-    ProgramArguments &operator=(const ProgramArguments &) = delete;
-    // For main's argc and argv; they stay valid as long as this object.
-    int &Count() { return count_; }
-    char **Values() { return values_.data(); }
-
-private:
-    std::vector<QByteArray> words_;
-    std::vector<char *> values_; // ends in a null pointer, as argv does
-    int count_ = 0;
-};
-
-// A program for the window has no standard streams of its own on Windows:
-// what the command line prints goes to the console it was started from, if
-// any, unless the streams were redirected. Elsewhere nothing to do.
-void UseParentConsole();
-
 // Reads the options before a "--"; every word after it is a name, whatever
 // it looks like. Without one of the program's options: Window.
 CommandLineRequest ParseCommandLine(int argc, char **argv);

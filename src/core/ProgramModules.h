@@ -8,11 +8,8 @@
 // installed, in the program's folder under lib. Windows links both in.
 
 // Marks a module's entry: the one name it exports.
-#ifdef _WIN32
-#define ZANTROPE_MODULE_ENTRY extern "C"
-#else
+// (MinGW takes the attribute too, and has nothing to hide.)
 #define ZANTROPE_MODULE_ENTRY extern "C" __attribute__((visibility("default")))
-#endif
 
 namespace app {
 

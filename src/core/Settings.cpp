@@ -6,17 +6,8 @@
 #include "platform/Folders.h"
 #include "platform/ProfileFile.h"
 
-#include <QCoreApplication>
 #include <limits>
 #include <span>
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX // std::numeric_limits<int>::max() below
-#endif
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace app {
 namespace {
@@ -29,13 +20,6 @@ const QString kSaven = QStringLiteral("Saven");
 const QString kOpenP = QStringLiteral("OpenP");
 const QString kJoin = QStringLiteral("join");
 const QString kOneMovie = QStringLiteral("OneMovie");
-
-// The program's own folder inside the configuration folder.
-#ifdef _WIN32
-const QByteArray kConfigSubfolder = "Zantrope";
-#else
-const QByteArray kConfigSubfolder = "zantrope";
-#endif
 
 // why, the cause as far as it is known, goes with the error as its details.
 [[noreturn]] void ThrowUnableToWrite(const platform::FileName &path, const QString &why)
@@ -104,80 +88,17 @@ platform::FileName ChooseSettingsPath(const platform::FileName &programFolder, c
     const bool system = programFolder.Bytes() == "/usr" || programFolder.Bytes().startsWith("/usr/");
     if (!system && mayWrite(beside))
         return beside;
-    return configFolder / kConfigSubfolder / "misuc.dat";
-}
-
-namespace {
-
-#ifdef _WIN32
-
-// %APPDATA%, the roaming profile's folder, as the UTF-16 Windows holds.
-platform::FileName ConfigFolder()
-{
-    const QString appData = qEnvironmentVariable("APPDATA");
-    if (!appData.isEmpty())
-        return platform::NameFromText(appData);
-    return platform::HomeFolder() / "AppData" / "Roaming";
-}
-
-// As the original kept it, misuc.dat lies beside the program whenever that
-// folder can be written, also on the first run; under Program Files it
-// cannot, and the user's folder is taken.
-bool MayKeepBeside(const platform::FileName &beside)
-{
-    return platform::MayWrite(beside) || (platform::IsMissing(beside) && platform::MayCreateIn(beside.Folder()));
-}
-
-#else
-
-platform::FileName ConfigFolder()
-{
-    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
-    if (xdg.startsWith('/')) // a relative one is to be ignored
-        return platform::FileName(xdg);
-    return platform::HomeFolder() / ".config";
-}
-
-bool MayKeepBeside(const platform::FileName &beside) { return platform::MayWrite(beside); }
-
-#endif
-
-} // namespace
-
-platform::FileName ProgramFolder()
-{
-#ifdef _WIN32
-    std::wstring exe(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, exe.data(), DWORD(exe.size()));
-        if (n == 0)
-            break;
-        if (n < exe.size()) {
-            const QByteArray name = platform::NameFromNative(exe.c_str(), n).Bytes();
-            return platform::FileName(name.left(qMax(name.lastIndexOf('\\'), name.lastIndexOf('/'))));
-        }
-        exe.resize(exe.size() * 2);
-    }
-#else
-    // The executable's own bytes: its folder's name need not be UTF-8.
-    QByteArray exe(4096, Qt::Uninitialized);
-    const ssize_t n = ::readlink("/proc/self/exe", exe.data(), size_t(exe.size()));
-    if (n > 0) {
-        exe.truncate(n);
-        return platform::FileName(exe.left(exe.lastIndexOf('/')));
-    }
-#endif
-    return platform::FileName::FromUtf8(QCoreApplication::applicationDirPath());
+    return configFolder / ConfigSubfolder() / "misuc.dat";
 }
 
 platform::FileName SettingsPath()
 {
     const platform::FileName config = ConfigFolder();
-    const platform::FileName path = ChooseSettingsPath(ProgramFolder(), config, MayKeepBeside);
-    if (path == config / kConfigSubfolder / "misuc.dat") {
+    const platform::FileName path = ChooseSettingsPath(ProgramFolder(), config, MayKeepSettingsBeside);
+    if (path == config / ConfigSubfolder() / "misuc.dat") {
         // Missing folders are made; a failure shows when the file is created.
         platform::MakeFolder(config);
-        platform::MakeFolder(config / kConfigSubfolder);
+        platform::MakeFolder(config / ConfigSubfolder());
     }
     return path;
 }
@@ -201,8 +122,6 @@ void EnsureSettingsFile(const platform::FileName &path)
             throw;
     }
 }
-
-platform::FileName DefaultOutputName() { return platform::HomeFolder() / "test.mpg"; }
 
 platform::FileName DefaultOpenFolder() { return platform::HomeFolder() / ""; }
 

@@ -34,10 +34,10 @@ protected:
         return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
                 Lines(program.readAllStandardOutput()), Lines(program.readAllStandardError())};
     }
-    // A Windows program ends its lines on stdout and stderr with CR LF.
+    // Redirected, the program writes UTF-8; a Windows program ends its lines with CR LF.
     static QString Lines(const QByteArray &bytes)
     {
-        QString text = QString::fromLocal8Bit(bytes);
+        QString text = QString::fromUtf8(bytes);
 #ifdef _WIN32
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 #endif
@@ -84,6 +84,10 @@ TEST_F(CommandLineTest, RefusalsAndErrorsNameTheFileAndTheReason)
     const Outcome missing = run({"--join", "out.mpg", "a.mpg", "gone.mpg"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "zantrope: gone.mpg: File not found\n");
+    // Every name comes back whole, also one beyond every code page.
+    const QString emoji = QString::fromUtf8("gone-\xf0\x9f\x98\x80.mpg");
+    EXPECT_EQ(run({"--join", "out.mpg", "a.mpg", emoji}).err,
+              QStringLiteral("zantrope: %1: File not found\n").arg(emoji));
     const QByteArray prefix = QFile::exists(path("out.mpg")) ? ReadBytes(path("out.mpg")) : QByteArray();
     EXPECT_EQ(prefix, a.left(prefix.size())) << "what was joined before the error, exactly";
 

@@ -170,9 +170,13 @@ TEST_F(WindowCommandsTest, AByteJoinThatPlayersShowWronglyAdvisesTheMovieJoin)
 }
 
 // The question is an ordinary box: Escape returns at once, the join waits
-// at its block while the window goes on, and the answer lets it go on.
+// at its block while the window goes on, and the answer lets it go on. The
+// taskbar shows the join paused meanwhile, and a failed join in red.
 TEST_F(WindowCommandsTest, WhileTheStopQuestionIsOpenTheJoinWaitsAndTheWindowRuns)
 {
+    using platform::TaskbarProgress;
+    FakeTaskbar taskbar;
+    platform::Override<platform::Taskbar> t{taskbar};
     addBigInputs(2);
     holdJoinsAtFirstBlock();
     boxes.pose = true;
@@ -187,9 +191,18 @@ TEST_F(WindowCommandsTest, WhileTheStopQuestionIsOpenTheJoinWaitsAndTheWindowRun
     QTest::mouseClick(form->fb7, Qt::LeftButton);
     EXPECT_EQ(boxes.asked.size(), 1u) << "one question at a time";
 
+    EXPECT_EQ(taskbar.states, (std::vector{TaskbarProgress::Normal, TaskbarProgress::Paused}));
+
     boxes.pending(1); // No
     settle();
     EXPECT_EQ(ReadBytes(path("out.mpg")), Pattern(3 << 20, 0) + Pattern(3 << 20, 1));
+    EXPECT_EQ(taskbar.states, (std::vector{TaskbarProgress::Normal, TaskbarProgress::Paused, TaskbarProgress::Normal,
+                                           TaskbarProgress::None}));
+
+    QFile::remove(path("in0.mpg"));
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    settle();
+    EXPECT_EQ(taskbar.states.back(), TaskbarProgress::Error);
 }
 
 TEST_F(WindowCommandsTest, KeysRunTheCommands)

@@ -4,6 +4,7 @@
 // temporary folder, message boxes answered by a stand-in, the list read back,
 // and drags delivered as the desktop delivers them.
 #include <QApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -27,7 +28,8 @@ protected:
         form = std::make_unique<app::TForm1>(Name(path(QStringLiteral("misuc.dat"))));
     }
 
-    QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
+    // As the window shows names: with "\\" on Windows.
+    QString path(const QString &name) const { return QDir::toNativeSeparators(dir.path() + QLatin1Char('/') + name); }
     QStringList captions() const
     {
         QStringList c;
