@@ -3,6 +3,7 @@
 // The join: copies every input, byte for byte and in order, into one output
 // file, telling an observer (the join session, a test) about each step and
 // asking it after each block whether to stop.
+#include "core/JoinObserver.h"
 #include "platform/Exceptions.h"
 #include "platform/FileName.h"
 
@@ -17,22 +18,6 @@ namespace app {
 class ESameFile : public platform::EInOutError {
 public:
     using EInOutError::EInOutError;
-};
-
-// Thrown out of Join when the observer asks to stop; the output then holds
-// exactly the blocks reported so far.
-struct JoinStopped {};
-
-class JoinObserver {
-public:
-    virtual ~JoinObserver() = default;
-    virtual void JoinStarted(qint64 /*totalBytes*/) {}          // inputs checked; their sizes as measured then
-    virtual void OutputCreated() {}                             // output created (replaced when it existed)
-    virtual void FileStarted(int /*index*/, qint64 /*size*/) {} // input opened; size measured once
-    virtual void BlockCopied(int /*index*/, qint64 /*got*/) {}  // the block's bytes are in the output now
-    virtual void FileFinished(int /*index*/) {}                 // input closed, file complete
-    // Asked after each block; true ends the join with JoinStopped.
-    virtual bool StopRequested() { return false; }
 };
 
 class JoinEngine {

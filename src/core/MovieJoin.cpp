@@ -16,9 +16,50 @@ FileName MovieJoin::OutputNameFor(const FileName &output)
     return FileName(bytes + "mpg");
 }
 
-FileName MovieJoin::Join(const FileName &output, const std::vector<FileName> &inputs, JoinObserver &observer)
+void MovieJoin::ThrowWithChoice(const platform::EInOutError &refusal, MovieChoice choice)
 {
-    return MediaLibrary().joinMovie(output, inputs, observer);
+    if (choice == MovieChoice::Off || refusal.ErrorCode() != MediaErrorCode)
+        throw;
+    const QString how = choice == MovieChoice::Menu
+                            ? QStringLiteral("\"Join as One Movie\" is checked in the list's menu; uncheck it to join "
+                                             "the files byte for byte.")
+                            : QStringLiteral("--movie asks for one movie; without it the files are joined byte for "
+                                             "byte.");
+    const QString message = refusal.Message() + QStringLiteral(". ") + how;
+    if (dynamic_cast<const EMixedFormats *>(&refusal)) {
+        EMixedFormats amended(refusal.ErrorCode(), message);
+        amended.SetDetails(refusal.Details());
+        throw amended;
+    }
+    platform::EInOutError amended(refusal.ErrorCode(), message);
+    amended.SetDetails(refusal.Details());
+    throw amended;
+}
+
+namespace {
+
+class ReadyMovie final : public ReadyJoin {
+public:
+    ReadyMovie(JoinPlan plan, JoinRequest request) : plan_(std::move(plan)), request_(std::move(request)) {}
+    void Write(JoinObserver &observer) override
+    {
+        try {
+            MediaLibrary().joinMovie(plan_.output, request_.inputs, observer);
+        } catch (const platform::EInOutError &e) {
+            MovieJoin::ThrowWithChoice(e, request_.movie);
+        }
+    }
+
+private:
+    JoinPlan plan_;
+    JoinRequest request_;
+};
+
+} // namespace
+
+std::unique_ptr<ReadyJoin> MovieJoin::Ready(JoinPlan &plan, const JoinRequest &request, JoinObserver &)
+{
+    return std::make_unique<ReadyMovie>(plan, request);
 }
 
 } // namespace app

@@ -323,8 +323,7 @@ FileName media::JoinAsOneMovie(const FileName &requested, const std::vector<File
             firstShapes = shapes;
             muxer = MuxerFor(format, shapes);
             if (muxer.isEmpty())
-                Refuse(name, QStringLiteral("%1 is %2, which cannot be joined as one movie; Join Now joins it as "
-                                            "it is")
+                Refuse(name, QStringLiteral("%1 is %2, which cannot be joined as one movie")
                                  .arg(Shown(name), KindWords(format)));
         } else if (const QString how = Difference(format, shapes, firstFormat, firstShapes); !how.isEmpty()) {
             Refuse(name, Shown(name) + QLatin1Char(' ') + how);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
+#include "core/JoinEngine.h"
 
 using app::JoinSession;
 using platform::FileName;
@@ -55,11 +56,13 @@ protected:
         QObject::connect(&session, &JoinSession::bytesCopied, [this](int, qint64 b) { copied += b; });
         QObject::connect(&session, &JoinSession::fileFinished,
                          [this, log](int i) { log(QStringLiteral("done %1 at %2").arg(i).arg(copied)); });
-        QObject::connect(&session, &JoinSession::finished,
-                         [this](JoinSession::Work, JoinSession::Outcome o, std::exception_ptr e) {
-                             outcome = o;
-                             error = e;
-                         });
+        QObject::connect(
+            &session, &JoinSession::finished,
+            [this](JoinSession::Work, JoinSession::Outcome o, std::exception_ptr e, const app::JoinResult &r) {
+                outcome = o;
+                error = e;
+                result = r;
+            });
     }
     QString path(const QString &name) const { return dir.filePath(name); }
     QByteArray input(const QString &name, qint64 size, quint32 seed)
@@ -79,11 +82,9 @@ protected:
     void joinHeldAt(int block)
     {
         HoldAt::held = false;
-        session.SetJoinFunction(
-            [this, block](const FileName &out, const std::vector<FileName> &in, app::JoinObserver &observer) {
-                HoldAt hold(session, observer, block);
-                app::JoinEngine().Join(out, in, hold);
-            });
+        session.WrapObserver([this, block](app::JoinObserver &observer) -> std::unique_ptr<app::JoinObserver> {
+            return std::make_unique<HoldAt>(session, observer, block);
+        });
         ASSERT_TRUE(session.Join());
         for (int i = 0; i < 2000 && !HoldAt::held; ++i)
             QThread::msleep(5);
@@ -96,6 +97,7 @@ protected:
     qint64 copied = 0;
     JoinSession::Outcome outcome{};
     std::exception_ptr error;
+    app::JoinResult result;
 };
 
 } // namespace
@@ -123,6 +125,8 @@ TEST_F(JoinSessionTest, JoinsASnapshotAndReportsEachStepInOrder)
     waitForFinish();
 
     EXPECT_EQ(outcome, JoinSession::Outcome::Done);
+    EXPECT_EQ(result.plan.kind, app::JoinKind::Bytes);
+    EXPECT_EQ(result.plan.output, Name(path("out.mpg"))); // the name taken when the join started
     EXPECT_EQ(outputAtEnd, all);
     EXPECT_FALSE(QFile::exists(path("other.mpg")));
     EXPECT_EQ(events, (QStringList{"start 3 10005", "created", "file 0 10000", "done 0 at 10000", "file 1 0",

@@ -690,6 +690,9 @@ TEST_F(MainWindowTest, JoinAsOneMovieIsACheckedItemThatTheSettingsKeep)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("a.mpg is not a movie")))
         << boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("\"Join as One Movie\" is checked in the list's menu; "
+                                                            "uncheck it to join the files byte for byte.")))
+        << "the refusal names the mode and how to switch it off";
     EXPECT_EQ(form->OutputName(), Name(path("out.mpg"))) << "one movie is a program stream";
     EXPECT_EQ(ReadBytes(path("out.dat")), QByteArray("old"));
 
