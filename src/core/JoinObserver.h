@@ -21,8 +21,8 @@ struct JoinStopped {
 class JoinObserver {
 public:
     virtual ~JoinObserver() = default;
-    virtual void JoinStarted(qint64 /*totalBytes*/) {}          // inputs looked at; their sizes as measured then
-    virtual void OutputCreated() {}                             // output created (it replaces the old file once complete)
+    virtual void JoinStarted(qint64 /*totalBytes*/) {} // inputs looked at; their sizes as measured then
+    virtual void OutputCreated() {}                    // output created (it replaces the old file once complete)
     virtual void FileStarted(int /*index*/, qint64 /*size*/) {} // input opened; size measured once
     virtual void BlockCopied(int /*index*/, qint64 /*got*/) {}  // the block's bytes are in the output now
     virtual void FileFinished(int /*index*/) {}                 // input closed, file complete

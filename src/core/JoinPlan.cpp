@@ -31,13 +31,11 @@ namespace {
 // The byte join: every request it is asked about.
 class ReadyBytes final : public ReadyJoin {
 public:
-    ReadyBytes(FileName output, std::vector<FileName> inputs) : output_(std::move(output)), inputs_(std::move(inputs))
-    {}
-    void Write(JoinObserver &observer) override { JoinEngine().Join(output_, inputs_, observer); }
+    explicit ReadyBytes(OutputGuard &&guard) : guard_(std::move(guard)) {}
+    void Write(JoinObserver &observer) override { JoinEngine().Write(guard_, observer); }
 
 private:
-    FileName output_;
-    std::vector<FileName> inputs_;
+    OutputGuard guard_;
 };
 
 bool SketchBytes(const JoinRequest &, JoinPlan &plan)
@@ -48,9 +46,9 @@ bool SketchBytes(const JoinRequest &, JoinPlan &plan)
 
 FileName SameName(const FileName &named) { return named; }
 
-std::unique_ptr<ReadyJoin> ReadyByteJoin(JoinPlan &plan, const JoinRequest &request, JoinObserver &)
+std::unique_ptr<ReadyJoin> ReadyByteJoin(JoinPlan &, const JoinRequest &, OutputGuard &&guard, JoinObserver &)
 {
-    return std::make_unique<ReadyBytes>(plan.output, request.inputs);
+    return std::make_unique<ReadyBytes>(std::move(guard));
 }
 
 // The MPEG movie joins, when the person asks for one movie. The first
@@ -104,7 +102,9 @@ PlannedJoin PlanJoin(const JoinRequest &request, JoinObserver &observer)
     plan.output = method.outputName(request.output);
     if (!plan.refusal.isEmpty())
         throw platform::EInOutError(MovieJoin::MediaErrorCode, plan.refusal);
-    planned.join = method.ready(plan, request, observer);
+    OutputGuard guard(plan.output, request.inputs);
+    observer.JoinStarted(guard.LookAtInputs());
+    planned.join = method.ready(plan, request, std::move(guard), observer);
     return planned;
 }
 

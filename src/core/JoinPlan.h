@@ -17,6 +17,7 @@
 // a row of JoinMethods() (see JoinPlan.cpp). A new kind is one more value
 // and one more row, put before the rows whose requests it takes over.
 #include "core/JoinObserver.h"
+#include "core/OutputGuard.h"
 #include "platform/FileName.h"
 
 #include <QString>
@@ -83,11 +84,15 @@ struct JoinMethod {
     bool (*sketch)(const JoinRequest &request, JoinPlan &plan);
     // The name the join writes for the output the person named.
     platform::FileName (*outputName)(const platform::FileName &named);
-    // On the join's worker: reads what the kind needs, asking
+    // On the join's worker, with the inputs looked at by guard (point 1 of
+    // OutputGuard.h): reads what the kind needs, asking
     // observer.StopRequested() now and then, and may set plan.kind to
     // another kind of its own that the files show. Refuses by throwing
     // platform::EInOutError naming the file; nothing is written before.
-    std::unique_ptr<ReadyJoin> (*ready)(JoinPlan &plan, const JoinRequest &request, JoinObserver &observer);
+    // The join it returns makes its output and reads its inputs through
+    // guard, which it keeps.
+    std::unique_ptr<ReadyJoin> (*ready)(JoinPlan &plan, const JoinRequest &request, OutputGuard &&guard,
+                                        JoinObserver &observer);
 };
 
 // Every method, in the order they are asked: the first whose sketch takes a
@@ -102,9 +107,11 @@ struct PlannedJoin {
     std::unique_ptr<ReadyJoin> join;
 };
 
-// The plan made by reading the files, on the thread that then writes it.
-// Observer calls: JoinStarted once the inputs are looked at, then
-// StopRequested while they are read; throws the refusal, or JoinStopped.
+// The plan made by reading the files, on the thread that then writes it:
+// the inputs are looked at through an OutputGuard for plan.output, then the
+// method readies the join. Observer calls: JoinStarted once the inputs are
+// looked at, then StopRequested while they are read; throws the refusal,
+// or JoinStopped.
 PlannedJoin PlanJoin(const JoinRequest &request, JoinObserver &observer);
 
 // Plans and writes; returns the plan it followed (plan.output was written).

@@ -5,7 +5,8 @@
 // module zantrope-media.so, loaded on first use (see ProgramModules.h):
 // FFmpeg's libraries bring some 140 more for the system's loader to bind.
 #include "core/ClipFacts.h"
-#include "core/JoinEngine.h"
+#include "core/JoinObserver.h"
+#include "core/OutputGuard.h"
 #include "platform/FileName.h"
 
 #include <vector>
@@ -15,11 +16,11 @@ namespace app {
 struct MediaFunctions {
     // Raised whenever the table changes, so that a module of another build is
     // refused instead of called wrongly.
-    static constexpr int CurrentRevision = 1;
+    static constexpr int CurrentRevision = 2;
     int revision = CurrentRevision;
-    // As MovieJoin::Join and ReadClipFacts describe them.
-    platform::FileName (*joinMovie)(const platform::FileName &output, const std::vector<platform::FileName> &inputs,
-                                    JoinObserver &observer) = nullptr;
+    // The movie join of MovieJoin.h into guard's output, its inputs looked
+    // at; and the clip facts of ReadClipFacts.
+    void (*joinMovie)(OutputGuard &guard, JoinObserver &observer) = nullptr;
     ClipFacts (*readClipFacts)(const platform::FileName &name) = nullptr;
 };
 

@@ -40,26 +40,26 @@ namespace {
 
 class ReadyMovie final : public ReadyJoin {
 public:
-    ReadyMovie(JoinPlan plan, JoinRequest request) : plan_(std::move(plan)), request_(std::move(request)) {}
+    ReadyMovie(OutputGuard &&guard, MovieChoice choice) : guard_(std::move(guard)), choice_(choice) {}
     void Write(JoinObserver &observer) override
     {
         try {
-            MediaLibrary().joinMovie(plan_.output, request_.inputs, observer);
+            MediaLibrary().joinMovie(guard_, observer);
         } catch (const platform::EInOutError &e) {
-            MovieJoin::ThrowWithChoice(e, request_.movie);
+            MovieJoin::ThrowWithChoice(e, choice_);
         }
     }
 
 private:
-    JoinPlan plan_;
-    JoinRequest request_;
+    OutputGuard guard_;
+    MovieChoice choice_;
 };
 
 } // namespace
 
-std::unique_ptr<ReadyJoin> MovieJoin::Ready(JoinPlan &plan, const JoinRequest &request, JoinObserver &)
+std::unique_ptr<ReadyJoin> MovieJoin::Ready(JoinPlan &, const JoinRequest &request, OutputGuard &&guard, JoinObserver &)
 {
-    return std::make_unique<ReadyMovie>(plan, request);
+    return std::make_unique<ReadyMovie>(std::move(guard), request.movie);
 }
 
 } // namespace app

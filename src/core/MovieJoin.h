@@ -52,7 +52,8 @@ public:
     static platform::FileName OutputNameFor(const platform::FileName &output);
 
     // The planner's step for these joins (JoinMethod::ready).
-    static std::unique_ptr<ReadyJoin> Ready(JoinPlan &plan, const JoinRequest &request, JoinObserver &observer);
+    static std::unique_ptr<ReadyJoin> Ready(JoinPlan &plan, const JoinRequest &request, OutputGuard &&guard,
+                                            JoinObserver &observer);
 
     // A refusal of the files as one movie, made because the person chose
     // one movie: the same error, its message saying where to switch the

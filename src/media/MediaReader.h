@@ -36,6 +36,9 @@ public:
     // so the file is read front to back once. Throws EInOutError naming the
     // file when it cannot be opened or holds no media libavformat can read.
     Reader(const platform::FileName &name, bool forJoin);
+    // The same on a file the caller has opened (name is its name) and keeps
+    // open longer than the reader; it is read from its start.
+    Reader(platform::File &file, const platform::FileName &name, bool forJoin);
     ~Reader();
     Reader(const Reader &) = delete;
     Reader &operator=(const Reader &) = delete;
@@ -43,7 +46,7 @@ public:
     AVFormatContext *Context() const { return ctx_; }
     const platform::FileName &Name() const { return name_; }
     qint64 Size() const { return size_; }
-    platform::FileId Identity() const { return file_.Identity(); }
+    platform::FileId Identity() const { return file_->Identity(); }
     // Bytes of the file the demuxer has consumed so far.
     qint64 Consumed() const;
     // The format's short name ("mpeg", "mp3", "mpegvideo", ...).
@@ -66,7 +69,8 @@ private:
     [[noreturn]] void Fail(int averror, const QString &doing);
 
     platform::FileName name_;
-    platform::File file_;
+    platform::File owned_; // the file the reader opened itself, if it did
+    platform::File *file_;
     qint64 size_ = 0;
     AVIOContext *io_ = nullptr;
     AVFormatContext *ctx_ = nullptr;

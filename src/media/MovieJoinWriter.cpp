@@ -174,8 +174,7 @@ Packet NewPacket()
 // The output: a muxer writing through the program's safe file writing.
 class Writer {
 public:
-    Writer(const FileName &name, const QByteArray &muxer, const File::CreateCheck &check)
-        : name_(name), file_(File::Create(name, check))
+    Writer(File file, const FileName &name, const QByteArray &muxer) : name_(name), file_(std::move(file))
     {
         try {
             const AVOutputFormat *format = av_guess_format(muxer.constData(), nullptr, nullptr);
@@ -285,19 +284,20 @@ qint64 StartOf(const Reader &reader)
 
 } // namespace
 
-FileName media::JoinAsOneMovie(const FileName &requested, const std::vector<FileName> &names, JoinObserver &observer)
+void media::JoinAsOneMovie(OutputGuard &guard, JoinObserver &observer)
 {
-    const FileName output = MovieJoin::OutputNameFor(requested);
+    const FileName &output = guard.Output();
+    const std::vector<FileName> &names = guard.Inputs();
     if (names.empty())
         throw EInOutError(MovieJoin::MediaErrorCode, QStringLiteral("There is no file to join"));
-    if (const int same = JoinEngine::FindInputSameAsOutput(output, names); same >= 0)
-        throw ESameFile(JoinEngine::SameFileCode, JoinEngine::SameFileMessage(names[std::size_t(same)]));
-    // Writing the output must destroy no input: not the same file under any
-    // name or view, nor one entry spelt in another case.
-    std::vector<platform::FileId> inputIds;
-    const auto endangered = [&](const FileName &name, const platform::FileId &input,
-                                const std::optional<platform::FileId> &out) {
-        return out && (platform::SameFile(input, *out) || platform::SameEntryIgnoringCase(output, name));
+    // Each input is read twice from the file the guard looked at, kept open
+    // between the two where descriptors allow.
+    std::vector<File> files(names.size());
+    const auto open = [&](int i) -> File & {
+        File &file = files[std::size_t(i)];
+        if (!file.IsOpen())
+            file = guard.OpenInput(i);
+        return file;
     };
 
     // Every input is read as media and compared with the first before the
@@ -309,13 +309,11 @@ FileName media::JoinAsOneMovie(const FileName &requested, const std::vector<File
     std::optional<mpa::FrameHeader> firstFrame;
     std::vector<uint16_t> frameSizes;
     bool constantBitrate = true;
-    qint64 total = 0;
-    for (const FileName &name : names) {
-        Reader reader(name, true);
-        inputIds.push_back(reader.Identity());
-        if (endangered(name, inputIds.back(), platform::IdentityOf(output)))
-            throw ESameFile(JoinEngine::SameFileCode, JoinEngine::SameFileMessage(name));
-        total += reader.Size();
+    for (int i = 0; i < int(names.size()); ++i) {
+        const FileName &name = names[std::size_t(i)];
+        File &file = open(i);
+        guard.CheckInput(i, file, nullptr);
+        Reader reader(file, name, true);
         const QString format = reader.Format();
         std::vector<StreamShape> shapes = ShapesOf(reader);
         if (muxer.isEmpty()) {
@@ -340,8 +338,9 @@ FileName media::JoinAsOneMovie(const FileName &requested, const std::vector<File
                 av_packet_unref(packet.get());
             }
         }
+        if (!guard.KeepsOpen(i))
+            file = File();
     }
-    observer.JoinStarted(total);
 
     QByteArray id3v2;
     if (muxer == "mp3" || muxer == "mp2") {
@@ -363,16 +362,7 @@ FileName media::JoinAsOneMovie(const FileName &requested, const std::vector<File
         }
     }
 
-    // Checked again on the opened output, before anything of the old file
-    // is cut or replaced.
-    const auto refuseInputs = [&](const File &out) {
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            if (endangered(names[i], inputIds[i], out.Identity()) ||
-                endangered(names[i], inputIds[i], out.ReplacedIdentity()))
-                throw ESameFile(JoinEngine::SameFileCode, JoinEngine::SameFileMessage(names[i]));
-        }
-    };
-    Writer writer(output, muxer, refuseInputs);
+    Writer writer(guard.CreateOutput(), output, muxer);
     observer.OutputCreated();
     AVFormatContext *out = writer.Context();
 
@@ -380,16 +370,9 @@ FileName media::JoinAsOneMovie(const FileName &requested, const std::vector<File
     qint64 endUs = 0;                     // where the next input's timeline begins in the output
     const Packet packet = NewPacket();
     for (int i = 0; i < int(names.size()); ++i) {
-        Reader reader(names[std::size_t(i)], true);
-        // The file may have been swapped since it was checked; never read
-        // the output, old or new, into itself.
-        const platform::FileId id = reader.Identity();
-        File &file = writer.Output();
-        if (platform::SameFile(id, file.Identity()) ||
-            (file.ReplacedIdentity() && platform::SameFile(id, *file.ReplacedIdentity()))) {
-            file.Discard();
-            throw ESameFile(JoinEngine::SameFileCode, JoinEngine::SameFileMessage(names[std::size_t(i)]));
-        }
+        File &file = open(i);
+        guard.CheckInput(i, file, &writer.Output());
+        Reader reader(file, names[std::size_t(i)], true);
         AVFormatContext *in = reader.Context();
         const std::vector<int> &picked = reader.Picked();
         if (i == 0) {
@@ -486,7 +469,6 @@ FileName media::JoinAsOneMovie(const FileName &requested, const std::vector<File
         endUs = fileEndUs;
     }
     writer.Finish();
-    return output;
 }
 
 } // namespace app
