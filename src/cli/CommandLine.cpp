@@ -233,9 +233,9 @@ QString UsageText()
                            "  --version  shows the version\n"
                            "  --         every word after it is a file name\n\n"
                            "A join needs no display. It refuses an output that is one of the inputs and\n"
-                           "inputs that are no regular files; after an error or Ctrl-C the output holds\n"
-                           "exactly what was joined. Exit status: 0 joined, 1 failed, 2 wrong command\n"
-                           "line, 130 stopped by Ctrl-C.\n");
+                           "inputs that are no regular files; after an error or Ctrl-C a new output\n"
+                           "holds exactly what was joined, and one that existed is left as it was.\n"
+                           "Exit status: 0 joined, 1 failed, 2 wrong command line, 130 stopped by Ctrl-C.\n");
     return text;
 }
 

@@ -67,7 +67,7 @@ QString VersionText();
 int RunCommandLineJoin(const CommandLineRequest &request);
 
 // Exit statuses besides 0.
-constexpr int ExitFailed = 1;    // the join failed; the output holds what was joined
+constexpr int ExitFailed = 1;    // the join failed; a new output holds what was joined
 constexpr int ExitUsage = 2;     // the command line is wrong; nothing was touched
 constexpr int ExitStopped = 130; // stopped by Ctrl-C, as the shell counts a SIGINT
 

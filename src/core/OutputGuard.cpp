@@ -17,8 +17,7 @@ QString OutputGuard::SameFileMessage(const FileName &input)
 
 QString OutputGuard::ReplacedInputMessage(const FileName &input)
 {
-    return QStringLiteral("Read error: %1 was replaced by another file while it was being joined")
-        .arg(input.Display());
+    return QStringLiteral("Read error: %1 was replaced by another file while it was being joined").arg(input.Display());
 }
 
 OutputGuard::OutputGuard(FileName output, std::vector<FileName> inputs)

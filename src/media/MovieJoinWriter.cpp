@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <optional>
 
@@ -213,13 +214,18 @@ public:
         }
     }
 
-    // Ends the stream and puts the file in place.
-    void Finish()
+    // Ends the stream: everything written is in the file.
+    void EndStream()
     {
         Check(av_write_trailer(ctx_));
         avio_flush(io_);
         Check(io_->error);
         WritePending();
+    }
+    // Ends the stream and puts the file in place.
+    void Finish()
+    {
+        EndStream();
         file_.Close();
     }
 
@@ -363,6 +369,16 @@ void media::JoinAsOneMovie(OutputGuard &guard, JoinObserver &observer)
     }
 
     Writer writer(guard.CreateOutput(), output, muxer);
+    // A join that fails leaves an output that existed whole.
+    struct DropOnFailure {
+        File &file;
+        int before = std::uncaught_exceptions();
+        ~DropOnFailure()
+        {
+            if (std::uncaught_exceptions() > before)
+                OutputGuard::DropIfReplacing(file);
+        }
+    } dropOnFailure{writer.Output()};
     observer.OutputCreated();
     AVFormatContext *out = writer.Context();
 
@@ -415,11 +431,9 @@ void media::JoinAsOneMovie(OutputGuard &guard, JoinObserver &observer)
                 return;
             observer.BlockCopied(i, now - reported);
             reported = now;
-            if (observer.StopRequested()) {
-                // What was written so far ends as a stream of its own.
-                writer.Finish();
-                throw JoinStopped();
-            }
+            // What was written so far ends as a stream of its own.
+            if (observer.StopRequested())
+                OutputGuard::Stop(writer.Output(), [&] { writer.EndStream(); });
         };
 
         const qint64 offsetUs = endUs - StartOf(reader);

@@ -230,7 +230,7 @@ void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error
         const QString name = FileName(result.plan.output.LastPart()).Display();
         Application().ShowNotice(fb7, QStringLiteral("Stopped; %1 was left as it was before the join").arg(name));
     } else if (error) {
-        // A stop is no error: the output keeps what was joined, and the bars
+        // A stop is no error: a new output keeps what was joined, and the bars
         // and icons show how far it came.
         Application().Guard([&] {
             try {

@@ -373,6 +373,18 @@ TEST_F(MovieJoinTest, StopLeavesAPlayableBeginning)
     EXPECT_GT(stopped.seconds, 5.0);
     EXPECT_LT(stopped.seconds, 12.0);
     EXPECT_GT(stopped.frames, 150);
+
+    // Over an output that existed, a stop leaves the old file whole.
+    const QByteArray before = ReadBytes(Path("stopped.mpg"));
+    Recorder again;
+    again.stopIn = 1;
+    try {
+        JoinMovie(Name(Path("stopped.mpg")), Names({"ntsc7.mpg", "ntsc9.mpg"}), again);
+        ADD_FAILURE() << "not stopped";
+    } catch (const app::JoinStopped &e) {
+        EXPECT_EQ(e.left, app::OutputLeft::AsBefore);
+    }
+    EXPECT_EQ(ReadBytes(Path("stopped.mpg")), before);
 }
 
 TEST_F(MovieJoinTest, InputsThatAreNoMediaOrNoFilesAreNamed)
