@@ -5,22 +5,21 @@
 // module zantrope-media.so, loaded on first use (see ProgramModules.h):
 // FFmpeg's libraries bring some 140 more for the system's loader to bind.
 #include "core/ClipFacts.h"
-#include "core/JoinObserver.h"
-#include "core/OutputGuard.h"
+#include "core/JoinPlan.h"
 #include "platform/FileName.h"
 
-#include <vector>
+#include <memory>
 
 namespace app {
 
 struct MediaFunctions {
     // Raised whenever the table changes, so that a module of another build is
     // refused instead of called wrongly.
-    static constexpr int CurrentRevision = 2;
+    static constexpr int CurrentRevision = 3;
     int revision = CurrentRevision;
-    // The movie join of MovieJoin.h into guard's output, its inputs looked
-    // at; and the clip facts of ReadClipFacts.
-    void (*joinMovie)(OutputGuard &guard, JoinObserver &observer) = nullptr;
+    // The first pass of the movie joins of MovieJoin.h, as JoinMethod::ready
+    // describes it; and the clip facts of ReadClipFacts.
+    std::unique_ptr<ReadyJoin> (*readyMovie)(JoinPlan &plan, OutputGuard &&guard, JoinObserver &observer) = nullptr;
     ClipFacts (*readClipFacts)(const platform::FileName &name) = nullptr;
 };
 

@@ -36,30 +36,14 @@ void MovieJoin::ThrowWithChoice(const platform::EInOutError &refusal, MovieChoic
     throw amended;
 }
 
-namespace {
-
-class ReadyMovie final : public ReadyJoin {
-public:
-    ReadyMovie(OutputGuard &&guard, MovieChoice choice) : guard_(std::move(guard)), choice_(choice) {}
-    void Write(JoinObserver &observer) override
-    {
-        try {
-            MediaLibrary().joinMovie(guard_, observer);
-        } catch (const platform::EInOutError &e) {
-            MovieJoin::ThrowWithChoice(e, choice_);
-        }
-    }
-
-private:
-    OutputGuard guard_;
-    MovieChoice choice_;
-};
-
-} // namespace
-
-std::unique_ptr<ReadyJoin> MovieJoin::Ready(JoinPlan &, const JoinRequest &request, OutputGuard &&guard, JoinObserver &)
+std::unique_ptr<ReadyJoin> MovieJoin::Ready(JoinPlan &plan, const JoinRequest &request, OutputGuard &&guard,
+                                            JoinObserver &observer)
 {
-    return std::make_unique<ReadyMovie>(std::move(guard), request.movie);
+    try {
+        return MediaLibrary().readyMovie(plan, std::move(guard), observer);
+    } catch (const platform::EInOutError &e) {
+        ThrowWithChoice(e, request.movie);
+    }
 }
 
 } // namespace app

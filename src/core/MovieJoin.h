@@ -9,20 +9,27 @@
 // cannot give. The work is the media module's (MediaLibrary()); this is the
 // planner's method for it (see JoinPlan.h).
 //
-// Before the output is touched, every input is opened and compared with the
-// first: one that is no regular file, not readable as media, or of another
-// format (EMixedFormats, naming it and how it differs) refuses the join; so
-// does a first input of a kind no writer here takes. The writer follows the
-// first input: VCD-style MPEG-1 program streams (and VCD .dat files) get a
-// VCD program stream, DVD-style MPEG-2 a DVD one, other program streams a
-// plain one; MPEG video streams stay MPEG video streams; MP3 and MP2 stay
-// MP3 and MP2. An MP3 output carries the first input's ID3v2 tag as it was,
-// then one Xing (VBR) or Info (CBR) frame that counts every frame of the
-// join, then only audio frames: no later tag or header frame.
+// Two passes over the inputs the output guard looked at, each read from
+// the file looked at. The first, on the planner's step, reads every input's
+// streams and compares them with the first input's before the output is
+// touched: one that is not readable as media or of another format
+// (EMixedFormats, naming it and how it differs) refuses the join; so does a
+// first input of a kind no writer here takes, and an ID3 tag larger than
+// its file. It asks for a stop between the inputs and while it reads them.
+// The writer follows the first input: VCD-style MPEG-1 program streams
+// (and VCD .dat files) get a VCD program stream, DVD-style MPEG-2 a DVD one,
+// other program streams a plain one; MPEG video streams stay MPEG video
+// streams; MP3 and MP2 stay MP3 and MP2 (JoinKind::Mp3). The second pass
+// places every packet with the movie timeline (MovieTimeline.h); an input
+// whose streams are not those of the first pass is refused. An MP3 output
+// carries the first input's ID3v2 tag as it was, then one Xing (VBR) or
+// Info (CBR) frame that counts the frames the file holds (written again
+// when the stream ends, also after a stop or a failure), then only audio
+// frames: no later tag or header frame.
 //
 // Observed as the byte join: the bars move by the bytes read from each
-// input, a stop leaves a playable beginning, and errors are
-// platform::EInOutError naming the file.
+// input in the second pass, a stop leaves a playable beginning (or the old
+// output whole), and errors are platform::EInOutError naming the file.
 #include "core/JoinPlan.h"
 #include "platform/Exceptions.h"
 #include "platform/FileName.h"

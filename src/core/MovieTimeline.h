@@ -53,10 +53,10 @@ struct PacketTimes {
 
 // One stream of an input, as the output stream of the same position.
 struct InputStream {
-    Rational base;            // its time base
-    qint64 start = NoTime;    // its first presentation time, where the input tells it
-    qint64 lateTicks = 0;     // it starts this long after its timestamps say (an empty edit)
-    qint64 primingTicks = 0;  // its first this many ticks from start are priming, not shown
+    Rational base;           // its time base
+    qint64 start = NoTime;   // its first presentation time, where the input tells it
+    qint64 lateTicks = 0;    // it starts this long after its timestamps say (an empty edit)
+    qint64 primingTicks = 0; // its first this many ticks from start are priming, not shown
 };
 
 class MovieTimeline {
@@ -87,9 +87,9 @@ public:
 private:
     struct Stream {
         InputStream input;
-        qint64 shift = 0;        // added to its times, in its time base
-        std::size_t seam = 0;    // the seam of the input it is in
-        qint64 lastIn = NoTime;  // its last decoding time as the input had it
+        qint64 shift = 0;       // added to its times, in its time base
+        std::size_t seam = 0;   // the seam of the input it is in
+        qint64 lastIn = NoTime; // its last decoding time as the input had it
         qint64 lastInDuration = 0;
         qint64 lastOut = NoTime; // in the output: the last decoding time written
         qint64 nextOut = NoTime; // and the one a packet without times gets

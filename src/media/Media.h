@@ -3,16 +3,15 @@
 // The work of the media module, which the core reaches through
 // MediaLibrary(): "Join as One Movie" and the clip facts.
 #include "core/ClipFacts.h"
-#include "core/JoinObserver.h"
-#include "core/OutputGuard.h"
+#include "core/JoinPlan.h"
 #include "platform/FileName.h"
 
-#include <vector>
+#include <memory>
 
 namespace app::media {
 
-// MediaFunctions::joinMovie's work.
-void JoinAsOneMovie(OutputGuard &guard, JoinObserver &observer);
+// MediaFunctions::readyMovie's work.
+std::unique_ptr<ReadyJoin> ReadyMovie(JoinPlan &plan, OutputGuard &&guard, JoinObserver &observer);
 // ReadClipFacts's work.
 ClipFacts ReadFacts(const platform::FileName &name);
 

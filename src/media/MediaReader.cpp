@@ -48,7 +48,8 @@ Reader::Reader(const FileName &name, bool forJoin) : name_(name), owned_(platfor
     }
 }
 
-Reader::Reader(platform::File &file, const FileName &name, bool forJoin) : name_(name), file_(&file)
+Reader::Reader(platform::File &file, const FileName &name, bool forJoin, std::function<bool()> stop)
+    : name_(name), file_(&file), stop_(std::move(stop))
 {
     try {
         file_->Seek(0);
@@ -77,6 +78,8 @@ void Reader::Open(bool forJoin)
     if (!ctx_)
         throw std::bad_alloc();
     ctx_->pb = io_;
+    if (stop_)
+        ctx_->interrupt_callback = {&Reader::Interrupt, this};
     if (forJoin)
         ctx_->skip_estimate_duration_from_pts = 1;
     // The name is only a hint for the probe (its extension); the bytes come
@@ -87,7 +90,7 @@ void Reader::Open(bool forJoin)
         Fail(err, QString());
     }
     err = avformat_find_stream_info(ctx_, nullptr);
-    if (err < 0)
+    if (err < 0 || stopped_) // interrupted, it may end early as if it had found all
         Fail(err, QString());
     for (unsigned i = 0; i < ctx_->nb_streams; ++i) {
         const AVStream *st = ctx_->streams[i];
@@ -114,8 +117,17 @@ void Reader::Release() noexcept
     }
 }
 
+int Reader::Interrupt(void *opaque)
+{
+    auto *self = static_cast<Reader *>(opaque);
+    self->stopped_ = self->stopped_ || self->stop_();
+    return self->stopped_ ? 1 : 0;
+}
+
 void Reader::Fail(int averror, const QString &doing)
 {
+    if (stopped_)
+        throw Stopped{};
     // A failure of the file itself is told as such, not as bad media.
     if (ioError_)
         std::rethrow_exception(std::exchange(ioError_, nullptr));

@@ -15,6 +15,7 @@ extern "C" {
 
 #include <QString>
 #include <exception>
+#include <functional>
 #include <vector>
 
 namespace app::media {
@@ -37,8 +38,11 @@ public:
     // file when it cannot be opened or holds no media libavformat can read.
     Reader(const platform::FileName &name, bool forJoin);
     // The same on a file the caller has opened (name is its name) and keeps
-    // open longer than the reader; it is read from its start.
-    Reader(platform::File &file, const platform::FileName &name, bool forJoin);
+    // open longer than the reader; it is read from its start. While it
+    // looks for the streams, it asks stop now and then, and ends with
+    // Stopped when that says so.
+    Reader(platform::File &file, const platform::FileName &name, bool forJoin, std::function<bool()> stop = nullptr);
+    struct Stopped {};
     ~Reader();
     Reader(const Reader &) = delete;
     Reader &operator=(const Reader &) = delete;
@@ -64,6 +68,7 @@ public:
 private:
     static int ReadPacket(void *opaque, uint8_t *buffer, int size);
     static int64_t Seek(void *opaque, int64_t offset, int whence);
+    static int Interrupt(void *opaque);
     void Open(bool forJoin);
     void Release() noexcept;
     [[noreturn]] void Fail(int averror, const QString &doing);
@@ -76,6 +81,8 @@ private:
     AVFormatContext *ctx_ = nullptr;
     std::vector<int> picked_;
     std::exception_ptr ioError_; // a failure inside a callback, thrown once libavformat returns
+    std::function<bool()> stop_;
+    bool stopped_ = false;
 };
 
 // The message for a file that is not media the join can read.

@@ -5,6 +5,7 @@
 #include "core/ClipFacts.h"
 #include "core/ClipFactsReader.h"
 #include "core/JoinEngine.h"
+#include "core/MpegAudio.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 // Linux only: the clips are made by the ffmpeg program and checked with
@@ -71,6 +73,7 @@ struct Played {
     double seconds = 0;
     int frames = 0;
     bool seekLands = false;
+    bool monotonic = true; // every stream's decoding times go forward
     QString format;
 };
 
@@ -93,10 +96,16 @@ Played Play(const QString &path)
     avcodec_open2(dec, codec, nullptr);
     AVPacket *packet = av_packet_alloc();
     AVFrame *frame = av_frame_alloc();
+    std::vector<qint64> lastDts(ctx->nb_streams, AV_NOPTS_VALUE);
     const auto decodeUntil = [&](const std::function<bool()> &enough) {
         bool more = true;
         while (more && !enough()) {
             more = av_read_frame(ctx, packet) >= 0;
+            if (more && packet->dts != AV_NOPTS_VALUE) {
+                qint64 &last = lastDts[std::size_t(packet->stream_index)];
+                played.monotonic = played.monotonic && (last == AV_NOPTS_VALUE || packet->dts > last);
+                last = packet->dts;
+            }
             if (more && packet->stream_index != index) {
                 av_packet_unref(packet);
                 continue;
@@ -146,7 +155,12 @@ FileName JoinMovie(const FileName &output, const std::vector<FileName> &inputs, 
 class Recorder : public app::JoinObserver {
 public:
     void JoinStarted(qint64 total) override { log << QStringLiteral("join %1").arg(total); }
-    void OutputCreated() override { log << QStringLiteral("created"); }
+    void OutputCreated() override
+    {
+        log << QStringLiteral("created");
+        if (onCreated)
+            onCreated();
+    }
     void FileStarted(int index, qint64 size) override
     {
         log << QStringLiteral("started %1 %2").arg(index).arg(size);
@@ -164,7 +178,8 @@ public:
     // Stops halfway through input stopIn.
     bool StopRequested() override
     {
-        return stopIn >= 0 && int(read.size()) > stopIn && read[std::size_t(stopIn)] > stopAt;
+        return (stopAtAsk >= 0 && ++asks >= stopAtAsk) ||
+               (stopIn >= 0 && int(read.size()) > stopIn && read[std::size_t(stopIn)] > stopAt);
     }
 
     QStringList log;
@@ -172,7 +187,33 @@ public:
     int blocks = 0;
     int stopIn = -1;
     qint64 stopAt = 0;
+    int stopAtAsk = -1; // stops when asked this many times, wherever the join is
+    int asks = 0;
+    std::function<void()> onCreated;
 };
+
+// An MP3's header frame: the frames it counts, and the sound frames that
+// follow it in the file.
+struct Mp3Count {
+    qint64 counted = -1, held = 0;
+};
+Mp3Count CountMp3(const QByteArray &bytes)
+{
+    Mp3Count count;
+    const qsizetype xing = std::max(bytes.indexOf("Xing"), bytes.indexOf("Info"));
+    if (xing < 0)
+        return count;
+    count.counted = qFromBigEndian<quint32>(bytes.constData() + xing + 8);
+    const auto *b = reinterpret_cast<const uint8_t *>(bytes.constData());
+    qsizetype at = bytes.lastIndexOf(QByteArray::fromHex("ff"), xing);
+    for (auto header = app::mpa::ParseHeader(b + at, int(bytes.size() - at)); header;) { // the header frame first
+        at += header->frameBytes;
+        header = app::mpa::ParseHeader(b + at, int(std::max<qsizetype>(bytes.size() - at, 0)));
+        if (header && at + header->frameBytes <= bytes.size())
+            ++count.held;
+    }
+    return count;
+}
 
 class MovieJoinTest : public ::testing::Test {
 protected:
@@ -288,6 +329,7 @@ TEST_F(MovieJoinTest, VcdClipsAndDatFilesPlayAsOneMovie)
         EXPECT_NEAR(joined.seconds, SumOfLengths(clips), 0.3);
         EXPECT_EQ(joined.frames, SumOfFrames(clips));
         EXPECT_TRUE(joined.seekLands);
+        EXPECT_TRUE(joined.monotonic);
         // The bars: each file's bytes in full, reported as it was read.
         for (int i = 0; i < 3; ++i) {
             const qint64 size = QFileInfo(Path(clips[i])).size();
@@ -318,6 +360,18 @@ TEST_F(MovieJoinTest, VbrMp3sGetOneHeaderThatCountsTheWholeJoin)
     EXPECT_EQ(bytes.count("Xing"), 1);
     EXPECT_EQ(bytes.count("Info"), 0);
     EXPECT_LT(bytes.indexOf("Xing"), tag + 64);
+    const Mp3Count whole = CountMp3(bytes);
+    EXPECT_EQ(whole.counted, whole.held);
+
+    // Stopped halfway, the header counts the frames written, not the list's.
+    Recorder stopping;
+    stopping.stopIn = 1;
+    stopping.stopAt = QFileInfo(Path("vbr7.mp3")).size() / 2;
+    EXPECT_THROW(JoinMovie(Name(Path("stopped.mp3")), Names(clips), stopping), app::JoinStopped);
+    const Mp3Count stopped = CountMp3(ReadBytes(Path("stopped.mp3")));
+    EXPECT_EQ(stopped.counted, stopped.held);
+    EXPECT_LT(stopped.counted, whole.counted * 2 / 3);
+    EXPECT_NEAR(Play(Path("stopped.mp3")).seconds, 8.5, 0.5);
 }
 
 TEST_F(MovieJoinTest, CbrMp3sKeepTheFirstTagAndDropTheOthers)
@@ -385,6 +439,100 @@ TEST_F(MovieJoinTest, StopLeavesAPlayableBeginning)
         EXPECT_EQ(e.left, app::OutputLeft::AsBefore);
     }
     EXPECT_EQ(ReadBytes(Path("stopped.mpg")), before);
+}
+
+// The inputs are read before anything is written, and a stop is asked for
+// between them and while each is read: the output is then as it was.
+TEST_F(MovieJoinTest, AStopWhileTheInputsAreReadLeavesTheOutputAsItWas)
+{
+    for (const bool existed : {false, true}) {
+        QFile::remove(Path("early.mpg"));
+        if (existed)
+            WriteBytes(Path("early.mpg"), "old");
+        Recorder recorder;
+        recorder.stopAtAsk = 8;
+        try {
+            JoinMovie(Name(Path("early.mpg")), Names({"ntsc5.mpg", "ntsc7.mpg", "ntsc9.mpg"}), recorder);
+            ADD_FAILURE() << "not stopped";
+        } catch (const app::JoinStopped &e) {
+            EXPECT_EQ(e.left, existed ? app::OutputLeft::AsBefore : app::OutputLeft::Nothing);
+        }
+        EXPECT_EQ(recorder.log.size(), 1) << "started, and nothing after: " << recorder.log.join(", ").toStdString();
+        EXPECT_EQ(ReadBytes(Path("early.mpg")), existed ? QByteArray("old") : QByteArray("<unreadable>"));
+    }
+}
+
+// Two clips joined byte for byte, as cat joins them, are one input whose
+// clock starts again in the middle: as one movie it keeps its whole length.
+TEST_F(MovieJoinTest, AByteJoinedInputKeepsItsWholeLength)
+{
+    WriteBytes(Path("catted.mpg"), ReadBytes(Clip("ntsc5.mpg")) + ReadBytes(Clip("ntsc7.mpg")));
+    Recorder recorder;
+    JoinMovie(Name(Path("whole.mpg")), {Name(Path("catted.mpg")), Name(Clip("ntsc9.mpg"))}, recorder);
+    const Played whole = Play(Path("whole.mpg"));
+    EXPECT_NEAR(whole.seconds, 21.0, 0.3);
+    EXPECT_EQ(whole.frames, SumOfFrames({"ntsc5.mpg", "ntsc7.mpg", "ntsc9.mpg"}));
+    EXPECT_TRUE(whole.monotonic);
+    EXPECT_TRUE(whole.seekLands);
+}
+
+// Between the first pass, which reads each input's streams, and the write,
+// an input is swapped: renamed over, it is still the file looked at, kept
+// open; opened again by name (no descriptor to keep it), or rewritten in
+// place with other streams, it is refused. Never a crash, never one
+// stream's packets in another.
+TEST_F(MovieJoinTest, AnInputSwappedBetweenThePassesIsJoinedAsLookedAtOrRefused)
+{
+    const QByteArray second = ReadBytes(Clip("ntsc7.mpg")), other = ReadBytes(Clip("pvcd_B.mpg"));
+    const auto join = [&](const std::function<void()> &swap) {
+        WriteBytes(Path("in2.mpg"), second);
+        QFile::remove(Path("swapped.mpg"));
+        Recorder recorder;
+        recorder.onCreated = swap;
+        return ErrorOf([&] {
+            JoinMovie(Name(Path("swapped.mpg")), {Name(Clip("ntsc5.mpg")), Name(Path("in2.mpg"))}, recorder);
+        });
+    };
+    const auto renameOver = [&] {
+        WriteBytes(Path("intruder.mpg"), other);
+        ASSERT_TRUE(QFile::remove(Path("in2.mpg")) && QFile::rename(Path("intruder.mpg"), Path("in2.mpg")));
+    };
+    const auto rewrite = [&] { WriteBytes(Path("in2.mpg"), other); }; // the same file, other streams
+
+    // Renamed over: joined as looked at.
+    Recorder recorder;
+    recorder.onCreated = renameOver;
+    WriteBytes(Path("in2.mpg"), second);
+    JoinMovie(Name(Path("swapped.mpg")), {Name(Clip("ntsc5.mpg")), Name(Path("in2.mpg"))}, recorder);
+    const Played joined = Play(Path("swapped.mpg"));
+    EXPECT_NEAR(joined.seconds, 12.0, 0.3);
+    EXPECT_EQ(joined.frames, SumOfFrames({"ntsc5.mpg", "ntsc7.mpg"}));
+
+    EXPECT_TRUE(join(rewrite).Message().contains("in2.mpg changed while it was being joined"));
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit lowered = saved;
+    lowered.rlim_cur = std::min<rlim_t>(256, saved.rlim_max); // no descriptor kept
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+    const EInOutError replaced = join(renameOver);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(replaced.Message(), app::OutputGuard::ReplacedInputMessage(Name(Path("in2.mpg"))));
+    EXPECT_TRUE(Play(Path("swapped.mpg")).monotonic) << "the first input, written before the refusal";
+}
+
+// A tag that claims more than its file holds is refused before anything of
+// it is read into memory.
+TEST_F(MovieJoinTest, AnMp3TagLargerThanItsFileIsRefused)
+{
+    const QByteArray mp3 = ReadBytes(Clip("vbr5.mp3"));
+    const int tag = 10 + (mp3[9] | mp3[8] << 7);
+    WriteBytes(Path("liar.mp3"), QByteArray("ID3\x04\x00\x00\x7f\x7f\x7f\x7f", 10) + mp3.mid(tag)); // 256 MiB
+    Recorder recorder;
+    const EInOutError e = ErrorOf([&] {
+        JoinMovie(Name(Path("liar-out.mp3")), {Name(Path("liar.mp3")), Name(Clip("vbr7.mp3"))}, recorder);
+    });
+    EXPECT_TRUE(e.Message().contains("liar.mp3 ")) << e.Message().toStdString();
+    EXPECT_FALSE(QFile::exists(Path("liar-out.mp3")));
 }
 
 TEST_F(MovieJoinTest, InputsThatAreNoMediaOrNoFilesAreNamed)
