@@ -66,8 +66,9 @@ QByteArray ProgramStreamMuxer(const std::vector<StreamShape> &shapes)
 
 bool operator==(const Layout &a, const Layout &b)
 {
-    return a.format == b.format && std::equal(a.shapes.begin(), a.shapes.end(), b.shapes.begin(), b.shapes.end(),
-                                               [](const StreamShape &x, const StreamShape &y) { return SameShape(x, y); });
+    return a.format == b.format &&
+           std::equal(a.shapes.begin(), a.shapes.end(), b.shapes.begin(), b.shapes.end(),
+                      [](const StreamShape &x, const StreamShape &y) { return SameShape(x, y); });
 }
 
 Layout LayoutOf(const Reader &reader)

@@ -29,8 +29,7 @@ MovieOutput::MovieOutput(platform::File file, const FileName &name, const QByteA
             throw EInOutError(MovieJoin::MediaErrorCode,
                               QStringLiteral("Write error: no %1 writer").arg(QString::fromLatin1(muxer)));
         auto *buffer = static_cast<unsigned char *>(av_malloc(WriteBufferSize));
-        io_ = buffer ? avio_alloc_context(buffer, WriteBufferSize, 1, this, nullptr, &MovieOutput::WritePacket,
-                                          nullptr)
+        io_ = buffer ? avio_alloc_context(buffer, WriteBufferSize, 1, this, nullptr, &MovieOutput::WritePacket, nullptr)
                      : nullptr;
         if (!io_) {
             av_free(buffer);
@@ -63,8 +62,9 @@ void MovieOutput::Check(int err)
     if (error_)
         std::rethrow_exception(std::exchange(error_, nullptr));
     if (err < 0) {
-        EInOutError error(MovieJoin::MediaErrorCode, QStringLiteral("Write error: %1 (%2)")
-                                                         .arg(QString::fromUtf8(name_.LastPart()), ErrorText(err)));
+        EInOutError error(
+            MovieJoin::MediaErrorCode,
+            QStringLiteral("Write error: %1 (%2)").arg(QString::fromUtf8(name_.LastPart()), ErrorText(err)));
         error.SetDetails(name_.Display());
         throw error;
     }

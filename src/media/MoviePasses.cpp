@@ -55,9 +55,8 @@ qint64 TagBytes(File &file, const FileName &name)
     head.truncate(int(file.Read(head.data(), head.size())));
     const qint64 tag = mpa::Id3v2Length(head);
     if (tag > file.Size())
-        Refuse(name, QStringLiteral("%1 begins with a tag of %2 bytes, more than the file holds")
-                         .arg(Shown(name))
-                         .arg(tag));
+        Refuse(name,
+               QStringLiteral("%1 begins with a tag of %2 bytes, more than the file holds").arg(Shown(name)).arg(tag));
     return tag;
 }
 
@@ -67,8 +66,8 @@ std::vector<InputStream> StreamsOf(const Reader &reader)
     std::vector<InputStream> streams;
     for (int index : reader.Picked()) {
         const AVStream *st = reader.Context()->streams[index];
-        streams.push_back({{st->time_base.num, st->time_base.den},
-                           st->start_time == AV_NOPTS_VALUE ? NoTime : st->start_time});
+        streams.push_back(
+            {{st->time_base.num, st->time_base.den}, st->start_time == AV_NOPTS_VALUE ? NoTime : st->start_time});
     }
     return streams;
 }
@@ -102,6 +101,7 @@ public:
         try {
             for (int i = 0; i < guard_.Count(); ++i)
                 WriteInput(i, output, observer);
+            output.Finish(); // the last bytes are written here
         } catch (const JoinStopped &) {
             throw;
         } catch (...) {
@@ -109,7 +109,6 @@ public:
                 output.RecountAfterFailure();
             throw;
         }
-        output.Finish();
     }
 
 private:
@@ -135,7 +134,7 @@ private:
     OutputGuard guard_;
     std::vector<Input> inputs_;
     QByteArray muxer_;
-    qint64 tagBytes_ = 0;                       // MP3 and MP2: the first input's ID3v2 tag, copied
+    qint64 tagBytes_ = 0;                        // MP3 and MP2: the first input's ID3v2 tag, copied
     std::optional<mpa::FrameHeader> firstFrame_; // MP3: the model of the length header frame
     std::optional<MovieTimeline> timeline_;
 };

@@ -6,6 +6,7 @@
 #include "core/ClipFactsReader.h"
 #include "core/JoinEngine.h"
 #include "core/MpegAudio.h"
+#include "platform/File.h"
 
 #include <QDir>
 #include <QFile>
@@ -439,6 +440,50 @@ TEST_F(MovieJoinTest, StopLeavesAPlayableBeginning)
         EXPECT_EQ(e.left, app::OutputLeft::AsBefore);
     }
     EXPECT_EQ(ReadBytes(Path("stopped.mpg")), before);
+}
+
+// The disk fills up during the write: the error says so, a new output is a
+// playable beginning (an MP3's header counts the frames it holds), and an
+// output that existed is left whole. The media module writes through the
+// program's one platform layer, so the write calls of the test reach it.
+TEST_F(MovieJoinTest, AFullDiskEndsTheJoinWithAPlayableBeginningOrTheOldOutput)
+{
+    // As on a full disk: blocks the file has can be written again, no new one.
+    qint64 room = 0;
+    const platform::WriteCalls system = platform::CurrentWriteCalls();
+    const platform::WriteCallsOverride disk(
+        {[&](int fd, const char *data, size_t n) -> ssize_t {
+             struct stat st {};
+             if (::fstat(fd, &st) == 0 && ::lseek(fd, 0, SEEK_CUR) + off_t(n) <= st.st_size)
+                 return system.Write(fd, data, n);
+             if (room <= 0) {
+                 errno = ENOSPC;
+                 return -1;
+             }
+             const ssize_t done = system.Write(fd, data, std::min<size_t>(n, size_t(room)));
+             room -= std::max<ssize_t>(done, 0);
+             return done;
+         },
+         nullptr});
+    for (const QString output : {"full.mpg", "full.mp3"}) {
+        const bool mp3 = output.endsWith("mp3");
+        const QStringList clips = mp3 ? QStringList{"vbr5.mp3", "vbr7.mp3"} : QStringList{"ntsc5.mpg", "ntsc7.mpg"};
+        room = QFileInfo(Clip(clips[0])).size() * 3 / 2;
+        Recorder recorder;
+        EXPECT_EQ(ErrorOf([&] { JoinMovie(Name(Path(output)), Names(clips), recorder); }).ErrorCode(), 101);
+        const Played played = Play(Path(output));
+        EXPECT_GT(played.seconds, 5.0) << output.toStdString();
+        EXPECT_LT(played.seconds, 12.0);
+        EXPECT_TRUE(played.monotonic);
+        if (mp3) {
+            const Mp3Count count = CountMp3(ReadBytes(Path(output)));
+            EXPECT_EQ(count.counted, count.held);
+        }
+        const QByteArray before = ReadBytes(Path(output));
+        room = QFileInfo(Clip(clips[0])).size();
+        EXPECT_EQ(ErrorOf([&] { JoinMovie(Name(Path(output)), Names(clips), recorder); }).ErrorCode(), 101);
+        EXPECT_EQ(ReadBytes(Path(output)), before) << "an output that existed stays whole";
+    }
 }
 
 // The inputs are read before anything is written, and a stop is asked for
