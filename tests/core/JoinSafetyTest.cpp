@@ -62,7 +62,7 @@ TEST(JoinSafety, AHardLinkOfAnInputSeenThroughAnotherViewIsRefused)
 
     const platform::EInOutError e = RefusedJoin(
         view + QStringLiteral("/out.mpg"), {real + QStringLiteral("/a.mpg"), dir.filePath(QStringLiteral("b.mpg"))});
-    EXPECT_EQ(e.ErrorCode(), app::OutputGuard::SameFileCode);
+    EXPECT_EQ(e.ErrorCode(), platform::InOutCode::AccessDenied);
     EXPECT_EQ(ReadBytes(real + QStringLiteral("/a.mpg")), content);
 }
 
@@ -122,7 +122,7 @@ TEST(JoinSafety, AnInputSpeltInAnotherCaseOnACaseBlindFileSystemIsRefused)
     WriteBytes(dir.filePath(QStringLiteral("b.mpg")), "b");
     EXPECT_EQ(
         RefusedJoin(at + QStringLiteral("/a.mpg"), {at + QStringLiteral("/A.MPG"), dir.filePath("b.mpg")}).ErrorCode(),
-        app::OutputGuard::SameFileCode);
+        platform::InOutCode::AccessDenied);
     EXPECT_EQ(ReadBytes(at + QStringLiteral("/A.MPG")), QByteArray("upper"));
 
     // On a file system that tells case apart, the two are two files.
