@@ -4,23 +4,51 @@
 #include <QProcess>
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 #ifdef _WIN32
 #include <QDir>
 #else
+#include <QFile>
+#include <cerrno>
 #include <fcntl.h>
 #include <ftw.h>
+#include <spawn.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#endif
+
+#ifdef _WIN32
+int RunProgram(const QString &program, const QStringList &arguments) { return QProcess::execute(program, arguments); }
+#else
+int RunProgram(const QString &program, const QStringList &arguments)
+{
+    std::vector<QByteArray> words{QFile::encodeName(program)};
+    for (const QString &argument : arguments)
+        words.push_back(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 #endif
 
 bool MakeVcdClip(const QString &path, int seconds)
 {
     const QString duration = QStringLiteral("duration=%1").arg(seconds);
-    return QProcess::execute(QStringLiteral("ffmpeg"),
-                             {"-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                              "testsrc=" + duration + ":size=352x240:rate=30000/1001", "-f", "lavfi", "-i",
-                              "sine=" + duration, "-target", "ntsc-vcd", "-threads", "1", path}) == 0;
+    return RunProgram(QStringLiteral("ffmpeg"),
+                      {"-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                       "testsrc=" + duration + ":size=352x240:rate=30000/1001", "-f", "lavfi", "-i", "sine=" + duration,
+                       "-target", "ntsc-vcd", "-threads", "1", path}) == 0;
 }
 
 #ifdef _WIN32

@@ -64,6 +64,13 @@ platform::EInOutError ErrorOf(Action action)
     return platform::EInOutError(0);
 }
 
+// Runs program with arguments and waits for it; its exit status, or -1 when
+// it could not run or did not end normally. On Linux it is spawned without
+// QProcess, whose start (a vfork) ThreadSanitizer cannot follow: its child
+// changes the parent's state in the sanitizer, which then misses the locks
+// of the parent's threads.
+int RunProgram(const QString &program, const QStringList &arguments);
+
 // A VCD clip of test picture and tone made by the ffmpeg program; false
 // where that program cannot make one (it is missing under Wine).
 bool MakeVcdClip(const QString &path, int seconds);

@@ -18,9 +18,6 @@ namespace {
 #define ZANTROPE_MODULE_DIR_FROM_BIN "."
 #endif
 
-// The code of a failure to load: a file the program needs is missing.
-constexpr int NotLoadedCode = 2;
-
 } // namespace
 
 void *ProgramModuleEntry(const char *file, const char *entry)
@@ -38,8 +35,9 @@ void *ProgramModuleEntry(const char *file, const char *entry)
             return found;
         tried << QStringLiteral("%1 has no %2").arg(candidate.Display(), QLatin1String(entry));
     }
-    throw platform::EInOutError(NotLoadedCode, QStringLiteral("File not found: %1 could not be loaded (%2)")
-                                                   .arg(QLatin1String(file), tried.join(QStringLiteral("; "))));
+    throw platform::EInOutError(platform::InOutCode::FileNotFound,
+                                QStringLiteral("File not found: %1 could not be loaded (%2)")
+                                    .arg(QLatin1String(file), tried.join(QStringLiteral("; "))));
 }
 
 } // namespace app

@@ -117,16 +117,16 @@ std::optional<FileId> IdentityOf(const FileName &path)
 int InOutCodeFor(int errnum, const FileName &path)
 {
     switch (errnum) {
-    case ENOENT: return ParentFolderExists(path) ? 2 : 3;
-    case ENOTDIR: return 3;
+    case ENOENT: return ParentFolderExists(path) ? InOutCode::FileNotFound : InOutCode::InvalidFilename;
+    case ENOTDIR: return InOutCode::InvalidFilename;
     case EMFILE:
-    case ENFILE: return 4;
+    case ENFILE: return InOutCode::TooManyOpenFiles;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: return 5; // a folder opened as a file is refused like a locked file
+    case EISDIR: return InOutCode::AccessDenied; // a folder opened as a file is refused like a locked file
     case ENOSPC:
-    case EDQUOT: return 101;
+    case EDQUOT: return InOutCode::DiskFull;
     default: return errnum;
     }
 }
@@ -326,9 +326,10 @@ Place Locate(const FileName &path)
             if (errno != ENOENT)
                 ThrowInOut(errno, path);
             if (throughLink)
-                throw EInOutError(2, QStringLiteral("File not found: %1 is a link to %2, which does not exist; no "
-                                                    "file is created through a link")
-                                         .arg(Shown(path), Shown(here)));
+                throw EInOutError(InOutCode::FileNotFound,
+                                  QStringLiteral("File not found: %1 is a link to %2, which does not exist; no "
+                                                 "file is created through a link")
+                                      .arg(Shown(path), Shown(here)));
             return place;
         }
         if (!S_ISLNK(st.st_mode)) {
@@ -339,9 +340,10 @@ Place Locate(const FileName &path)
         if (::fstat(place.folder->Get(), &folderStat) != 0)
             ThrowInOut(errno, path);
         if (ProtectedLink(st, folderStat))
-            throw EInOutError(5, QStringLiteral("File access denied: %1 is a link that another user put in a "
-                                                "shared folder; it is not followed")
-                                     .arg(Shown(here)));
+            throw EInOutError(InOutCode::AccessDenied,
+                              QStringLiteral("File access denied: %1 is a link that another user put in a "
+                                             "shared folder; it is not followed")
+                                  .arg(Shown(here)));
         if (hops == 40)
             ThrowInOut(ELOOP, path);
         QByteArray target(4096, Qt::Uninitialized);
@@ -669,7 +671,7 @@ void File::WriteAll(const char *data, qint64 n)
             ThrowInOut(errno, path_);
         }
         if (put == 0)
-            throw EInOutError(101);
+            throw EInOutError(InOutCode::DiskFull);
         data += put;
         n -= put;
     }
