@@ -58,7 +58,6 @@ void RemoveStaleTempFiles(int folder)
     ::closedir(dir);
 }
 
-
 // Where a new file goes: its folder, opened once, and its name in it.
 struct Place {
     std::shared_ptr<File::Descriptor> folder;
@@ -180,6 +179,118 @@ void DropCachedPages(int folder, const QByteArray &name)
     ::close(fd);
 }
 
+// A new file in folder, for the bytes that are to take a name there: an
+// unnamed one where the system has them, or one under a hidden name. The
+// descriptor is negative, with errno set, when the folder takes no new file.
+std::pair<int, QByteArray> NewTempFile(int folder, mode_t mode)
+{
+    int fd = -1;
+    if (ProcFdAvailable())
+        fd = Retry([&] { return ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode); });
+    if (fd >= 0 || (ProcFdAvailable() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+        return {fd, {}};
+    // This file system has no unnamed files: a hidden name of its own.
+    RemoveStaleTempFiles(folder);
+    QByteArray tempName;
+    do {
+        tempName = detail::TempName();
+        fd = Retry([&] {
+            return ::openat(folder, tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        });
+    } while (fd < 0 && errno == EEXIST);
+    return {fd, tempName};
+}
+
+// Whether the new file has the owner of the one it replaces. Only root can
+// give it; a file system without owners of its own (FAT through FUSE)
+// refuses the call, but then gives every file the same owner anyway.
+bool OwnerKept(int fd, const struct stat &old)
+{
+    if (::geteuid() != 0 || ::fchown(fd, old.st_uid, old.st_gid) == 0)
+        return true;
+    struct stat now {};
+    return ::fstat(fd, &now) == 0 && now.st_uid == old.st_uid && now.st_gid == old.st_gid;
+}
+
+// How long a rewrite in place waits for another program that rewrites the
+// same file, before it gives up.
+constexpr int RewriteWaitMs = 10000;
+
+// Copies bytes [from, to) of in to the same place in out.
+void CopyBytes(int in, int out, off_t from, off_t to, const FileName &path)
+{
+    bool kernel = true;
+    std::unique_ptr<char[]> buffer;
+    constexpr size_t Piece = 1 << 20;
+    while (from < to) {
+        ssize_t got = -1;
+        if (kernel) {
+            off_t inAt = from, outAt = from;
+            got = ::copy_file_range(in, &inAt, out, &outAt, size_t(to - from), 0);
+            if (got < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                kernel = false;
+                continue;
+            }
+        } else {
+            if (!buffer)
+                buffer.reset(new char[Piece]);
+            got = ::pread(in, buffer.get(), std::min(Piece, size_t(to - from)), from);
+            for (ssize_t put = 0; got > 0 && put < got;) {
+                const ssize_t n = ::pwrite(out, buffer.get() + put, size_t(got - put), from + put);
+                if (n <= 0) {
+                    got = n == 0 ? (errno = ENOSPC, -1) : n;
+                    break;
+                }
+                put += n;
+            }
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            ThrowInOut(errno, path);
+        if (got == 0)
+            ThrowInOut(EIO, path); // the new file is shorter than it was a moment ago
+        from += got;
+    }
+}
+
+// Puts the whole of the new file in into out, the old file, which keeps its
+// names, owner and attributes. Another program rewriting out the same way
+// waits for this one, so that the two never mix. Out grows first: on a full
+// disk it is left as it was.
+void CopyInto(int in, int out, const FileName &path)
+{
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    for (int waited = 0; ::fcntl(out, F_OFD_SETLK, &whole) != 0; waited += 20) {
+        if (errno != EAGAIN && errno != EACCES && errno != EINTR)
+            break; // a file system without locks: nothing to wait for
+        if (waited >= RewriteWaitMs)
+            throw EInOutError(
+                5, QStringLiteral("File access denied: %1 is being rewritten by another program").arg(Shown(path)));
+        ::usleep(20000);
+    }
+    struct stat newFile {
+    }, oldFile{};
+    if (::fstat(in, &newFile) != 0 || ::fstat(out, &oldFile) != 0)
+        ThrowInOut(errno, path);
+    const off_t size = newFile.st_size, oldSize = oldFile.st_size;
+    if (size > oldSize) {
+        try {
+            CopyBytes(in, out, oldSize, size, path);
+        } catch (...) {
+            Retry([&] { return ::ftruncate(out, oldSize); });
+            throw;
+        }
+    }
+    CopyBytes(in, out, 0, std::min(size, oldSize), path);
+    if (size < oldSize && Retry([&] { return ::ftruncate(out, size); }) != 0)
+        ThrowInOut(errno, path);
+    whole.l_type = F_UNLCK;
+    ::fcntl(out, F_OFD_SETLK, &whole);
+}
+
 } // namespace
 
 File File::Create(const FileName &path, const CreateCheck &check)
@@ -211,71 +322,64 @@ File File::Create(const FileName &path, const CreateCheck &check)
         inPlace = st.st_nlink > 1 || (st.st_uid != ::geteuid() && ::geteuid() != 0) || IsMountPoint(folder, place.name);
     }
 
-    if (!inPlace) {
-        const mode_t mode = place.existing ? (place.existing->st_mode & 07777) : 0666;
-        int fd = -1;
-        QByteArray tempName;
-        if (ProcFdAvailable())
-            fd = Retry([&] { return ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode); });
-        if (fd < 0 && (!ProcFdAvailable() || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-            // This file system has no unnamed files: a hidden name of its own.
-            RemoveStaleTempFiles(folder);
-            do {
-                tempName = detail::TempName();
-                fd = Retry([&] {
-                    return ::openat(folder, tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                                    mode);
-                });
-            } while (fd < 0 && errno == EEXIST);
+    const mode_t mode = place.existing ? (place.existing->st_mode & 07777) : 0666;
+    const auto [fd, tempName] = NewTempFile(folder, mode);
+    if (fd < 0) {
+        const bool folderRefuses = errno == EACCES || errno == EPERM || errno == EROFS;
+        if (!place.existing || !folderRefuses)
+            ThrowInOut(errno, path);
+        // The old file is then cut and written where it is, once check has passed.
+        File file(
+            Retry([&] { return ::openat(folder, name, O_RDWR | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC); }),
+            path);
+        struct stat now {};
+        if (file.fd_ < 0 || ::fstat(file.fd_, &now) != 0)
+            ThrowInOut(errno, path);
+        if (!S_ISREG(now.st_mode))
+            ThrowNotAFile(path, now.st_mode, true);
+        if (check)
+            check(file);
+        file.Truncate(0);
+        return file;
+    }
+    File file(fd, path);
+    file.replacement_ = Replacement{place.folder, place.name, tempName, {}};
+    if (place.existing) {
+        file.replaced_ = IdOf(*place.existing);
+        if (!inPlace) {
+            ::fchmod(fd, mode); // the umask may have taken bits away
+            // What cannot be carried over is kept by writing in place.
+            inPlace = !OwnerKept(fd, *place.existing) || !CopyAttributes(folder, place.name, fd);
         }
-        if (fd >= 0) {
-            File file(fd, path);
-            file.replacement_ = Replacement{place.folder, place.name, tempName};
-            if (place.existing) {
-                file.replaced_ = IdOf(*place.existing);
-                ::fchmod(fd, mode); // the umask may have taken bits away
-                const bool ownerKept =
-                    ::geteuid() != 0 || ::fchown(fd, place.existing->st_uid, place.existing->st_gid) == 0;
-                // What cannot be carried over is kept by writing in place.
-                inPlace = !ownerKept || !CopyAttributes(folder, place.name, fd);
+        if (inPlace) {
+            // The new file gathers the bytes all the same, and they go into
+            // the old file only when it is closed: nothing of the old file is
+            // touched before every input has been read.
+            auto target = std::make_shared<Descriptor>(
+                Retry([&] { return ::openat(folder, name, O_RDWR | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC); }));
+            struct stat now {};
+            if (target->Get() < 0 || ::fstat(target->Get(), &now) != 0) {
+                const int error = errno;
+                file.Discard();
+                ThrowInOut(error, path);
             }
-            if (!inPlace) {
-                if (check) {
-                    try {
-                        check(file);
-                    } catch (...) {
-                        file.Discard();
-                        throw;
-                    }
-                }
-                if (place.existing)
-                    DropCachedPages(folder, place.name);
-                return file;
+            if (!S_ISREG(now.st_mode)) {
+                file.Discard();
+                ThrowNotAFile(path, now.st_mode, true);
             }
-            file.Discard();
-        } else {
-            const bool folderRefuses = errno == EACCES || errno == EPERM || errno == EROFS;
-            if (!place.existing || !folderRefuses)
-                ThrowInOut(errno, path);
-            inPlace = true;
+            file.replacement_->target = std::move(target);
         }
     }
-
-    const int fd =
-        Retry([&] { return ::openat(folder, name, O_RDWR | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC); });
-    if (fd < 0)
-        ThrowInOut(errno, path);
-    File file(fd, path);
-    struct stat now {};
-    if (::fstat(fd, &now) != 0)
-        ThrowInOut(errno, path);
-    if (!S_ISREG(now.st_mode))
-        ThrowNotAFile(path, now.st_mode, true);
-    // Nothing is cut until the caller has checked the file: it may be an input.
-    if (check)
-        check(file);
-    if (Retry([&] { return ::ftruncate(fd, 0); }) != 0)
-        ThrowInOut(errno, path);
+    if (check) {
+        try {
+            check(file);
+        } catch (...) {
+            file.Discard();
+            throw;
+        }
+    }
+    if (place.existing && !inPlace)
+        DropCachedPages(folder, place.name);
     return file;
 }
 
@@ -302,6 +406,20 @@ void File::Replace()
     const Replacement r = *replacement_;
     replacement_.reset();
     const int folder = r.folder->Get();
+    if (r.target) {
+        const auto removeTemp = [&] {
+            if (!r.tempName.isEmpty())
+                ::unlinkat(folder, r.tempName.constData(), 0);
+        };
+        try {
+            CopyInto(fd_, r.target->Get(), path_);
+        } catch (...) {
+            removeTemp();
+            throw;
+        }
+        removeTemp();
+        return;
+    }
     QByteArray named = r.tempName;
     if (named.isEmpty()) {
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);

@@ -86,6 +86,29 @@ TEST(JoinSafety, AnInputThatIsTheOutputsNewFileIsRefused)
     EXPECT_EQ(ReadBytes(a), QByteArray("aaaa"));
 }
 
+// The same through /proc for an output with two names, which is rewritten
+// where it is: its new bytes gather beside it, so the refusal is true.
+TEST(JoinSafety, AHardLinkedOutputIsLeftUntouchedWhenAnInputIsItsNewFile)
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.mpg"));
+    const QString output = dir.filePath(QStringLiteral("out.mpg")), other = dir.filePath(QStringLiteral("other.mpg"));
+    WriteBytes(a, "aaaa");
+    WriteBytes(output, "old output");
+    ASSERT_EQ(::link(QFile::encodeName(output).constData(), QFile::encodeName(other).constData()), 0);
+    // After a's look and the folder: the new file, then the old one opened to be rewritten.
+    const int lowest = ::dup(0);
+    ::close(lowest);
+    const QString link = dir.filePath(QStringLiteral("fd.mpg"));
+    for (const int fd : {lowest + 2, lowest + 3}) {
+        QFile::remove(link);
+        ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fd/%1").arg(fd), link));
+        EXPECT_EQ(RefusedJoin(output, {a, link}).Message(), JoinEngine::SameFileMessage(Name(link)));
+        EXPECT_EQ(ReadBytes(output), QByteArray("old output"));
+        EXPECT_EQ(ReadBytes(other), QByteArray("old output"));
+    }
+}
+
 // On vfat "a.mpg" and "A.MPG" are one file, and through FUSE they even show
 // different inode numbers.
 TEST(JoinSafety, AnInputSpeltInAnotherCaseOnACaseBlindFileSystemIsRefused)

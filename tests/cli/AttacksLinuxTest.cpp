@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The program run as a person would, against attacks through the file
+// system: another spelling of a folder on a case-blind file system, modules
+// planted where others can write, links planted on the output's path, and a
+// join in another PID namespace.
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "TestFiles.h"
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString err;
+};
+
+Outcome RunProgram(const QString &program, const QStringList &args, const QString &folder)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(folder);
+    process.start(program, args);
+    EXPECT_TRUE(process.waitForFinished(20000));
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+} // namespace
+
+// FAT and exFAT through FUSE find "sub2/X.MPG" also as "SUB2/x.mpg", under
+// another inode number for each spelling of the folder. The output named that
+// way is the input: refused, and the input stays byte for byte.
+TEST(Attacks, AnInputNamedThroughAnotherSpellingOfItsFolderIsRefused)
+{
+    QTemporaryDir dir;
+    const QByteArray input = Pattern(10000, 7), b = Pattern(3000, 8);
+    WriteBytes(dir.filePath(QStringLiteral("b.mpg")), b);
+    int mounted = 0;
+    for (const QString &kind : {QStringLiteral("fusefat"), QStringLiteral("exfat-fuse")}) {
+        ImageMount mount(kind, dir.path());
+        if (!mount.Mounted()) {
+            std::printf("skipped %s: %s\n", qPrintable(kind), qPrintable(mount.Why()));
+            continue;
+        }
+        ++mounted;
+        ASSERT_TRUE(QDir(mount.At()).mkdir(QStringLiteral("sub2")));
+        const QString x = mount.At() + QStringLiteral("/sub2/X.MPG");
+        WriteBytes(x, input);
+        const Outcome refused =
+            RunProgram(QStringLiteral(ZANTROPE_PROGRAM), {"--join", kind + "/SUB2/x.mpg", "b.mpg", kind + "/sub2/X.MPG"},
+                dir.path());
+        EXPECT_EQ(refused.status, 1) << qPrintable(kind) << refused.err.toStdString();
+        EXPECT_EQ(ReadBytes(x), input) << qPrintable(kind);
+        EXPECT_EQ(QDir(mount.At() + QStringLiteral("/sub2")).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"X.MPG"});
+
+        // Another name in the same folder is another file.
+        EXPECT_EQ(RunProgram(QStringLiteral(ZANTROPE_PROGRAM), {"--join", kind + "/SUB2/y.mpg", "b.mpg", kind + "/sub2/X.MPG"},
+                      dir.path())
+                      .status,
+                  0);
+        EXPECT_EQ(ReadBytes(mount.At() + QStringLiteral("/sub2/y.mpg")), b + input) << qPrintable(kind);
+    }
+    if (mounted == 0)
+        GTEST_SKIP() << "no FUSE mount of FAT or exFAT here";
+}
