@@ -28,12 +28,6 @@ using detail::ThrowNotAFile;
 
 namespace {
 
-QByteArray FolderOf(const QByteArray &path)
-{
-    const QByteArray folder = FileName(path).Folder().Bytes();
-    return folder.isEmpty() ? QByteArray("./") : folder;
-}
-
 // Removes this user's temporary files in folder whose program is gone (killed
 // in the middle of a join on a file system without unnamed files).
 void RemoveStaleTempFiles(int folder)
@@ -73,55 +67,97 @@ bool ProtectedLink(const struct stat &link, const struct stat &folder)
            link.st_uid != folder.st_uid;
 }
 
-// Follows links in the last part of path as the kernel would for this user,
-// and opens the folder of the file it finally names.
+// "folder/part", for messages.
+QByteArray Joined(const QByteArray &folder, const QByteArray &part)
+{
+    return folder.isEmpty() ? part : folder.endsWith('/') ? folder + part : folder + '/' + part;
+}
+
+// Walks path one part at a time from the root or the current folder,
+// opening each folder with O_NOFOLLOW, so that the system follows no link on
+// its own. Every link met, at any level, is followed here only as the kernel
+// follows links for this user with fs.protected_symlinks, whatever that
+// setting says: never one that another user put in a shared sticky folder.
+// Gives the folder of the file path finally names, opened, and its name.
 Place Locate(const FileName &path)
 {
-    QByteArray current = path.Bytes();
-    bool throughLink = false;
-    for (int hops = 0;; ++hops) {
-        const FileName here(current);
-        Place place;
-        place.name = here.LastPart();
-        if (place.name.isEmpty())
-            ThrowInOut(EISDIR, path);
-        const QByteArray folder = FolderOf(current);
-        place.folder = std::make_shared<File::Descriptor>(
-            Retry([&] { return ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC); }));
-        if (place.folder->Get() < 0)
-            ThrowInOut(errno, path);
-        struct stat st {};
-        if (::fstatat(place.folder->Get(), place.name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT)
-                ThrowInOut(errno, path);
-            if (throughLink)
-                throw EInOutError(2, QStringLiteral("File not found: %1 is a link to %2, which does not exist; no "
-                                                    "file is created through a link")
-                                         .arg(Shown(path), Shown(here)));
-            return place;
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            place.existing = st;
-            return place;
-        }
+    if (path.LastPart().isEmpty())
+        ThrowInOut(EISDIR, path);
+    const bool absolute = path.Bytes().startsWith('/');
+    auto folder = std::make_shared<File::Descriptor>(
+        Retry([&] { return ::open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC); }));
+    if (folder->Get() < 0)
+        ThrowInOut(errno, path);
+    QByteArray walked = absolute ? "/" : ""; // the folder reached, as a path for messages
+    QList<QByteArray> parts = path.Bytes().split('/');
+    bool throughLink = false; // the last part named a link
+    int links = 0;
+
+    // Takes the place of the link part in folder by what it leads to.
+    const auto follow = [&](const QByteArray &part, const struct stat &link) {
         struct stat folderStat {};
-        if (::fstat(place.folder->Get(), &folderStat) != 0)
+        if (::fstat(folder->Get(), &folderStat) != 0)
             ThrowInOut(errno, path);
-        if (ProtectedLink(st, folderStat))
+        if (ProtectedLink(link, folderStat))
             throw EInOutError(5, QStringLiteral("File access denied: %1 is a link that another user put in a "
                                                 "shared folder; it is not followed")
-                                     .arg(Shown(here)));
-        if (hops == 40)
+                                     .arg(Shown(FileName(Joined(walked, part)))));
+        if (++links > 40)
             ThrowInOut(ELOOP, path);
         QByteArray target(4096, Qt::Uninitialized);
-        const ssize_t n =
-            ::readlinkat(place.folder->Get(), place.name.constData(), target.data(), size_t(target.size()));
+        const ssize_t n = ::readlinkat(folder->Get(), part.constData(), target.data(), size_t(target.size()));
         if (n < 0)
             ThrowInOut(errno, path);
         target.truncate(n);
-        current = target.startsWith('/') ? target : folder + target;
-        throughLink = true;
+        if (target.startsWith('/')) {
+            folder =
+                std::make_shared<File::Descriptor>(Retry([] { return ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC); }));
+            if (folder->Get() < 0)
+                ThrowInOut(errno, path);
+            walked = "/";
+        }
+        parts = target.split('/') + parts;
+    };
+
+    while (!parts.isEmpty()) {
+        const QByteArray part = parts.takeFirst();
+        if (parts.isEmpty()) {
+            // The last part: the file itself, or a link to follow further.
+            if (part.isEmpty())
+                ThrowInOut(EISDIR, path); // a link whose target ends in "/"
+            struct stat st {};
+            if (::fstatat(folder->Get(), part.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (errno != ENOENT)
+                    ThrowInOut(errno, path);
+                if (throughLink)
+                    throw EInOutError(2, QStringLiteral("File not found: %1 is a link to %2, which does not exist; "
+                                                        "no file is created through a link")
+                                             .arg(Shown(path), Shown(FileName(Joined(walked, part)))));
+                return Place{folder, part, std::nullopt};
+            }
+            if (!S_ISLNK(st.st_mode))
+                return Place{folder, part, st};
+            follow(part, st);
+            throughLink = true;
+            continue;
+        }
+        if (part.isEmpty() || part == ".")
+            continue;
+        const int next = Retry(
+            [&] { return ::openat(folder->Get(), part.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
+        if (next >= 0) {
+            folder = std::make_shared<File::Descriptor>(next);
+            walked = Joined(walked, part);
+            continue;
+        }
+        const int error = errno;
+        struct stat st {};
+        if (error != ENOTDIR || ::fstatat(folder->Get(), part.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISLNK(st.st_mode))
+            ThrowInOut(error, path);
+        follow(part, st);
     }
+    ThrowInOut(EISDIR, path); // a path of "." and "/" only names a folder
 }
 
 // Whether the file is itself a mount point (a file bind-mounted onto

@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "TestFiles.h"
 
@@ -52,21 +54,64 @@ TEST(Attacks, AnInputNamedThroughAnotherSpellingOfItsFolderIsRefused)
         ASSERT_TRUE(QDir(mount.At()).mkdir(QStringLiteral("sub2")));
         const QString x = mount.At() + QStringLiteral("/sub2/X.MPG");
         WriteBytes(x, input);
-        const Outcome refused =
-            RunProgram(QStringLiteral(ZANTROPE_PROGRAM), {"--join", kind + "/SUB2/x.mpg", "b.mpg", kind + "/sub2/X.MPG"},
-                dir.path());
+        const Outcome refused = RunProgram(QStringLiteral(ZANTROPE_PROGRAM),
+                                           {"--join", kind + "/SUB2/x.mpg", "b.mpg", kind + "/sub2/X.MPG"}, dir.path());
         EXPECT_EQ(refused.status, 1) << qPrintable(kind) << refused.err.toStdString();
         EXPECT_EQ(ReadBytes(x), input) << qPrintable(kind);
         EXPECT_EQ(QDir(mount.At() + QStringLiteral("/sub2")).entryList(QDir::Files | QDir::Hidden),
                   QStringList{"X.MPG"});
 
         // Another name in the same folder is another file.
-        EXPECT_EQ(RunProgram(QStringLiteral(ZANTROPE_PROGRAM), {"--join", kind + "/SUB2/y.mpg", "b.mpg", kind + "/sub2/X.MPG"},
-                      dir.path())
+        EXPECT_EQ(RunProgram(QStringLiteral(ZANTROPE_PROGRAM),
+                             {"--join", kind + "/SUB2/y.mpg", "b.mpg", kind + "/sub2/X.MPG"}, dir.path())
                       .status,
                   0);
         EXPECT_EQ(ReadBytes(mount.At() + QStringLiteral("/sub2/y.mpg")), b + input) << qPrintable(kind);
     }
     if (mounted == 0)
         GTEST_SKIP() << "no FUSE mount of FAT or exFAT here";
+}
+
+// nobody's link in a sticky folder, at a folder level of the output's path,
+// to a folder only root may enter: refused whatever fs.protected_symlinks
+// says, and nothing is written there; root's own link is followed.
+TEST(Attacks, ALinkPlantedAtAFolderLevelOfTheOutputIsNotFollowed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting another user's link and setting fs.protected_symlinks need root";
+    const QString sysctl = QStringLiteral("/proc/sys/fs/protected_symlinks");
+    const QByteArray setting = ReadBytes(sysctl);
+    struct Restore {
+        QString file;
+        QByteArray value;
+        ~Restore() { WriteBytes(file, value); }
+    } restore{sysctl, setting};
+    WriteBytes(sysctl, "0");
+    ASSERT_EQ(ReadBytes(sysctl).trimmed(), QByteArray("0"));
+
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("sticky"));
+    QDir(dir.path()).mkdir(QStringLiteral("priv"));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath(QStringLiteral("sticky"))).constData(), 01777), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath(QStringLiteral("priv"))).constData(), 0700), 0);
+    WriteBytes(dir.filePath(QStringLiteral("priv/out.mpg")), "root's own");
+    WriteBytes(dir.filePath(QStringLiteral("a.mpg")), "joined");
+    const QByteArray link = QFile::encodeName(dir.filePath(QStringLiteral("sticky/dirlink")));
+    ASSERT_EQ(::symlink("../priv", link.constData()), 0);
+    ASSERT_EQ(::lchown(link.constData(), 65534, 65534), 0);
+
+    for (const char *output : {"sticky/dirlink/out.mpg", "sticky/dirlink/new.mpg"}) {
+        const Outcome refused = RunProgram(QStringLiteral(ZANTROPE_PROGRAM), {"--join", output, "a.mpg"}, dir.path());
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(refused.err.contains("sticky/dirlink is a link that another user put in a shared folder"))
+            << refused.err.toStdString();
+    }
+    EXPECT_EQ(ReadBytes(dir.filePath(QStringLiteral("priv/out.mpg"))), QByteArray("root's own"));
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("priv"))).entryList(QDir::Files | QDir::Hidden), QStringList{"out.mpg"});
+
+    ASSERT_EQ(::lchown(link.constData(), 0, 0), 0);
+    EXPECT_EQ(
+        RunProgram(QStringLiteral(ZANTROPE_PROGRAM), {"--join", "sticky/dirlink/out.mpg", "a.mpg"}, dir.path()).status,
+        0);
+    EXPECT_EQ(ReadBytes(dir.filePath(QStringLiteral("priv/out.mpg"))), QByteArray("joined"));
 }
