@@ -122,7 +122,7 @@ std::optional<QString> Run(const QString &program, const QStringList &arguments,
 
 } // namespace
 
-ImageMount::ImageMount(const QString &kind, const QString &folder) : at_(folder + '/' + kind)
+ImageMount::ImageMount(const QString &kind, const QString &folder, int kib) : at_(folder + '/' + kind)
 {
 #ifdef _WIN32
     why_ = kind + QStringLiteral(" mounts only on Linux");
@@ -133,11 +133,11 @@ ImageMount::ImageMount(const QString &kind, const QString &folder) : at_(folder 
     QString program = QStringLiteral("fusefat");
     QStringList arguments{"-o", "rw+"};
     if (kind == QStringLiteral("fusefat")) {
-        if (!Run(QStringLiteral("mkfs.vfat"), {"-C", image, "4096"}, why_))
+        if (!Run(QStringLiteral("mkfs.vfat"), {"-C", image, QString::number(kib)}, why_))
             return;
     } else {
         QFile file(image);
-        if (!file.open(QIODevice::WriteOnly) || !file.resize(8 << 20) ||
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(kib) << 10) ||
             !Run(QStringLiteral("mkfs.exfat"), {image}, why_))
             return;
         if (::geteuid() == 0) {

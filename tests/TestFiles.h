@@ -169,7 +169,7 @@ private:
 // device. Mounted() is false, with Why() saying so, where that cannot be done.
 class ImageMount {
 public:
-    ImageMount(const QString &kind, const QString &folder);
+    ImageMount(const QString &kind, const QString &folder, int kib = 8192);
     ~ImageMount();
     ImageMount(const ImageMount &) = delete;
     ImageMount &operator=(const ImageMount &) = delete;

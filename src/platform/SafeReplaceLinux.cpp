@@ -12,6 +12,7 @@
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -28,8 +29,19 @@ using detail::ThrowNotAFile;
 
 namespace {
 
-// Removes this user's temporary files in folder whose program is gone (killed
-// in the middle of a join on a file system without unnamed files).
+// Whether name in folder still names the file open as fd.
+bool Names(int folder, const char *name, int fd)
+{
+    struct stat named {
+    }, open{};
+    return ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &open) == 0 &&
+           named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+// Removes this user's temporary files in folder that a killed run left: a
+// join holds a lock on its temporary file for as long as it lives, so an
+// unlocked one is no live join's. The process id in the name cannot tell:
+// a join in another PID namespace holds a number that means nothing here.
 void RemoveStaleTempFiles(int folder)
 {
     const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -42,12 +54,16 @@ void RemoveStaleTempFiles(int folder)
     }
     while (const dirent *entry = ::readdir(dir)) {
         const qint64 pid = detail::PidOfTempName(entry->d_name);
-        if (pid == 0 || pid == ::getpid() || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+        if (pid == 0 || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+            continue; // not ours, or its program lives in this namespace
+        const int file = ::openat(folder, entry->d_name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+        if (file < 0)
             continue;
         struct stat st {};
-        if (::fstatat(folder, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-            st.st_uid == ::geteuid())
+        if (::fstat(file, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            ::flock(file, LOCK_EX | LOCK_NB) == 0 && Names(folder, entry->d_name, file))
             ::unlinkat(folder, entry->d_name, 0);
+        ::close(file);
     }
     ::closedir(dir);
 }
@@ -216,25 +232,42 @@ void DropCachedPages(int folder, const QByteArray &name)
 }
 
 // A new file in folder, for the bytes that are to take a name there: an
-// unnamed one where the system has them, or one under a hidden name. The
-// descriptor is negative, with errno set, when the folder takes no new file.
+// unnamed one where the system has them, or one under a hidden name, locked
+// for as long as it is open (see RemoveStaleTempFiles), before any name of
+// it can be seen. The descriptor is negative, with errno set, when the folder
+// takes no new file.
 std::pair<int, QByteArray> NewTempFile(int folder, mode_t mode)
 {
+    RemoveStaleTempFiles(folder);
     int fd = -1;
     if (ProcFdAvailable())
         fd = Retry([&] { return ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode); });
-    if (fd >= 0 || (ProcFdAvailable() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+    if (fd >= 0 || (ProcFdAvailable() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
+        if (fd >= 0)
+            ::flock(fd, LOCK_EX | LOCK_NB); // only advice to the cleaners: a failure harms nothing
         return {fd, {}};
-    // This file system has no unnamed files: a hidden name of its own.
-    RemoveStaleTempFiles(folder);
-    QByteArray tempName;
-    do {
-        tempName = detail::TempName();
+    }
+    // This file system has no unnamed files: a hidden name of its own. Until
+    // it is locked, another run may take it for a killed run's and remove it;
+    // a name that did not stay this file's is given up for another.
+    for (int tries = 0;; ++tries) {
+        const QByteArray tempName = detail::TempName();
         fd = Retry([&] {
             return ::openat(folder, tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         });
-    } while (fd < 0 && errno == EEXIST);
-    return {fd, tempName};
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return {fd, {}};
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if ((locked || errno != EWOULDBLOCK) && Names(folder, tempName.constData(), fd))
+            return {fd, tempName};
+        ::close(fd);
+        if (tries == 100) {
+            errno = EAGAIN;
+            return {-1, {}};
+        }
+    }
 }
 
 // Whether the new file has the owner of the one it replaces. Only root can

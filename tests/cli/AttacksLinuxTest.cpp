@@ -6,8 +6,11 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "TestFiles.h"
@@ -114,4 +117,54 @@ TEST(Attacks, ALinkPlantedAtAFolderLevelOfTheOutputIsNotFollowed)
         RunProgram(QStringLiteral(ZANTROPE_PROGRAM), {"--join", "sticky/dirlink/out.mpg", "a.mpg"}, dir.path()).status,
         0);
     EXPECT_EQ(ReadBytes(dir.filePath(QStringLiteral("priv/out.mpg"))), QByteArray("joined"));
+}
+
+// A join kept waiting while it writes onto FAT, where its new file has a
+// hidden name, and another join into the same folder from another PID
+// namespace, where the first join's process id names no process: the
+// second leaves the first one's file alone, which then finishes whole. A
+// file that a killed run left, unlocked, is removed, also where the system
+// has unnamed files and names them only for the last instant.
+TEST(Attacks, OnlyTheTemporaryFilesOfKilledRunsAreRemoved)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a PID namespace needs root";
+    QTemporaryDir dir;
+    ImageMount fat(QStringLiteral("fusefat"), dir.path(), 65536);
+    if (!fat.Mounted())
+        GTEST_SKIP() << fat.Why().toStdString();
+    const QByteArray big = Pattern(24 << 20, 5);
+    WriteBytes(dir.filePath(QStringLiteral("big.mpg")), big);
+    WriteBytes(dir.filePath(QStringLiteral("a.mpg")), "a");
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const QString stale = QStringLiteral(".zantrope-%1-x.part").arg(gone);
+    WriteBytes(dir.filePath(stale), "left by kill -9");
+    WriteBytes(fat.At() + '/' + stale, "left by kill -9");
+
+    QProcess live;
+    live.setWorkingDirectory(dir.path());
+    live.start(QStringLiteral(ZANTROPE_PROGRAM), {"--join", "fusefat/out.mpg", "big.mpg"});
+    ASSERT_TRUE(live.waitForStarted());
+    const QString part = QStringLiteral(".zantrope-%1-").arg(live.processId());
+    const auto hidden = [&] {
+        return QDir(fat.At()).entryList({part + '*'}, QDir::Files | QDir::Hidden | QDir::System);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !hidden().isEmpty(); }, 10000));
+    ::kill(pid_t(live.processId()), SIGSTOP);
+    const Outcome other =
+        RunProgram(QStringLiteral("unshare"),
+                   {"-p", "-f", "--mount-proc", ZANTROPE_PROGRAM, "--join", "fusefat/a.mpg", "a.mpg"}, dir.path());
+    EXPECT_EQ(other.status, 0) << other.err.toStdString();
+    EXPECT_EQ(hidden().size(), 1) << "the live join's file stays";
+    EXPECT_FALSE(QFile::exists(fat.At() + '/' + stale));
+    ::kill(pid_t(live.processId()), SIGCONT);
+    ASSERT_TRUE(live.waitForFinished(60000));
+    EXPECT_EQ(live.exitCode(), 0) << live.readAllStandardError().toStdString();
+    EXPECT_EQ(ReadBytes(fat.At() + QStringLiteral("/out.mpg")), big);
+
+    EXPECT_EQ(RunProgram(QStringLiteral(ZANTROPE_PROGRAM), {"--join", "out.mpg", "a.mpg"}, dir.path()).status, 0);
+    EXPECT_FALSE(QFile::exists(dir.filePath(stale)));
 }
