@@ -4,6 +4,7 @@
 // planted where others can write, links planted on the output's path, and a
 // join in another PID namespace.
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,6 +74,69 @@ TEST(Attacks, AnInputNamedThroughAnotherSpellingOfItsFolderIsRefused)
     }
     if (mounted == 0)
         GTEST_SKIP() << "no FUSE mount of FAT or exFAT here";
+}
+
+namespace {
+
+void CopyProgram(const QString &program)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(program).path()));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZANTROPE_PROGRAM), program));
+}
+
+// The planted module at base/relative, made by nobody with the folders it needs.
+void Plant(const QString &base, const QString &relative)
+{
+    const QString path = base + '/' + relative;
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(PLANTED_MODULE), path));
+    for (QString at = path; at != base; at = QFileInfo(at).path())
+        ASSERT_EQ(::lchown(QFile::encodeName(at).constData(), 65534, 65534), 0);
+}
+
+} // namespace
+
+// Modules planted by nobody, run by root: under a folder anyone may write,
+// where the program's module folder would be for a copy in a subfolder of
+// it, and in the bin folder of an install that anyone may write. Neither is
+// loaded; the first is refused by name on standard error, and the program
+// still joins bytes.
+TEST(Attacks, AModulePlantedByAnotherUserIsNeverLoaded)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting another user's module needs root";
+    QTemporaryDir dir;
+    const QString mark = dir.filePath(QStringLiteral("mark"));
+    qputenv("ZANTROPE_PLANTED_MARK", QFile::encodeName(mark));
+    WriteBytes(dir.filePath(QStringLiteral("a.mpg")), "aaa");
+
+    const QString world = dir.filePath(QStringLiteral("world"));
+    ASSERT_TRUE(QDir().mkpath(world));
+    ASSERT_EQ(::chmod(QFile::encodeName(world).constData(), 01777), 0);
+    CopyProgram(world + QStringLiteral("/copy/zantrope"));
+    const QString planted = QDir::cleanPath(world + QStringLiteral("/copy/" MODULES_FROM_BIN "/zantrope-media.so"));
+    Plant(world, QDir(world).relativeFilePath(planted));
+    const Outcome movie =
+        RunProgram(world + QStringLiteral("/copy/zantrope"), {"--join", "m.mpg", "--movie", "a.mpg"}, dir.path());
+    EXPECT_EQ(movie.status, 1);
+    EXPECT_TRUE(movie.err.contains(planted + " is not loaded: ")) << movie.err.toStdString();
+    EXPECT_FALSE(QFile::exists(mark));
+    EXPECT_EQ(RunProgram(world + QStringLiteral("/copy/zantrope"), {"--join", "b.mpg", "a.mpg"}, dir.path()).status, 0);
+    EXPECT_EQ(ReadBytes(dir.filePath(QStringLiteral("b.mpg"))), QByteArray("aaa"));
+
+    const QString bin = dir.filePath(QStringLiteral("prefix/bin"));
+    CopyProgram(bin + QStringLiteral("/zantrope"));
+    ASSERT_EQ(::chmod(QFile::encodeName(bin).constData(), 0777), 0);
+    const QString modules = QDir::cleanPath(bin + QStringLiteral("/" MODULES_FROM_BIN));
+    ASSERT_TRUE(QDir().mkpath(modules));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(MEDIA_MODULE), modules + QStringLiteral("/zantrope-media.so")));
+    Plant(bin, QStringLiteral("zantrope-media.so"));
+    if (!MakeVcdClip(dir.filePath(QStringLiteral("clip.mpg")), 1))
+        GTEST_SKIP() << "ffmpeg cannot make a VCD clip here";
+    const Outcome installed =
+        RunProgram(bin + QStringLiteral("/zantrope"), {"--join", "m.mpg", "--movie", "clip.mpg"}, dir.path());
+    EXPECT_EQ(installed.status, 0) << installed.err.toStdString();
+    EXPECT_FALSE(QFile::exists(mark));
 }
 
 // nobody's link in a sticky folder, at a folder level of the output's path,
