@@ -7,6 +7,7 @@
 #include "platform/ProfileFile.h"
 
 #include <QCoreApplication>
+#include <cstdio>
 #include <limits>
 #include <span>
 #ifdef _WIN32
@@ -15,6 +16,7 @@
 #endif
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -36,6 +38,14 @@ const QByteArray kConfigSubfolder = "Zantrope";
 #else
 const QByteArray kConfigSubfolder = "zantrope";
 #endif
+
+// Why the settings are not kept beside the program although a misuc.dat
+// there may be written; empty while they are, or there is none.
+QString &PassedOver()
+{
+    static QString why;
+    return why;
+}
 
 // why, the cause as far as it is known, goes with the error as its details.
 [[noreturn]] void ThrowUnableToWrite(const platform::FileName &path, const QString &why)
@@ -138,7 +148,22 @@ platform::FileName ConfigFolder()
     return platform::HomeFolder() / ".config";
 }
 
-bool MayKeepBeside(const platform::FileName &beside) { return platform::MayWrite(beside); }
+// A misuc.dat beside the program steers it: its output name is where the
+// next Join Now writes. Kept only when it belongs to this user or to root,
+// not to whoever could put one beside a copy in a shared folder.
+bool MayKeepBeside(const platform::FileName &beside)
+{
+    if (!platform::MayWrite(beside))
+        return false;
+    struct stat st {};
+    if (::stat(beside.Bytes().constData(), &st) == 0 && st.st_uid != ::geteuid() && st.st_uid != 0) {
+        PassedOver() = QStringLiteral("%1 belongs to user %2, not to you, so its settings are not used")
+                           .arg(beside.Display())
+                           .arg(st.st_uid);
+        return false;
+    }
+    return true;
+}
 
 #endif
 
@@ -179,7 +204,17 @@ platform::FileName SettingsPath()
         platform::MakeFolder(config);
         platform::MakeFolder(config / kConfigSubfolder);
     }
+    if (const QString notice = SettingsNotice(); !notice.isEmpty())
+        std::fprintf(stderr, "zantrope: %s\n", notice.toLocal8Bit().constData());
     return path;
+}
+
+QString SettingsNotice()
+{
+    const QString &why = PassedOver();
+    return why.isEmpty() ? why
+                         : QStringLiteral("%1; they are kept in %2.")
+                               .arg(why, (ConfigFolder() / kConfigSubfolder / "misuc.dat").Display());
 }
 
 void EnsureSettingsFile(const platform::FileName &path)

@@ -35,8 +35,14 @@ platform::FileName ProgramFolder();
 
 // ChooseSettingsPath for this program and user ($XDG_CONFIG_HOME, by default
 // ~/.config; %APPDATA% on Windows); the configuration folder is created when
-// it is the one chosen.
+// it is the one chosen. On Linux a misuc.dat beside the program is kept only
+// when it belongs to this user or to root; when it is passed over for
+// another's, standard error says so, and SettingsNotice() tells why.
 platform::FileName SettingsPath();
+
+// Why SettingsPath() passed over a misuc.dat beside the program, for the
+// window to show; empty when it did not.
+QString SettingsNotice();
 
 // Creates the file holding one empty line (CR LF) unless something of that
 // name exists already. Throws platform::EInOutError when it cannot be created.

@@ -232,3 +232,39 @@ TEST(Attacks, OnlyTheTemporaryFilesOfKilledRunsAreRemoved)
     EXPECT_EQ(RunProgram(QStringLiteral(ZANTROPE_PROGRAM), {"--join", "out.mpg", "a.mpg"}, dir.path()).status, 0);
     EXPECT_FALSE(QFile::exists(dir.filePath(stale)));
 }
+
+// root's copy of the program in a sticky folder, and a misuc.dat that nobody
+// put beside it, whose output name would steer root's next Join Now: the
+// window uses root's own settings file and says why.
+TEST(Attacks, AnotherUsersSettingsBesideTheProgramAreNotUsed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting another user's file needs root";
+    QTemporaryDir dir;
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+    CopyProgram(shared + QStringLiteral("/zantrope"));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    const QString modules = QDir::cleanPath(shared + QStringLiteral("/" MODULES_FROM_BIN));
+    ASSERT_TRUE(QDir().mkpath(modules));
+    for (const QString &module : {QStringLiteral("zantrope-window.so"), QStringLiteral("zantrope-media.so")})
+        ASSERT_TRUE(QFile::copy(QFileInfo(QStringLiteral(MEDIA_MODULE)).path() + '/' + module, modules + '/' + module));
+    const QByteArray planted = "[txt]\r\nSaven=/root/precious.mpg\r\n";
+    const QString beside = shared + QStringLiteral("/misuc.dat");
+    WriteBytes(beside, planted);
+    ASSERT_EQ(::chown(QFile::encodeName(beside).constData(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(beside).constData(), 0666), 0);
+
+    QProcess window;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    window.setProcessEnvironment(env);
+    window.start(shared + QStringLiteral("/zantrope"), {});
+    const QString own = dir.filePath(QStringLiteral("config/zantrope/misuc.dat"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(own); }, 20000));
+    window.kill();
+    window.waitForFinished();
+    const QString err = QString::fromLocal8Bit(window.readAllStandardError());
+    EXPECT_TRUE(err.contains(beside + " belongs to user 65534, not to you")) << err.toStdString();
+    EXPECT_EQ(ReadBytes(beside), planted);
+}
