@@ -217,6 +217,39 @@ QString SettingsNotice()
                                .arg(why, (ConfigFolder() / kConfigSubfolder / "misuc.dat").Display());
 }
 
+namespace {
+
+// name without the "/" that ends a folder's name.
+platform::FileName WithoutSlash(const platform::FileName &name)
+{
+    QByteArray bytes = name.Bytes();
+    while (bytes.size() > 1 && bytes.endsWith('/'))
+        bytes.chop(1);
+    return platform::FileName(bytes);
+}
+
+// Which folder keeps a file from being made at path: the nearest one that
+// exists, when it is a file, or cannot take the missing folder below it;
+// else the missing one. Empty when the folder exists.
+QString WhyNoFolderFor(const platform::FileName &path)
+{
+    platform::FileName folder = WithoutSlash(path.Folder()), missing;
+    while (!folder.IsEmpty() && folder.Bytes() != "/" && platform::IsMissing(folder)) {
+        missing = folder;
+        folder = WithoutSlash(folder.Folder());
+    }
+    if (missing.IsEmpty() && platform::IsFolder(folder))
+        return {};
+    if (!folder.IsEmpty() && !platform::IsFolder(folder))
+        return QStringLiteral("%1 is a file, not a folder").arg(folder.Display());
+    if (!platform::MayCreateIn(folder))
+        return QStringLiteral("the folder %1 cannot be written, so %2 cannot be made in it")
+            .arg(folder.IsEmpty() ? QStringLiteral(".") : folder.Display(), QString::fromUtf8(missing.LastPart()));
+    return QStringLiteral("the folder %1 does not exist").arg(missing.Display());
+}
+
+} // namespace
+
 void EnsureSettingsFile(const platform::FileName &path)
 {
     if (platform::IdentityOf(path))
@@ -230,10 +263,17 @@ void EnsureSettingsFile(const platform::FileName &path)
             platform::RemoveFile(path); // no half-made file for the next try
             throw;
         }
-    } catch (const platform::EInOutError &) {
+    } catch (const platform::EInOutError &e) {
         // One that appeared meanwhile (another copy of the program) is left alone.
-        if (!platform::IdentityOf(path))
+        if (platform::IdentityOf(path))
+            return;
+        // "Invalid filename" alone does not tell what to mend.
+        const QString why = WhyNoFolderFor(path);
+        if (why.isEmpty())
             throw;
+        platform::EInOutError told(e.ErrorCode(), QStringLiteral("%1: %2").arg(e.Message(), why));
+        told.SetDetails(e.Details());
+        throw told;
     }
 }
 

@@ -68,7 +68,9 @@ int InOutCodeFor(int errnum, const FileName &path);
 
 // The error for errnum met while working on path. An errno without a code of
 // its own keeps its number and always reads "I/O error N", also when the
-// number happens to equal one of the codes above (EIO is 5).
+// number happens to equal one of the codes above (EIO is 5). On Linux a
+// folder met where a file was wanted (EISDIR) says so: "File access denied:
+// NAME is a folder".
 EInOutError InOutErrorFor(int errnum, const FileName &path);
 
 // Throws InOutErrorFor(errnum, path).

@@ -105,6 +105,8 @@ int InOutCodeFor(int errnum, const FileName &path)
 
 EInOutError InOutErrorFor(int errnum, const FileName &path)
 {
+    if (errnum == EISDIR) // refused like a locked file, saying why
+        return EInOutError(5, QStringLiteral("File access denied: %1 is a folder").arg(Shown(path)));
     const int code = InOutCodeFor(errnum, path);
     // Unchanged means unmapped, except ENOENT whose number is its code.
     EInOutError error = code == errnum && errnum != ENOENT ? EInOutError(code, QStringLiteral("I/O error %1").arg(code))

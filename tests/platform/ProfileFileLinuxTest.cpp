@@ -98,7 +98,8 @@ TEST(ProfileFileInPlace, AFullDiskLeavesTheOldSettings)
         QByteArray at;
         ~Unmount() { ::umount(at.constData()); }
     } unmount{at};
-    const QString single = dir.filePath(QStringLiteral("single.dat")), linked = dir.filePath(QStringLiteral("misuc.dat"));
+    const QString single = dir.filePath(QStringLiteral("single.dat")),
+                  linked = dir.filePath(QStringLiteral("misuc.dat"));
     WriteBytes(single, kOld);
     WriteBytes(linked, kOld);
     QString why;
