@@ -99,6 +99,7 @@ TestMount::~TestMount()
 }
 #endif
 
+#ifndef _WIN32
 namespace {
 
 // The program's output, or none when it cannot be run or fails; why then says so.
@@ -121,10 +122,12 @@ std::optional<QString> Run(const QString &program, const QStringList &arguments,
 }
 
 } // namespace
+#endif
 
 ImageMount::ImageMount(const QString &kind, const QString &folder, int kib) : at_(folder + '/' + kind)
 {
 #ifdef _WIN32
+    (void)kib;
     why_ = kind + QStringLiteral(" mounts only on Linux");
 #else
     const QString image = folder + '/' + kind + QStringLiteral(".img");

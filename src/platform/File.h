@@ -56,7 +56,9 @@ std::optional<FileId> IdentityOf(const FileName &path);
 // Whether a and b name one entry on a file system that ignores case, spelt
 // otherwise in the name or in any of its folders ("sub/a.mpg" and
 // "SUB/A.MPG" on vfat), where their identities need not match: through FUSE
-// each spelling has an inode number of its own.
+// each spelling has an inode number of its own. Looked at only where a's
+// file system may give spellings identities of their own (FUSE, SMB, the
+// kinds that fold case); elsewhere one file has one identity.
 bool SameEntryIgnoringCase(const FileName &a, const FileName &b);
 
 // The program's code for an errno value from an operation on path:

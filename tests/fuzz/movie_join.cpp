@@ -9,8 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const char *const kinds[][2] = {{"a.mpg", "b.mpg"}, {"a.mp3", "b.mp3"}, {"a.mp2", "b.mp2"},
-                                           {"a.m2v", "b.m2v"}, {"a.dat", "b.dat"}};
+    static const char *const kinds[][2] = {
+        {"a.mpg", "b.mpg"}, {"a.mp3", "b.mp3"}, {"a.mp2", "b.mp2"}, {"a.m2v", "b.m2v"}, {"a.dat", "b.dat"}};
     if (size < 2)
         return 0;
     const auto &kind = kinds[data[0] % std::size(kinds)];

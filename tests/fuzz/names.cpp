@@ -27,8 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QStringView units(reinterpret_cast<const char16_t *>(data), qsizetype(size / 2));
     const QByteArray wtf8 = platform::Wtf8FromUtf16(units);
     const auto back = platform::Utf16FromWtf8(wtf8);
-    if (!units.contains(QChar(0)) &&
-        (!back || QStringView(back->data(), qsizetype(back->size())) != units))
+    if (!units.contains(QChar(0)) && (!back || QStringView(back->data(), qsizetype(back->size())) != units))
         fuzz::Broken("UTF-16 written as WTF-8 reads back as the same units");
 
     const qsizetype half = bytes.indexOf('\n');
