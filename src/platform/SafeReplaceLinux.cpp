@@ -32,10 +32,10 @@ namespace {
 // Whether name in folder still names the file open as fd.
 bool Names(int folder, const char *name, int fd)
 {
-    struct stat named {
-    }, open{};
-    return ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &open) == 0 &&
-           named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+    struct stat named {};
+    struct stat opened {};
+    return ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &opened) == 0 &&
+           named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
 }
 
 // Removes this user's temporary files in folder that a killed run left: a
@@ -306,10 +306,10 @@ void CopyBytes(int in, int out, off_t from, off_t to, const FileName &path)
             got = ::pread(in, buffer.get(), std::min(Piece, size_t(to - from)), from);
             for (ssize_t put = 0; got > 0 && put < got;) {
                 const ssize_t n = ::pwrite(out, buffer.get() + put, size_t(got - put), from + put);
-                if (n <= 0) {
-                    got = n == 0 ? (errno = ENOSPC, -1) : n;
-                    break;
-                }
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    ThrowInOut(n == 0 ? ENOSPC : errno, path);
                 put += n;
             }
         }
@@ -340,8 +340,8 @@ void CopyInto(int in, int out, const FileName &path)
                 5, QStringLiteral("File access denied: %1 is being rewritten by another program").arg(Shown(path)));
         ::usleep(20000);
     }
-    struct stat newFile {
-    }, oldFile{};
+    struct stat newFile {};
+    struct stat oldFile {};
     if (::fstat(in, &newFile) != 0 || ::fstat(out, &oldFile) != 0)
         ThrowInOut(errno, path);
     const off_t size = newFile.st_size, oldSize = oldFile.st_size;
