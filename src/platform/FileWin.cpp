@@ -22,7 +22,8 @@ std::wstring Native(const FileName &path)
     RefuseNul(path);
     auto native = NativeName(path);
     if (!native || native->empty())
-        throw EInOutError(3, QStringLiteral("Invalid filename: %1 is no name Windows can hold").arg(Shown(path)));
+        throw EInOutError(InOutCode::InvalidFilename,
+                          QStringLiteral("Invalid filename: %1 is no name Windows can hold").arg(Shown(path)));
     return std::move(*native);
 }
 

@@ -45,9 +45,9 @@ TEST(MpegAudio, HeadersGiveTheFrameAndWhatIsNoHeaderIsRefused)
     EXPECT_EQ(mp2->frameBytes, 144 * 192000 / 48000);
     EXPECT_EQ(Parse(0xFFFFE000)->frameBytes, (12 * 448000 / 44100) * 4); // Layer I, in slots of four bytes
 
-    for (const quint32 bad : {0xFFE00000u /* reserved layer */, 0xFFEB9064u /* reserved version */,
-                              0xFFFB0064u /* free format */, 0xFFFBF064u /* bad bitrate */,
-                              0xFFFB9C64u /* bad sample rate */, 0x7FFB9064u /* no sync */})
+    for (const quint32 bad :
+         {0xFFE00000u /* reserved layer */, 0xFFEB9064u /* reserved version */, 0xFFFB0064u /* free format */,
+          0xFFFBF064u /* bad bitrate */, 0xFFFB9C64u /* bad sample rate */, 0x7FFB9064u /* no sync */})
         EXPECT_FALSE(Parse(bad)) << std::hex << bad;
     const uint8_t three[3] = {0xFF, 0xFB, 0x90};
     EXPECT_FALSE(ParseHeader(three, 3));
