@@ -7,9 +7,7 @@
 //
 //   movie_bench [--runs N] [--copies N] [--seconds N] [--chapter-mib N] [--dir FOLDER]
 //   movie_bench --join-child OUTPUT INPUT...   (internal: one join)
-//   movie_bench --mp4-child OUTPUT INPUT...    (internal: one MP4 join)
-#include "core/MovieJoin.h"
-#include "core/Mp4Join.h"
+#include "core/JoinPlan.h"
 #include "platform/File.h"
 
 #include "Child.h"
@@ -42,10 +40,7 @@ int JoinChild(int argc, char **argv)
         inputs.push_back(platform::FileName(argv[i]));
     CountingObserver observer;
     try {
-        if (std::strcmp(argv[1], "--mp4-child") == 0)
-            app::JoinMp4(platform::FileName(argv[2]), inputs, observer);
-        else
-            app::MovieJoin().Join(platform::FileName(argv[2]), inputs, observer);
+        app::RunJoin({inputs, platform::FileName(argv[2]), app::MovieChoice::Option}, observer);
     } catch (const platform::Exception &e) {
         std::fprintf(stderr, "join failed: %s\n", e.what());
         return 1;
@@ -96,7 +91,7 @@ void Mp4AgainstCat(const std::string &self, const QTemporaryDir &dir, int runs, 
     }
     const std::string joinOut = Local(dir.filePath(QStringLiteral("joined.mov")));
     const std::string catOut = Local(dir.filePath(QStringLiteral("cat.mov")));
-    std::vector<std::string> joinArgs{self, "--mp4-child", joinOut}, catArgs{"cat"};
+    std::vector<std::string> joinArgs{self, "--join-child", joinOut}, catArgs{"cat"};
     joinArgs.insert(joinArgs.end(), chapters.begin(), chapters.end());
     catArgs.insert(catArgs.end(), chapters.begin(), chapters.end());
     ::sync();
@@ -129,7 +124,7 @@ void Mp4AgainstCat(const std::string &self, const QTemporaryDir &dir, int runs, 
 
 int main(int argc, char **argv)
 {
-    if (argc >= 4 && (std::strcmp(argv[1], "--join-child") == 0 || std::strcmp(argv[1], "--mp4-child") == 0))
+    if (argc >= 4 && std::strcmp(argv[1], "--join-child") == 0)
         return JoinChild(argc, argv);
 
     long long runsGiven = 6; // even: each side goes first as often as second

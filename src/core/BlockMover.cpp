@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/BlockMover.h"
 
+#include "core/JoinEngine.h"
+
 #include <algorithm>
-#include <new>
 
 namespace app {
 
@@ -26,15 +27,12 @@ bool BlockMover::Copy(File &in, qint64 size, int index, const platform::FileName
         // the size its progress bar was given.
         const qint64 got = Next(JoinEngine::BlockSize);
         if (got == 0)
-            throw EInOutError(JoinEngine::ShrunkInputCode, JoinEngine::ShrunkInputMessage(name));
+            throw EInOutError(platform::InOutCode::ReadError, JoinEngine::ShrunkInputMessage(name));
         remaining -= got;
+        told_ += got;
         observer.BlockCopied(index, got);
-        if (observer.StopRequested()) {
-            // The piece under way may reach past the last block shown; the
-            // output keeps exactly what the person saw joined.
-            out_.Truncate(out_.Position() - ready_);
+        if (observer.StopRequested())
             return false;
-        }
     }
     return true;
 }

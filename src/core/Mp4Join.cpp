@@ -2,7 +2,6 @@
 #include "core/Mp4Join.h"
 
 #include "core/BlockMover.h"
-#include "core/MovieJoin.h"
 #include "core/Mp4Describe.h"
 #include "core/Mp4Index.h"
 #include "core/PathRules.h"
@@ -31,8 +30,7 @@ struct Input {
     Movie movie;
     std::vector<Placed> media;
     qint64 bytes = 0;                // of media data
-    std::optional<File> file;        // kept open from the reading to the copy, where descriptors allow
-    platform::FileId identity;       // as read
+    std::optional<File> file;        // kept open from the reading to the copy, where the guard kept it
     std::vector<SampleTable> tables; // chunk offsets in the joined media data
 };
 
@@ -88,26 +86,6 @@ std::vector<IndexChapter> Chapters(const std::vector<Input> &inputs, std::option
     }
     return chapters;
 }
-
-// Counts the bytes told, for the output's end after a stop or an error.
-class Told final : public JoinObserver {
-public:
-    explicit Told(JoinObserver &to) : to_(to) {}
-    void JoinStarted(qint64 total) override { to_.JoinStarted(total); }
-    void OutputCreated() override { to_.OutputCreated(); }
-    void FileStarted(int index, qint64 size) override { to_.FileStarted(index, size); }
-    void BlockCopied(int index, qint64 got) override
-    {
-        bytes += got;
-        to_.BlockCopied(index, got);
-    }
-    void FileFinished(int index) override { to_.FileFinished(index); }
-    bool StopRequested() override { return to_.StopRequested(); }
-    qint64 bytes = 0;
-
-private:
-    JoinObserver &to_;
-};
 
 // The output's layout: what comes before the media data, and its index.
 struct Layout {
@@ -176,13 +154,27 @@ void Finish(File &out, const std::vector<Input> &inputs, const Layout &layout, q
 
 } // namespace
 
-bool IsMp4List(const std::vector<FileName> &inputs)
+bool Mp4Join::Sketch(const JoinRequest &request, JoinPlan &plan)
 {
-    return std::any_of(inputs.begin(), inputs.end(), [](const FileName &n) { return IsMp4Type(n); });
+    const auto &inputs = request.inputs;
+    if (std::none_of(inputs.begin(), inputs.end(), [](const FileName &n) { return IsMp4Type(n); }))
+        return false;
+    plan.kind = JoinKind::Mp4Boxes;
+    plan.chosen = false;
+    // Joined byte for byte they would play as the first chapter alone, and
+    // one index cannot describe another container's bytes.
+    const auto other = std::find_if(inputs.begin(), inputs.end(), [](const FileName &n) { return !IsMp4Type(n); });
+    if (other != inputs.end())
+        plan.refusal = QStringLiteral("%1 is not an MP4 or QuickTime file; MP4 chapters join only with MP4 "
+                                      "chapters")
+                           .arg(QString::fromUtf8(other->LastPart()));
+    return true;
 }
 
-FileName Mp4OutputNameFor(const FileName &output, const std::vector<FileName> &inputs)
+FileName Mp4Join::OutputNameFor(const JoinRequest &request)
 {
+    const FileName &output = request.output;
+    const auto &inputs = request.inputs;
     const auto mp4 = std::find_if(inputs.begin(), inputs.end(), [](const FileName &n) { return IsMp4Type(n); });
     if (mp4 == inputs.end() || IsMp4Type(output) || !ism(output))
         return output;
@@ -193,126 +185,134 @@ FileName Mp4OutputNameFor(const FileName &output, const std::vector<FileName> &i
 
 namespace {
 
-// A join read, checked and laid out; nothing written yet.
-struct Plan {
-    FileName output;
-    std::vector<platform::InputLook> looks;
-    std::vector<Input> inputs;
-    qint64 media = 0; // bytes of media data in all
-    Layout layout;
-    QByteArray Head() const { return layout.head + layout.index + Room(8) + MediaHeader(layout.mediaHeader, media); }
+// A join read, checked and laid out; the output not yet touched.
+class ReadyMp4 final : public ReadyJoin {
+public:
+    ReadyMp4(OutputGuard &&guard, JoinObserver &observer) : guard_(std::move(guard)) { Read(&observer); }
+    // For Mp4Join::Head: every input read through guard, nothing else asked.
+    explicit ReadyMp4(OutputGuard &&guard) : guard_(std::move(guard)) { Read(nullptr); }
+
+    void Write(JoinObserver &observer) override;
+    QByteArray Head() const
+    {
+        return layout_.head + layout_.index + Room(8) + MediaHeader(layout_.mediaHeader, media_);
+    }
+
+private:
+    // Every index is read, and every chapter compared with the first, before
+    // the output is touched; observer, given one, may stop it between inputs.
+    void Read(JoinObserver *observer);
+    void Copy(File &out, JoinObserver &observer);
+
+    OutputGuard guard_;
+    std::vector<Input> inputs_;
+    qint64 media_ = 0; // bytes of media data in all
+    Layout layout_;
 };
 
-// Every index is read, and every chapter compared with the first, before
-// the output is touched; observer, given one, may stop it between inputs.
-Plan MakePlan(const FileName &requested, const std::vector<FileName> &names, JoinObserver *observer)
+void ReadyMp4::Read(JoinObserver *observer)
 {
+    const std::vector<FileName> &names = guard_.Inputs();
     if (names.empty())
-        throw EInOutError(MovieJoin::MediaErrorCode, QStringLiteral("There is no file to join"));
-    Plan plan;
-    plan.output = Mp4OutputNameFor(requested, names);
-    plan.looks = JoinEngine::LookAtInputs(names, nullptr);
-    const int handles = platform::InputHandleBudget();
-    plan.inputs.resize(names.size());
+        throw EInOutError(platform::InOutCode::ReadError, QStringLiteral("There is no file to join"));
+    inputs_.resize(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (observer && observer->StopRequested())
-            throw JoinStopped();
-        Input &input = plan.inputs[i];
-        File file = File::OpenRead(names[i], &plan.looks[i]);
-        input.identity = file.Identity();
+            guard_.StopBeforeOutput();
+        Input &input = inputs_[i];
+        File file = guard_.OpenInput(int(i));
+        guard_.CheckInput(int(i), file, nullptr);
         input.movie = ReadMovie(file, names[i]);
         QString how = SpeedChange(input.movie);
         try {
             if (how.isEmpty() && i > 0)
-                how = Difference(input.movie, plan.inputs.front().movie);
+                how = Difference(input.movie, inputs_.front().movie);
         } catch (const iso::BadBox &bad) {
             throw Refusal(names[i], QStringLiteral("cannot be read as MP4: %1").arg(bad.Message()));
         }
         if (!how.isEmpty())
             throw Refusal(names[i], how);
         for (const Range &range : input.movie.mediaData) {
-            input.media.push_back({range, plan.media});
-            plan.media += range.size;
+            input.media.push_back({range, media_});
+            media_ += range.size;
             input.bytes += range.size;
         }
         input.tables = PlacedTables(input, names[i], i == 0);
-        // Kept open for the copy while descriptors last; the others are
-        // opened again then, and checked to be the same files.
-        if (int(i) < handles)
+        // The copy reads the very file read here, kept open where the guard
+        // kept it; the others are opened again then and checked once more.
+        if (guard_.KeepsOpen(int(i)))
             input.file = std::move(file);
     }
     try {
-        plan.layout = LayOutOutput(plan.inputs, plan.media);
+        layout_ = LayOutOutput(inputs_, media_);
     } catch (const iso::BadBox &bad) {
         throw Refusal(names.back(), QStringLiteral("cannot be joined to the files before it: %1").arg(bad.Message()));
     }
-    return plan;
+}
+
+void ReadyMp4::Write(JoinObserver &observer)
+{
+    File out = guard_.CreateOutput();
+    observer.OutputCreated();
+    try {
+        Copy(out, observer);
+    } catch (const JoinStopped &) {
+        throw;
+    } catch (...) {
+        // An output that replaces another is dropped; a new one keeps a
+        // movie of what was copied, where that can still be written.
+        if (out.IsOpen() && !OutputGuard::DropIfReplacing(out)) {
+            try {
+                const qint64 written = out.Size() - layout_.MediaStart();
+                if (written >= 0)
+                    Finish(out, inputs_, layout_, written);
+            } catch (const platform::Exception &) {
+            }
+        }
+        throw;
+    }
+    out.Close();
+}
+
+void ReadyMp4::Copy(File &out, JoinObserver &observer)
+{
+    const QByteArray head = Head();
+    out.WriteAll(head.constData(), head.size());
+    BlockMover mover(out, out.KernelCopyPays());
+    for (int i = 0; i < guard_.Count(); ++i) {
+        Input &input = inputs_[std::size_t(i)];
+        File in = input.file ? std::move(*input.file) : guard_.OpenInput(i);
+        input.file.reset();
+        guard_.CheckInput(i, in, &out);
+        // The bars count each input whole, as the look measured it: its media
+        // data as it is copied, then its index, read before, as one block.
+        const qint64 size = guard_.Looked(i).size;
+        observer.FileStarted(i, size);
+        const FileName &name = guard_.Inputs()[std::size_t(i)];
+        for (const Placed &placed : input.media) {
+            in.Seek(placed.range.offset);
+            if (!mover.Copy(in, placed.range.size, i, name, observer))
+                OutputGuard::Stop(out, [&] { Finish(out, inputs_, layout_, mover.Told()); });
+        }
+        if (size > input.bytes)
+            observer.BlockCopied(i, size - input.bytes);
+        in.Close();
+        observer.FileFinished(i);
+    }
 }
 
 } // namespace
 
-QByteArray Mp4JoinHead(const FileName &output, const std::vector<FileName> &inputs)
+std::unique_ptr<ReadyJoin> Mp4Join::Ready(JoinPlan &, const JoinRequest &, OutputGuard &&guard, JoinObserver &observer)
 {
-    return MakePlan(output, inputs, nullptr).Head();
+    return std::make_unique<ReadyMp4>(std::move(guard), observer);
 }
 
-FileName JoinMp4(const FileName &requested, const std::vector<FileName> &names, JoinObserver &caller)
+QByteArray Mp4Join::Head(const JoinRequest &request)
 {
-    Plan plan = MakePlan(requested, names, &caller);
-    const FileName &output = plan.output;
-    std::vector<Input> &inputs = plan.inputs;
-    const Layout &layout = plan.layout;
-    caller.JoinStarted(plan.media);
-
-    File out = File::Create(
-        output, [&](const File &made) { JoinEngine::RefuseEndangeredInputs(output, made, names, plan.looks); });
-    caller.OutputCreated();
-    const QByteArray head = plan.Head();
-    out.WriteAll(head.constData(), head.size());
-
-    const platform::FileId outputId = out.Identity();
-    Told observer(caller);
-    BlockMover mover(out, out.KernelCopyPays());
-    bool stopped = false;
-    try {
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            Input &input = inputs[i];
-            if (!input.file) {
-                // Opened again: it must still be the file whose index was read.
-                input.file = File::OpenRead(names[i]);
-                const platform::FileId now = input.file->Identity();
-                if (!platform::SameFile(now, input.identity) || now.size != input.identity.size ||
-                    now.modifiedNs != input.identity.modifiedNs)
-                    throw Refusal(names[i], QStringLiteral("changed while it was being joined"));
-            }
-            JoinEngine::RefuseOutputAsInput(out, outputId, *input.file, names[i]);
-            observer.FileStarted(int(i), input.bytes);
-            for (std::size_t m = 0; m < input.media.size() && !stopped; ++m) {
-                input.file->Seek(input.media[m].range.offset);
-                stopped = !mover.Copy(*input.file, input.media[m].range.size, int(i), names[i], observer);
-            }
-            if (stopped)
-                break;
-            input.file->Close();
-            input.file.reset();
-            observer.FileFinished(int(i));
-        }
-    } catch (const ESameFile &) {
-        throw; // the output is discarded
-    } catch (const EInOutError &) {
-        // The output keeps a movie of what was copied, when it can be written.
-        try {
-            Finish(out, inputs, layout, observer.bytes);
-        } catch (const platform::Exception &) {
-        }
-        throw;
-    }
-    if (stopped)
-        Finish(out, inputs, layout, observer.bytes);
-    out.Close();
-    if (stopped)
-        throw JoinStopped();
-    return output;
+    OutputGuard guard(OutputNameFor(request), request.inputs);
+    guard.LookAtInputs();
+    return ReadyMp4(std::move(guard)).Head();
 }
 
 } // namespace app

@@ -1,51 +1,57 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Camera chapters (MP4 and QuickTime files) joined into one movie box by box:
-// every input's media data is copied as it is, by the byte join's own copy
-// path, and one new index describes all of it (see Mp4Index and
+// Camera chapters (MP4 and QuickTime files) joined into one movie box by box,
+// the planner's method for JoinKind::Mp4Boxes (see JoinPlan.h): every
+// input's media data is copied as it is, by the byte join's own copy path
+// (BlockMover), and one new index describes all of it (see Mp4Index and
 // Mp4Timeline). Every track of the first chapter is kept, with its handler
 // name, sample descriptions and tags, and the first chapter's 'ftyp'.
 //
+// A list with an MP4 file is always joined so, whatever the person chose:
+// joined byte for byte, chapters play as the first one alone.
+//
 // The index comes first in the output ("fast start"): the inputs' indexes
 // give every size before anything is written, so it is never moved later.
-#include "core/JoinEngine.h"
+//
+// The planner's step reads every input the output guard looked at, from the
+// file looked at, and refuses it (platform::EInOutError naming it and saying
+// how, in words) when it is no MP4 or QuickTime file (a list that mixes them
+// with other containers), has no index (a recording that was never
+// finished), or differs from the first in its tracks, codecs, picture size,
+// sound or codec parameters. It asks for a stop between the inputs.
+//
+// Observed as the byte join: per input FileStarted(index, its size),
+// BlockCopied for its media data as it is copied and then one block for the
+// rest of it (its index, read before), FileFinished. A stop, or an error
+// while copying, leaves a new output a movie of the chunks copied whole (the
+// index is written again for them), and an output that existed whole.
+#include "core/JoinPlan.h"
 #include "platform/FileName.h"
 
 #include <QByteArray>
-#include <vector>
+#include <memory>
 
 namespace app {
 
-// Whether a list is joined by JoinMp4: it holds a file of an MP4 type
-// (IsMp4Type). Such a list is never joined byte for byte.
-bool IsMp4List(const std::vector<platform::FileName> &inputs);
+class Mp4Join {
+public:
+    // Takes a request with a file of an MP4 type (IsMp4Type); refuses it by
+    // names when another file is of no MP4 type.
+    static bool Sketch(const JoinRequest &request, JoinPlan &plan);
 
-// The name JoinMp4 writes: output itself, except that an ending of the
-// program's other types (".mpg", ".mp3", ".dat", ...), which would
-// misname the movie, becomes the first input's (".mp4", ".mov").
-platform::FileName Mp4OutputNameFor(const platform::FileName &output, const std::vector<platform::FileName> &inputs);
+    // The name written: the output named, except that an ending of the
+    // program's other types (".mpg", ".mp3", ".dat", ...), which would
+    // misname the movie, becomes the first MP4 input's (".mp4", ".mov").
+    static platform::FileName OutputNameFor(const JoinRequest &request);
 
-// Joins inputs into Mp4OutputNameFor(output, inputs) and returns that name.
-//
-// Before the output is touched, every input is looked at, opened and its
-// index read, and refused (platform::EInOutError naming it and saying how,
-// in words) when it is no MP4 or QuickTime file (a list that mixes them
-// with other containers), has no index (a recording that was never
-// finished), or differs from the first in its tracks, codecs, picture size,
-// sound or codec parameters; ESameFile and every other rule of
-// JoinEngine::Join keep the inputs safe.
-//
-// Observed as JoinEngine::Join: JoinStarted(bytes of media data in all),
-// OutputCreated, then per input FileStarted(index, its media data),
-// BlockCopied and StopRequested after each block, FileFinished. A stop, or
-// an error while copying, leaves a movie of the chunks copied whole: the
-// index is written again for them.
-platform::FileName JoinMp4(const platform::FileName &output, const std::vector<platform::FileName> &inputs,
-                           JoinObserver &observer);
+    // The planner's step (JoinMethod::ready).
+    static std::unique_ptr<ReadyJoin> Ready(JoinPlan &plan, const JoinRequest &request, OutputGuard &&guard,
+                                            JoinObserver &observer);
 
-// What JoinMp4 writes before the media data ('ftyp', tags, the joined index
-// and the media data's header), after every check it makes, and nothing
-// written: the index of a join too large to make in a test.
-QByteArray Mp4JoinHead(const platform::FileName &output, const std::vector<platform::FileName> &inputs);
+    // What the join writes before the media data ('ftyp', tags, the joined
+    // index and the media data's header), after every check it makes, and
+    // nothing written: the index of a join too large to make in a test.
+    static QByteArray Head(const JoinRequest &request);
+};
 
 } // namespace app

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/Mp4Movie.h"
 
-#include "core/MovieJoin.h"
+#include "platform/Exceptions.h"
 
 #include <algorithm>
 #include <limits>
@@ -454,7 +454,7 @@ qint64 SampleTable::PresentationEnd() const
 
 EInOutError Refusal(const FileName &name, const QString &what)
 {
-    EInOutError error(MovieJoin::MediaErrorCode, QString::fromUtf8(name.LastPart()) + QLatin1Char(' ') + what);
+    EInOutError error(platform::InOutCode::ReadError, QString::fromUtf8(name.LastPart()) + QLatin1Char(' ') + what);
     error.SetDetails(name.Display());
     return error;
 }

@@ -8,8 +8,8 @@
 #include <iterator>
 
 #include "core/FolderScan.h"
-#include "core/Mp4Join.h"
 #include "core/NaturalOrder.h"
+#include "core/OutputGuard.h"
 #include "core/PathRules.h"
 #include "framework/FileDrops.h"
 #include "framework/TApplication.h"
@@ -179,14 +179,14 @@ FileName TForm1::OutputName() const { return outputBox_->Name(); }
 
 void TForm1::SetOutputName(const FileName &name) { outputBox_->SetName(name); }
 
-bool TForm1::JoinAsOneMovie() const { return JoinasOneMovie1->Checked(); }
+bool TForm1::JoinAsOneMovie() const { return session_.Movie() == MovieChoice::Menu; }
 
 void TForm1::SetJoinAsOneMovie(bool on)
 {
     if (session_.Joining())
         return;
     JoinasOneMovie1->SetChecked(on);
-    session_.SetJoinFunction(on ? OneMovieJoin() : ByteJoin());
+    session_.SetMovieChoice(on ? MovieChoice::Menu : MovieChoice::Off);
 }
 
 void TForm1::JoinNow(QObject *sender)
@@ -209,34 +209,31 @@ void TForm1::fb7Click(QObject *)
                                              QStringLiteral("Filename Error"), platform::MsgIcon::None, {});
         return;
     }
-    // A typed name that stands for several files stops here. One movie is
-    // a program stream, and MP4 chapters stay MP4: a ".dat" name becomes
-    // ".mpg", an ".mpg" name ".mp4", shown before it is written.
-    if (const FileName written = WrittenName(OutputName(), session_.Inputs(), JoinAsOneMovie());
-        written != OutputName())
+    // A typed name that stands for several files stops here. The name the
+    // join writes (one movie is a program stream: ".dat" becomes ".mpg") is
+    // shown before it is written.
+    if (const FileName named = OutputName(), written = session_.Sketch().output; written != named)
         outputBox_->AddChoice(written);
     Application().HideNotice(); // the last join's is stale now
     progress_->Start(n);
     session_.Join();
 }
 
-void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error)
+void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error, const JoinResult &result)
 {
     if (outcome == JoinSession::Outcome::Done) {
-        if (IsMp4List(session_.Inputs())) {
-            // Joined box by box whatever the menu says: the notice names what was written.
-            const FileName written = WrittenName(OutputName(), session_.Inputs(), JoinAsOneMovie());
-            Application().ShowNotice(
-                fb7,
-                progress_->Summary() + QLatin1Char('\n') +
-                    QStringLiteral("As one movie, every track kept: %1").arg(QString::fromUtf8(written.LastPart())));
-        } else {
-            Application().ShowNotice(fb7, progress_->Summary());
-            if (!JoinAsOneMovie())
-                hints_->AddByteJoinHint(fb7, progress_->Summary());
-        }
+        // Where the files, not the person, made it one movie, the notice names what was written.
+        Application().ShowNotice(fb7, result.plan.FilesMakeOneMovie()
+                                          ? progress_->Summary() + QLatin1Char('\n') + result.plan.Done()
+                                          : progress_->Summary());
+        if (result.plan.kind == JoinKind::Bytes)
+            hints_->AddByteJoinHint(fb7, progress_->Summary());
+    } else if (outcome == JoinSession::Outcome::Stopped && result.left == OutputLeft::AsBefore) {
+        // Told, since the bars show part of a join whose output is not there.
+        const QString name = FileName(result.plan.output.LastPart()).Display();
+        Application().ShowNotice(fb7, QStringLiteral("Stopped; %1 was left as it was before the join").arg(name));
     } else if (error) {
-        // A stop is no error: the output keeps what was joined, and the bars
+        // A stop is no error: a new output keeps what was joined, and the bars
         // and icons show how far it came.
         Application().Guard([&] {
             try {
@@ -255,14 +252,15 @@ void TForm1::ShowSession()
 {
     new InputListView(session_, Lv1);
     progress_ = new JoinProgressView(session_, FpBar1, Fpbar2, this);
-    stopQuestion_ = new StopQuestion(session_, this);
+    stopQuestion_ = new StopQuestion(session_, *progress_, this);
     hints_ = new WindowHints(session_, Lv1, {FpBar1, Fpbar2}, *progress_, this);
     JoinSession *s = &session_;
     connect(s, &JoinSession::stateChanged, this, [this] { stopKey_->setEnabled(session_.Joining()); });
     connect(s, &JoinSession::finished, this,
-            [this](JoinSession::Work work, JoinSession::Outcome outcome, std::exception_ptr error) {
+            [this](JoinSession::Work work, JoinSession::Outcome outcome, std::exception_ptr error,
+                   const JoinResult &result) {
                 if (work == JoinSession::Work::Join)
-                    JoinFinished(outcome, error);
+                    JoinFinished(outcome, error, result);
             });
 }
 

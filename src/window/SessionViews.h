@@ -9,6 +9,7 @@
 
 #include "core/JoinProgress.h"
 #include "core/JoinSession.h"
+#include "desktop/Desktop.h"
 #include "flat/TFlatComboBoxUnit.h"
 #include "flat/TFlatProgressBarUnit.h"
 #include "framework/TListView.h"
@@ -48,7 +49,9 @@ private:
 };
 
 // The two bars show the running join by files and by bytes of the current
-// file, and the window's title tells it in words a few times a second.
+// file, the window's title tells it in words a few times a second, and the
+// window's button in the taskbar shows it too: paused while the stop
+// question is open, red after a failed join until the next one starts.
 class JoinProgressView : public QObject {
 public:
     JoinProgressView(JoinSession &session, flat::TFlatProgressBar *files, flat::TFlatProgressBar *bytes,
@@ -58,9 +61,12 @@ public:
     // "File 2 of 5 · 1.2 of 3.4 GB · 85 MB/s · 0:12 left"; "Joined 5 files (3.4 GB) in 0:41"
     QString Details() const { return progress_.Details(clock_.elapsed()); }
     QString Summary() const { return progress_.Summary(clock_.elapsed()); }
+    // The join waits for the person's answer to the stop question, or goes on.
+    void SetPaused(bool paused);
 
 private:
     void ShowWords(bool now);
+    void ShowOnTaskbar(platform::TaskbarProgress state);
 
     flat::TFlatProgressBar *files_, *bytes_;
     QWidget *window_;
@@ -68,18 +74,21 @@ private:
     QElapsedTimer clock_;
     qint64 fileBytes_ = 0; // of the file being joined
     qint64 wordsShownMs_ = -1;
+    platform::TaskbarProgress taskbarState_ = platform::TaskbarProgress::None;
+    int taskbarPercent_ = -1;
 };
 
 // "Stop joining?", asked as an ordinary box of the window: the join waits at
 // its next block until the person answers, and the window goes on painting.
 class StopQuestion : public QObject {
 public:
-    StopQuestion(JoinSession &session, QWidget *window);
+    StopQuestion(JoinSession &session, JoinProgressView &progress, QWidget *window);
     // Asks while a join runs, unless the question is open already.
     void Ask();
 
 private:
     JoinSession &session_;
+    JoinProgressView &progress_;
     QWidget *window_;
     bool open_ = false;
 };

@@ -4,7 +4,6 @@
 #include <QPointer>
 
 #include "core/ClipFacts.h"
-#include "core/PathRules.h"
 #include "framework/TApplication.h"
 #include "platform/FileName.h"
 
@@ -35,9 +34,13 @@ void WindowHints::Show(QString &hint, bool &canShow, framework::THintInfo &info)
             hint = name.Display();
             if (const auto facts = clips_->Facts(name))
                 hint += QLatin1Char('\n') + facts->Text();
-            if (IsMp4Type(name))
-                hint +=
-                    QLatin1Char('\n') + QStringLiteral("Join Now joins MP4 chapters as one movie, with every track");
+            // Where the files decide how Join Now joins them (MP4 chapters
+            // become one movie), or that it cannot, the hint says so.
+            const JoinPlan plan = session_.Sketch();
+            if (!plan.refusal.isEmpty())
+                hint += QLatin1Char('\n') + plan.refusal;
+            else if (plan.FilesMakeOneMovie())
+                hint += QLatin1Char('\n') + plan.Summary(clips_->TotalLength(session_.Inputs()));
             info.CursorRect = framework::TRect::FromQRect(list_->ItemRect(index));
         }
     } else if (bars_.contains(info.HintControl)) {

@@ -167,7 +167,7 @@ TEST(IsoBox, ChunksPastFourGiBAreRebasedWith64BitOffsets)
     EXPECT_FALSE(top.cutShort);
 
     // The joined index, as the join would write it before its media data.
-    const QByteArray head = app::Mp4JoinHead(Name(dir.filePath("joined.mp4")), {Name(big), Name(small)});
+    const QByteArray head = app::Mp4Join::Head({{Name(big), Name(small)}, Name(dir.filePath("joined.mp4"))});
     const QString joined = dir.filePath("head.mp4");
     WriteBytes(joined, head);
     platform::File out = platform::File::OpenRead(Name(joined));

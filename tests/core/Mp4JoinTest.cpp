@@ -2,9 +2,9 @@
 // The MP4 box join on chapters made with ffmpeg, judged as players judge
 // them: ffprobe's streams, tags and packets, a decode, a seek, and when each
 // chapter's sound starts against its picture.
-#include "core/Mp4Join.h"
 #include "core/ClipFacts.h"
 #include "core/IsoBox.h"
+#include "core/JoinPlan.h"
 #include "core/Mp4Movie.h"
 
 #include <QFile>
@@ -24,9 +24,17 @@
 // Linux only: the chapters are made and judged by the ffmpeg programs.
 #ifndef _WIN32
 
+using app::JoinKind;
+using app::MovieChoice;
 using platform::FileName;
 
 namespace {
+
+// The join Join Now and --join make of a list, the person having chosen nothing.
+app::JoinPlan Join(const QString &output, const std::vector<FileName> &inputs, app::JoinObserver &observer)
+{
+    return app::RunJoin({inputs, Name(output), MovieChoice::Off}, observer);
+}
 
 // What a program wrote, and what it said on stderr.
 struct Ran {
@@ -34,7 +42,7 @@ struct Ran {
     QByteArray out, err;
 };
 
-Ran RunProgram(const QString &program, const QStringList &args)
+Ran Output(const QString &program, const QStringList &args)
 {
     QProcess p;
     p.start(program, args);
@@ -45,13 +53,13 @@ Ran RunProgram(const QString &program, const QStringList &args)
     return ran;
 }
 
-bool Ffmpeg(const QStringList &args) { return RunProgram("ffmpeg", QStringList{"-loglevel", "error", "-y"} + args).ok; }
+bool Ffmpeg(const QStringList &args) { return Output("ffmpeg", QStringList{"-loglevel", "error", "-y"} + args).ok; }
 
 // ffprobe's answer as JSON.
 QJsonObject Probe(const QString &file, const QStringList &args)
 {
     return QJsonDocument::fromJson(
-               RunProgram("ffprobe", QStringList{"-v", "error", "-of", "json"} + args + QStringList{file}).out)
+               Output("ffprobe", QStringList{"-v", "error", "-of", "json"} + args + QStringList{file}).out)
         .object();
 }
 
@@ -77,8 +85,8 @@ std::vector<double> Times(const QString &file, const QString &stream, const QStr
 // The bytes of a file's telemetry, every packet in order, edit lists aside.
 QByteArray Telemetry(const QString &file)
 {
-    return RunProgram("ffmpeg", {"-v", "error", "-ignore_editlist", "1", "-i", file, "-map", "0:d:0", "-c", "copy",
-                                 "-f", "data", "-"})
+    return Output("ffmpeg", {"-v", "error", "-ignore_editlist", "1", "-i", file, "-map", "0:d:0", "-c", "copy", "-f",
+                             "data", "-"})
         .out;
 }
 
@@ -175,7 +183,9 @@ TEST_F(Mp4JoinTest, CameraChaptersKeepEveryTrackTagAndSample)
     EXPECT_EQ(app::ReadClipFacts(chapters[0]).Text(),
               QStringLiteral("0:03 · H.264 320×240 29.97 fps · AAC 48 kHz · telemetry, timecode"));
     Observer observer;
-    EXPECT_EQ(app::JoinMp4(Name(path("ride.mp4")), chapters, observer), Name(path("ride.mp4")));
+    const app::JoinPlan plan = Join(path("ride.mp4"), chapters, observer);
+    EXPECT_EQ(plan.kind, JoinKind::Mp4Boxes);
+    EXPECT_EQ(plan.output, Name(path("ride.mp4")));
     EXPECT_EQ(observer.started, 3);
     EXPECT_EQ(observer.finished, 3);
 
@@ -219,10 +229,10 @@ TEST_F(Mp4JoinTest, CameraChaptersKeepEveryTrackTagAndSample)
     EXPECT_EQ(movie.tracks[1].edits->back().mediaTime, 0);
 
     // It decodes without a word, and 80 % in shows the third chapter's blue.
-    const Ran decoded = RunProgram("ffmpeg", {"-v", "error", "-i", path("ride.mp4"), "-f", "null", "-"});
+    const Ran decoded = Output("ffmpeg", {"-v", "error", "-i", path("ride.mp4"), "-f", "null", "-"});
     EXPECT_TRUE(decoded.ok && decoded.err.isEmpty()) << decoded.err.toStdString();
-    const QByteArray pixel = RunProgram("ffmpeg", {"-v", "error", "-ss", "7.2", "-i", path("ride.mp4"), "-frames:v",
-                                                   "1", "-vf", "scale=1:1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"})
+    const QByteArray pixel = Output("ffmpeg", {"-v", "error", "-ss", "7.2", "-i", path("ride.mp4"), "-frames:v", "1",
+                                               "-vf", "scale=1:1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"})
                                  .out;
     ASSERT_EQ(pixel.size(), 3);
     EXPECT_GT(quint8(pixel[2]), 200);
@@ -254,12 +264,12 @@ TEST_F(Mp4JoinTest, IndependentChaptersKeepTheirSoundWithTheirPicture)
     }
     Observer observer;
     const QString joined = path("joined.mov");
-    app::JoinMp4(Name(joined), chapters, observer);
+    Join(joined, chapters, observer);
 
     // Where the sound turns on or off, in milliseconds.
-    const QByteArray pcm = RunProgram("ffmpeg", {"-v", "error", "-i", joined, "-map", "0:a", "-ac", "1", "-ar", "48000",
-                                                 "-f", "s16le", "-"})
-                               .out;
+    const QByteArray pcm =
+        Output("ffmpeg", {"-v", "error", "-i", joined, "-map", "0:a", "-ac", "1", "-ar", "48000", "-f", "s16le", "-"})
+            .out;
     std::vector<double> loudness;
     for (qsizetype at = 0; at + 96 <= pcm.size(); at += 96) {
         double sum = 0;
@@ -311,10 +321,12 @@ TEST_F(Mp4JoinTest, ChaptersThatDifferOrLackTheirIndexAreRefusedByNameWithNothin
     for (const auto &c : cases) {
         Observer observer;
         const platform::EInOutError error = ErrorOf([&] {
-            app::JoinMp4(Name(path("out.mp4")), {Name(path(c.first)), Name(path(c.file))}, observer);
+            Join(path("out.mp4"), {Name(path(c.first)), Name(path(c.file))}, observer);
         });
         EXPECT_TRUE(error.Message().startsWith(QString::fromUtf8(c.says))) << error.Message().toStdString();
-        EXPECT_EQ(error.Details(), path(c.file));
+        if (!error.Details().isEmpty()) { // the file of another type is refused by its name alone
+            EXPECT_EQ(error.Details(), path(c.file));
+        }
         EXPECT_EQ(observer.created, 0);
         EXPECT_FALSE(QFile::exists(path("out.mp4")));
     }
@@ -327,14 +339,14 @@ TEST_F(Mp4JoinTest, AStopLeavesAPlayableBeginning)
     if (chapters.empty())
         GTEST_SKIP() << "ffmpeg cannot make camera chapters here";
     Observer counting;
-    app::JoinMp4(Name(path("whole.mp4")), {chapters[0]}, counting);
+    Join(path("whole.mp4"), {chapters[0]}, counting);
     Observer observer;
     observer.stopAfter = counting.blocks + 3; // a few blocks into the second chapter
-    EXPECT_THROW(app::JoinMp4(Name(path("ride.mp4")), chapters, observer), app::JoinStopped);
+    EXPECT_THROW(Join(path("ride.mp4"), chapters, observer), app::JoinStopped);
     const double length = Streams(path("ride.mp4"))[0].toObject().value("duration").toString().toDouble();
     EXPECT_GT(length, 3.0);
     EXPECT_LT(length, 6.0);
-    const Ran decoded = RunProgram("ffmpeg", {"-v", "error", "-i", path("ride.mp4"), "-f", "null", "-"});
+    const Ran decoded = Output("ffmpeg", {"-v", "error", "-i", path("ride.mp4"), "-f", "null", "-"});
     EXPECT_TRUE(decoded.ok && decoded.err.isEmpty()) << decoded.err.toStdString();
 }
 
