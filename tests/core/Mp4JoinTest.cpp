@@ -216,6 +216,11 @@ TEST_F(Mp4JoinTest, CameraChaptersKeepEveryTrackTagAndSample)
         }
     }
     EXPECT_EQ(joined[0].toObject().value("tags").toObject().value("timecode"), QStringLiteral("01:00:00:00"));
+    // mediainfo, another reader of the index, agrees with ffprobe on the length (in ms).
+    const Ran info = Output("mediainfo", {"--Inform=General;%Duration%", path("ride.mp4")});
+    ASSERT_TRUE(info.ok) << info.err.toStdString();
+    const QJsonValue length = Probe(path("ride.mp4"), {"-show_entries", "format=duration"}).value("format")["duration"];
+    EXPECT_NEAR(info.out.trimmed().toDouble(), 1000 * length.toString().toDouble(), 2);
     EXPECT_EQ(Probe(path("ride.mp4"), {"-show_entries", "format_tags=title"}).value("format").toObject().value("tags"),
               QJsonObject({{"title", "Ride"}}));
     EXPECT_EQ(Telemetry(path("ride.mp4")),
