@@ -30,6 +30,11 @@ public:
     // (called name).
     bool Copy(platform::File &in, qint64 size, int index, const platform::FileName &name, JoinObserver &observer);
 
+    // Whether the system should copy bytes of a join into out itself: where
+    // its file system copies fastest so (File::KernelCopyPays), and for
+    // joins of more than JoinEngine::KernelCopyFrom bytes.
+    static bool SystemCopies(const platform::File &out, qint64 bytes);
+
     // The bytes told so far, over every Copy.
     qint64 Told() const { return told_; }
 

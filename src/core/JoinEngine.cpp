@@ -38,7 +38,10 @@ void JoinEngine::Write(OutputGuard &guard, JoinObserver &observer)
 
 void JoinEngine::Copy(OutputGuard &guard, File &out, JoinObserver &observer)
 {
-    BlockMover mover(out, kernelCopy_.value_or(out.KernelCopyPays()));
+    qint64 total = 0;
+    for (int i = 0; i < guard.Count(); ++i)
+        total += guard.Looked(i).size;
+    BlockMover mover(out, kernelCopy_.value_or(BlockMover::SystemCopies(out, total)));
     for (int i = 0; i < guard.Count(); ++i) {
         File in = guard.OpenInput(i);
         guard.CheckInput(i, in, &out);
