@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CommandLine.h"
 
-#include "core/MovieJoin.h"
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <algorithm>
 
 #include "core/JoinProgress.h"
 #include "platform/Console.h"
+#include "platform/Exceptions.h"
 
 namespace app {
 
@@ -34,12 +34,32 @@ QString ErrorLine(std::exception_ptr error)
     }
 }
 
+// What a stop left, naming the output.
+QString StopLine(const JoinResult &result)
+{
+    const QString output = result.plan.output.Display();
+    switch (result.left) {
+    case OutputLeft::Prefix: return QStringLiteral("stopped; %1 holds what was joined").arg(output);
+    case OutputLeft::AsBefore: return QStringLiteral("stopped; %1 was left as it was before the join").arg(output);
+    case OutputLeft::Nothing: return QStringLiteral("stopped before %1 was written").arg(output);
+    }
+    return {};
+}
+
 } // namespace
 
 const std::vector<JoinMode> &JoinModes()
 {
     static const std::vector<JoinMode> modes = {
-        {"--join", "joins the inputs byte for byte, in the order given, into OUTPUT", &ByteJoin},
+        {"--join",
+         "  --join OUTPUT INPUT...\n"
+         "      joins the inputs byte for byte, in the order given, into OUTPUT\n",
+         MovieChoice::Off},
+        {"--movie",
+         "  --movie    with --join: joins as one movie, without re-encoding, so that\n"
+         "             players show the whole length and can seek (a .dat OUTPUT\n"
+         "             is written as .mpg); files of different formats are refused\n",
+         MovieChoice::Option},
     };
     return modes;
 }
@@ -48,7 +68,7 @@ CommandLineRequest ParseCommandLine(int argc, char **argv)
 {
     CommandLineRequest request;
     std::vector<FileName> names;
-    bool optionsEnded = false;
+    bool optionsEnded = false, join = false;
     QString unknown;
     for (int i = 1; i < argc; ++i) {
         const QByteArray word(argv[i]);
@@ -60,46 +80,34 @@ CommandLineRequest ParseCommandLine(int argc, char **argv)
             optionsEnded = true;
             continue;
         }
-        if (word == "--movie") {
-            request.movie = true;
-            continue;
-        }
         if (word == "--help" || word == "-h" || word == "--version") {
             request.action =
                 word == "--version" ? CommandLineRequest::Action::Version : CommandLineRequest::Action::Help;
             return request;
         }
-        bool known = false;
-        for (const JoinMode &mode : JoinModes()) {
-            if (word == mode.option) {
-                if (request.mode && request.mode != &mode) {
-                    request.action = CommandLineRequest::Action::Usage;
-                    request.problem = QStringLiteral("%1 and %2 cannot be combined")
-                                          .arg(QLatin1String(request.mode->option), QLatin1String(mode.option));
-                    return request;
-                }
-                request.mode = &mode;
-                known = true;
-            }
-        }
-        // Anything else may be an option of Qt's for the window.
-        if (!known && unknown.isEmpty())
+        const auto mode =
+            std::find_if(JoinModes().begin(), JoinModes().end(), [&](const JoinMode &m) { return word == m.option; });
+        if (mode == JoinModes().begin())
+            join = true;
+        else if (mode != JoinModes().end())
+            request.movie = mode->movie;
+        else if (unknown.isEmpty()) // it may be an option of Qt's for the window
             unknown = QString::fromLocal8Bit(word);
     }
-    if (!request.mode && request.movie) {
+    const char *joinOption = JoinModes().front().option;
+    if (!join && request.movie != MovieChoice::Off) {
         request.action = CommandLineRequest::Action::Usage;
-        request.problem = QStringLiteral("--movie goes with --join");
+        request.problem = QStringLiteral("--movie goes with %1").arg(QLatin1String(joinOption));
         return request;
     }
-    if (!request.mode)
+    if (!join)
         return {};
     if (!unknown.isEmpty()) {
         request.action = CommandLineRequest::Action::Usage;
         request.problem = QStringLiteral("unknown option %1").arg(unknown);
     } else if (names.size() < 2) {
         request.action = CommandLineRequest::Action::Usage;
-        request.problem =
-            QStringLiteral("%1 needs an output and at least one input").arg(QLatin1String(request.mode->option));
+        request.problem = QStringLiteral("%1 needs an output and at least one input").arg(QLatin1String(joinOption));
     } else {
         request.action = CommandLineRequest::Action::Join;
         request.output = names.front();
@@ -114,18 +122,14 @@ QString UsageText()
                                   "       zantrope --join OUTPUT [--movie] INPUT...\n\n"
                                   "Without options, opens the window with the files and folders given.\n\n");
     for (const JoinMode &mode : JoinModes())
-        text += QStringLiteral("  %1 OUTPUT INPUT...\n      %2\n")
-                    .arg(QLatin1String(mode.option), QLatin1String(mode.what));
-    text += QStringLiteral("  --movie    with --join: joins as one movie, without re-encoding, so that\n"
-                           "             players show the whole length and can seek (a .dat OUTPUT\n"
-                           "             is written as .mpg); files of different formats are refused\n"
-                           "  --help     shows this text\n"
+        text += QLatin1String(mode.usage);
+    text += QStringLiteral("  --help     shows this text\n"
                            "  --version  shows the version\n"
                            "  --         every word after it is a file name\n\n"
                            "A join needs no display. It refuses an output that is one of the inputs and\n"
-                           "inputs that are no regular files; after an error or Ctrl-C the output holds\n"
-                           "exactly what was joined. Exit status: 0 joined, 1 failed, 2 wrong command\n"
-                           "line, 130 stopped by Ctrl-C.\n");
+                           "inputs that are no regular files; after an error or Ctrl-C a new output\n"
+                           "holds exactly what was joined, and one that existed is left as it was.\n"
+                           "Exit status: 0 joined, 1 failed, 2 wrong command line, 130 stopped by Ctrl-C.\n");
     return text;
 }
 
@@ -141,10 +145,9 @@ QString VersionText()
 int RunCommandLineJoin(const CommandLineRequest &request)
 {
     JoinSession session;
-    session.SetJoinFunction(request.movie ? OneMovieJoin() : request.mode->make());
+    session.SetMovieChoice(request.movie);
     session.Append(request.inputs);
     session.SetOutput(request.output);
-    const platform::FileName written = request.movie ? MovieJoin::OutputNameFor(request.output) : request.output;
 
     const bool terminal = platform::ErrorShowsProgress();
     JoinProgress progress;
@@ -158,19 +161,22 @@ int RunCommandLineJoin(const CommandLineRequest &request)
         shownMs = ms;
         PrintError(QStringLiteral("\r%1% \u00b7 %2\033[K").arg(progress.Percent()).arg(progress.Details(ms)));
     };
-    QObject::connect(&session, &JoinSession::joinStarted, [&](int files, qint64 total) {
+    // With the session as context, the news of the join's worker arrives
+    // here, on this thread, as it does in the window.
+    QObject::connect(&session, &JoinSession::joinStarted, &session, [&](int files, qint64 total) {
         progress.Start(files, total, clock.elapsed());
         show(true);
     });
-    QObject::connect(&session, &JoinSession::fileStarted, [&](int index, qint64) { progress.FileStarted(index); });
-    QObject::connect(&session, &JoinSession::bytesCopied, [&](int, qint64 bytes) {
+    QObject::connect(&session, &JoinSession::fileStarted, &session,
+                     [&](int index, qint64) { progress.FileStarted(index); });
+    QObject::connect(&session, &JoinSession::bytesCopied, &session, [&](int, qint64 bytes) {
         progress.Copied(bytes);
         show(false);
     });
     int status = 0;
     QObject::connect(
-        &session, &JoinSession::finished,
-        [&](JoinSession::Work, JoinSession::Outcome outcome, std::exception_ptr error) {
+        &session, &JoinSession::finished, &session,
+        [&](JoinSession::Work, JoinSession::Outcome outcome, std::exception_ptr error, const JoinResult &result) {
             if (terminal && shownMs >= 0) {
                 show(true);
                 PrintError(QStringLiteral("\n"));
@@ -179,7 +185,7 @@ int RunCommandLineJoin(const CommandLineRequest &request)
                 PrintError(QStringLiteral("zantrope: %1\n").arg(ErrorLine(error)));
                 status = ExitFailed;
             } else if (outcome == JoinSession::Outcome::Stopped) {
-                PrintError(QStringLiteral("zantrope: stopped; %1 holds what was joined\n").arg(written.Display()));
+                PrintError(QStringLiteral("zantrope: %1\n").arg(StopLine(result)));
                 status = ExitStopped;
             }
             QCoreApplication::exit(status);

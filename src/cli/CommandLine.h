@@ -10,11 +10,12 @@
 
 namespace app {
 
-// A kind of join the command line can run, named by its option.
+// A kind of join the command line offers, named by its option. The first
+// is --join itself; the others go with it and choose another kind.
 struct JoinMode {
-    const char *option; // "--join"
-    const char *what;   // for the usage
-    JoinFunction (*make)();
+    const char *option; // "--join", "--movie"
+    const char *usage;  // its lines in the usage, each ending in a line break
+    MovieChoice movie;  // the person's choice it stands for
 };
 // Every kind, in the order the usage lists them; a new kind is one more entry.
 const std::vector<JoinMode> &JoinModes();
@@ -22,8 +23,7 @@ const std::vector<JoinMode> &JoinModes();
 struct CommandLineRequest {
     enum class Action { Window, Join, Help, Version, Usage };
     Action action = Action::Window;
-    const JoinMode *mode = nullptr; // Join: which kind
-    bool movie = false;             // --movie: join as one movie
+    MovieChoice movie = MovieChoice::Off; // Join: --movie asks for one movie
     platform::FileName output;
     std::vector<platform::FileName> inputs;
     QString problem; // Usage: what is wrong with the command line
@@ -43,7 +43,7 @@ QString VersionText();
 int RunCommandLineJoin(const CommandLineRequest &request);
 
 // Exit statuses besides 0.
-constexpr int ExitFailed = 1;    // the join failed; the output holds what was joined
+constexpr int ExitFailed = 1;    // the join failed; a new output holds what was joined
 constexpr int ExitUsage = 2;     // the command line is wrong; nothing was touched
 constexpr int ExitStopped = 130; // stopped by Ctrl-C, as the shell counts a SIGINT
 

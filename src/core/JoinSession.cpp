@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/JoinSession.h"
 
-#include "core/MovieJoin.h"
-
 #include <QElapsedTimer>
 
 #include "core/FolderScan.h"
@@ -29,20 +27,6 @@ constexpr std::size_t MaxBatch = 1000;
 constexpr unsigned PaceEvery = 256;
 
 } // namespace
-
-JoinFunction ByteJoin()
-{
-    return [](const FileName &output, const std::vector<FileName> &inputs, JoinObserver &observer) {
-        JoinEngine().Join(output, inputs, observer);
-    };
-}
-
-JoinFunction OneMovieJoin()
-{
-    return [](const FileName &output, const std::vector<FileName> &inputs, JoinObserver &observer) {
-        MovieJoin().Join(output, inputs, observer);
-    };
-}
 
 // The join's observer on the worker: turns each step into a signal, the
 // blocks' bytes gathered a few times a second.
@@ -127,12 +111,19 @@ private:
     QElapsedTimer clock_;
 };
 
-JoinSession::JoinSession(QObject *parent) : QObject(parent), join_(ByteJoin()) {}
+JoinSession::JoinSession(QObject *parent) : QObject(parent) {}
 
 JoinSession::~JoinSession()
 {
-    blockSignals(true); // whoever listens may be half gone already
-    Stop();
+    // No signal from here on: whoever listens may be half gone already. The
+    // worker's news is queued for this thread, and dropped with the session.
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+        attention_ = true;
+        scanQueue_.clear();
+    }
+    wake_.notify_all();
     if (worker_.joinable())
         worker_.join();
 }
@@ -369,29 +360,35 @@ bool JoinSession::Join()
     }
     work_ = Work::Join;
     SetState(State::Joining);
-    worker_ = std::thread([this, output = output_, inputs = inputs_, join = join_] { JoinWork(output, inputs, join); });
+    worker_ = std::thread([this, request = Request()] { JoinWork(request); });
     return true;
 }
 
-void JoinSession::JoinWork(FileName output, std::vector<FileName> inputs, JoinFunction join)
+void JoinSession::JoinWork(const JoinRequest &request)
 {
-    Relay relay(*this, int(inputs.size()));
+    Relay relay(*this, int(request.inputs.size()));
+    const std::unique_ptr<JoinObserver> wrapped = wrap_ ? wrap_(relay) : nullptr;
+    JoinObserver &observer = wrapped ? *wrapped : relay;
     Outcome outcome = Outcome::Done;
     std::exception_ptr error;
+    JoinResult result{SketchJoin(request)};
     try {
-        join(output, inputs, relay);
-    } catch (const JoinStopped &) {
+        PlannedJoin planned = PlanJoin(request, observer);
+        result.plan = planned.plan;
+        planned.join->Write(observer);
+    } catch (const JoinStopped &stopped) {
         outcome = Outcome::Stopped;
+        result.left = stopped.left;
     } catch (...) {
         relay.Flush();
         outcome = Outcome::Failed;
         error = std::current_exception();
     }
     QMetaObject::invokeMethod(
-        this, [this, outcome, error] { WorkEnded(outcome, error); }, Qt::QueuedConnection);
+        this, [this, outcome, error, result] { WorkEnded(outcome, error, result); }, Qt::QueuedConnection);
 }
 
-void JoinSession::WorkEnded(Outcome outcome, std::exception_ptr error)
+void JoinSession::WorkEnded(Outcome outcome, std::exception_ptr error, const JoinResult &result)
 {
     if (worker_.joinable())
         worker_.join();
@@ -405,7 +402,7 @@ void JoinSession::WorkEnded(Outcome outcome, std::exception_ptr error)
         scanQueue_.clear();
     }
     SetState(State::Idle);
-    emit finished(work_, outcome, error);
+    emit finished(work_, outcome, error, result);
 }
 
 void JoinSession::Stop()

@@ -14,24 +14,22 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "core/JoinEngine.h"
+#include "core/JoinObserver.h"
+#include "core/JoinPlan.h"
 #include "platform/FileName.h"
 
 namespace app {
 
-// A kind of join: copies the inputs into the output in order, telling the
-// observer each step and asking it after each block whether to stop.
-using JoinFunction = std::function<void(const platform::FileName &output, const std::vector<platform::FileName> &inputs,
-                                        JoinObserver &observer)>;
-
-// The byte-for-byte join of JoinEngine.
-JoinFunction ByteJoin();
-// "Join as One Movie" (MovieJoin), into MovieJoin::OutputNameFor(output).
-JoinFunction OneMovieJoin();
+// How a join ended, as the front ends tell it.
+struct JoinResult {
+    JoinPlan plan;                        // the plan it followed: its kind and the name it writes
+    OutputLeft left = OutputLeft::Prefix; // stopped: what the output's name holds now
+};
 
 class JoinSession : public QObject {
     Q_OBJECT
@@ -72,8 +70,17 @@ public:
     const platform::FileName &Output() const { return output_; }
     void SetOutput(const platform::FileName &name) { output_ = name; }
 
-    // The kind of join the next Join runs; the byte join by default.
-    void SetJoinFunction(JoinFunction join) { join_ = std::move(join); }
+    // Whether the person asks for one movie, and where; Off by default.
+    void SetMovieChoice(MovieChoice choice) { movie_ = choice; }
+    MovieChoice Movie() const { return movie_; }
+    // The join the list as it is now would get, by names only (no file is
+    // read): its kind, the name it writes, or why it is refused.
+    JoinPlan Sketch() const { return SketchJoin(Request()); }
+
+    // For tests: every join's observer passes through wrap, which may stand
+    // in for a person acting at a chosen moment (at a given block, say).
+    using ObserverWrap = std::function<std::unique_ptr<JoinObserver>(JoinObserver &session)>;
+    void WrapObserver(ObserverWrap wrap) { wrap_ = std::move(wrap); }
 
     // Adds, in the order given, each accepted file among names and every
     // accepted file of each folder among them (in the scan's order). The
@@ -105,18 +112,22 @@ signals:
     void fileStarted(int index, qint64 size);
     void bytesCopied(int index, qint64 bytes);
     void fileFinished(int index);
-    // The scan or the join has ended; error is set when it failed.
-    void finished(app::JoinSession::Work work, app::JoinSession::Outcome outcome, std::exception_ptr error);
+    // The scan or the join has ended; error is set when it failed. A join's
+    // result tells its plan (made from the files, or only sketched when
+    // they were refused) and, when stopped, what its output holds.
+    void finished(app::JoinSession::Work work, app::JoinSession::Outcome outcome, std::exception_ptr error,
+                  const app::JoinResult &result);
 
 private:
     class Relay;
     void SetState(State state);
     void StartScan();
     void ScanWork();
-    void JoinWork(platform::FileName output, std::vector<platform::FileName> inputs, JoinFunction join);
+    JoinRequest Request() const { return {inputs_, output_, movie_}; }
+    void JoinWork(const JoinRequest &request);
     void FoundBatch(std::vector<platform::FileName> names, std::vector<qint64> sizes);
     void InsertMeasured(int at, const std::vector<platform::FileName> &names, const std::vector<qint64> &sizes);
-    void WorkEnded(Outcome outcome, std::exception_ptr error);
+    void WorkEnded(Outcome outcome, std::exception_ptr error, const JoinResult &result = {});
     // For the worker: blocks while held; whether to stop.
     bool StopWanted();
 
@@ -127,7 +138,8 @@ private:
     static constexpr qint64 Unmeasured = -1;
     void SetSize(std::size_t index, qint64 size);
     platform::FileName output_;
-    JoinFunction join_;
+    MovieChoice movie_ = MovieChoice::Off;
+    ObserverWrap wrap_;
     State state_ = State::Idle;
     Work work_ = Work::Scan;
     std::thread worker_;

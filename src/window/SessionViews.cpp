@@ -5,6 +5,7 @@
 
 #include "desktop/Desktop.h"
 #include "framework/TApplication.h"
+#include "platform/Exceptions.h"
 
 namespace app {
 

@@ -16,6 +16,8 @@
 // descriptors and a FAT image mounted through FUSE. On Windows the platform
 // layer's own tests cover its routes to one file.
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using app::JoinEngine;
@@ -60,28 +62,45 @@ TEST(JoinSafety, AHardLinkOfAnInputSeenThroughAnotherViewIsRefused)
 
     const platform::EInOutError e = RefusedJoin(
         view + QStringLiteral("/out.mpg"), {real + QStringLiteral("/a.mpg"), dir.filePath(QStringLiteral("b.mpg"))});
-    EXPECT_EQ(e.ErrorCode(), JoinEngine::SameFileCode);
+    EXPECT_EQ(e.ErrorCode(), app::OutputGuard::SameFileCode);
     EXPECT_EQ(ReadBytes(real + QStringLiteral("/a.mpg")), content);
 }
 
 // An input that is a link to /proc/self/fd/N reads whatever the program has
-// open as N: the output's own new file, fed into itself.
+// open as N: when it is opened again by name (no descriptor was left to keep
+// it open since the look), that may be the output's own new file.
 TEST(JoinSafety, AnInputThatIsTheOutputsNewFileIsRefused)
 {
     QTemporaryDir dir;
     const QString a = dir.filePath(QStringLiteral("a.mpg"));
     const QString output = dir.filePath(QStringLiteral("out.mpg"));
+    const QByteArray other = QFile::encodeName(dir.filePath(QStringLiteral("other.mpg")));
     WriteBytes(a, "aaaa");
     WriteBytes(output, "old output");
-    // The join keeps the file it looked at as a open, then opens the
-    // output's folder and its new file, in the lowest free descriptors; the
-    // link leads nowhere when looked at, so it is opened by name.
-    const int lowest = ::dup(0);
+    WriteBytes(QString::fromUtf8(other), "other");
+    // When looked at, the link leads to another file, open as N = lowest + 1;
+    // once the looks are done N is closed, and the output's folder and new
+    // file take the lowest free descriptors, lowest and N.
+    const int lowest = ::open(other.constData(), O_RDONLY);
+    const int n = ::open(other.constData(), O_RDONLY);
+    ASSERT_EQ(n, lowest + 1);
     ::close(lowest);
     const QString link = dir.filePath(QStringLiteral("fd.mpg"));
-    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fd/%1").arg(lowest + 2), link));
-    const platform::EInOutError e = RefusedJoin(output, {a, link});
-    EXPECT_EQ(e.Message(), JoinEngine::SameFileMessage(Name(link)));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fd/%1").arg(n), link));
+    struct CloseAfterLooks : app::JoinObserver {
+        int fd;
+        void JoinStarted(qint64) override { ::close(fd); }
+    } observer;
+    observer.fd = n;
+    // No look keeps its file open below 257 descriptors.
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit lowered = saved;
+    lowered.rlim_cur = std::min<rlim_t>(256, saved.rlim_max);
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+    const platform::EInOutError e = ErrorOf([&] { JoinEngine().Join(Name(output), Names({a, link}), observer); });
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(e.Message(), app::OutputGuard::SameFileMessage(Name(link)));
     EXPECT_EQ(ReadBytes(output), QByteArray("old output")) << "refused before it replaced anything";
     EXPECT_EQ(ReadBytes(a), QByteArray("aaaa"));
 }
@@ -103,7 +122,7 @@ TEST(JoinSafety, AnInputSpeltInAnotherCaseOnACaseBlindFileSystemIsRefused)
     WriteBytes(dir.filePath(QStringLiteral("b.mpg")), "b");
     EXPECT_EQ(
         RefusedJoin(at + QStringLiteral("/a.mpg"), {at + QStringLiteral("/A.MPG"), dir.filePath("b.mpg")}).ErrorCode(),
-        JoinEngine::SameFileCode);
+        app::OutputGuard::SameFileCode);
     EXPECT_EQ(ReadBytes(at + QStringLiteral("/A.MPG")), QByteArray("upper"));
 
     // On a file system that tells case apart, the two are two files.
@@ -144,5 +163,39 @@ TEST(JoinSafety, AnInputRenamedOverMeanwhileIsJoinedAsLookedAt)
         EXPECT_EQ(ReadBytes(output), QByteArray("aaabbb")) << swappedIn.toStdString();
         EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden).isEmpty());
     }
+}
+
+// Without a descriptor to keep it open, an input is opened again by name
+// when its turn comes: another file renamed over it meanwhile is refused,
+// and the output that existed stays whole.
+TEST(JoinSafety, AnInputReplacedAfterTheLookIsRefusedWhenNotKeptOpen)
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.mpg")), b = dir.filePath(QStringLiteral("b.mpg"));
+    const QString output = dir.filePath(QStringLiteral("out.mpg"));
+    WriteBytes(a, "aaa");
+    WriteBytes(b, "bbb");
+    WriteBytes(output, "old output");
+    // Another name keeps b's file, so that no new file gets its inode number.
+    ASSERT_EQ(::link(QFile::encodeName(b).constData(), QFile::encodeName(b + QStringLiteral(".kept")).constData()), 0);
+    struct Swapper : app::JoinObserver {
+        QString from, over;
+        void JoinStarted(qint64) override
+        {
+            WriteBytes(from, "intruder");
+            EXPECT_EQ(::rename(QFile::encodeName(from).constData(), QFile::encodeName(over).constData()), 0);
+        }
+    } swapper;
+    swapper.from = dir.filePath(QStringLiteral("intruder.mpg"));
+    swapper.over = b;
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit lowered = saved;
+    lowered.rlim_cur = std::min<rlim_t>(256, saved.rlim_max);
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+    const platform::EInOutError e = ErrorOf([&] { JoinEngine().Join(Name(output), Names({a, b}), swapper); });
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(e.Message(), app::OutputGuard::ReplacedInputMessage(Name(b)));
+    EXPECT_EQ(ReadBytes(output), QByteArray("old output"));
 }
 #endif

@@ -389,7 +389,7 @@ TEST_F(MainWindowTest, JoinThroughTheWindowWritesTheConcatenationAndMarksEveryIt
     EXPECT_EQ(ReadBytes(path("out.mpg")), all + Pattern(4097, 1));
 }
 
-TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
+TEST_F(MainWindowTest, AFailedJoinShowsTheErrorNamingTheFile)
 {
     WriteBytes(path("a.mpg"), Pattern(5000, 1));
     add({path("a.mpg"), path("gone.mpg"), path("a.mpg")});
@@ -402,19 +402,17 @@ TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
     EXPECT_EQ(boxes.shown[0].details, path("gone.mpg")) << "the box names the file beneath the message";
     EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Zantrope"));
     EXPECT_EQ(boxes.shown[0].icon, platform::MsgIcon::Stop);
-    EXPECT_EQ(icons(), (QList<int>{1, 0, 0}));
-    EXPECT_EQ(form->FpBar1->Position(), 1);
-    EXPECT_EQ(ReadBytes(path("out.mpg")), Pattern(5000, 1));
+    EXPECT_FALSE(QFile::exists(path("out.mpg"))) << "a missing input is refused before the output is made";
     EXPECT_FALSE(form->Joining());
 
     // An output in a missing folder fails before any icon is reset.
-    form->Lv1->SetItemImageIndex(1, 1);
+    ASSERT_TRUE(form->Session().Remove(1));
     form->SetOutputName(Name(path("nofolder/out.mpg")));
     QTest::mouseClick(form->fb7, Qt::LeftButton);
     settle();
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Invalid filename."));
-    EXPECT_EQ(icons(), (QList<int>{1, 1, 0}));
+    EXPECT_EQ(icons(), (QList<int>{0, 1}));
 }
 
 TEST_F(MainWindowTest, AnOutputThatIsOneOfTheInputsIsRefusedBeforeAnythingIsTouched)
@@ -690,6 +688,9 @@ TEST_F(MainWindowTest, JoinAsOneMovieIsACheckedItemThatTheSettingsKeep)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("a.mpg is not a movie")))
         << boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("\"Join as One Movie\" is checked in the list's menu; "
+                                                            "uncheck it to join the files byte for byte.")))
+        << "the refusal names the mode and how to switch it off";
     EXPECT_EQ(form->OutputName(), Name(path("out.mpg"))) << "one movie is a program stream";
     EXPECT_EQ(ReadBytes(path("out.dat")), QByteArray("old"));
 

@@ -137,6 +137,18 @@ TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
     EXPECT_TRUE(notice->geometry().intersects(QRect(byJoinNow - QPoint(16, 16), QSize(32, 32))))
         << "the notice appears by Join Now";
     EXPECT_EQ(form->ProgressHint(), QStringLiteral("3 files \u00b7 9.4 MB"));
+
+    // Stopped over the output it made before, the join leaves that whole
+    // and the notice says so.
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    waitForHeldJoin();
+    boxes.answers = {0};
+    QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
+    settle();
+    EXPECT_EQ(ReadBytes(path("out.mpg")), all);
+    notice = framework::Application().Notice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->Caption(), QStringLiteral("Stopped; out.mpg was left as it was before the join"));
 }
 
 // A byte join of clips whose clocks do not run on adds advice to the

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "Fakes.h"
+#include "core/JoinEngine.h"
 #include "framework/TApplication.h"
 #include "window/MainWindow.h"
 
@@ -79,11 +80,8 @@ protected:
             bool StopRequested() override { return next.StopRequested(); }
         };
         app::JoinSession &session = form->Session();
-        session.SetJoinFunction([&session, this](const platform::FileName &output,
-                                                 const std::vector<platform::FileName> &inputs,
-                                                 app::JoinObserver &observer) {
-            Hold hold(session, observer, holds_);
-            app::JoinEngine().Join(output, inputs, hold);
+        session.WrapObserver([&session, this](app::JoinObserver &observer) -> std::unique_ptr<app::JoinObserver> {
+            return std::make_unique<Hold>(session, observer, holds_);
         });
     }
     // Until the join is held and the window shows its first block.
