@@ -129,7 +129,7 @@ void JoinEngine::Copy(OutputGuard &guard, File &out, JoinObserver &observer)
             // at the size its progress bar was given.
             const qint64 got = mover.Next(BlockSize);
             if (got == 0)
-                throw EInOutError(ShrunkInputCode, ShrunkInputMessage(guard.Inputs()[std::size_t(i)]));
+                throw EInOutError(platform::InOutCode::ReadError, ShrunkInputMessage(guard.Inputs()[std::size_t(i)]));
             remaining -= got;
             reported += got;
             observer.BlockCopied(i, got);

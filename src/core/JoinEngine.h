@@ -22,9 +22,6 @@ public:
     // the system writes fastest; the blocks are counted out of them, so no
     // block is split where a piece ends.
     static constexpr qint64 Piece = qint64(1) << 20;
-    // Code of the error raised when an input ends before the size measured
-    // when it was opened (it shrank while being copied).
-    static constexpr int ShrunkInputCode = 100;
 
     // Copies the inputs into output, in order: looks at the inputs through
     // an OutputGuard (JoinStarted once it has), then Write.
@@ -43,7 +40,8 @@ public:
     // asks the output's file system (platform::File::KernelCopyPays).
     void SetKernelCopy(bool value) { kernelCopy_ = value; }
 
-    // The message of the error the engine raises itself; it names the file.
+    // The message of the error the engine raises itself (InOutCode::ReadError)
+    // when an input ends before the size it had when opened; it names the file.
     static QString ShrunkInputMessage(const platform::FileName &input);
 
 private:

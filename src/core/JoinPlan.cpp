@@ -101,7 +101,7 @@ PlannedJoin PlanJoin(const JoinRequest &request, JoinObserver &observer)
     const JoinMethod &method = MethodFor(request, plan);
     plan.output = method.outputName(request.output);
     if (!plan.refusal.isEmpty())
-        throw platform::EInOutError(MovieJoin::MediaErrorCode, plan.refusal);
+        throw platform::EInOutError(platform::InOutCode::ReadError, plan.refusal);
     OutputGuard guard(plan.output, request.inputs);
     observer.JoinStarted(guard.LookAtInputs());
     planned.join = method.ready(plan, request, std::move(guard), observer);

@@ -3,10 +3,12 @@
 // The join session: what the main window and the command line show and
 // command. It owns the list of inputs and the output name, and runs the
 // folder scan and the join off the calling thread, each from a snapshot
-// taken when it starts. Everything it reports arrives as signals on the
-// thread that owns it, so a window only renders them; nothing here runs a
-// nested event loop. A join waits for that thread's loop when it falls far
-// behind the news, so the owner keeps its loop running while a join runs.
+// taken when it starts. Everything it reports it emits as signals on the
+// thread that owns it: the worker hands its news over under a lock, and
+// the owner's event loop takes it, so a window only renders them; nothing
+// here runs a nested event loop. A join waits for that thread's loop when
+// it falls far behind the news, so the owner keeps its loop running while
+// a join runs.
 #include <QList>
 #include <QObject>
 #include <atomic>
@@ -117,6 +119,8 @@ signals:
     // they were refused) and, when stopped, what its output holds.
     void finished(app::JoinSession::Work work, app::JoinSession::Outcome outcome, std::exception_ptr error,
                   const app::JoinResult &result);
+    // News from the worker waits (see Post).
+    void newsPosted(QPrivateSignal);
 
 private:
     class Relay;
@@ -130,6 +134,10 @@ private:
     void WorkEnded(Outcome outcome, std::exception_ptr error, const JoinResult &result = {});
     // For the worker: blocks while held; whether to stop.
     bool StopWanted();
+    // For the worker: news runs on the owner's thread, in the order posted.
+    // Waits while much news is waiting there already, unless stopping.
+    void Post(std::function<void()> news);
+    void TakeNews();
 
     std::vector<platform::FileName> inputs_;
     std::vector<qint64> sizes_; // of each input, in the same order; Unmeasured until measured
@@ -151,8 +159,8 @@ private:
     bool hold_ = false;
     std::atomic<bool> attention_ = false; // stop_ or hold_: the worker looks under the lock
     std::deque<platform::FileName> scanQueue_;
-    int batchesPending_ = 0; // found names posted but not yet in the list
-    int marksPending_ = 0;   // a join's pacing marks posted but not yet handled
+    int batchesPending_ = 0;                 // found names posted but not yet in the list
+    std::deque<std::function<void()>> news_; // for the owner's thread, in order
 };
 
 } // namespace app

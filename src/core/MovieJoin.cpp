@@ -18,7 +18,7 @@ FileName MovieJoin::OutputNameFor(const FileName &output)
 
 void MovieJoin::ThrowWithChoice(const platform::EInOutError &refusal, MovieChoice choice)
 {
-    if (choice == MovieChoice::Off || refusal.ErrorCode() != MediaErrorCode)
+    if (choice == MovieChoice::Off || refusal.ErrorCode() != platform::InOutCode::ReadError)
         throw;
     const QString how = choice == MovieChoice::Menu
                             ? QStringLiteral("\"Join as One Movie\" is checked in the list's menu; uncheck it to join "

@@ -42,7 +42,10 @@ namespace app {
 
 // The refusal of a list whose files differ in a way one stream cannot carry:
 // the kind of file, the codec, the picture size, the frame rate, the sample
-// rate or the channel count. Raised before anything is written.
+// rate or the channel count. Raised before anything is written, with
+// InOutCode::ReadError, the code of every error the movie join raises
+// itself (an input that is no media it can read, a write that libavformat
+// failed).
 class EMixedFormats : public platform::EInOutError {
 public:
     using EInOutError::EInOutError;
@@ -50,10 +53,6 @@ public:
 
 class MovieJoin {
 public:
-    // Code of every error the join raises itself: an input that is not media
-    // it can read (a read error), and EMixedFormats.
-    static constexpr int MediaErrorCode = 100;
-
     // The name the join writes: output itself, except that a ".dat" ending
     // (any case) becomes ".mpg", since the result is a plain program stream.
     static platform::FileName OutputNameFor(const platform::FileName &output);

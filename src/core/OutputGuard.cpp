@@ -32,7 +32,7 @@ bool OutputGuard::Endangers(const std::optional<FileId> &outputId, int index) co
 
 void OutputGuard::RefuseSameFile(int index) const
 {
-    throw ESameFile(SameFileCode, SameFileMessage(inputs_[std::size_t(index)]));
+    throw ESameFile(platform::InOutCode::AccessDenied, SameFileMessage(inputs_[std::size_t(index)]));
 }
 
 qint64 OutputGuard::LookAtInputs()
@@ -90,7 +90,7 @@ void OutputGuard::CheckInput(int index, const File &input, File *output) const
     }
     const FileName &name = inputs_[std::size_t(index)];
     if (!(id == looks_[std::size_t(index)])) {
-        EInOutError error(ReplacedInputCode, ReplacedInputMessage(name));
+        EInOutError error(platform::InOutCode::ReadError, ReplacedInputMessage(name));
         error.SetDetails(name.Display());
         throw error;
     }

@@ -47,11 +47,9 @@ public:
 
 class OutputGuard {
 public:
-    // Code of the refusal to join a file into itself.
-    static constexpr int SameFileCode = 5;
-    // Code of an input that is no longer the file looked at (it was renamed
-    // over or replaced while the join ran): a read error.
-    static constexpr int ReplacedInputCode = 100;
+    // The refusal to join a file into itself (InOutCode::AccessDenied), and
+    // an input that is no longer the file looked at (InOutCode::ReadError):
+    // renamed over or replaced while the join ran.
     static QString SameFileMessage(const platform::FileName &input);
     static QString ReplacedInputMessage(const platform::FileName &input);
 

@@ -6,10 +6,23 @@
 #include "platform/Folders.h"
 #include "platform/ProfileFile.h"
 
+#include <cstdio>
 #include <limits>
 #include <span>
 
 namespace app {
+
+namespace {
+
+// Why the settings are not kept beside the program although a misuc.dat
+// there may be written; empty while they are, or there is none.
+QString &PassedOver()
+{
+    static QString why;
+    return why;
+}
+
+} // namespace
 namespace {
 
 const QString kForm1 = QStringLiteral("form1");
@@ -94,14 +107,61 @@ platform::FileName ChooseSettingsPath(const platform::FileName &programFolder, c
 platform::FileName SettingsPath()
 {
     const platform::FileName config = ConfigFolder();
-    const platform::FileName path = ChooseSettingsPath(ProgramFolder(), config, MayKeepSettingsBeside);
+    QString &whyNot = PassedOver();
+    const platform::FileName path =
+        ChooseSettingsPath(ProgramFolder(), config, [&whyNot](const platform::FileName &beside) {
+            return MayKeepSettingsBeside(beside, whyNot);
+        });
     if (path == config / ConfigSubfolder() / "misuc.dat") {
         // Missing folders are made; a failure shows when the file is created.
         platform::MakeFolder(config);
         platform::MakeFolder(config / ConfigSubfolder());
     }
+    if (const QString notice = SettingsNotice(); !notice.isEmpty())
+        std::fprintf(stderr, "zantrope: %s\n", notice.toLocal8Bit().constData());
     return path;
 }
+
+QString SettingsNotice()
+{
+    const QString &why = PassedOver();
+    return why.isEmpty() ? why
+                         : QStringLiteral("%1; they are kept in %2.")
+                               .arg(why, (ConfigFolder() / ConfigSubfolder() / "misuc.dat").Display());
+}
+
+namespace {
+
+// name without the "/" that ends a folder's name.
+platform::FileName WithoutSlash(const platform::FileName &name)
+{
+    QByteArray bytes = name.Bytes();
+    while (bytes.size() > 1 && bytes.endsWith('/'))
+        bytes.chop(1);
+    return platform::FileName(bytes);
+}
+
+// Which folder keeps a file from being made at path: the nearest one that
+// exists, when it is a file, or cannot take the missing folder below it;
+// else the missing one. Empty when the folder exists.
+QString WhyNoFolderFor(const platform::FileName &path)
+{
+    platform::FileName folder = WithoutSlash(path.Folder()), missing;
+    while (!folder.IsEmpty() && folder.Bytes() != "/" && platform::IsMissing(folder)) {
+        missing = folder;
+        folder = WithoutSlash(folder.Folder());
+    }
+    if (missing.IsEmpty() && platform::IsFolder(folder))
+        return {};
+    if (!folder.IsEmpty() && !platform::IsFolder(folder))
+        return QStringLiteral("%1 is a file, not a folder").arg(folder.Display());
+    if (!platform::MayCreateIn(folder))
+        return QStringLiteral("the folder %1 cannot be written, so %2 cannot be made in it")
+            .arg(folder.IsEmpty() ? QStringLiteral(".") : folder.Display(), QString::fromUtf8(missing.LastPart()));
+    return QStringLiteral("the folder %1 does not exist").arg(missing.Display());
+}
+
+} // namespace
 
 void EnsureSettingsFile(const platform::FileName &path)
 {
@@ -116,10 +176,17 @@ void EnsureSettingsFile(const platform::FileName &path)
             platform::RemoveFile(path); // no half-made file for the next try
             throw;
         }
-    } catch (const platform::EInOutError &) {
+    } catch (const platform::EInOutError &e) {
         // One that appeared meanwhile (another copy of the program) is left alone.
-        if (!platform::IdentityOf(path))
+        if (platform::IdentityOf(path))
+            return;
+        // "Invalid filename" alone does not tell what to mend.
+        const QString why = WhyNoFolderFor(path);
+        if (why.isEmpty())
             throw;
+        platform::EInOutError told(e.ErrorCode(), QStringLiteral("%1: %2").arg(e.Message(), why));
+        told.SetDetails(e.Details());
+        throw told;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "platform/File.h"
 
 #include <QCoreApplication>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace app {
@@ -19,7 +20,22 @@ platform::FileName ConfigFolder()
     return platform::HomeFolder() / ".config";
 }
 
-bool MayKeepSettingsBeside(const platform::FileName &beside) { return platform::MayWrite(beside); }
+// A misuc.dat beside the program steers it: its output name is where the
+// next Join Now writes. Kept only when it belongs to this user or to root,
+// not to whoever could put one beside a copy in a shared folder.
+bool MayKeepSettingsBeside(const platform::FileName &beside, QString &whyNot)
+{
+    if (!platform::MayWrite(beside))
+        return false;
+    struct stat st {};
+    if (::stat(beside.Bytes().constData(), &st) == 0 && st.st_uid != ::geteuid() && st.st_uid != 0) {
+        whyNot = QStringLiteral("%1 belongs to user %2, not to you, so its settings are not used")
+                     .arg(beside.Display())
+                     .arg(st.st_uid);
+        return false;
+    }
+    return true;
+}
 
 platform::FileName DefaultOutputName() { return platform::HomeFolder() / "test.mpg"; }
 

@@ -50,7 +50,7 @@ platform::FileName InstalledFolder()
 // whenever that folder can be written, also on the first run; under
 // Program Files it cannot, and the user's folder is taken. The installed
 // copy keeps it in the user's folder too, where uninstalling leaves it.
-bool MayKeepSettingsBeside(const platform::FileName &beside)
+bool MayKeepSettingsBeside(const platform::FileName &beside, QString &)
 {
     const platform::FileName installed = InstalledFolder();
     if (!installed.IsEmpty()) {

@@ -20,9 +20,6 @@ namespace {
 // KiB out of it.
 constexpr int ReadBufferSize = 256 << 10;
 
-// The code of a file that cannot be read as media: a read error.
-constexpr int InvalidMediaCode = 100;
-
 } // namespace
 
 QString ErrorText(int averror)
@@ -131,7 +128,8 @@ void Reader::Fail(int averror, const QString &doing)
     // A failure of the file itself is told as such, not as bad media.
     if (ioError_)
         std::rethrow_exception(std::exchange(ioError_, nullptr));
-    EInOutError error(InvalidMediaCode, InvalidMediaMessage(name_, doing.isEmpty() ? ErrorText(averror) : doing));
+    EInOutError error(platform::InOutCode::ReadError,
+                      InvalidMediaMessage(name_, doing.isEmpty() ? ErrorText(averror) : doing));
     error.SetDetails(name_.Display());
     throw error;
 }

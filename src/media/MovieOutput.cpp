@@ -26,7 +26,7 @@ MovieOutput::MovieOutput(platform::File file, const FileName &name, const QByteA
     try {
         const AVOutputFormat *format = av_guess_format(muxer.constData(), nullptr, nullptr);
         if (!format || avformat_alloc_output_context2(&ctx_, format, nullptr, nullptr) < 0 || !ctx_)
-            throw EInOutError(MovieJoin::MediaErrorCode,
+            throw EInOutError(platform::InOutCode::ReadError,
                               QStringLiteral("Write error: no %1 writer").arg(QString::fromLatin1(muxer)));
         auto *buffer = static_cast<unsigned char *>(av_malloc(WriteBufferSize));
         io_ = buffer ? avio_alloc_context(buffer, WriteBufferSize, 1, this, nullptr, &MovieOutput::WritePacket, nullptr)
@@ -63,7 +63,7 @@ void MovieOutput::Check(int err)
         std::rethrow_exception(std::exchange(error_, nullptr));
     if (err < 0) {
         EInOutError error(
-            MovieJoin::MediaErrorCode,
+            platform::InOutCode::ReadError,
             QStringLiteral("Write error: %1 (%2)").arg(QString::fromUtf8(name_.LastPart()), ErrorText(err)));
         error.SetDetails(name_.Display());
         throw error;

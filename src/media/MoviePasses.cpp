@@ -28,7 +28,7 @@ QString Shown(const FileName &name) { return QString::fromUtf8(name.LastPart());
 
 [[noreturn]] void Refuse(const FileName &name, const QString &message)
 {
-    EMixedFormats error(MovieJoin::MediaErrorCode, message);
+    EMixedFormats error(platform::InOutCode::ReadError, message);
     error.SetDetails(name.Display());
     throw error;
 }
@@ -185,7 +185,7 @@ void MovieJob::WriteInput(int i, MovieOutput &output, JoinObserver &observer)
     guard_.CheckInput(i, file, &output.File());
     Reader reader(file, name, true);
     if (!(LayoutOf(reader) == inputs_[std::size_t(i)].layout)) {
-        EInOutError error(OutputGuard::ReplacedInputCode,
+        EInOutError error(platform::InOutCode::ReadError,
                           QStringLiteral("Read error: %1 changed while it was being joined").arg(name.Display()));
         error.SetDetails(name.Display());
         throw error;
@@ -248,7 +248,7 @@ void MovieJob::CopyPackets(int i, Reader &reader, MovieOutput &output, JoinObser
 std::unique_ptr<ReadyJoin> ReadyMovie(JoinPlan &plan, OutputGuard &&guard, JoinObserver &observer)
 {
     if (guard.Count() == 0)
-        throw EInOutError(MovieJoin::MediaErrorCode, QStringLiteral("There is no file to join"));
+        throw EInOutError(platform::InOutCode::ReadError, QStringLiteral("There is no file to join"));
     auto job = std::make_unique<MovieJob>(std::move(guard));
     job->Plan(observer);
     plan.kind = job->Kind();

@@ -8,8 +8,8 @@
 #include <iterator>
 
 #include "core/FolderScan.h"
-#include "core/JoinEngine.h"
 #include "core/NaturalOrder.h"
+#include "core/OutputGuard.h"
 #include "core/PathRules.h"
 #include "framework/FileDrops.h"
 #include "framework/TApplication.h"

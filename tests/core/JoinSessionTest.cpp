@@ -48,17 +48,20 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
+        // As the window listens: with a context on this thread, so that the
+        // worker's news arrives queued, here.
+        QObject *here = &session;
         auto log = [this](const QString &line) { events << line; };
-        QObject::connect(&session, &JoinSession::joinStarted,
+        QObject::connect(&session, &JoinSession::joinStarted, here,
                          [log](int n, qint64 b) { log(QStringLiteral("start %1 %2").arg(n).arg(b)); });
-        QObject::connect(&session, &JoinSession::outputCreated, [log] { log(QStringLiteral("created")); });
-        QObject::connect(&session, &JoinSession::fileStarted,
+        QObject::connect(&session, &JoinSession::outputCreated, here, [log] { log(QStringLiteral("created")); });
+        QObject::connect(&session, &JoinSession::fileStarted, here,
                          [log](int i, qint64 s) { log(QStringLiteral("file %1 %2").arg(i).arg(s)); });
-        QObject::connect(&session, &JoinSession::bytesCopied, [this](int, qint64 b) { copied += b; });
-        QObject::connect(&session, &JoinSession::fileFinished,
+        QObject::connect(&session, &JoinSession::bytesCopied, here, [this](int, qint64 b) { copied += b; });
+        QObject::connect(&session, &JoinSession::fileFinished, here,
                          [this, log](int i) { log(QStringLiteral("done %1 at %2").arg(i).arg(copied)); });
         QObject::connect(
-            &session, &JoinSession::finished,
+            &session, &JoinSession::finished, here,
             [this](JoinSession::Work, JoinSession::Outcome o, std::exception_ptr e, const app::JoinResult &r) {
                 outcome = o;
                 error = e;
@@ -112,9 +115,9 @@ TEST_F(JoinSessionTest, JoinsASnapshotAndReportsEachStepInOrder)
     WriteBytes(path("out.mpg"), Pattern(20000, 9));
     session.SetOutput(Name(path("out.mpg")));
     QList<JoinSession::State> states;
-    QObject::connect(&session, &JoinSession::stateChanged, [&](JoinSession::State s) { states << s; });
+    QObject::connect(&session, &JoinSession::stateChanged, &session, [&](JoinSession::State s) { states << s; });
     QByteArray outputAtEnd;
-    QObject::connect(&session, &JoinSession::finished, [&] { outputAtEnd = ReadBytes(path("out.mpg")); });
+    QObject::connect(&session, &JoinSession::finished, &session, [&] { outputAtEnd = ReadBytes(path("out.mpg")); });
     ASSERT_TRUE(session.Join());
     // While it joins, the list stays as it was taken, and the output name too.
     EXPECT_FALSE(session.Join());
@@ -299,7 +302,7 @@ TEST_F(JoinSessionTest, ManySmallFilesAreToldEveryOneInOrder)
         all += input(QStringLiteral("%1.mpg").arg(i), i % 3, quint32(i));
     session.SetOutput(Name(path("out.mpg")));
     QList<int> finished, expected;
-    QObject::connect(&session, &JoinSession::fileFinished, [&](int i) { finished << i; });
+    QObject::connect(&session, &JoinSession::fileFinished, &session, [&](int i) { finished << i; });
     ASSERT_TRUE(session.Join());
     waitForFinish();
     EXPECT_EQ(outcome, JoinSession::Outcome::Done);

@@ -645,7 +645,8 @@ TEST_F(SettingsWindowTest, AFolderThatCannotHoldTheFileGivesTheErrorAndTheWindow
     const QString bad = dir.path() + "/plain/misuc.dat";
     TForm1 form(Name(bad));
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "The settings file " + bad + " cannot be created: Invalid filename.");
+    EXPECT_EQ(boxes.shown[0].text, "The settings file " + bad + " cannot be created: Invalid filename: " + dir.path() +
+                                       "/plain is a file, not a folder.");
     EXPECT_EQ(form.pos(), QPoint(46, 103));
     EXPECT_EQ(form.Fc1->Text(), app::DefaultOutputName().Display());
     EXPECT_TRUE(form.OD1.InitialDir.IsEmpty());
@@ -657,7 +658,7 @@ TEST_F(SettingsWindowTest, AFolderThatCannotHoldTheFileGivesTheErrorAndTheWindow
     EXPECT_TRUE(form.isVisible());
     ASSERT_EQ(boxes.asked.size(), 1u);
     EXPECT_TRUE(boxes.asked[0].Text.contains(bad));
-    EXPECT_TRUE(boxes.asked[0].Details.startsWith(QStringLiteral("Invalid filename.")));
+    EXPECT_TRUE(boxes.asked[0].Details.startsWith(QStringLiteral("Invalid filename: ")));
     EXPECT_EQ(boxes.asked[0].DefaultAnswer, 1);
     boxes.answers = {0};
     EXPECT_TRUE(form.close());
