@@ -27,6 +27,11 @@ QString LengthText(qint64 us) { return FormatDuration((std::max<qint64>(us, 0) +
 QString ClipFacts::Text() const
 {
     QStringList parts{LengthText(lengthUs)};
+    // The containers that carry other codecs than MPEG's are named.
+    if (format == QLatin1String("matroska,webm"))
+        parts << QStringLiteral("Matroska");
+    else if (format == QLatin1String("mpegts"))
+        parts << QStringLiteral("MPEG-TS");
     if (!video.isEmpty())
         parts << video;
     if (!audio.isEmpty())

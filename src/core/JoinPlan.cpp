@@ -2,6 +2,7 @@
 #include "core/JoinPlan.h"
 
 #include "core/ClipFacts.h"
+#include "core/ContainerJoin.h"
 #include "core/JoinEngine.h"
 #include "core/MovieJoin.h"
 
@@ -11,10 +12,10 @@ using platform::FileName;
 
 QString KindWords(JoinKind kind)
 {
-    return kind == JoinKind::Bytes ? QStringLiteral("Join byte for byte") : QStringLiteral("Join as one movie");
+    return IsOneMovie(kind) ? QStringLiteral("Join as one movie") : QStringLiteral("Join byte for byte");
 }
 
-bool IsOneMovie(JoinKind kind) { return kind != JoinKind::Bytes; }
+bool IsOneMovie(JoinKind kind) { return kind != JoinKind::Bytes && kind != JoinKind::Pieces; }
 
 QString JoinPlan::Summary(qint64 lengthUs) const
 {
@@ -29,9 +30,9 @@ QString JoinPlan::Summary(qint64 lengthUs) const
 namespace {
 
 // The byte join: every request it is asked about.
-class ReadyBytes final : public ReadyJoin {
+class ByteJoin final : public ReadyJoin {
 public:
-    explicit ReadyBytes(OutputGuard &&guard) : guard_(std::move(guard)) {}
+    explicit ByteJoin(OutputGuard &&guard) : guard_(std::move(guard)) {}
     void Write(JoinObserver &observer) override { JoinEngine().Write(guard_, observer); }
 
 private:
@@ -44,11 +45,11 @@ bool SketchBytes(const JoinRequest &, JoinPlan &plan)
     return true;
 }
 
-FileName SameName(const FileName &named) { return named; }
+FileName SameName(const JoinRequest &request) { return request.output; }
 
 std::unique_ptr<ReadyJoin> ReadyByteJoin(JoinPlan &, const JoinRequest &, OutputGuard &&guard, JoinObserver &)
 {
-    return std::make_unique<ReadyBytes>(std::move(guard));
+    return ReadyBytes(std::move(guard));
 }
 
 // The MPEG movie joins, when the person asks for one movie. The first
@@ -66,6 +67,8 @@ bool SketchMpegMovie(const JoinRequest &request, JoinPlan &plan)
     return true;
 }
 
+FileName MpegMovieOutput(const JoinRequest &request) { return MovieJoin::OutputNameFor(request.output); }
+
 const JoinMethod &MethodFor(const JoinRequest &request, JoinPlan &plan)
 {
     for (const JoinMethod &method : JoinMethods())
@@ -76,10 +79,13 @@ const JoinMethod &MethodFor(const JoinRequest &request, JoinPlan &plan)
 
 } // namespace
 
+std::unique_ptr<ReadyJoin> ReadyBytes(OutputGuard &&guard) { return std::make_unique<ByteJoin>(std::move(guard)); }
+
 const std::vector<JoinMethod> &JoinMethods()
 {
     static const std::vector<JoinMethod> methods = {
-        {&SketchMpegMovie, &MovieJoin::OutputNameFor, &MovieJoin::Ready},
+        {&SketchContainerJoin, &ContainerJoinOutput, &ReadyContainerJoin},
+        {&SketchMpegMovie, &MpegMovieOutput, &MovieJoin::Ready},
         {&SketchBytes, &SameName, &ReadyByteJoin},
     };
     return methods;
@@ -89,7 +95,7 @@ JoinPlan SketchJoin(const JoinRequest &request)
 {
     JoinPlan plan;
     plan.clips = int(request.inputs.size());
-    plan.output = MethodFor(request, plan).outputName(request.output);
+    plan.output = MethodFor(request, plan).outputName(request);
     return plan;
 }
 
@@ -99,7 +105,7 @@ PlannedJoin PlanJoin(const JoinRequest &request, JoinObserver &observer)
     JoinPlan &plan = planned.plan;
     plan.clips = int(request.inputs.size());
     const JoinMethod &method = MethodFor(request, plan);
-    plan.output = method.outputName(request.output);
+    plan.output = method.outputName(request);
     if (!plan.refusal.isEmpty())
         throw platform::EInOutError(platform::InOutCode::ReadError, plan.refusal);
     OutputGuard guard(plan.output, request.inputs);

@@ -1,18 +1,59 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/PathRules.h"
 
-#include <QByteArrayList>
+#include <utility>
+#include <vector>
 
 namespace app {
 
-bool ism(const platform::FileName &name)
+QByteArray TypeOf(const platform::FileName &name)
 {
     QByteArray ext = name.Extension();
     for (char &c : ext) // the ASCII letters only: other bytes may be part of a UTF-8 letter
         if (c >= 'a' && c <= 'z')
             c = char(c - 'a' + 'A');
+    return ext;
+}
+
+namespace {
+
+// Every type joined by its container, with the container: the one list.
+const std::vector<std::pair<QByteArray, Container>> &ContainerTable()
+{
+    static const std::vector<std::pair<QByteArray, Container>> table = {
+        {"MKV", Container::Matroska},         {"WEBM", Container::Matroska},      {"MTS", Container::TransportStream},
+        {"M2TS", Container::TransportStream}, {"TS", Container::TransportStream}, {"VOB", Container::DvdVideo},
+    };
+    return table;
+}
+
+} // namespace
+
+bool ism(const platform::FileName &name)
+{
     static const QByteArrayList accepted = {"MPG", "M2V", "MP1", "MPEG", "MP3", "DAT", "MP2"};
-    return accepted.contains(ext);
+    const QByteArray type = TypeOf(name);
+    return accepted.contains(type) || ContainerTypes().contains(type);
+}
+
+Container ContainerOf(const platform::FileName &name)
+{
+    const QByteArray type = TypeOf(name);
+    for (const auto &[known, container] : ContainerTable())
+        if (type == known)
+            return container;
+    return Container::None;
+}
+
+const QByteArrayList &ContainerTypes()
+{
+    static const QByteArrayList types = [] {
+        QByteArrayList list;
+        for (const auto &entry : ContainerTable())
+            list << entry.first;
+        return list;
+    }();
+    return types;
 }
 
 platform::FileName getpath(const platform::FileName &path)

@@ -4,12 +4,31 @@
 // folder chosen in the browser is written.
 #include "platform/FileName.h"
 
+#include <QByteArrayList>
+
 namespace app {
+
+// A name's type: its extension with the ASCII letters upper-cased ("MKV").
+QByteArray TypeOf(const platform::FileName &name);
 
 // Accepted types: the extension (after the last "." of the name's last part)
 // with its ASCII letters upper-cased is one of MPG, M2V, MP1, MPEG, MP3, DAT,
-// MP2. Only "/" separates.
+// MP2, or one of ContainerTypes(). Only "/" separates.
 bool ism(const platform::FileName &name);
+
+// The container a file's type names, for the joins that follow what the
+// files are rather than the list's menu.
+enum class Container {
+    None,            // one of the original types, or no accepted type
+    Matroska,        // MKV, WEBM
+    TransportStream, // TS, MTS, M2TS
+    DvdVideo,        // VOB: a DVD's program stream
+};
+Container ContainerOf(const platform::FileName &name);
+
+// The types joined by their container (upper case), in the order Add Movie's
+// filter entry for them names them.
+const QByteArrayList &ContainerTypes();
 
 // The folder path ending in exactly one "/"; empty for an empty path.
 platform::FileName getpath(const platform::FileName &path);

@@ -222,7 +222,9 @@ void TForm1::fb7Click(QObject *)
 void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error, const JoinResult &result)
 {
     if (outcome == JoinSession::Outcome::Done) {
-        Application().ShowNotice(fb7, progress_->Summary());
+        // A join the files chose says which it was.
+        Application().ShowNotice(
+            fb7, progress_->Summary() + (result.plan.how.isEmpty() ? QString() : QLatin1Char('\n') + result.plan.how));
         if (result.plan.kind == JoinKind::Bytes)
             hints_->AddByteJoinHint(fb7, progress_->Summary());
     } else if (outcome == JoinSession::Outcome::Stopped && result.left == OutputLeft::AsBefore) {

@@ -6,6 +6,7 @@
 
 #include <QShortcut>
 
+#include "core/PathRules.h"
 #include "framework/TApplication.h"
 #include "framework/TImageList.h"
 
@@ -218,6 +219,12 @@ void TForm1::CreateComponents()
                    {QStringLiteral("Mp3,Mp2,MP1"), {"*.mp3", "*.mp2", "*.mp1"}},
                    {QStringLiteral("Dat"), {"*.dat"}},
                    {QStringLiteral("ALL Files"), {"*.*"}}};
+    // The types joined by their container, in one entry after the original
+    // ones, which stay as they were.
+    QStringList containerPatterns;
+    for (const QByteArray &type : ContainerTypes())
+        containerPatterns << QStringLiteral("*.") + QString::fromLatin1(type).toLower();
+    OD1.Filters.push_back({QString::fromLatin1(ContainerTypes().join(',')), containerPatterns});
     OD1.MultiSelect = true;
     SD1.DefaultExt = QStringLiteral("mpg");
 

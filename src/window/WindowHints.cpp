@@ -46,8 +46,10 @@ QString WindowHints::ProgressHint() const
     if (session_.Joining())
         return progress_.Details();
     const qint64 length = clips_->TotalLength(session_.Inputs());
+    const QString how = session_.Count() > 0 ? session_.Sketch().how : QString();
     return ListSummary(session_.Count(), session_.TotalSize()) +
-           (length > 0 ? QStringLiteral(" \u00b7 ") + LengthText(length) : QString());
+           (length > 0 ? QStringLiteral(" \u00b7 ") + LengthText(length) : QString()) +
+           (how.isEmpty() ? QString() : QLatin1Char('\n') + how);
 }
 
 void WindowHints::AddByteJoinHint(QWidget *anchor, const QString &summary)
