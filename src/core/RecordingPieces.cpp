@@ -107,9 +107,10 @@ void ReadTransport(Bytes p, qint64 n, EndWindow &window)
         if (control & 2) {
             const int length = t[4];
             if (length > 0 && 4 + 1 + length <= TsBytes && (t[5] & 0x10) && length >= 7) {
-                const qint64 base = qint64(t[6]) << 25 | qint64(t[7]) << 17 | qint64(t[8]) << 9 | qint64(t[9]) << 1 |
-                                    t[10] >> 7;
-                window.clock.push_back(base * 300 + ((t[10] & 1) << 8 | t[11]));
+                const qint64 base =
+                    qint64(t[6]) << 25 | qint64(t[7]) << 17 | qint64(t[8]) << 9 | qint64(t[9]) << 1 | t[10] >> 7;
+                window.clock.push_back((base * 300 + ((t[10] & 1) << 8 | t[11])) %
+                                       ClockWrap); // a broken extension may pass 299
             }
             payload += 1 + length;
         }
@@ -178,7 +179,7 @@ void ReadProgram(Bytes p, qint64 n, EndWindow &window)
                 const qint64 base = qint64(s[0] >> 3 & 7) << 30 | qint64(s[0] & 3) << 28 | qint64(s[1]) << 20 |
                                     qint64(s[2] >> 3) << 15 | qint64(s[2] & 3) << 13 | qint64(s[3]) << 5 | s[4] >> 3;
                 const qint64 extension = (s[4] & 3) << 7 | s[5] >> 1;
-                window.clock.push_back(base * 300 + extension);
+                window.clock.push_back((base * 300 + extension) % ClockWrap);
                 at += 14 + (p[at + 13] & 7);
             }
             continue;
