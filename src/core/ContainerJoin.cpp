@@ -19,6 +19,7 @@ QString Shown(const FileName &name) { return QString::fromUtf8(name.LastPart());
 QString ContainerWords(const FileName &name)
 {
     switch (ContainerOf(name)) {
+    case Container::Mp4: return QStringLiteral("an MP4 file");
     case Container::Matroska: return QStringLiteral("a Matroska file");
     case Container::TransportStream: return QStringLiteral("an MPEG transport stream");
     case Container::DvdVideo: return QStringLiteral("a DVD program stream");
@@ -89,8 +90,10 @@ QString WhyNotPieces(OutputGuard &guard, Container container, JoinObserver &obse
 bool SketchContainerJoin(const JoinRequest &request, JoinPlan &plan)
 {
     const auto &inputs = request.inputs;
-    const bool ours = std::any_of(inputs.begin(), inputs.end(),
-                                  [](const FileName &name) { return ContainerOf(name) != Container::None; });
+    // MP4 lists are the MP4 join's, but for MP4 mixed with these types.
+    const bool ours = std::any_of(inputs.begin(), inputs.end(), [](const FileName &name) {
+        return ContainerOf(name) != Container::None && ContainerOf(name) != Container::Mp4;
+    });
     if (!ours)
         return false;
     const Container first = ContainerOf(inputs.front());

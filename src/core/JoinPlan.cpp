@@ -5,6 +5,7 @@
 #include "core/ContainerJoin.h"
 #include "core/JoinEngine.h"
 #include "core/MovieJoin.h"
+#include "core/Mp4Join.h"
 
 namespace app {
 
@@ -12,7 +13,16 @@ using platform::FileName;
 
 QString KindWords(JoinKind kind)
 {
-    return IsOneMovie(kind) ? QStringLiteral("Join as one movie") : QStringLiteral("Join byte for byte");
+    switch (kind) {
+    case JoinKind::Bytes:
+    case JoinKind::Pieces: return QStringLiteral("Join byte for byte");
+    case JoinKind::ProgramStream:
+    case JoinKind::Mp3:
+    case JoinKind::Transport: return QStringLiteral("Join as one movie");
+    case JoinKind::Mp4Boxes:
+    case JoinKind::Matroska: return QStringLiteral("Join as one movie, every track kept");
+    }
+    Q_UNREACHABLE();
 }
 
 bool IsOneMovie(JoinKind kind) { return kind != JoinKind::Bytes && kind != JoinKind::Pieces; }
@@ -25,6 +35,13 @@ QString JoinPlan::Summary(qint64 lengthUs) const
     if (lengthUs > 0)
         text += QStringLiteral(", ") + LengthText(lengthUs);
     return text;
+}
+
+QString JoinPlan::Done() const
+{
+    QString words = KindWords(kind);
+    words.insert(4, QLatin1String("ed")); // "Join ..." told as done: "Joined ..."
+    return words + QStringLiteral(": ") + FileName(output.LastPart()).Display();
 }
 
 namespace {
@@ -85,6 +102,7 @@ const std::vector<JoinMethod> &JoinMethods()
 {
     static const std::vector<JoinMethod> methods = {
         {&SketchContainerJoin, &ContainerJoinOutput, &ReadyContainerJoin},
+        {&Mp4Join::Sketch, &Mp4Join::OutputNameFor, &Mp4Join::Ready},
         {&SketchMpegMovie, &MpegMovieOutput, &MovieJoin::Ready},
         {&SketchBytes, &SameName, &ReadyByteJoin},
     };

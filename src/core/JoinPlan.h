@@ -33,9 +33,11 @@ enum class JoinKind {
     Pieces,        // byte for byte: pieces of one recording, checked to continue each other
     Matroska,      // one movie: Matroska or WebM files, remuxed with every track
     Transport,     // one movie: MPEG transport streams on clocks of their own, remuxed
+    Mp4Boxes,      // one movie: MP4 or QuickTime chapters, media data copied, one new index
 };
 
-// "Join byte for byte", "Join as one movie".
+// "Join byte for byte", "Join as one movie", "Join as one movie, every
+// track kept".
 QString KindWords(JoinKind kind);
 bool IsOneMovie(JoinKind kind);
 
@@ -66,9 +68,15 @@ struct JoinPlan {
     QString how;
 
     bool OneMovie() const { return IsOneMovie(kind); }
+    // The files, not the person, make it one movie (MP4 chapters): the
+    // window and the command line say so, before the join and after it.
+    bool FilesMakeOneMovie() const { return OneMovie() && !chosen; }
     // "Join as one movie: 3 clips, 0:21" (the length left out where it is
     // not known, 0); "Join byte for byte: 3 files".
     QString Summary(qint64 lengthUs) const;
+    // After the join: "Joined as one movie, every track kept: ride.mp4",
+    // naming what was written.
+    QString Done() const;
 };
 
 // A join that its method has readied: its inputs looked at, and read where
@@ -90,7 +98,8 @@ struct JoinMethod {
     // plan.kind and plan.chosen, and plan.refusal when it can tell by names
     // that the list cannot be joined.
     bool (*sketch)(const JoinRequest &request, JoinPlan &plan);
-    // The name the join writes for the output the person named (request.output).
+    // The name the join writes for the output the person named
+    // (request.output), which may follow the inputs' type.
     platform::FileName (*outputName)(const JoinRequest &request);
     // On the join's worker, with the inputs looked at by guard (point 1 of
     // OutputGuard.h): reads what the kind needs, asking

@@ -21,8 +21,16 @@ namespace {
 const std::vector<std::pair<QByteArray, Container>> &ContainerTable()
 {
     static const std::vector<std::pair<QByteArray, Container>> table = {
-        {"MKV", Container::Matroska},         {"WEBM", Container::Matroska},      {"MTS", Container::TransportStream},
-        {"M2TS", Container::TransportStream}, {"TS", Container::TransportStream}, {"VOB", Container::DvdVideo},
+        {"MP4", Container::Mp4},
+        {"M4V", Container::Mp4},
+        {"MOV", Container::Mp4},
+        {"M4A", Container::Mp4},
+        {"MKV", Container::Matroska},
+        {"WEBM", Container::Matroska},
+        {"MTS", Container::TransportStream},
+        {"M2TS", Container::TransportStream},
+        {"TS", Container::TransportStream},
+        {"VOB", Container::DvdVideo},
     };
     return table;
 }
@@ -55,6 +63,8 @@ const QByteArrayList &ContainerTypes()
     }();
     return types;
 }
+
+bool IsMp4Type(const platform::FileName &name) { return ContainerOf(name) == Container::Mp4; }
 
 platform::FileName getpath(const platform::FileName &path)
 {

@@ -20,15 +20,20 @@ bool ism(const platform::FileName &name);
 // files are rather than the list's menu.
 enum class Container {
     None,            // one of the original types, or no accepted type
+    Mp4,             // MP4, M4V, MOV, M4A: MP4 and QuickTime
     Matroska,        // MKV, WEBM
     TransportStream, // TS, MTS, M2TS
     DvdVideo,        // VOB: a DVD's program stream
 };
 Container ContainerOf(const platform::FileName &name);
 
-// The types joined by their container (upper case), in the order Add Movie's
-// filter entry for them names them.
+// The types joined by their container, whatever the list's menu says (upper
+// case), in the order Add Movie's one filter entry for them names them.
 const QByteArrayList &ContainerTypes();
+
+// Whether name is an MP4 or QuickTime file by its type (any case): .mp4,
+// .m4v, .mov or .m4a.
+bool IsMp4Type(const platform::FileName &name);
 
 // The folder path ending in exactly one "/"; empty for an empty path.
 platform::FileName getpath(const platform::FileName &path);

@@ -34,9 +34,9 @@ struct ProgramMap {
 
 // What the packets in one window of a piece tell.
 struct EndWindow {
-    std::vector<qint64> clock;                 // PCR or SCR, 27 MHz ticks, in file order
-    std::map<int, std::vector<qint64>> times;  // per stream: decoding times (DTS, else PTS), 90 kHz
-    ProgramMap program;                        // transport streams: the first PAT and PMT in the window
+    std::vector<qint64> clock;                // PCR or SCR, 27 MHz ticks, in file order
+    std::map<int, std::vector<qint64>> times; // per stream: decoding times (DTS, else PTS), 90 kHz
+    ProgramMap program;                       // transport streams: the first PAT and PMT in the window
 };
 
 // How many bytes are read at each end of a piece.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/MediaReader.h"
 
+#include "core/ClipFacts.h"
+
 extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/log.h>
@@ -218,25 +220,12 @@ QString CodecWords(AVCodecID codec)
     }
 }
 
-namespace {
-// A number with at most two decimals and no trailing zeros: 29.97, 25, 44.1.
-QString Decimal(double value)
-{
-    QString text = QString::number(value, 'f', 2);
-    while (text.endsWith(QLatin1Char('0')))
-        text.chop(1);
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
-}
-} // namespace
-
 QString RateWords(AVRational rate)
 {
-    return rate.num > 0 && rate.den > 0 ? Decimal(av_q2d(rate)) : QStringLiteral("?");
+    return rate.num > 0 && rate.den > 0 ? DecimalWords(av_q2d(rate)) : QStringLiteral("?");
 }
 
-QString SampleRateWords(int hz) { return Decimal(hz / 1000.0) + QStringLiteral(" kHz"); }
+QString SampleRateWords(int hz) { return DecimalWords(hz / 1000.0) + QStringLiteral(" kHz"); }
 
 QString ChannelWords(int channels)
 {

@@ -95,6 +95,7 @@ std::pair<QString, QString> ExpectedFormat(const FileName &name)
     case Container::Matroska: return {QStringLiteral("matroska,webm"), QStringLiteral("a Matroska file")};
     case Container::TransportStream: return {QStringLiteral("mpegts"), QStringLiteral("an MPEG transport stream")};
     case Container::DvdVideo: return {QStringLiteral("mpeg"), QStringLiteral("a DVD program stream")};
+    case Container::Mp4:
     case Container::None: break;
     }
     return {};

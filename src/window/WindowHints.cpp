@@ -34,6 +34,15 @@ void WindowHints::Show(QString &hint, bool &canShow, framework::THintInfo &info)
             hint = name.Display();
             if (const auto facts = clips_->Facts(name))
                 hint += QLatin1Char('\n') + facts->Text();
+            // Where the files decide how Join Now joins them (MP4 chapters
+            // become one movie), or that it cannot, the hint says so.
+            const JoinPlan plan = session_.Sketch();
+            if (!plan.refusal.isEmpty())
+                hint += QLatin1Char('\n') + plan.refusal;
+            else if (plan.FilesMakeOneMovie())
+                hint += QLatin1Char('\n') + plan.Summary(clips_->TotalLength(session_.Inputs()));
+            if (plan.refusal.isEmpty() && !plan.how.isEmpty())
+                hint += QLatin1Char('\n') + plan.how;
             info.CursorRect = framework::TRect::FromQRect(list_->ItemRect(index));
         }
     } else if (bars_.contains(info.HintControl)) {

@@ -197,7 +197,8 @@ TEST_F(ContainerJoinTest, MatroskaSegmentsFollowEachOtherAsOneMovie)
     for (int i = 1; i <= 3; ++i) {
         QStringList args{"-c:v", "libx264", "-g", "25", "-bf", "2", "-c:a", "libopus", "-b:a", "48k"};
         if (i == 1)
-            args << "-metadata" << "title=Recording";
+            args << "-metadata"
+                 << "title=Recording";
         const QString path = Clip(QStringLiteral("seg%1.mkv").arg(i), 2, 400 * i, "320x240", args);
         segments.push_back(Name(path));
         const Heard part = Hear(path);
@@ -251,9 +252,9 @@ TEST_F(ContainerJoinTest, RecordingsOnClocksOfTheirOwnBecomeOneMovieWithNoGap)
 {
     std::vector<FileName> minutes;
     for (int i = 1; i <= 3; ++i)
-        minutes.push_back(Name(Clip(QStringLiteral("dash%1.ts").arg(i), 2, 400 * i, "320x240",
-                                    {"-c:v", "libx264", "-g", "25", "-c:a", "aac", "-output_ts_offset",
-                                     QString::number(1000 * i)})));
+        minutes.push_back(
+            Name(Clip(QStringLiteral("dash%1.ts").arg(i), 2, 400 * i, "320x240",
+                      {"-c:v", "libx264", "-g", "25", "-c:a", "aac", "-output_ts_offset", QString::number(1000 * i)})));
     for (const QString output : {"dash.ts", "dash.m2ts"}) {
         const app::JoinPlan plan = Join(output, minutes);
         EXPECT_EQ(plan.kind, app::JoinKind::Transport);
@@ -278,7 +279,7 @@ TEST_F(ContainerJoinTest, MixedOrUnreadableFilesAreRefusedByNameWithNothingWritt
     const auto refusal = [&](const std::vector<FileName> &inputs) {
         return ErrorOf([&] { Join("kept.mkv", inputs); }).Message();
     };
-    EXPECT_EQ(refusal({Name(mkv), Name(mp4)}), "b.mp4 is a .mp4 file; the first file is a Matroska file");
+    EXPECT_EQ(refusal({Name(mkv), Name(mp4)}), "b.mp4 is an MP4 file; the first file is a Matroska file");
     EXPECT_EQ(refusal({Name(mkv), Name(Path("d.mkv"))}), "d.mkv cannot be read as a Matroska file");
     EXPECT_EQ(refusal({Name(ts), Name(mkv)}), "a.mkv is a Matroska file; the first file is an MPEG transport stream");
     EXPECT_EQ(ReadBytes(Path("kept.mkv")), "old");
