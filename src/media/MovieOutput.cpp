@@ -92,7 +92,10 @@ void MovieOutput::Start(const Reader &first, const Mp3Head &head)
         if (!st)
             throw std::bad_alloc();
         Check(avcodec_parameters_copy(st->codecpar, in->streams[index]->codecpar));
-        st->codecpar->codec_tag = 0;
+        // Matroska to Matroska keeps its tags (raw pictures need theirs); other
+        // muxers pick their own.
+        if (muxer_ != "matroska")
+            st->codecpar->codec_tag = 0;
         st->time_base = in->streams[index]->time_base;
         st->disposition = in->streams[index]->disposition;
         if (muxer_ == "matroska" || muxer_ == "webm")
