@@ -150,6 +150,7 @@ TEST_F(CommandLineTest, Mp4ChaptersJoinAsOneMovieWithoutBeingAsked)
             GTEST_SKIP() << "ffmpeg cannot make an MP4 clip here";
     const Outcome joined = run({"--join", "out.mpg", "a.MP4", "b.MP4"});
     EXPECT_EQ(joined.status, 0) << joined.err.toStdString();
+    EXPECT_EQ(joined.out, "Joined as one movie, every track kept: out.mp4\n");
     EXPECT_FALSE(QFile::exists(path("out.mpg")));
     QProcess probe;
     probe.start(QStringLiteral("ffprobe"),

@@ -353,6 +353,18 @@ TEST_F(Mp4JoinTest, AStopLeavesAPlayableBeginning)
     EXPECT_LT(length, 6.0);
     const Ran decoded = Output("ffmpeg", {"-v", "error", "-i", path("ride.mp4"), "-f", "null", "-"});
     EXPECT_TRUE(decoded.ok && decoded.err.isEmpty()) << decoded.err.toStdString();
+
+    // Over a file that existed, the same stop leaves that file whole.
+    WriteBytes(path("old.mp4"), "kept");
+    Observer again;
+    again.stopAfter = observer.stopAfter;
+    try {
+        Join(path("old.mp4"), chapters, again);
+        ADD_FAILURE() << "not stopped";
+    } catch (const app::JoinStopped &stopped) {
+        EXPECT_EQ(stopped.left, app::OutputLeft::AsBefore);
+    }
+    EXPECT_EQ(ReadBytes(path("old.mp4")), "kept");
 }
 
 #endif
