@@ -40,6 +40,11 @@ QString DecimalWords(double value)
 QString ClipFacts::Text() const
 {
     QStringList parts{LengthText(lengthUs)};
+    // The containers that carry other codecs than MPEG's are named.
+    if (format == QLatin1String("matroska,webm"))
+        parts << QStringLiteral("Matroska");
+    else if (format == QLatin1String("mpegts"))
+        parts << QStringLiteral("MPEG-TS");
     if (!video.isEmpty())
         parts << video;
     if (!audio.isEmpty())

@@ -2,6 +2,7 @@
 #include "core/JoinPlan.h"
 
 #include "core/ClipFacts.h"
+#include "core/ContainerJoin.h"
 #include "core/JoinEngine.h"
 #include "core/MovieJoin.h"
 #include "core/Mp4Join.h"
@@ -13,15 +14,18 @@ using platform::FileName;
 QString KindWords(JoinKind kind)
 {
     switch (kind) {
-    case JoinKind::Bytes: return QStringLiteral("Join byte for byte");
+    case JoinKind::Bytes:
+    case JoinKind::Pieces: return QStringLiteral("Join byte for byte");
     case JoinKind::ProgramStream:
-    case JoinKind::Mp3: return QStringLiteral("Join as one movie");
-    case JoinKind::Mp4Boxes: return QStringLiteral("Join as one movie, every track kept");
+    case JoinKind::Mp3:
+    case JoinKind::Transport: return QStringLiteral("Join as one movie");
+    case JoinKind::Mp4Boxes:
+    case JoinKind::Matroska: return QStringLiteral("Join as one movie, every track kept");
     }
     Q_UNREACHABLE();
 }
 
-bool IsOneMovie(JoinKind kind) { return kind != JoinKind::Bytes; }
+bool IsOneMovie(JoinKind kind) { return kind != JoinKind::Bytes && kind != JoinKind::Pieces; }
 
 QString JoinPlan::Summary(qint64 lengthUs) const
 {
@@ -43,9 +47,9 @@ QString JoinPlan::Done() const
 namespace {
 
 // The byte join: every request it is asked about.
-class ReadyBytes final : public ReadyJoin {
+class ByteJoin final : public ReadyJoin {
 public:
-    explicit ReadyBytes(OutputGuard &&guard) : guard_(std::move(guard)) {}
+    explicit ByteJoin(OutputGuard &&guard) : guard_(std::move(guard)) {}
     void Write(JoinObserver &observer) override { JoinEngine().Write(guard_, observer); }
 
 private:
@@ -60,11 +64,9 @@ bool SketchBytes(const JoinRequest &, JoinPlan &plan)
 
 FileName SameName(const JoinRequest &request) { return request.output; }
 
-FileName MovieName(const JoinRequest &request) { return MovieJoin::OutputNameFor(request.output); }
-
 std::unique_ptr<ReadyJoin> ReadyByteJoin(JoinPlan &, const JoinRequest &, OutputGuard &&guard, JoinObserver &)
 {
-    return std::make_unique<ReadyBytes>(std::move(guard));
+    return ReadyBytes(std::move(guard));
 }
 
 // The MPEG movie joins, when the person asks for one movie. The first
@@ -82,6 +84,8 @@ bool SketchMpegMovie(const JoinRequest &request, JoinPlan &plan)
     return true;
 }
 
+FileName MpegMovieOutput(const JoinRequest &request) { return MovieJoin::OutputNameFor(request.output); }
+
 const JoinMethod &MethodFor(const JoinRequest &request, JoinPlan &plan)
 {
     for (const JoinMethod &method : JoinMethods())
@@ -92,11 +96,14 @@ const JoinMethod &MethodFor(const JoinRequest &request, JoinPlan &plan)
 
 } // namespace
 
+std::unique_ptr<ReadyJoin> ReadyBytes(OutputGuard &&guard) { return std::make_unique<ByteJoin>(std::move(guard)); }
+
 const std::vector<JoinMethod> &JoinMethods()
 {
     static const std::vector<JoinMethod> methods = {
+        {&SketchContainerJoin, &ContainerJoinOutput, &ReadyContainerJoin},
         {&Mp4Join::Sketch, &Mp4Join::OutputNameFor, &Mp4Join::Ready},
-        {&SketchMpegMovie, &MovieName, &MovieJoin::Ready},
+        {&SketchMpegMovie, &MpegMovieOutput, &MovieJoin::Ready},
         {&SketchBytes, &SameName, &ReadyByteJoin},
     };
     return methods;

@@ -30,6 +30,9 @@ enum class JoinKind {
     Bytes,         // byte for byte, as cat joins
     ProgramStream, // one movie: MPEG program or video streams, remuxed with libavformat
     Mp3,           // one movie: MPEG audio frames behind one tag and one length header
+    Pieces,        // byte for byte: pieces of one recording, checked to continue each other
+    Matroska,      // one movie: Matroska or WebM files, remuxed with every track
+    Transport,     // one movie: MPEG transport streams on clocks of their own, remuxed
     Mp4Boxes,      // one movie: MP4 or QuickTime chapters, media data copied, one new index
 };
 
@@ -58,6 +61,11 @@ struct JoinPlan {
     int clips = 0;             // the inputs, counted
     bool chosen = false;       // the kind follows the person's choice, not what the files are
     QString refusal;           // SketchJoin: why the list cannot be joined, naming the file; empty when it can
+    // The method's own words for a join it chose by what the files are, not
+    // by the person's choice: by names what it will do ("Matroska files are
+    // joined as one movie, …"), once the files are read what it did. Empty
+    // where the person's choice decides.
+    QString how;
 
     bool OneMovie() const { return IsOneMovie(kind); }
     // The files, not the person, make it one movie (MP4 chapters): the
@@ -103,6 +111,9 @@ struct JoinMethod {
     std::unique_ptr<ReadyJoin> (*ready)(JoinPlan &plan, const JoinRequest &request, OutputGuard &&guard,
                                         JoinObserver &observer);
 };
+
+// The byte join of guard's inputs, readied.
+std::unique_ptr<ReadyJoin> ReadyBytes(OutputGuard &&guard);
 
 // Every method, in the order they are asked: the first whose sketch takes a
 // request plans it. The byte join comes last and takes every request.

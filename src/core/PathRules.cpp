@@ -1,24 +1,38 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/PathRules.h"
 
+#include <utility>
+#include <vector>
+
 namespace app {
 
-namespace {
-
-// The extension with its ASCII letters upper-cased; other bytes may be part of a UTF-8 letter.
 QByteArray TypeOf(const platform::FileName &name)
 {
     QByteArray ext = name.Extension();
-    for (char &c : ext)
+    for (char &c : ext) // the ASCII letters only: other bytes may be part of a UTF-8 letter
         if (c >= 'a' && c <= 'z')
             c = char(c - 'a' + 'A');
     return ext;
 }
 
-const QByteArrayList &Mp4Types()
+namespace {
+
+// Every type joined by its container, with the container: the one list.
+const std::vector<std::pair<QByteArray, Container>> &ContainerTable()
 {
-    static const QByteArrayList types = {"MP4", "M4V", "MOV", "M4A"};
-    return types;
+    static const std::vector<std::pair<QByteArray, Container>> table = {
+        {"MP4", Container::Mp4},
+        {"M4V", Container::Mp4},
+        {"MOV", Container::Mp4},
+        {"M4A", Container::Mp4},
+        {"MKV", Container::Matroska},
+        {"WEBM", Container::Matroska},
+        {"MTS", Container::TransportStream},
+        {"M2TS", Container::TransportStream},
+        {"TS", Container::TransportStream},
+        {"VOB", Container::DvdVideo},
+    };
+    return table;
 }
 
 } // namespace
@@ -30,9 +44,27 @@ bool ism(const platform::FileName &name)
     return accepted.contains(type) || ContainerTypes().contains(type);
 }
 
-const QByteArrayList &ContainerTypes() { return Mp4Types(); }
+Container ContainerOf(const platform::FileName &name)
+{
+    const QByteArray type = TypeOf(name);
+    for (const auto &[known, container] : ContainerTable())
+        if (type == known)
+            return container;
+    return Container::None;
+}
 
-bool IsMp4Type(const platform::FileName &name) { return Mp4Types().contains(TypeOf(name)); }
+const QByteArrayList &ContainerTypes()
+{
+    static const QByteArrayList types = [] {
+        QByteArrayList list;
+        for (const auto &entry : ContainerTable())
+            list << entry.first;
+        return list;
+    }();
+    return types;
+}
+
+bool IsMp4Type(const platform::FileName &name) { return ContainerOf(name) == Container::Mp4; }
 
 platform::FileName getpath(const platform::FileName &path)
 {

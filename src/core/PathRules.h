@@ -8,14 +8,27 @@
 
 namespace app {
 
+// A name's type: its extension with the ASCII letters upper-cased ("MKV").
+QByteArray TypeOf(const platform::FileName &name);
+
 // Accepted types: the extension (after the last "." of the name's last part)
 // with its ASCII letters upper-cased is one of MPG, M2V, MP1, MPEG, MP3, DAT,
 // MP2, or one of ContainerTypes(). Only "/" separates.
 bool ism(const platform::FileName &name);
 
-// The types joined as one movie by their container, whatever the list's
-// menu says (upper case): MP4, M4V, MOV and M4A. Add Movie offers them in
-// one filter entry of their own.
+// The container a file's type names, for the joins that follow what the
+// files are rather than the list's menu.
+enum class Container {
+    None,            // one of the original types, or no accepted type
+    Mp4,             // MP4, M4V, MOV, M4A: MP4 and QuickTime
+    Matroska,        // MKV, WEBM
+    TransportStream, // TS, MTS, M2TS
+    DvdVideo,        // VOB: a DVD's program stream
+};
+Container ContainerOf(const platform::FileName &name);
+
+// The types joined by their container, whatever the list's menu says (upper
+// case), in the order Add Movie's one filter entry for them names them.
 const QByteArrayList &ContainerTypes();
 
 // Whether name is an MP4 or QuickTime file by its type (any case): .mp4,

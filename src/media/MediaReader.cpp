@@ -91,13 +91,15 @@ void Reader::Open(bool forJoin)
     err = avformat_find_stream_info(ctx_, nullptr);
     if (err < 0 || stopped_) // interrupted, it may end early as if it had found all
         Fail(err, QString());
+    const bool matroska = Format() == QLatin1String("matroska,webm");
     for (unsigned i = 0; i < ctx_->nb_streams; ++i) {
         const AVStream *st = ctx_->streams[i];
         const AVMediaType type = st->codecpar->codec_type;
         if (st->codecpar->codec_id == AV_CODEC_ID_NONE)
             continue;
+        // Matroska's subtitle tracks are part of the recording, as its pictures and sound.
         if ((type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC)) ||
-            type == AVMEDIA_TYPE_AUDIO)
+            type == AVMEDIA_TYPE_AUDIO || (type == AVMEDIA_TYPE_SUBTITLE && matroska))
             picked_.push_back(int(i));
     }
     if (picked_.empty())
@@ -209,6 +211,8 @@ QString CodecWords(AVCodecID codec)
     case AV_CODEC_ID_MP3: return QStringLiteral("MP3");
     case AV_CODEC_ID_AC3: return QStringLiteral("AC-3");
     case AV_CODEC_ID_PCM_DVD: return QStringLiteral("LPCM");
+    case AV_CODEC_ID_OPUS: return QStringLiteral("Opus");
+    case AV_CODEC_ID_VORBIS: return QStringLiteral("Vorbis");
     default: {
         const AVCodecDescriptor *d = avcodec_descriptor_get(codec);
         return d ? QString::fromLatin1(d->name).toUpper() : QStringLiteral("unknown");

@@ -50,6 +50,8 @@ void WindowHints::Show(QString &hint, bool &canShow, framework::THintInfo &info)
                 hint += QLatin1Char('\n') + plan.refusal;
             else if (plan.FilesMakeOneMovie())
                 hint += QLatin1Char('\n') + plan.Summary(clips_->TotalLength(session_.Inputs()));
+            if (plan.refusal.isEmpty() && !plan.how.isEmpty())
+                hint += QLatin1Char('\n') + plan.how;
             info.CursorRect = framework::TRect::FromQRect(list_->ItemRect(index));
         }
     } else if (bars_.contains(info.HintControl)) {
@@ -62,8 +64,10 @@ QString WindowHints::ProgressHint() const
     if (session_.Joining())
         return progress_.Details();
     const qint64 length = clips_->TotalLength(session_.Inputs());
+    const QString how = session_.Count() > 0 ? session_.Sketch().how : QString();
     return ListSummary(session_.Count(), session_.TotalSize()) +
-           (length > 0 ? QStringLiteral(" \u00b7 ") + LengthText(length) : QString());
+           (length > 0 ? QStringLiteral(" \u00b7 ") + LengthText(length) : QString()) +
+           (how.isEmpty() ? QString() : QLatin1Char('\n') + how);
 }
 
 void WindowHints::AddByteJoinHint(QWidget *anchor, const QString &summary)

@@ -70,6 +70,12 @@ done
 seeds mpeg_audio
 cp "$work/clip.mp2" "$work/clip.mp3" mpeg_audio/seeds/
 
+# recording_pieces: the first byte picks transport (0) or program stream (1).
+ff "${picture[@]}" "${tone[@]}" -c:v mpeg2video -q:v 20 -c:a mp2 -b:a 32k -f mpegts "$work/clip.ts"
+seeds recording_pieces
+{ printf '\x00'; cat "$work/clip.ts"; } > recording_pieces/seeds/ts
+{ printf '\x01'; cat "$work/clip.mpg"; } > recording_pieces/seeds/mpg
+
 seeds settings_file
 printf '\r\n' > settings_file/seeds/new
 printf '[form1]\r\ntop=120\r\nleft=$F0\r\n[txt]\r\nSaven=/home/u/joined.mpg\r\nOpenP=/home/u/clips/\r\n[join]\r\nOneMovie=1\r\n' \

@@ -227,7 +227,7 @@ TEST_F(MainWindowTest, AddMovieAppendsInDialogOrderAndRemembersFolderAndExtensio
     EXPECT_EQ(r.Filters[0].Description, QStringLiteral("MPG,MPEG,M2V"));
     EXPECT_EQ(r.Filters[1].Patterns, (QStringList{"*.mp3", "*.mp2", "*.mp1"}));
     EXPECT_EQ(r.Filters[3].Description, QStringLiteral("ALL Files"));
-    EXPECT_EQ(r.Filters[4].Description, QStringLiteral("MP4,M4V,MOV,M4A"));
+    EXPECT_EQ(r.Filters[4].Description, QStringLiteral("MP4,M4V,MOV,M4A,MKV,WEBM,MTS,M2TS,TS,VOB"));
     EXPECT_TRUE(r.MultiSelect);
     EXPECT_EQ(dialogs.openRequests.back().InitialDir, Name("/other/"));
 

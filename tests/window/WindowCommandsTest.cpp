@@ -280,6 +280,37 @@ TEST_F(WindowCommandsTest, HoveringAnItemShowsItsWholePath)
     EXPECT_EQ(hover(0), path("short.mpg")) << "another item, another hint";
 }
 
+// A folder of screen-recorder segments (and a note beside them), added with
+// Add Folder, saved as one name and joined: one Matroska movie, and the
+// notice says which join the files chose.
+TEST_F(WindowCommandsTest, AFolderOfMatroskaSegmentsJoinsAsOneMovie)
+{
+    framework::Application().SetMainForm(form.get());
+    QDir(dir.path()).mkdir(QStringLiteral("obs"));
+    for (const char *segment : {"rec 1.mkv", "rec 2.mkv"})
+        if (!MakeMp4Clip(path(QStringLiteral("obs/") + QString::fromLatin1(segment)), 1, QStringLiteral("320x240"),
+                         {"-c:a", "libopus"}))
+            GTEST_SKIP() << "ffmpeg cannot make a Matroska clip here";
+    WriteBytes(path("obs/notes.txt"), "x");
+    dialogs.folderAnswers = {path("obs")};
+    form->fb2Click(form->fb2);
+    settle();
+    ASSERT_EQ(form->Lv1->Count(), 2) << "the segments, not the note";
+    dialogs.saveAnswers = {path("joined.mkv")};
+    form->fb8Click(form->fb8);
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    settle();
+    EXPECT_TRUE(boxes.shown.empty());
+    const QByteArray joined = ReadBytes(path("joined.mkv"));
+    EXPECT_TRUE(joined.startsWith("\x1A\x45\xDF\xA3")) << "a Matroska file";
+    EXPECT_NE(joined, ReadBytes(path("obs/rec 1.mkv")) + ReadBytes(path("obs/rec 2.mkv")));
+    const framework::THintWindow *notice = framework::Application().Notice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->Caption().contains(QStringLiteral("Joined as one movie, every track kept: joined.mkv\n"
+                                                          "Matroska files are joined as one movie")))
+        << notice->Caption().toStdString();
+}
+
 // MP4 chapters added with Add Movie join as one movie whatever the menu
 // says; the item's hint and the notice say so, and an output named as an
 // MPEG file is written as MP4.

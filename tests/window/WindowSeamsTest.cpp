@@ -113,15 +113,17 @@ protected:
 TEST_F(WindowSeamsTest, EachFilterOfTheOpenDialogShowsExactlyItsFilesWhateverTheCase)
 {
     QDir(dir.path()).mkpath(QStringLiteral("clips/sub"));
-    for (const char *f : {"a.mpg", "B.MPEG", "c.m2v", "d.mp3", "E.MP2", "f.mp1", "g.dat", "h.DAT", "i.mp4", "J.MOV",
-                          "k.M4v", "l.m4a", "notes.txt", "noext"})
+    for (const char *f :
+         {"a.mpg", "B.MPEG", "c.m2v", "d.mp3",  "E.MP2", "f.mp1",  "g.dat", "h.DAT", "i.mp4",     "J.MOV",
+          "k.M4v", "l.m4a",  "m.mkv", "N.WEBM", "o.Mts", "p.m2ts", "q.TS",  "R.vob", "notes.txt", "noext"})
         WriteBytes(path(QStringLiteral("clips/") + QString::fromLatin1(f)), "x");
     form->OD1.InitialDir = Name(path("clips"));
     const QStringList video{"a.mpg", "B.MPEG", "c.m2v", "sub/"}, audio{"d.mp3", "E.MP2", "f.mp1", "sub/"},
-        dat{"g.dat", "h.DAT", "sub/"}, mp4{"i.mp4", "J.MOV", "k.M4v", "l.m4a", "sub/"},
-        all{"a.mpg", "B.MPEG", "c.m2v", "d.mp3", "E.MP2", "f.mp1",     "g.dat", "h.DAT",
-            "i.mp4", "J.MOV",  "k.M4v", "l.m4a", "noext", "notes.txt", "sub/"};
-    const QList<QStringList> byEntry{video, audio, dat, all, mp4};
+        dat{"g.dat", "h.DAT", "sub/"},
+        containers{"i.mp4", "J.MOV", "k.M4v", "l.m4a", "m.mkv", "N.WEBM", "o.Mts", "p.m2ts", "q.TS", "R.vob", "sub/"},
+        all{"a.mpg", "B.MPEG", "c.m2v",  "d.mp3", "E.MP2",     "f.mp1", "g.dat",  "h.DAT", "i.mp4", "J.MOV", "k.M4v",
+            "l.m4a", "m.mkv",  "N.WEBM", "noext", "notes.txt", "o.Mts", "p.m2ts", "q.TS",  "R.vob", "sub/"};
+    const QList<QStringList> byEntry{video, audio, dat, all, containers};
 
     QList<QStringList> seen;
     QStringList entries;
@@ -138,8 +140,9 @@ TEST_F(WindowSeamsTest, EachFilterOfTheOpenDialogShowsExactlyItsFilesWhateverThe
         }
     });
     form->fb1Click(form->fb1);
-    EXPECT_EQ(entries, (QStringList{"MPG,MPEG,M2V", "Mp3,Mp2,MP1", "Dat", "ALL Files", "MP4,M4V,MOV,M4A"}));
-    EXPECT_EQ(seen, (QList<QStringList>{video, audio, dat, all, mp4, video, dat}));
+    EXPECT_EQ(entries, (QStringList{"MPG,MPEG,M2V", "Mp3,Mp2,MP1", "Dat", "ALL Files",
+                                    "MP4,M4V,MOV,M4A,MKV,WEBM,MTS,M2TS,TS,VOB"}));
+    EXPECT_EQ(seen, (QList<QStringList>{video, audio, dat, all, containers, video, dat}));
 }
 
 TEST_F(WindowSeamsTest, TypedNamesComeBackInTypedOrderEvenWhenTheFilterHidesThem)
