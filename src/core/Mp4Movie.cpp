@@ -474,6 +474,8 @@ Movie ReadMovie(platform::File &file, const FileName &name)
         if (top.boxes.empty() || !KnownTopLevel(top.boxes.front().type))
             throw Refusal(name, QStringLiteral("is not an MP4 or QuickTime file"));
         for (const iso::FileBox &box : top.boxes) {
+            // A last box that runs past the end holds only part of itself.
+            const bool whole = !top.cutShort || &box != &top.boxes.back();
             if (box.type == Tag("mdat")) {
                 movie.mediaData.push_back({box.BodyOffset(), box.size - box.headerSize});
             } else if (box.type == Tag("moov") && movie.moov.isEmpty()) {
@@ -482,8 +484,10 @@ Movie ReadMovie(platform::File &file, const FileName &name)
                 movie.moov = iso::ReadAt(file, box.offset, box.size);
             } else if (box.type == Tag("ftyp") && movie.ftyp.isEmpty() && box.size <= 4096) {
                 movie.ftyp = iso::ReadAt(file, box.offset, box.size);
-            } else if ((box.type == Tag("udta") || box.type == Tag("meta") || box.type == Tag("uuid")) &&
+            } else if ((box.type == Tag("udta") || box.type == Tag("meta") || box.type == Tag("uuid")) && whole &&
                        box.size <= MaxIndexBytes) {
+                // A tag cut short is left out: copied, it would claim bytes
+                // of the box after it in the joined file.
                 movie.tags.push_back(iso::ReadAt(file, box.offset, box.size));
             }
         }
