@@ -69,7 +69,7 @@ public:
     virtual void SetLeft(int left) = 0;
     virtual platform::FileName OutputName() const = 0;
     virtual void SetOutputName(const platform::FileName &name) = 0;
-    virtual platform::FileName OpenPath() const = 0; // folder of the last file added through the open dialog
+    virtual platform::FileName OpenPath() const = 0; // the folder the open dialog starts in next
     virtual void SetOpenDialogFolder(const platform::FileName &folder) = 0;
     // "Join as One Movie": off by default.
     virtual bool JoinAsOneMovie() const { return false; }

@@ -622,6 +622,16 @@ TEST_F(SettingsWindowTest, ARestartKeepsPositionOutputNameAndOpenFolder)
     EXPECT_TRUE(boxes.shown.empty());
 }
 
+// Before, a session without Add Movie (every start through "Open with")
+// saved an empty folder and the next Add Movie started in the home folder.
+TEST_F(SettingsWindowTest, ASessionWithoutAddMovieKeepsTheFolder)
+{
+    WriteBytes(file(), "[txt]\r\nOpenP=/clips/\r\n");
+    TForm1 form(Name(file()));
+    form.close();
+    EXPECT_TRUE(ReadBytes(file()).contains("OpenP=/clips/\r\n")) << ReadBytes(file()).constData();
+}
+
 TEST_F(SettingsWindowTest, WhereWindowsDoNotKnowTheirPlaceTheStoredPositionStays)
 {
     WriteBytes(file(), "[form1]\r\ntop=20\r\nleft=10\r\n");
