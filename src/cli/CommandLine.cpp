@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CommandLine.h"
 
+#include "cli/QtOptions.h"
 #include "core/MovieJoin.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,8 @@
 #endif
 
 #include "core/JoinProgress.h"
+#include "platform/File.h"
+#include "platform/Folders.h"
 
 namespace app {
 
@@ -47,13 +50,30 @@ void Print(FILE *to, const QString &text)
     std::fflush(to);
 }
 
+// The join's reason in the words of a command line, where the window's own
+// ("File access denied", "Invalid filename") would leave the cause to guess.
+QString PlainReason(const platform::Exception &e, const CommandLineRequest &request, const FileName &written)
+{
+    for (const FileName &input : request.inputs)
+        if (e.Details() == input.Display() && platform::IsFolder(input))
+            return QStringLiteral("is a folder; only files can be joined");
+    if (QByteArray folder = written.Folder().Bytes(); e.Details() == written.Display() && !folder.isEmpty()) {
+        if (folder.size() > 1)
+            folder.chop(1); // the separator
+        if (platform::IsMissing(FileName(folder)))
+            return QStringLiteral("folder %1 does not exist").arg(FileName(folder).Display());
+    }
+    return e.Message();
+}
+
 // What went wrong, with the file it concerns: "NAME: reason".
-QString ErrorLine(std::exception_ptr error)
+QString ErrorLine(std::exception_ptr error, const CommandLineRequest &request, const FileName &written)
 {
     try {
         std::rethrow_exception(error);
     } catch (const platform::Exception &e) {
-        return e.Details().isEmpty() ? e.Message() : e.Details() + QStringLiteral(": ") + e.Message();
+        const QString reason = PlainReason(e, request, written);
+        return e.Details().isEmpty() ? reason : e.Details() + QStringLiteral(": ") + reason;
     } catch (const std::exception &e) {
         return QString::fromLocal8Bit(e.what());
     } catch (...) {
@@ -155,7 +175,8 @@ CommandLineRequest ParseCommandLine(int argc, char **argv)
     CommandLineRequest request;
     std::vector<FileName> names;
     bool optionsEnded = false;
-    QString unknown;
+    QString unknown;  // the first word that is no option of anyone's
+    QString qtOption; // the first of Qt's, which only the window takes
     for (int i = 1; i < argc; ++i) {
         const QByteArray word(argv[i]);
         if (optionsEnded || !word.startsWith('-') || word == "-") {
@@ -188,20 +209,26 @@ CommandLineRequest ParseCommandLine(int argc, char **argv)
                 known = true;
             }
         }
-        // Anything else may be an option of Qt's for the window.
-        if (!known && unknown.isEmpty())
-            unknown = QString::fromLocal8Bit(word);
+        if (known)
+            continue;
+        // Qt's own options, with their values, are the window's; they mean
+        // nothing to a join.
+        const std::optional<int> qtValues = QtOptionValueCount(word);
+        if (QString &first = qtValues ? qtOption : unknown; first.isEmpty())
+            first = QString::fromLocal8Bit(word);
+        i += qtValues.value_or(0);
     }
     if (!request.mode && request.movie) {
         request.action = CommandLineRequest::Action::Usage;
         request.problem = QStringLiteral("--movie goes with --join");
         return request;
     }
-    if (!request.mode)
-        return {};
-    if (!unknown.isEmpty()) {
+    if (const QString wrong = unknown.isEmpty() && request.mode ? qtOption : unknown; !wrong.isEmpty()) {
+        // Told here, with no display needed, rather than taken for a file name.
         request.action = CommandLineRequest::Action::Usage;
-        request.problem = QStringLiteral("unknown option %1").arg(unknown);
+        request.problem = QStringLiteral("unknown option %1").arg(wrong);
+    } else if (!request.mode) {
+        return {};
     } else if (names.size() < 2) {
         request.action = CommandLineRequest::Action::Usage;
         request.problem =
@@ -275,7 +302,7 @@ int RunCommandLineJoin(const CommandLineRequest &request)
                 Print(stderr, QStringLiteral("\n"));
             }
             if (outcome == JoinSession::Outcome::Failed) {
-                Print(stderr, QStringLiteral("zantrope: %1\n").arg(ErrorLine(error)));
+                Print(stderr, QStringLiteral("zantrope: %1\n").arg(ErrorLine(error, request, written)));
                 status = ExitFailed;
             } else if (outcome == JoinSession::Outcome::Stopped) {
                 Print(stderr, QStringLiteral("zantrope: stopped; %1 holds what was joined\n").arg(written.Display()));
