@@ -9,12 +9,17 @@ namespace {
 
 // Those of Qt 6's application objects and its X11 platform. Qt keeps what
 // it does not know, and the window would take it for a file name.
-constexpr std::array<std::string_view, 17> WithValue = {
-    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry",
-    "qwindowtitle", "title", "qwindowicon", "icon", "session", "style", "stylesheet", "qmljsdebugger",
-    "display", "name", "visual"};
+constexpr std::array<std::string_view, 17> WithValue = {"platform",        "platformpluginpath",
+                                                        "platformtheme",   "plugin",
+                                                        "qwindowgeometry", "geometry",
+                                                        "qwindowtitle",    "title",
+                                                        "qwindowicon",     "icon",
+                                                        "session",         "style",
+                                                        "stylesheet",      "qmljsdebugger",
+                                                        "display",         "name",
+                                                        "visual"};
 constexpr std::array<std::string_view, 7> Alone = {"reverse", "testability", "widgetcount", "qdevel",
-                                                   "qdebug", "nograb", "dograb"};
+                                                   "qdebug",  "nograb",      "dograb"};
 // Written with their value after "=" ("-style=fusion").
 constexpr std::array<std::string_view, 3> WithEquals = {"style=", "stylesheet=", "qmljsdebugger="};
 

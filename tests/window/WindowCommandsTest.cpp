@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -228,6 +229,29 @@ TEST_F(WindowCommandsTest, KeysRunTheCommands)
     QTest::keyClick(list, Qt::Key_Return, Qt::ControlModifier);
     settle();
     EXPECT_EQ(ReadBytes(path("out.mpg")), QByteArray("a.mpgc.mpg"));
+
+    // Before, these had no key.
+    form->Lv1->SetSelectedIndex(1);
+    QTest::keyClick(list, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(list, Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_F1);
+    EXPECT_EQ(shell.files.mid(0, 2), (QStringList{path("c.mpg"), path("out.mpg")}));
+    EXPECT_TRUE(shell.files.value(2).endsWith(QStringLiteral("readme.html")));
+    QTest::keyClick(list, Qt::Key_F1, Qt::ShiftModifier);
+    EXPECT_EQ(shell.addresses, QStringList{app::ProductWebPage});
+    QTest::keyClick(list, Qt::Key_M, Qt::ControlModifier);
+    EXPECT_TRUE(form->JoinasOneMovie1->Checked());
+    QTest::keyClick(list, Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(form->Lv1->Count(), 0);
+
+    // Every command of the menu has a key of its own, which the menu shows.
+    QStringList keys;
+    for (const framework::TMenuItem *item :
+         {form->AddMovie1, form->AddFileFolder1, form->Moveup1, form->Movedown1, form->DelFile1, form->DeleteAll1,
+          form->Help1, form->MergeMovieNow1, form->JoinasOneMovie1, form->Play1, form->estplay1})
+        keys << framework::ShortCutToText(item->ShortCut());
+    EXPECT_FALSE(keys.contains(QString()));
+    EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size()) << keys.join(' ').toStdString();
 }
 
 // A long path is cut in the middle on the screen; the hint shows it whole.
