@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktop/Desktop.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -9,6 +8,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "desktop/Opener.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 
@@ -166,23 +166,27 @@ private:
     }
 };
 
-// Qt opens through xdg-open, the desktop's own opener or, on Windows, the
-// shell (ShellExecute), and says only whether one was found; what the
-// opener does later it never learns.
-[[noreturn]] void ThrowNoOpener(const QString &what)
+// No opener at all, or one that found no program: the message names what
+// would not open.
+Exception NotOpened(const QString &what, const QString &reason)
 {
     Exception error(QStringLiteral("No program was found to open %1").arg(what));
-#ifdef _WIN32
-    error.SetDetails(QStringLiteral("Windows has no program associated with this kind of file or address."));
-#else
-    error.SetDetails(QStringLiteral("Files and addresses are opened through xdg-open, from the package xdg-utils."));
-#endif
-    throw error;
+    error.SetDetails(reason);
+    return error;
+}
+
+void Open(const QUrl &url, const QString &what, const OpenFailed &failed)
+{
+    if (!StartOpener(url, [what, failed](const QString &reason) {
+            if (failed)
+                failed(NotOpened(what, reason));
+        }))
+        throw NotOpened(what, OpenerAdvice());
 }
 
 class QtShell final : public Shell {
 public:
-    void OpenFile(QWidget *, const FileName &path) override
+    void OpenFile(QWidget *, const FileName &path, const OpenFailed &failed) override
     {
         // The opener would fail on its own, out of sight.
         if (IsMissing(path)) {
@@ -190,14 +194,9 @@ public:
             missing.SetDetails(path.Display());
             throw missing;
         }
-        if (!QDesktopServices::openUrl(UrlOfFile(path)))
-            ThrowNoOpener(path.Display());
+        Open(UrlOfFile(path), path.Display(), failed);
     }
-    void OpenAddress(QWidget *, const QString &url) override
-    {
-        if (!QDesktopServices::openUrl(QUrl(url)))
-            ThrowNoOpener(url);
-    }
+    void OpenAddress(QWidget *, const QString &url, const OpenFailed &failed) override { Open(QUrl(url), url, failed); }
 };
 
 template <class Service>

@@ -24,6 +24,13 @@ namespace app {
 using namespace framework;
 using platform::FileName;
 
+namespace {
+
+// What the desktop's opener tells later shows as what fails at once does.
+void ShowOpenFailure(const platform::Exception &error) { ErrorBox().Show(error); }
+
+} // namespace
+
 TForm1::TForm1(const FileName &settingsPath, QWidget *parent) : TForm(parent), settings_(settingsPath)
 {
     initAssets();
@@ -73,10 +80,10 @@ void TForm1::Help1Click(QObject *)
     if (!platform::IdentityOf(page))
         page = folder / ZANTROPE_DOC_DIR_FROM_BIN "/readme.html";
 #endif
-    platform::CurrentShell().OpenFile(this, page);
+    platform::CurrentShell().OpenFile(this, page, ShowOpenFailure);
 }
 
-void TForm1::Image4Click(QObject *) { platform::CurrentShell().OpenAddress(this, ProductWebPage); }
+void TForm1::Image4Click(QObject *) { platform::CurrentShell().OpenAddress(this, ProductWebPage, ShowOpenFailure); }
 
 // ---------------------------------------------------------------------------
 // Movie list
@@ -169,7 +176,7 @@ void TForm1::Play1Click(QObject *)
 {
     const int k = Lv1->SelectedIndex();
     if (k >= 0)
-        platform::CurrentShell().OpenFile(this, session_.Input(k));
+        platform::CurrentShell().OpenFile(this, session_.Input(k), ShowOpenFailure);
 }
 
 // ---------------------------------------------------------------------------
@@ -266,6 +273,6 @@ void TForm1::fb8Click(QObject *)
     outputBox_->AddChoice(name);
 }
 
-void TForm1::fb9Click(QObject *) { platform::CurrentShell().OpenFile(this, OutputName()); }
+void TForm1::fb9Click(QObject *) { platform::CurrentShell().OpenFile(this, OutputName(), ShowOpenFailure); }
 
 } // namespace app
