@@ -40,14 +40,13 @@ bool StartOpener(const QUrl &url, std::function<void(const QString &reason)> fai
     // No pipes: a player xdg-open waits for keeps writing where the program
     // would, also after the program has ended.
     process->setProcessChannelMode(QProcess::ForwardedChannels);
-    QObject::connect(process, &QProcess::finished, process,
-                     [process, failed](int status, QProcess::ExitStatus how) {
-                         process->deleteLater();
-                         if (how != QProcess::NormalExit)
-                             failed(QStringLiteral("xdg-open ended abnormally."));
-                         else if (status != 0)
-                             failed(ReasonFor(status));
-                     });
+    QObject::connect(process, &QProcess::finished, process, [process, failed](int status, QProcess::ExitStatus how) {
+        process->deleteLater();
+        if (how != QProcess::NormalExit)
+            failed(QStringLiteral("xdg-open ended abnormally."));
+        else if (status != 0)
+            failed(ReasonFor(status));
+    });
     QObject::connect(process, &QProcess::errorOccurred, process, [process, failed](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return; // the end follows through finished

@@ -8,10 +8,7 @@ namespace platform {
 
 // The shell (ShellExecute) answers at once whether a program took the file;
 // nothing is told later.
-bool StartOpener(const QUrl &url, std::function<void(const QString &reason)>)
-{
-    return QDesktopServices::openUrl(url);
-}
+bool StartOpener(const QUrl &url, std::function<void(const QString &reason)>) { return QDesktopServices::openUrl(url); }
 
 QString OpenerAdvice()
 {

@@ -209,8 +209,12 @@ void TForm1::fb7Click(QObject *)
         return;
     }
     const int n = session_.Count();
-    if (n < 2 || session_.Scanning())
+    if (session_.Scanning())
         return;
+    if (n < 2) {
+        Application().ShowNotice(fb7, QStringLiteral("Add movies first"));
+        return;
+    }
     if (Fc1->Text().isEmpty()) {
         platform::CurrentMessageBoxes().Show(this, QStringLiteral("OOOoooh! Should be have a Filename."),
                                              QStringLiteral("Filename Error"), platform::MsgIcon::None, {});

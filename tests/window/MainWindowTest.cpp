@@ -343,12 +343,16 @@ TEST_F(MainWindowTest, MoveUpAndDownMoveCaptionsAndKeepIcons)
 
 TEST_F(MainWindowTest, JoinNeedsTwoItemsAndAName)
 {
+    form->show();
     form->SetOutputName(Name(path("out.mpg")));
     add({path("a.mpg")});
     form->fb7Click(form->fb7);
     settle();
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_FALSE(QFile::exists(path("out.mpg")));
+    // Before, nothing showed why nothing happened.
+    ASSERT_TRUE(framework::Application().Notice());
+    EXPECT_EQ(framework::Application().Notice()->Caption(), QStringLiteral("Add movies first"));
 
     add({path("b.mpg")});
     form->SetOutputName({});
