@@ -34,8 +34,12 @@ InputListView::InputListView(JoinSession &session, framework::TListView *list)
             [this](int index) { list_->SetItemCaption(index, session_.Input(index).Display()); });
     connect(s, &JoinSession::inputsMoved, this, [this](const QList<int> &rows, int at) { list_->MoveItems(rows, at); });
     connect(s, &JoinSession::inputsCleared, this, [this] { list_->Clear(); });
-    connect(s, &JoinSession::stateChanged, this, [this] { list_->SetReadOnly(session_.Joining()); });
-    connect(s, &JoinSession::outputCreated, this, [this] { list_->SetAllImageIndexes(0); });
+    connect(s, &JoinSession::stateChanged, this, [this](JoinSession::State state) {
+        list_->SetReadOnly(session_.Joining());
+        // The last join's ticks go as the next starts, even one that fails before writing.
+        if (state == JoinSession::State::Joining)
+            list_->SetAllImageIndexes(0);
+    });
     connect(s, &JoinSession::fileFinished, this, [this](int index) { list_->SetItemImageIndex(index, 1); });
     // Dragged items move in the session, and the list follows it.
     list_->OnMoveItems = [this](const QList<int> &rows, int at) { session_.Move(rows, at); };
@@ -120,6 +124,7 @@ JoinProgressView::JoinProgressView(JoinSession &session, flat::TFlatProgressBar 
 void JoinProgressView::Start(int files)
 {
     files_->SetMax(files);
+    bytes_->SetPosition(0); // the last join's file, maybe a failed one's
     clock_.start();
     progress_.Start(files, 0, 0);
 }

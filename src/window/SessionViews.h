@@ -17,7 +17,7 @@ namespace app {
 
 // The movie list shows the session's inputs by their readable names, each
 // with its icon: 0 queued, 1 joined. Icons turn back to queued when a join
-// creates its output and turn to joined as each file is done.
+// starts and turn to joined as each file is done.
 class InputListView : public QObject {
 public:
     InputListView(JoinSession &session, framework::TListView *list);

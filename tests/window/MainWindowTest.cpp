@@ -411,14 +411,18 @@ TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
     EXPECT_EQ(ReadBytes(path("out.mpg")), Pattern(5000, 1));
     EXPECT_FALSE(form->Joining());
 
-    // An output in a missing folder fails before any icon is reset.
+    // An output in a missing folder fails before anything is written. The
+    // last join's ticks and a part-filled bar went before, so they do not
+    // stand for this one; before, they stayed.
     form->Lv1->SetItemImageIndex(1, 1);
+    form->Fpbar2->SetPosition(form->Fpbar2->Max() / 2);
     form->SetOutputName(Name(path("nofolder/out.mpg")));
     QTest::mouseClick(form->fb7, Qt::LeftButton);
     settle();
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Invalid filename."));
-    EXPECT_EQ(icons(), (QList<int>{1, 1, 0}));
+    EXPECT_EQ(icons(), (QList<int>{0, 0, 0}));
+    EXPECT_EQ(form->Fpbar2->Position(), 0);
 }
 
 TEST_F(MainWindowTest, AnOutputThatIsOneOfTheInputsIsRefusedBeforeAnythingIsTouched)
