@@ -138,7 +138,8 @@ void JoinProgressView::ShowWords(bool now)
     window_->setWindowTitle(progress_.Title(framework::Application().Title(), ms));
 }
 
-StopQuestion::StopQuestion(JoinSession &session, QWidget *window) : QObject(window), session_(session), window_(window)
+StopQuestion::StopQuestion(JoinSession &session, JoinProgressView &progress, QWidget *window)
+    : QObject(window), session_(session), progress_(progress), window_(window)
 {}
 
 void StopQuestion::Ask()
@@ -153,10 +154,12 @@ void StopQuestion::Ask()
     question.DefaultAnswer = 0;
     question.EscapeAnswer = 1;
     session_.Hold();
+    progress_.Held();
     platform::CurrentMessageBoxes().Pose(window_, question, [self = QPointer<StopQuestion>(this)](int answer) {
         if (!self)
             return; // the window is gone, and its session stopped with it
         self->open_ = false;
+        self->progress_.Resumed();
         if (answer == 0)
             self->session_.Stop();
         else

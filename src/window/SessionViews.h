@@ -55,6 +55,9 @@ public:
                      QWidget *window);
     // A join of files inputs starts now.
     void Start(int files);
+    // The join waits for the person (the stop question is open) until Resumed.
+    void Held() { progress_.Held(clock_.elapsed()); }
+    void Resumed() { progress_.Resumed(clock_.elapsed()); }
     // "File 2 of 5 · 1.2 of 3.4 GB · 85 MB/s · 0:12 left"; "Joined 5 files (3.4 GB) in 0:41"
     QString Details() const { return progress_.Details(clock_.elapsed()); }
     QString Summary() const { return progress_.Summary(clock_.elapsed()); }
@@ -74,12 +77,13 @@ private:
 // its next block until the person answers, and the window goes on painting.
 class StopQuestion : public QObject {
 public:
-    StopQuestion(JoinSession &session, QWidget *window);
+    StopQuestion(JoinSession &session, JoinProgressView &progress, QWidget *window);
     // Asks while a join runs, unless the question is open already.
     void Ask();
 
 private:
     JoinSession &session_;
+    JoinProgressView &progress_;
     QWidget *window_;
     bool open_ = false;
 };
