@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/PathRules.h"
 
-#include <QByteArrayList>
-
 namespace app {
+
+const QByteArrayList &AcceptedExtensions()
+{
+    static const QByteArrayList accepted = {"MPG", "MPEG", "M2V", "MP1", "MP2", "MP3", "DAT"};
+    return accepted;
+}
 
 bool ism(const platform::FileName &name)
 {
@@ -11,8 +15,7 @@ bool ism(const platform::FileName &name)
     for (char &c : ext) // the ASCII letters only: other bytes may be part of a UTF-8 letter
         if (c >= 'a' && c <= 'z')
             c = char(c - 'a' + 'A');
-    static const QByteArrayList accepted = {"MPG", "M2V", "MP1", "MPEG", "MP3", "DAT", "MP2"};
-    return accepted.contains(ext);
+    return AcceptedExtensions().contains(ext);
 }
 
 platform::FileName getpath(const platform::FileName &path)

@@ -6,6 +6,7 @@
 
 #include <QShortcut>
 
+#include "core/PathRules.h"
 #include "framework/TApplication.h"
 #include "framework/TImageList.h"
 
@@ -218,6 +219,11 @@ void TForm1::CreateComponents()
                    {QStringLiteral("Mp3,Mp2,MP1"), {"*.mp3", "*.mp2", "*.mp1"}},
                    {QStringLiteral("Dat"), {"*.dat"}},
                    {QStringLiteral("ALL Files"), {"*.*"}}};
+    // Every type the list accepts at once, after the entries of old.
+    QStringList accepted;
+    for (const QByteArray &extension : AcceptedExtensions())
+        accepted << QStringLiteral("*.") + QString::fromLatin1(extension).toLower();
+    OD1.Filters.push_back({QStringLiteral("All movies and sounds"), accepted});
     OD1.MultiSelect = true;
     SD1.DefaultExt = QStringLiteral("mpg");
 

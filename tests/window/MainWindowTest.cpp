@@ -223,10 +223,14 @@ TEST_F(MainWindowTest, AddMovieAppendsInDialogOrderAndRemembersFolderAndExtensio
     EXPECT_EQ(form->OpenPath, Name("/n/"));
 
     const platform::OpenDialogRequest &r = dialogs.openRequests.front();
-    ASSERT_EQ(r.Filters.size(), 4u);
+    ASSERT_EQ(r.Filters.size(), 5u);
     EXPECT_EQ(r.Filters[0].Description, QStringLiteral("MPG,MPEG,M2V"));
     EXPECT_EQ(r.Filters[1].Patterns, (QStringList{"*.mp3", "*.mp2", "*.mp1"}));
     EXPECT_EQ(r.Filters[3].Description, QStringLiteral("ALL Files"));
+    // After the entries of old, every type the list takes at once.
+    EXPECT_EQ(r.Filters[4].Description, QStringLiteral("All movies and sounds"));
+    for (const QString &name : {"a.mpg", "b.MPEG", "c.m2v", "d.mp1", "e.mp2", "f.mp3", "g.dat"})
+        EXPECT_TRUE(QDir::match(r.Filters[4].Patterns, name) && app::ism(Name(name))) << name.toStdString();
     EXPECT_TRUE(r.MultiSelect);
     EXPECT_EQ(dialogs.openRequests.back().InitialDir, Name("/other/"));
 
