@@ -133,12 +133,16 @@ public:
     {
         auto *box = new QMessageBox(owner);
         box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+        // Modal to the whole program, as the boxes that wait are: modal to
+        // its window only (as open() would make it), a click on the window
+        // took the keyboard from the box under openbox, and Esc and Return
+        // did nothing.
+        box->setWindowModality(Qt::ApplicationModal);
         const QList<QAbstractButton *> buttons = Prepare(*box, question);
         QObject::connect(box, &QMessageBox::finished, box, [box, buttons, question, answered = std::move(answered)] {
             answered(Answer(*box, buttons, question));
         });
-        box->open();
+        box->show();
     }
 
 private:
