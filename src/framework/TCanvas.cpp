@@ -231,10 +231,21 @@ void TCanvas::FrameRect(const TRect &r)
     if (Brush.Style == bsClear || r.IsEmpty())
         return;
     const QRgb c = deviceColor(Brush.Color);
-    fillDevice(fillRect(r.Left, r.Top, r.Right, r.Top + 1), c);
-    fillDevice(fillRect(r.Left, r.Bottom - 1, r.Right, r.Bottom), c);
-    fillDevice(fillRect(r.Left, r.Top, r.Left + 1, r.Bottom), c);
-    fillDevice(fillRect(r.Right - 1, r.Top, r.Right, r.Bottom), c);
+    // A side centred on its logical pixel can stop a device pixel short of
+    // the rectangle's edge (a height of 22 at 125 % ends at 27.5): moved
+    // out to the edge, it leaves no seam between the frame and what lies
+    // beyond.
+    const QRect area = areaRect(r.Left, r.Top, r.Right, r.Bottom);
+    QRect top = fillRect(r.Left, r.Top, r.Right, r.Top + 1);
+    QRect bottom = fillRect(r.Left, r.Bottom - 1, r.Right, r.Bottom);
+    QRect left = fillRect(r.Left, r.Top, r.Left + 1, r.Bottom);
+    QRect right = fillRect(r.Right - 1, r.Top, r.Right, r.Bottom);
+    top.translate(0, std::min(0, area.top() - top.top()));
+    bottom.translate(0, std::max(0, area.bottom() - bottom.bottom()));
+    left.translate(std::min(0, area.left() - left.left()), 0);
+    right.translate(std::max(0, area.right() - right.right()), 0);
+    for (const QRect &side : {top, bottom, left, right})
+        fillDevice(side, c);
 }
 
 void TCanvas::Rectangle(int left, int top, int right, int bottom)
