@@ -119,8 +119,9 @@ TEST_F(WindowSeamsTest, EachFilterOfTheOpenDialogShowsExactlyItsFilesWhateverThe
     form->OD1.InitialDir = Name(path("clips"));
     const QStringList video{"a.mpg", "B.MPEG", "c.m2v", "sub/"}, audio{"d.mp3", "E.MP2", "f.mp1", "sub/"},
         dat{"g.dat", "h.DAT", "sub/"},
-        all{"a.mpg", "B.MPEG", "c.m2v", "d.mp3", "E.MP2", "f.mp1", "g.dat", "h.DAT", "noext", "notes.txt", "sub/"};
-    const QList<QStringList> byEntry{video, audio, dat, all};
+        all{"a.mpg", "B.MPEG", "c.m2v", "d.mp3", "E.MP2", "f.mp1", "g.dat", "h.DAT", "noext", "notes.txt", "sub/"},
+        accepted{"a.mpg", "B.MPEG", "c.m2v", "d.mp3", "E.MP2", "f.mp1", "g.dat", "h.DAT", "sub/"};
+    const QList<QStringList> byEntry{video, audio, dat, all, accepted};
 
     QList<QStringList> seen;
     QStringList entries;
@@ -129,16 +130,16 @@ TEST_F(WindowSeamsTest, EachFilterOfTheOpenDialogShowsExactlyItsFilesWhateverThe
         for (int i = 0; i < types->count(); ++i)
             entries << types->itemText(i);
         seen << ShownOnceSettled(dialog, video);
-        // Down, down, down, up to the first, then the third: as a person switches.
-        for (int entry : {1, 2, 3, 0, 2}) {
+        // Down to the last, up to the first, then the third: as a person switches.
+        for (int entry : {1, 2, 3, 4, 0, 2}) {
             while (types->currentIndex() != entry)
                 QTest::keyClick(types, entry > types->currentIndex() ? Qt::Key_Down : Qt::Key_Up);
             seen << ShownOnceSettled(dialog, byEntry[entry]);
         }
     });
     form->fb1Click(form->fb1);
-    EXPECT_EQ(entries, (QStringList{"MPG,MPEG,M2V", "Mp3,Mp2,MP1", "Dat", "ALL Files"}));
-    EXPECT_EQ(seen, (QList<QStringList>{video, audio, dat, all, video, dat}));
+    EXPECT_EQ(entries, (QStringList{"MPG,MPEG,M2V", "Mp3,Mp2,MP1", "Dat", "ALL Files", "All movies and sounds"}));
+    EXPECT_EQ(seen, (QList<QStringList>{video, audio, dat, all, accepted, video, dat}));
 }
 
 TEST_F(WindowSeamsTest, TypedNamesComeBackInTypedOrderEvenWhenTheFilterHidesThem)
