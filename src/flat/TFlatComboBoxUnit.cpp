@@ -435,6 +435,12 @@ int TFlatComboBox::AddItem(const QString &item)
     return at;
 }
 
+void TFlatComboBox::DeleteItem(int index)
+{
+    if (index >= 0 && index < combo_->count())
+        KeepTextAndIndex([&] { combo_->removeItem(index); });
+}
+
 void TFlatComboBox::ClearItems()
 {
     // The edit empties with the list.

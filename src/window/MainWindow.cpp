@@ -232,6 +232,7 @@ void TForm1::fb7Click(QObject *)
 void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error)
 {
     if (outcome == JoinSession::Outcome::Done) {
+        outputBox_->Remember(session_.Output());
         Application().ShowNotice(fb7, progress_->Summary());
         if (!JoinAsOneMovie())
             hints_->AddByteJoinHint(fb7, progress_->Summary());

@@ -2,6 +2,7 @@
 #include "window/SessionViews.h"
 
 #include <QPointer>
+#include <algorithm>
 
 #include "desktop/Desktop.h"
 #include "framework/TApplication.h"
@@ -67,9 +68,36 @@ void OutputNameBox::SetName(const FileName &name)
 
 void OutputNameBox::AddChoice(const FileName &name)
 {
+    Remember(name);
     SetName(name);
+}
+
+void OutputNameBox::Remember(const FileName &name)
+{
+    if (name.IsEmpty())
+        return;
+    // The list changes under the shown text, which must keep standing for
+    // the same name.
+    const FileName shown = session_.Output();
+    const std::exception_ptr problem = problem_;
+    if (const auto old = std::find(choices_.begin(), choices_.end(), name); old != choices_.end()) {
+        box_->DeleteItem(int(old - choices_.begin()));
+        choices_.erase(old);
+    }
     box_->AddItem(name.Display());
     choices_.push_back(name);
+    if (choices_.size() > MaxRecentOutputs) {
+        box_->DeleteItem(0);
+        choices_.erase(choices_.begin());
+    }
+    session_.SetOutput(shown);
+    problem_ = problem;
+}
+
+void OutputNameBox::SetRecent(const std::vector<FileName> &names)
+{
+    for (const FileName &name : names)
+        Remember(name);
 }
 
 void OutputNameBox::Edited()

@@ -9,6 +9,7 @@
 
 #include "core/JoinProgress.h"
 #include "core/JoinSession.h"
+#include "core/Settings.h"
 #include "flat/TFlatComboBoxUnit.h"
 #include "flat/TFlatProgressBarUnit.h"
 #include "framework/TListView.h"
@@ -28,15 +29,22 @@ private:
 };
 
 // The output box shows the session's output name. A name the program put
-// there keeps its bytes; typed text stands for what it names.
+// there keeps its bytes; typed text stands for what it names. Its list holds
+// the recent outputs, the newest last.
 class OutputNameBox : public QObject {
 public:
     OutputNameBox(JoinSession &session, flat::TFlatComboBox *box);
     // The output name; throws when the typed text could stand for several files.
     platform::FileName Name() const;
     void SetName(const platform::FileName &name);
-    // Adds name to the box's list and shows it.
+    // Remembers name as the newest recent output and shows it.
     void AddChoice(const platform::FileName &name);
+    // Remembers name as the newest recent output; one already in the list
+    // moves to its end, and the oldest goes beyond MaxRecentOutputs.
+    void Remember(const platform::FileName &name);
+    const std::vector<platform::FileName> &Recent() const { return choices_; }
+    // Remembers each of names, oldest first, as the settings keep them.
+    void SetRecent(const std::vector<platform::FileName> &names);
 
 private:
     void Edited();

@@ -32,6 +32,8 @@ public:
     void SetOpenDialogFolder(const FileName &folder) override { form_.OD1.InitialDir = folder; }
     bool JoinAsOneMovie() const override { return form_.JoinAsOneMovie(); }
     void SetJoinAsOneMovie(bool on) override { form_.SetJoinAsOneMovie(on); }
+    std::vector<FileName> RecentOutputs() const override { return form_.RecentOutputs(); }
+    void SetRecentOutputs(const std::vector<FileName> &names) override { form_.SetRecentOutputs(names); }
 
 private:
     TForm1 &form_;
