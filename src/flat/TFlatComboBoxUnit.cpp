@@ -266,11 +266,7 @@ QComboBox *TFlatComboBox::ComboBox() const { return combo_; }
 void TFlatComboBox::SetAccessibleLabel(const QString &label)
 {
     accessibleLabel_ = label;
-    // On Linux Qt names a combo box by its text and leaves the label to a
-    // label widget's relation, which this box has none of: the description
-    // carries it there.
     combo_->setAccessibleName(label);
-    combo_->setAccessibleDescription(label);
     if (edit_)
         edit_->setAccessibleName(label);
 }
