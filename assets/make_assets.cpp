@@ -192,7 +192,9 @@ int main(int argc, char **argv)
             !icon(true, scale).save(dir + QStringLiteral("/joined%1.png").arg(suffix)))
             return std::fprintf(stderr, "cannot write icons\n"), 1;
     }
-    for (int size : {48, 128})
+    // Every size Windows shows an icon at, up to 256 for its large views; 48
+    // and 128 also for the window and the Linux desktop.
+    for (int size : {16, 20, 24, 32, 40, 48, 64, 128, 256})
         if (!appIcon(size).save(dir + QStringLiteral("/zantrope-%1.png").arg(size)))
             return std::fprintf(stderr, "cannot write the program's icon\n"), 1;
     QFile svg(dir + QStringLiteral("/zantrope.svg"));

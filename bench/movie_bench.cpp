@@ -5,7 +5,7 @@
 //
 //   movie_bench [--runs N] [--copies N] [--seconds N] [--dir FOLDER]
 //   movie_bench --join-child OUTPUT INPUT...   (internal: one join)
-#include "core/MovieJoin.h"
+#include "core/JoinPlan.h"
 #include "platform/File.h"
 
 #include "Child.h"
@@ -37,7 +37,7 @@ int JoinChild(int argc, char **argv)
         inputs.push_back(platform::FileName(argv[i]));
     CountingObserver observer;
     try {
-        app::MovieJoin().Join(platform::FileName(argv[2]), inputs, observer);
+        app::RunJoin({inputs, platform::FileName(argv[2]), app::MovieChoice::Option}, observer);
     } catch (const platform::Exception &e) {
         std::fprintf(stderr, "join failed: %s\n", e.what());
         return 1;

@@ -1,26 +1,54 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestFiles.h"
 
+#include <QDir>
 #include <QProcess>
 #include <chrono>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
-#ifdef _WIN32
-#include <QDir>
-#else
+#ifndef _WIN32
+#include <QFile>
+#include <cerrno>
 #include <fcntl.h>
 #include <ftw.h>
+#include <spawn.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#endif
+
+#ifdef _WIN32
+int RunProgram(const QString &program, const QStringList &arguments) { return QProcess::execute(program, arguments); }
+#else
+int RunProgram(const QString &program, const QStringList &arguments)
+{
+    std::vector<QByteArray> words{QFile::encodeName(program)};
+    for (const QString &argument : arguments)
+        words.push_back(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 #endif
 
 bool MakeVcdClip(const QString &path, int seconds)
 {
     const QString duration = QStringLiteral("duration=%1").arg(seconds);
-    return QProcess::execute(QStringLiteral("ffmpeg"),
-                             {"-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                              "testsrc=" + duration + ":size=352x240:rate=30000/1001", "-f", "lavfi", "-i",
-                              "sine=" + duration, "-target", "ntsc-vcd", "-threads", "1", path}) == 0;
+    return RunProgram(QStringLiteral("ffmpeg"),
+                      {"-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                       "testsrc=" + duration + ":size=352x240:rate=30000/1001", "-f", "lavfi", "-i", "sine=" + duration,
+                       "-target", "ntsc-vcd", "-threads", "1", path}) == 0;
 }
 
 #ifdef _WIN32
@@ -98,3 +126,67 @@ TestMount::~TestMount()
         ::umount(at_.constData());
 }
 #endif
+
+#ifndef _WIN32
+namespace {
+
+// The program's output, or none when it cannot be run or fails; why then says so.
+std::optional<QString> Run(const QString &program, const QStringList &arguments, QString &why)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted(5000)) {
+        why = program + QStringLiteral(" is not installed");
+        return std::nullopt;
+    }
+    process.waitForFinished(20000);
+    const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        why = QStringLiteral("%1 failed: %2").arg(program, output);
+        return std::nullopt;
+    }
+    return output;
+}
+
+} // namespace
+#endif
+
+ImageMount::ImageMount(const QString &kind, const QString &folder, int kib) : at_(folder + '/' + kind)
+{
+#ifdef _WIN32
+    (void)kib;
+    why_ = kind + QStringLiteral(" mounts only on Linux");
+#else
+    const QString image = folder + '/' + kind + QStringLiteral(".img");
+    QDir(folder).mkdir(kind);
+    QString device = image;
+    QString program = QStringLiteral("fusefat");
+    QStringList arguments{"-o", "rw+"};
+    if (kind == QStringLiteral("fusefat")) {
+        if (!Run(QStringLiteral("mkfs.vfat"), {"-C", image, QString::number(kib)}, why_))
+            return;
+    } else {
+        QFile file(image);
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(kib) << 10) ||
+            !Run(QStringLiteral("mkfs.exfat"), {image}, why_))
+            return;
+        if (::geteuid() == 0) {
+            const auto loop = Run(QStringLiteral("losetup"), {"-f", "--show", image}, why_);
+            if (!loop)
+                return;
+            device = loop_ = *loop;
+        }
+        program = QStringLiteral("mount.exfat-fuse");
+        arguments.clear();
+    }
+    mount_ = std::make_unique<TestMount>(program, arguments << device << at_, QFile::encodeName(at_), true);
+#endif
+}
+
+ImageMount::~ImageMount()
+{
+    mount_.reset();
+    if (!loop_.isEmpty())
+        QProcess::execute(QStringLiteral("losetup"), {"-d", loop_});
+}

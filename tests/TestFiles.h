@@ -2,6 +2,7 @@
 #pragma once
 // File helpers shared by the tests.
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QString>
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <memory>
 #include <ostream>
 #include <thread>
 
@@ -63,12 +65,24 @@ platform::EInOutError ErrorOf(Action action)
     return platform::EInOutError(0);
 }
 
+// Runs program with arguments and waits for it; its exit status, or -1 when
+// it could not run or did not end normally. On Linux it is spawned without
+// QProcess, whose start (a vfork) ThreadSanitizer cannot follow: its child
+// changes the parent's state in the sanitizer, which then misses the locks
+// of the parent's threads.
+int RunProgram(const QString &program, const QStringList &arguments);
+
 // A VCD clip of test picture and tone made by the ffmpeg program; false
 // where that program cannot make one (it is missing under Wine).
 bool MakeVcdClip(const QString &path, int seconds);
 
-// The bytes of a path written in the test as text.
-inline platform::FileName Name(const QString &path) { return platform::FileName::FromUtf8(path); }
+// The bytes of a path written in the test as text, as the system writes
+// it: Qt's "/" is "\\" on Windows, as in the program's own names and in
+// those of the dialogs and the drops.
+inline platform::FileName Name(const QString &path)
+{
+    return platform::FileName::FromUtf8(QDir::toNativeSeparators(path));
+}
 
 // Texts in failure messages as text, not as arrays of characters.
 inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
@@ -159,4 +173,24 @@ private:
     bool fuse_;
     bool mounted_ = false;
     QString why_;
+};
+
+// A FAT (kind "fusefat") or exFAT ("exfat-fuse") file system made in an image
+// in folder and mounted through FUSE at folder/kind: file systems that find a
+// name in any case, where each spelling even has an inode number of its own.
+// As root, exfat-fuse wants a block device: the image goes through a loop
+// device. Mounted() is false, with Why() saying so, where that cannot be done.
+class ImageMount {
+public:
+    ImageMount(const QString &kind, const QString &folder, int kib = 8192);
+    ~ImageMount();
+    ImageMount(const ImageMount &) = delete;
+    ImageMount &operator=(const ImageMount &) = delete;
+    bool Mounted() const { return mount_ && mount_->Mounted(); }
+    QString Why() const { return mount_ ? mount_->Why() : why_; }
+    const QString &At() const { return at_; }
+
+private:
+    QString at_, loop_, why_;
+    std::unique_ptr<TestMount> mount_;
 };

@@ -17,11 +17,12 @@ allowed_for() {
     src/flat | tests/flat) echo "$framework flat" ;;
     src/xpmenu | tests/xpmenu) echo "$framework xpmenu" ;;
     src/core | tests/core) echo "$core" ;;
-    src/media) echo "$core media" ;;
+    src/media | tests/fuzz | tests/fuzz/support) echo "$core media" ;;
     src/cli | tests/cli) echo "$core cli" ;;
     src/window | tests/window | bench) echo "$framework flat xpmenu core window" ;;
     assets) echo "$framework" ;;
     tests) echo "$framework" ;; # helpers shared by the tests of the layers above
+    tests/fixtures) echo "" ;; # files the tests plant, of no layer
     tools) echo "platform" ;;
     *) echo "?" ;;
   esac

@@ -21,10 +21,13 @@ cd "$CACHE"
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 # The cross compiler, Wine, the assembler for libjpeg-turbo's and FFmpeg's
-# fast paths, and the host Qt whose tools (moc, rcc, uic) the cross Qt runs.
+# fast paths, the host Qt whose tools (moc, rcc, uic) the cross Qt runs,
+# and NSIS for the installer.
 PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           wine wine64 fonts-wine dpkg-dev nasm cmake ninja-build qt6-base-dev qt6-base-dev-tools
-          xvfb zip file)
+          xvfb zip file
+          # the installer, and the tests that type at a Wine console
+          nsis python3)
 ensure_packages() {
   local missing=()
   for p in "${PACKAGES[@]}"; do

@@ -10,11 +10,12 @@
 
 namespace app {
 
-// A kind of join the command line can run, named by its option.
+// A kind of join the command line offers, named by its option. The first
+// is --join itself; the others go with it and choose another kind.
 struct JoinMode {
-    const char *option; // "--join"
-    const char *what;   // for the usage
-    JoinFunction (*make)();
+    const char *option; // "--join", "--movie"
+    const char *usage;  // its lines in the usage, each ending in a line break
+    MovieChoice movie;  // the person's choice it stands for
 };
 // Every kind, in the order the usage lists them; a new kind is one more entry.
 const std::vector<JoinMode> &JoinModes();
@@ -22,36 +23,11 @@ const std::vector<JoinMode> &JoinModes();
 struct CommandLineRequest {
     enum class Action { Window, Join, Help, Version, Usage };
     Action action = Action::Window;
-    const JoinMode *mode = nullptr; // Join: which kind
-    bool movie = false;             // --movie: join as one movie
+    MovieChoice movie = MovieChoice::Off; // Join: --movie asks for one movie
     platform::FileName output;
     std::vector<platform::FileName> inputs;
     QString problem; // Usage: what is wrong with the command line
 };
-
-// The program's arguments as the names they carry. On Windows the 8-bit
-// argv has passed through the code page, which turns what it lacks into
-// "?": the UTF-16 command line is read instead and each word given as its
-// WTF-8 bytes (see platform::FileName). Elsewhere argv as it is.
-class ProgramArguments {
-public:
-    ProgramArguments(int argc, char **argv);
-    ProgramArguments(const ProgramArguments &) = delete;
-    ProgramArguments &operator=(const ProgramArguments &) = delete;
-    // For main's argc and argv; they stay valid as long as this object.
-    int &Count() { return count_; }
-    char **Values() { return values_.data(); }
-
-private:
-    std::vector<QByteArray> words_;
-    std::vector<char *> values_; // ends in a null pointer, as argv does
-    int count_ = 0;
-};
-
-// A program for the window has no standard streams of its own on Windows:
-// what the command line prints goes to the console it was started from, if
-// any, unless the streams were redirected. Elsewhere nothing to do.
-void UseParentConsole();
 
 // Reads the options before a "--"; every word after it is a name, whatever
 // it looks like. Without one of the program's options: Window, which also
@@ -69,7 +45,7 @@ QString VersionText();
 int RunCommandLineJoin(const CommandLineRequest &request);
 
 // Exit statuses besides 0.
-constexpr int ExitFailed = 1;    // the join failed; the output holds what was joined
+constexpr int ExitFailed = 1;    // the join failed; a new output holds what was joined
 constexpr int ExitUsage = 2;     // the command line is wrong; nothing was touched
 constexpr int ExitStopped = 130; // stopped by Ctrl-C, as the shell counts a SIGINT
 

@@ -3,13 +3,10 @@
 // The entry needs Qt Core only; the window is a module of its own on Linux
 // (see ProgramModules.h), so that the command line's join starts quickly.
 #include <QCoreApplication>
-#include <cstdio>
 
 #include "cli/CommandLine.h"
-#include "core/ProgramModules.h"
-#include "platform/Exceptions.h"
-
-extern "C" int zantrope_window_main(int argc, char **argv);
+#include "cli/WindowModule.h"
+#include "platform/Console.h"
 
 namespace {
 
@@ -19,13 +16,14 @@ int RunCommandLine(int argc, char **argv)
     using Action = app::CommandLineRequest::Action;
     const app::CommandLineRequest request = app::ParseCommandLine(argc, argv);
     if (request.action != Action::Window)
-        app::UseParentConsole();
+        platform::UseParentConsole();
     switch (request.action) {
     case Action::Window: return -1;
-    case Action::Help: std::fputs(app::UsageText().toLocal8Bit().constData(), stdout); return 0;
-    case Action::Version: std::fputs(app::VersionText().toLocal8Bit().constData(), stdout); return 0;
+    case Action::Help: platform::WriteText(platform::StandardStream::Output, app::UsageText()); return 0;
+    case Action::Version: platform::WriteText(platform::StandardStream::Output, app::VersionText()); return 0;
     case Action::Usage:
-        std::fprintf(stderr, "zantrope: %s\nTry 'zantrope --help'.\n", request.problem.toLocal8Bit().constData());
+        platform::WriteText(platform::StandardStream::Error,
+                            QStringLiteral("zantrope: %1\nTry 'zantrope --help'.\n").arg(request.problem));
         return app::ExitUsage;
     case Action::Join: {
         int coreArgc = 1; // the names are the request's; Qt Core takes no options from them
@@ -36,31 +34,15 @@ int RunCommandLine(int argc, char **argv)
     return -1;
 }
 
-int RunWindow(int argc, char **argv)
-{
-#ifdef _WIN32
-    return zantrope_window_main(argc, argv);
-#else
-    try {
-        using Entry = int (*)(int, char **);
-        return reinterpret_cast<Entry>(app::ProgramModuleEntry("zantrope-window.so", "zantrope_window_main"))(argc,
-                                                                                                              argv);
-    } catch (const platform::Exception &e) {
-        std::fprintf(stderr, "zantrope: %s\n", e.what());
-        return 1;
-    }
-#endif
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     // The names as the system holds them, before anything reads them.
-    app::ProgramArguments arguments(argc, argv);
+    platform::ProgramArguments arguments(argc, argv);
     argc = arguments.Count();
     argv = arguments.Values();
     if (const int status = RunCommandLine(argc, argv); status >= 0)
         return status;
-    return RunWindow(argc, argv);
+    return app::RunWindowModule(argc, argv);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/ClipFacts.h"
 
+#include "core/JoinProgress.h"
 #include "core/MediaLibrary.h"
 
 #include <QStringList>
@@ -21,14 +22,7 @@ bool ProgramStream(const ClipFacts &f)
 
 } // namespace
 
-QString LengthText(qint64 us)
-{
-    const qint64 seconds = (std::max<qint64>(us, 0) + 500000) / 1000000;
-    const qint64 h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
-    if (h > 0)
-        return QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
-}
+QString LengthText(qint64 us) { return FormatDuration((std::max<qint64>(us, 0) + 500000) / 1000000); }
 
 QString ClipFacts::Text() const
 {
@@ -77,19 +71,6 @@ QString ByteJoinHint(const std::vector<std::optional<ClipFacts>> &facts)
         return {};
     return QStringLiteral("Players may show it with a wrong length or seek badly in it; the list's menu item "
                           "\"Join as One Movie\" avoids this.");
-}
-
-QString ByteJoinHint(const std::vector<FileName> &inputs)
-{
-    std::vector<std::optional<ClipFacts>> facts;
-    for (const FileName &name : inputs) {
-        try {
-            facts.push_back(ReadClipFacts(name));
-        } catch (const platform::EInOutError &) {
-            facts.push_back(std::nullopt); // a file that is no media cannot mislead a player
-        }
-    }
-    return ByteJoinHint(facts);
 }
 
 } // namespace app

@@ -32,7 +32,8 @@ struct ClipFacts {
 // when it cannot be read or is no media; never blocks on a pipe or a device.
 ClipFacts ReadClipFacts(const platform::FileName &name);
 
-// A length as people read it: "0:05", "12:34", "1:02:03" (rounded to the second).
+// A length as people read it: "0:05", "12:34", "1:02:03" (rounded to the
+// second; FormatDuration of JoinProgress.h).
 QString LengthText(qint64 us);
 
 // The list's total length: the sum of the lengths known (files not read yet,
@@ -46,7 +47,5 @@ qint64 TotalLength(const std::vector<std::optional<ClipFacts>> &facts);
 // menu item that joins them as one movie; empty when nothing will mislead.
 // facts are the inputs' facts in list order; unknown ones are skipped.
 QString ByteJoinHint(const std::vector<std::optional<ClipFacts>> &facts);
-// The same, reading each input's facts first (blocks while it reads).
-QString ByteJoinHint(const std::vector<platform::FileName> &inputs);
 
 } // namespace app

@@ -1,13 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/ClipFactsReader.h"
 
-#include <QMetaObject>
-
 namespace app {
 
 ClipFactsReader::ClipFactsReader(QObject *parent) : QObject(parent)
 {
+    connect(this, &ClipFactsReader::resultsPosted, this, &ClipFactsReader::TakeResults, Qt::QueuedConnection);
     worker_ = std::thread([this] { Work(); });
+}
+
+void ClipFactsReader::Post(std::function<void()> result)
+{
+    bool first = false;
+    {
+        std::lock_guard lock(mutex_);
+        first = results_.empty();
+        results_.push_back(std::move(result));
+    }
+    if (first)
+        emit resultsPosted(QPrivateSignal());
+}
+
+void ClipFactsReader::TakeResults()
+{
+    std::deque<std::function<void()>> taken;
+    {
+        std::lock_guard lock(mutex_);
+        taken.swap(results_);
+    }
+    for (const std::function<void()> &result : taken)
+        result();
 }
 
 ClipFactsReader::~ClipFactsReader()
@@ -95,13 +117,13 @@ void ClipFactsReader::Run(const Job &job)
             continue;
         }
         // Handed to the owner's thread, which alone touches what is known.
-        QMetaObject::invokeMethod(this, [this, name, facts] {
+        Post([this, name, facts] {
             known_[name.Bytes()] = facts;
             emit factsRead(name);
         });
     }
     if (job.done)
-        QMetaObject::invokeMethod(this, [done = job.done, all = std::move(all)] { done(all); });
+        Post([done = job.done, all = std::move(all)] { done(all); });
 }
 
 } // namespace app

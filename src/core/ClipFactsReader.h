@@ -43,6 +43,8 @@ public:
 signals:
     // name has been read (readable or not); arrives on the owner's thread.
     void factsRead(const platform::FileName &name);
+    // Results wait for the owner's thread (see Post).
+    void resultsPosted(QPrivateSignal);
 
 private:
     // Names to read; facts for done, or, without it, for what is known.
@@ -52,11 +54,16 @@ private:
     };
     void Work();
     void Run(const Job &job);
+    // For the worker: result runs on the owner's thread, handed over under
+    // the lock, in the order posted.
+    void Post(std::function<void()> result);
+    void TakeResults();
 
     std::map<QByteArray, std::optional<ClipFacts>> known_; // owner's thread only
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Job> queue_;
+    std::deque<std::function<void()>> results_;
     std::atomic<bool> quit_ = false; // also looked at between the files of a job
     std::thread worker_;
 };

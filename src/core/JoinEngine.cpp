@@ -90,84 +90,35 @@ QString JoinEngine::ShrunkInputMessage(const FileName &input)
     return QStringLiteral("Read error: %1 became shorter while it was being joined").arg(input.Display());
 }
 
-QString JoinEngine::SameFileMessage(const FileName &input)
+void JoinEngine::Join(const FileName &output, const std::vector<FileName> &inputs, JoinObserver &observer)
 {
-    return QStringLiteral("The output file is the input %1; it was left untouched").arg(input.Display());
+    OutputGuard guard(output, inputs);
+    observer.JoinStarted(guard.LookAtInputs());
+    Write(guard, observer);
 }
 
-namespace {
-
-// Whether writing output could destroy input: the same file under any name
-// or view, the output's new file itself, or one entry spelt in another case.
-bool Endangers(const FileName &output, const std::optional<platform::FileId> &outputId, const FileName &input,
-               const std::optional<platform::FileId> &inputId)
+void JoinEngine::Write(OutputGuard &guard, JoinObserver &observer)
 {
-    if (inputId && outputId && platform::SameFile(*inputId, *outputId))
-        return true;
-    return inputId && outputId && platform::SameEntryIgnoringCase(output, input);
-}
-
-} // namespace
-
-int JoinEngine::FindInputSameAsOutput(const FileName &output, const std::vector<FileName> &inputs)
-{
-    const auto outputId = platform::IdentityOf(output);
-    if (!outputId)
-        return -1; // an output that does not exist yet cannot be any input
-    for (std::size_t i = 0; i < inputs.size(); ++i) {
-        if (Endangers(output, outputId, inputs[i], platform::IdentityOf(inputs[i])))
-            return int(i);
-    }
-    return -1;
-}
-
-void JoinEngine::Join(const FileName &output, const std::vector<FileName> &names, JoinObserver &observer)
-{
-    // An input that is a pipe or a device could stall the join for ever:
-    // refuse it before touching anything. Each input is looked at once, and
-    // as many looks as descriptors allow keep the file they saw, which is
-    // then the one joined, whatever is renamed over its name meanwhile.
-    const int count = int(names.size());
-    const int handles = platform::InputHandleBudget();
-    std::vector<platform::InputLook> looks;
-    looks.reserve(names.size());
-    qint64 total = 0;
-    for (int i = 0; i < count; ++i) {
-        looks.push_back(platform::LookAtInput(names[std::size_t(i)], i < handles));
-        total += looks.back().Identity() ? looks.back().Identity()->size : 0;
-    }
-    observer.JoinStarted(total);
-
-    // Creating the output replaces it; if it is one of the inputs, that input
-    // would be lost. The check runs on the opened output, before anything of
-    // the old file is cut or replaced.
-    const auto refuseInputs = [&](const File &out) {
-        const platform::FileId made = out.Identity();
-        for (int i = 0; i < count; ++i) {
-            const FileName &name = names[std::size_t(i)];
-            const auto &look = looks[std::size_t(i)].Identity();
-            if (Endangers(output, made, name, look) || Endangers(output, out.ReplacedIdentity(), name, look))
-                throw ESameFile(SameFileCode, SameFileMessage(name));
-        }
-    };
-    File out = File::Create(output, refuseInputs);
+    File out = guard.CreateOutput();
     observer.OutputCreated();
+    try {
+        Copy(guard, out, observer);
+    } catch (const JoinStopped &) {
+        throw;
+    } catch (...) {
+        OutputGuard::DropIfReplacing(out);
+        throw;
+    }
+    out.Close();
+}
 
-    // The output's identity stays what it is; looked up once, not per input.
-    const platform::FileId outputId = out.Identity();
+void JoinEngine::Copy(OutputGuard &guard, File &out, JoinObserver &observer)
+{
     BlockMover mover(out, kernelCopy_.value_or(out.KernelCopyPays()));
     qint64 reported = 0;
-    for (int i = 0; i < count; ++i) {
-        const FileName &name = names[std::size_t(i)];
-        File in = File::OpenRead(name, &looks[std::size_t(i)]);
-        // A file opened by name may have been swapped since the look; never
-        // copy the output, old or new, into itself.
-        const platform::FileId id = in.Identity();
-        if (platform::SameFile(id, outputId) ||
-            (out.ReplacedIdentity() && platform::SameFile(id, *out.ReplacedIdentity()))) {
-            out.Discard();
-            throw ESameFile(SameFileCode, SameFileMessage(name));
-        }
+    for (int i = 0; i < guard.Count(); ++i) {
+        File in = guard.OpenInput(i);
+        guard.CheckInput(i, in, &out);
         const qint64 size = in.Size();
         observer.FileStarted(i, size);
 
@@ -178,21 +129,18 @@ void JoinEngine::Join(const FileName &output, const std::vector<FileName> &names
             // at the size its progress bar was given.
             const qint64 got = mover.Next(BlockSize);
             if (got == 0)
-                throw EInOutError(ShrunkInputCode, ShrunkInputMessage(name));
+                throw EInOutError(platform::InOutCode::ReadError, ShrunkInputMessage(guard.Inputs()[std::size_t(i)]));
             remaining -= got;
             reported += got;
             observer.BlockCopied(i, got);
-            if (observer.StopRequested()) {
-                // The piece under way may reach past the last block shown;
-                // the output keeps exactly what the person saw joined.
-                out.Truncate(reported);
-                throw JoinStopped();
-            }
+            // The piece under way may reach past the last block shown; the
+            // output keeps exactly what the person saw joined.
+            if (observer.StopRequested())
+                OutputGuard::Stop(out, [&] { out.Truncate(reported); });
         }
         in.Close();
         observer.FileFinished(i);
     }
-    out.Close();
 }
 
 } // namespace app

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The join: copies every input, byte for byte and in order, into one output
-// file, telling an observer (the join session, a test) about each step and
-// asking it after each block whether to stop.
+// The byte join: copies every input, byte for byte and in order, into one
+// output file, telling an observer (the join session, a test) about each
+// step and asking it after each block whether to stop.
+#include "core/JoinObserver.h"
+#include "core/OutputGuard.h"
 #include "platform/Exceptions.h"
 #include "platform/FileName.h"
 
@@ -13,28 +15,6 @@
 
 namespace app {
 
-// The refusal to join into an output that is one of the inputs.
-class ESameFile : public platform::EInOutError {
-public:
-    using EInOutError::EInOutError;
-};
-
-// Thrown out of Join when the observer asks to stop; the output then holds
-// exactly the blocks reported so far.
-struct JoinStopped {};
-
-class JoinObserver {
-public:
-    virtual ~JoinObserver() = default;
-    virtual void JoinStarted(qint64 /*totalBytes*/) {}          // inputs checked; their sizes as measured then
-    virtual void OutputCreated() {}                             // output created (replaced when it existed)
-    virtual void FileStarted(int /*index*/, qint64 /*size*/) {} // input opened; size measured once
-    virtual void BlockCopied(int /*index*/, qint64 /*got*/) {}  // the block's bytes are in the output now
-    virtual void FileFinished(int /*index*/) {}                 // input closed, file complete
-    // Asked after each block; true ends the join with JoinStopped.
-    virtual bool StopRequested() { return false; }
-};
-
 class JoinEngine {
 public:
     static constexpr int BlockSize = 4097;
@@ -42,33 +22,31 @@ public:
     // the system writes fastest; the blocks are counted out of them, so no
     // block is split where a piece ends.
     static constexpr qint64 Piece = qint64(1) << 20;
-    // Code of the error raised when an input ends before the size measured
-    // when it was opened (it shrank while being copied).
-    static constexpr int ShrunkInputCode = 100;
-    // Code of the refusal to join a file into itself.
-    static constexpr int SameFileCode = 5;
 
-    // Copies the inputs into output, in order. Before the output is touched,
-    // every input is checked: one that is the output itself (ESameFile), or
-    // that is no regular file (a pipe, a socket, a device), refuses the join.
-    // Throws platform::EInOutError at the first failure; the output then holds
-    // exactly the blocks reported so far and perhaps the beginning of the
-    // next, never a byte twice; the open input is closed.
+    // Copies the inputs into output, in order: looks at the inputs through
+    // an OutputGuard (JoinStarted once it has), then Write.
     void Join(const platform::FileName &output, const std::vector<platform::FileName> &inputs, JoinObserver &observer);
+
+    // Creates the guard's output and copies into it each input the guard
+    // has looked at. Throws platform::EInOutError at the first failure, and
+    // JoinStopped when the observer asks to stop; either way the guard's
+    // rule for an early end holds: an existing file stays whole, a new
+    // output holds exactly the blocks reported so far (a failure may leave
+    // the beginning of the next one too, never a byte twice).
+    void Write(OutputGuard &guard, JoinObserver &observer);
 
     // Whether the system copies the bytes between the files itself (where it
     // can) or they pass through the program's buffer. Unless set, the join
     // asks the output's file system (platform::File::KernelCopyPays).
     void SetKernelCopy(bool value) { kernelCopy_ = value; }
 
-    // Index of the first input that is the same file as output (by file identity, not spelling), or -1.
-    static int FindInputSameAsOutput(const platform::FileName &output, const std::vector<platform::FileName> &inputs);
-
-    // The messages of the two errors the engine raises itself; each names the file.
+    // The message of the error the engine raises itself (InOutCode::ReadError)
+    // when an input ends before the size it had when opened; it names the file.
     static QString ShrunkInputMessage(const platform::FileName &input);
-    static QString SameFileMessage(const platform::FileName &input);
 
 private:
+    void Copy(OutputGuard &guard, platform::File &out, JoinObserver &observer);
+
     std::optional<bool> kernelCopy_;
 };
 

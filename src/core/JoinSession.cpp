@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/JoinSession.h"
 
-#include "core/MovieJoin.h"
-
 #include <QElapsedTimer>
 
 #include "core/FolderScan.h"
@@ -22,41 +20,32 @@ constexpr qint64 ReportIntervalMs = 15;
 // The most names a scan hands over at once: the list takes each batch in one
 // step of the owner's event loop, which must stay short.
 constexpr std::size_t MaxBatch = 1000;
-// The most news of a join posted between two checks that the owner's loop
-// keeps up. A join of many small files tells three things per file, and
-// faster than a window can show them: unchecked, a hundred thousand files
-// queued so much news that the window handled nothing else for seconds.
-constexpr unsigned PaceEvery = 256;
+// The most news that waits for the owner's loop. A join of many small files
+// tells three things per file, and faster than a window can show them:
+// unchecked, a hundred thousand files queued so much news that the window
+// handled nothing else for seconds.
+constexpr std::size_t MostNews = 512;
 
 } // namespace
 
-JoinFunction ByteJoin()
-{
-    return [](const FileName &output, const std::vector<FileName> &inputs, JoinObserver &observer) {
-        JoinEngine().Join(output, inputs, observer);
-    };
-}
-
-JoinFunction OneMovieJoin()
-{
-    return [](const FileName &output, const std::vector<FileName> &inputs, JoinObserver &observer) {
-        MovieJoin().Join(output, inputs, observer);
-    };
-}
-
-// The join's observer on the worker: turns each step into a signal, the
-// blocks' bytes gathered a few times a second.
+// The join's observer on the worker: turns each step into news for the
+// owner's thread, the blocks' bytes gathered a few times a second.
 class JoinSession::Relay final : public JoinObserver {
 public:
     Relay(JoinSession &session, int files) : session_(session), files_(files) { clock_.start(); }
 
-    void JoinStarted(qint64 totalBytes) override { emit session_.joinStarted(files_, totalBytes); }
-    void OutputCreated() override { emit session_.outputCreated(); }
+    void JoinStarted(qint64 totalBytes) override
+    {
+        Post([files = files_, totalBytes](JoinSession &s) { emit s.joinStarted(files, totalBytes); });
+    }
+    void OutputCreated() override
+    {
+        Post([](JoinSession &s) { emit s.outputCreated(); });
+    }
     void FileStarted(int index, qint64 size) override
     {
         index_ = index;
-        emit session_.fileStarted(index, size);
-        Posted();
+        Post([index, size](JoinSession &s) { emit s.fileStarted(index, size); });
     }
     void BlockCopied(int index, qint64 got) override
     {
@@ -69,8 +58,7 @@ public:
     void FileFinished(int index) override
     {
         Flush();
-        emit session_.fileFinished(index);
-        Posted();
+        Post([index](JoinSession &s) { emit s.fileFinished(index); });
     }
     bool StopRequested() override
     {
@@ -83,56 +71,69 @@ public:
     // Bytes copied but not yet told.
     void Flush()
     {
-        if (pending_ > 0) {
-            emit session_.bytesCopied(index_, pending_);
-            Posted();
-        }
+        if (pending_ > 0)
+            Post([index = index_, bytes = pending_](JoinSession &s) { emit s.bytesCopied(index, bytes); });
         pending_ = 0;
         clock_.restart();
     }
 
 private:
-    // Every so many signals, waits until the owner has handled those before
-    // the last mark, then posts a new mark: no more than twice PaceEvery
-    // signals wait in its queue, and its loop stays free between them.
-    void Posted()
+    void Post(std::function<void(JoinSession &)> news)
     {
-        if (++posted_ % PaceEvery != 0)
-            return;
-        {
-            std::unique_lock lock(session_.mutex_);
-            session_.wake_.wait(lock, [this] { return session_.marksPending_ == 0 || session_.stop_; });
-            ++session_.marksPending_;
-        }
         JoinSession *session = &session_;
-        QMetaObject::invokeMethod(
-            session,
-            [session] {
-                {
-                    std::lock_guard lock(session->mutex_);
-                    --session->marksPending_;
-                }
-                session->wake_.notify_all();
-            },
-            Qt::QueuedConnection);
+        session_.Post([session, news = std::move(news)] { news(*session); });
     }
 
-private:
     JoinSession &session_;
     int files_;
     int index_ = 0;
     qint64 pending_ = 0;
     unsigned blocks_ = 0;
-    unsigned posted_ = 0;
     QElapsedTimer clock_;
 };
 
-JoinSession::JoinSession(QObject *parent) : QObject(parent), join_(ByteJoin()) {}
+JoinSession::JoinSession(QObject *parent) : QObject(parent)
+{
+    connect(this, &JoinSession::newsPosted, this, &JoinSession::TakeNews, Qt::QueuedConnection);
+}
+
+void JoinSession::Post(std::function<void()> news)
+{
+    bool first = false;
+    {
+        std::unique_lock lock(mutex_);
+        // Far ahead of the owner's loop, the worker waits for it.
+        wake_.wait(lock, [this] { return news_.size() < MostNews || stop_; });
+        first = news_.empty();
+        news_.push_back(std::move(news));
+    }
+    if (first)
+        emit newsPosted(QPrivateSignal());
+}
+
+void JoinSession::TakeNews()
+{
+    std::deque<std::function<void()>> taken;
+    {
+        std::lock_guard lock(mutex_);
+        taken.swap(news_);
+    }
+    wake_.notify_all();
+    for (const std::function<void()> &news : taken)
+        news();
+}
 
 JoinSession::~JoinSession()
 {
-    blockSignals(true); // whoever listens may be half gone already
-    Stop();
+    // No signal from here on: whoever listens may be half gone already. The
+    // worker's news is queued for this thread, and dropped with the session.
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+        attention_ = true;
+        scanQueue_.clear();
+    }
+    wake_.notify_all();
     if (worker_.joinable())
         worker_.join();
 }
@@ -304,12 +305,9 @@ void JoinSession::ScanWork()
             wake_.wait(lock, [this] { return batchesPending_ == 0 || stop_; });
             ++batchesPending_;
         }
-        QMetaObject::invokeMethod(
-            this,
-            [this, batch = std::move(found), batchSizes = std::move(sizes)]() mutable {
-                FoundBatch(std::move(batch), std::move(batchSizes));
-            },
-            Qt::QueuedConnection);
+        Post([this, batch = std::move(found), batchSizes = std::move(sizes)]() mutable {
+            FoundBatch(std::move(batch), std::move(batchSizes));
+        });
         found.clear();
         sizes.clear();
         sinceReport.restart();
@@ -341,8 +339,7 @@ void JoinSession::ScanWork()
     }
     report();
     const Outcome outcome = error ? Outcome::Failed : StopWanted() ? Outcome::Stopped : Outcome::Done;
-    QMetaObject::invokeMethod(
-        this, [this, outcome, error] { WorkEnded(outcome, error); }, Qt::QueuedConnection);
+    Post([this, outcome, error] { WorkEnded(outcome, error); });
 }
 
 void JoinSession::FoundBatch(std::vector<FileName> names, std::vector<qint64> sizes)
@@ -365,33 +362,37 @@ bool JoinSession::Join()
         std::lock_guard lock(mutex_);
         stop_ = hold_ = false;
         attention_ = false;
-        marksPending_ = 0;
     }
     work_ = Work::Join;
     SetState(State::Joining);
-    worker_ = std::thread([this, output = output_, inputs = inputs_, join = join_] { JoinWork(output, inputs, join); });
+    worker_ = std::thread([this, request = Request()] { JoinWork(request); });
     return true;
 }
 
-void JoinSession::JoinWork(FileName output, std::vector<FileName> inputs, JoinFunction join)
+void JoinSession::JoinWork(const JoinRequest &request)
 {
-    Relay relay(*this, int(inputs.size()));
+    Relay relay(*this, int(request.inputs.size()));
+    const std::unique_ptr<JoinObserver> wrapped = wrap_ ? wrap_(relay) : nullptr;
+    JoinObserver &observer = wrapped ? *wrapped : relay;
     Outcome outcome = Outcome::Done;
     std::exception_ptr error;
+    JoinResult result{SketchJoin(request)};
     try {
-        join(output, inputs, relay);
-    } catch (const JoinStopped &) {
+        PlannedJoin planned = PlanJoin(request, observer);
+        result.plan = planned.plan;
+        planned.join->Write(observer);
+    } catch (const JoinStopped &stopped) {
         outcome = Outcome::Stopped;
+        result.left = stopped.left;
     } catch (...) {
         relay.Flush();
         outcome = Outcome::Failed;
         error = std::current_exception();
     }
-    QMetaObject::invokeMethod(
-        this, [this, outcome, error] { WorkEnded(outcome, error); }, Qt::QueuedConnection);
+    Post([this, outcome, error, result] { WorkEnded(outcome, error, result); });
 }
 
-void JoinSession::WorkEnded(Outcome outcome, std::exception_ptr error)
+void JoinSession::WorkEnded(Outcome outcome, std::exception_ptr error, const JoinResult &result)
 {
     if (worker_.joinable())
         worker_.join();
@@ -405,7 +406,7 @@ void JoinSession::WorkEnded(Outcome outcome, std::exception_ptr error)
         scanQueue_.clear();
     }
     SetState(State::Idle);
-    emit finished(work_, outcome, error);
+    emit finished(work_, outcome, error, result);
 }
 
 void JoinSession::Stop()

@@ -3,10 +3,12 @@
 // The join session: what the main window and the command line show and
 // command. It owns the list of inputs and the output name, and runs the
 // folder scan and the join off the calling thread, each from a snapshot
-// taken when it starts. Everything it reports arrives as signals on the
-// thread that owns it, so a window only renders them; nothing here runs a
-// nested event loop. A join waits for that thread's loop when it falls far
-// behind the news, so the owner keeps its loop running while a join runs.
+// taken when it starts. Everything it reports it emits as signals on the
+// thread that owns it: the worker hands its news over under a lock, and
+// the owner's event loop takes it, so a window only renders them; nothing
+// here runs a nested event loop. A join waits for that thread's loop when
+// it falls far behind the news, so the owner keeps its loop running while
+// a join runs.
 #include <QList>
 #include <QObject>
 #include <atomic>
@@ -14,24 +16,22 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "core/JoinEngine.h"
+#include "core/JoinObserver.h"
+#include "core/JoinPlan.h"
 #include "platform/FileName.h"
 
 namespace app {
 
-// A kind of join: copies the inputs into the output in order, telling the
-// observer each step and asking it after each block whether to stop.
-using JoinFunction = std::function<void(const platform::FileName &output, const std::vector<platform::FileName> &inputs,
-                                        JoinObserver &observer)>;
-
-// The byte-for-byte join of JoinEngine.
-JoinFunction ByteJoin();
-// "Join as One Movie" (MovieJoin), into MovieJoin::OutputNameFor(output).
-JoinFunction OneMovieJoin();
+// How a join ended, as the front ends tell it.
+struct JoinResult {
+    JoinPlan plan;                        // the plan it followed: its kind and the name it writes
+    OutputLeft left = OutputLeft::Prefix; // stopped: what the output's name holds now
+};
 
 class JoinSession : public QObject {
     Q_OBJECT
@@ -72,8 +72,17 @@ public:
     const platform::FileName &Output() const { return output_; }
     void SetOutput(const platform::FileName &name) { output_ = name; }
 
-    // The kind of join the next Join runs; the byte join by default.
-    void SetJoinFunction(JoinFunction join) { join_ = std::move(join); }
+    // Whether the person asks for one movie, and where; Off by default.
+    void SetMovieChoice(MovieChoice choice) { movie_ = choice; }
+    MovieChoice Movie() const { return movie_; }
+    // The join the list as it is now would get, by names only (no file is
+    // read): its kind, the name it writes, or why it is refused.
+    JoinPlan Sketch() const { return SketchJoin(Request()); }
+
+    // For tests: every join's observer passes through wrap, which may stand
+    // in for a person acting at a chosen moment (at a given block, say).
+    using ObserverWrap = std::function<std::unique_ptr<JoinObserver>(JoinObserver &session)>;
+    void WrapObserver(ObserverWrap wrap) { wrap_ = std::move(wrap); }
 
     // Adds, in the order given, each accepted file among names and every
     // accepted file of each folder among them (in the scan's order). The
@@ -105,20 +114,30 @@ signals:
     void fileStarted(int index, qint64 size);
     void bytesCopied(int index, qint64 bytes);
     void fileFinished(int index);
-    // The scan or the join has ended; error is set when it failed.
-    void finished(app::JoinSession::Work work, app::JoinSession::Outcome outcome, std::exception_ptr error);
+    // The scan or the join has ended; error is set when it failed. A join's
+    // result tells its plan (made from the files, or only sketched when
+    // they were refused) and, when stopped, what its output holds.
+    void finished(app::JoinSession::Work work, app::JoinSession::Outcome outcome, std::exception_ptr error,
+                  const app::JoinResult &result);
+    // News from the worker waits (see Post).
+    void newsPosted(QPrivateSignal);
 
 private:
     class Relay;
     void SetState(State state);
     void StartScan();
     void ScanWork();
-    void JoinWork(platform::FileName output, std::vector<platform::FileName> inputs, JoinFunction join);
+    JoinRequest Request() const { return {inputs_, output_, movie_}; }
+    void JoinWork(const JoinRequest &request);
     void FoundBatch(std::vector<platform::FileName> names, std::vector<qint64> sizes);
     void InsertMeasured(int at, const std::vector<platform::FileName> &names, const std::vector<qint64> &sizes);
-    void WorkEnded(Outcome outcome, std::exception_ptr error);
+    void WorkEnded(Outcome outcome, std::exception_ptr error, const JoinResult &result = {});
     // For the worker: blocks while held; whether to stop.
     bool StopWanted();
+    // For the worker: news runs on the owner's thread, in the order posted.
+    // Waits while much news is waiting there already, unless stopping.
+    void Post(std::function<void()> news);
+    void TakeNews();
 
     std::vector<platform::FileName> inputs_;
     std::vector<qint64> sizes_; // of each input, in the same order; Unmeasured until measured
@@ -127,7 +146,8 @@ private:
     static constexpr qint64 Unmeasured = -1;
     void SetSize(std::size_t index, qint64 size);
     platform::FileName output_;
-    JoinFunction join_;
+    MovieChoice movie_ = MovieChoice::Off;
+    ObserverWrap wrap_;
     State state_ = State::Idle;
     Work work_ = Work::Scan;
     std::thread worker_;
@@ -139,8 +159,8 @@ private:
     bool hold_ = false;
     std::atomic<bool> attention_ = false; // stop_ or hold_: the worker looks under the lock
     std::deque<platform::FileName> scanQueue_;
-    int batchesPending_ = 0; // found names posted but not yet in the list
-    int marksPending_ = 0;   // a join's pacing marks posted but not yet handled
+    int batchesPending_ = 0;                 // found names posted but not yet in the list
+    std::deque<std::function<void()>> news_; // for the owner's thread, in order
 };
 
 } // namespace app

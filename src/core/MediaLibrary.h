@@ -5,21 +5,21 @@
 // module zantrope-media.so, loaded on first use (see ProgramModules.h):
 // FFmpeg's libraries bring some 140 more for the system's loader to bind.
 #include "core/ClipFacts.h"
-#include "core/JoinEngine.h"
+#include "core/JoinPlan.h"
 #include "platform/FileName.h"
 
-#include <vector>
+#include <memory>
 
 namespace app {
 
 struct MediaFunctions {
     // Raised whenever the table changes, so that a module of another build is
     // refused instead of called wrongly.
-    static constexpr int CurrentRevision = 1;
+    static constexpr int CurrentRevision = 3;
     int revision = CurrentRevision;
-    // As MovieJoin::Join and ReadClipFacts describe them.
-    platform::FileName (*joinMovie)(const platform::FileName &output, const std::vector<platform::FileName> &inputs,
-                                    JoinObserver &observer) = nullptr;
+    // The first pass of the movie joins of MovieJoin.h, as JoinMethod::ready
+    // describes it; and the clip facts of ReadClipFacts.
+    std::unique_ptr<ReadyJoin> (*readyMovie)(JoinPlan &plan, OutputGuard &&guard, JoinObserver &observer) = nullptr;
     ClipFacts (*readClipFacts)(const platform::FileName &name) = nullptr;
 };
 

@@ -18,8 +18,9 @@ const MediaFunctions &MediaLibrary()
         const auto entry = reinterpret_cast<Entry>(ProgramModuleEntry("zantrope-media.so", "zantrope_media_functions"));
         const MediaFunctions *functions = entry();
         if (functions->revision != MediaFunctions::CurrentRevision)
-            throw platform::EInOutError(2, QStringLiteral("File not found: zantrope-media.so belongs to another "
-                                                          "build of the program"));
+            throw platform::EInOutError(platform::InOutCode::FileNotFound,
+                                        QStringLiteral("File not found: zantrope-media.so belongs to another "
+                                                       "build of the program"));
         loaded = functions;
     }
     return *loaded;

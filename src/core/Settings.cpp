@@ -6,19 +6,23 @@
 #include "platform/Folders.h"
 #include "platform/ProfileFile.h"
 
-#include <QCoreApplication>
+#include <cstdio>
 #include <limits>
 #include <span>
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX // std::numeric_limits<int>::max() below
-#endif
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace app {
+
+namespace {
+
+// Why the settings are not kept beside the program although a misuc.dat
+// there may be written; empty while they are, or there is none.
+QString &PassedOver()
+{
+    static QString why;
+    return why;
+}
+
+} // namespace
 namespace {
 
 const QString kForm1 = QStringLiteral("form1");
@@ -33,13 +37,6 @@ const QString kOneMovie = QStringLiteral("OneMovie");
 const QString kRecent = QStringLiteral("recent");
 
 QString RecentKey(std::size_t index) { return QStringLiteral("Output%1").arg(index + 1); }
-
-// The program's own folder inside the configuration folder.
-#ifdef _WIN32
-const QByteArray kConfigSubfolder = "Zantrope";
-#else
-const QByteArray kConfigSubfolder = "zantrope";
-#endif
 
 // why, the cause as far as it is known, goes with the error as its details.
 [[noreturn]] void ThrowUnableToWrite(const platform::FileName &path, const QString &why)
@@ -108,83 +105,67 @@ platform::FileName ChooseSettingsPath(const platform::FileName &programFolder, c
     const bool system = programFolder.Bytes() == "/usr" || programFolder.Bytes().startsWith("/usr/");
     if (!system && mayWrite(beside))
         return beside;
-    return configFolder / kConfigSubfolder / "misuc.dat";
-}
-
-namespace {
-
-#ifdef _WIN32
-
-// %APPDATA%, the roaming profile's folder, as the UTF-16 Windows holds.
-platform::FileName ConfigFolder()
-{
-    const QString appData = qEnvironmentVariable("APPDATA");
-    if (!appData.isEmpty())
-        return platform::NameFromText(appData);
-    return platform::HomeFolder() / "AppData" / "Roaming";
-}
-
-// As the original kept it, misuc.dat lies beside the program whenever that
-// folder can be written, also on the first run; under Program Files it
-// cannot, and the user's folder is taken.
-bool MayKeepBeside(const platform::FileName &beside)
-{
-    return platform::MayWrite(beside) || (platform::IsMissing(beside) && platform::MayCreateIn(beside.Folder()));
-}
-
-#else
-
-platform::FileName ConfigFolder()
-{
-    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
-    if (xdg.startsWith('/')) // a relative one is to be ignored
-        return platform::FileName(xdg);
-    return platform::HomeFolder() / ".config";
-}
-
-bool MayKeepBeside(const platform::FileName &beside) { return platform::MayWrite(beside); }
-
-#endif
-
-} // namespace
-
-platform::FileName ProgramFolder()
-{
-#ifdef _WIN32
-    std::wstring exe(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, exe.data(), DWORD(exe.size()));
-        if (n == 0)
-            break;
-        if (n < exe.size()) {
-            const QByteArray name = platform::NameFromNative(exe.c_str(), n).Bytes();
-            return platform::FileName(name.left(qMax(name.lastIndexOf('\\'), name.lastIndexOf('/'))));
-        }
-        exe.resize(exe.size() * 2);
-    }
-#else
-    // The executable's own bytes: its folder's name need not be UTF-8.
-    QByteArray exe(4096, Qt::Uninitialized);
-    const ssize_t n = ::readlink("/proc/self/exe", exe.data(), size_t(exe.size()));
-    if (n > 0) {
-        exe.truncate(n);
-        return platform::FileName(exe.left(exe.lastIndexOf('/')));
-    }
-#endif
-    return platform::FileName::FromUtf8(QCoreApplication::applicationDirPath());
+    return configFolder / ConfigSubfolder() / "misuc.dat";
 }
 
 platform::FileName SettingsPath()
 {
     const platform::FileName config = ConfigFolder();
-    const platform::FileName path = ChooseSettingsPath(ProgramFolder(), config, MayKeepBeside);
-    if (path == config / kConfigSubfolder / "misuc.dat") {
+    QString &whyNot = PassedOver();
+    const platform::FileName path =
+        ChooseSettingsPath(ProgramFolder(), config, [&whyNot](const platform::FileName &beside) {
+            return MayKeepSettingsBeside(beside, whyNot);
+        });
+    if (path == config / ConfigSubfolder() / "misuc.dat") {
         // Missing folders are made; a failure shows when the file is created.
         platform::MakeFolder(config);
-        platform::MakeFolder(config / kConfigSubfolder);
+        platform::MakeFolder(config / ConfigSubfolder());
     }
+    if (const QString notice = SettingsNotice(); !notice.isEmpty())
+        std::fprintf(stderr, "zantrope: %s\n", notice.toLocal8Bit().constData());
     return path;
 }
+
+QString SettingsNotice()
+{
+    const QString &why = PassedOver();
+    return why.isEmpty() ? why
+                         : QStringLiteral("%1; they are kept in %2.")
+                               .arg(why, (ConfigFolder() / ConfigSubfolder() / "misuc.dat").Display());
+}
+
+namespace {
+
+// name without the "/" that ends a folder's name.
+platform::FileName WithoutSlash(const platform::FileName &name)
+{
+    QByteArray bytes = name.Bytes();
+    while (bytes.size() > 1 && bytes.endsWith('/'))
+        bytes.chop(1);
+    return platform::FileName(bytes);
+}
+
+// Which folder keeps a file from being made at path: the nearest one that
+// exists, when it is a file, or cannot take the missing folder below it;
+// else the missing one. Empty when the folder exists.
+QString WhyNoFolderFor(const platform::FileName &path)
+{
+    platform::FileName folder = WithoutSlash(path.Folder()), missing;
+    while (!folder.IsEmpty() && folder.Bytes() != "/" && platform::IsMissing(folder)) {
+        missing = folder;
+        folder = WithoutSlash(folder.Folder());
+    }
+    if (missing.IsEmpty() && platform::IsFolder(folder))
+        return {};
+    if (!folder.IsEmpty() && !platform::IsFolder(folder))
+        return QStringLiteral("%1 is a file, not a folder").arg(folder.Display());
+    if (!platform::MayCreateIn(folder))
+        return QStringLiteral("the folder %1 cannot be written, so %2 cannot be made in it")
+            .arg(folder.IsEmpty() ? QStringLiteral(".") : folder.Display(), QString::fromUtf8(missing.LastPart()));
+    return QStringLiteral("the folder %1 does not exist").arg(missing.Display());
+}
+
+} // namespace
 
 void EnsureSettingsFile(const platform::FileName &path)
 {
@@ -199,14 +180,19 @@ void EnsureSettingsFile(const platform::FileName &path)
             platform::RemoveFile(path); // no half-made file for the next try
             throw;
         }
-    } catch (const platform::EInOutError &) {
+    } catch (const platform::EInOutError &e) {
         // One that appeared meanwhile (another copy of the program) is left alone.
-        if (!platform::IdentityOf(path))
+        if (platform::IdentityOf(path))
+            return;
+        // "Invalid filename" alone does not tell what to mend.
+        const QString why = WhyNoFolderFor(path);
+        if (why.isEmpty())
             throw;
+        platform::EInOutError told(e.ErrorCode(), QStringLiteral("%1: %2").arg(e.Message(), why));
+        told.SetDetails(e.Details());
+        throw told;
     }
 }
-
-platform::FileName DefaultOutputName() { return platform::HomeFolder() / "test.mpg"; }
 
 platform::FileName DefaultOpenFolder() { return platform::HomeFolder() / ""; }
 

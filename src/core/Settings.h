@@ -31,20 +31,38 @@ int StrToIntDef(const QString &text, int def);
 platform::FileName ChooseSettingsPath(const platform::FileName &programFolder, const platform::FileName &configFolder,
                                       const std::function<bool(const platform::FileName &)> &mayWrite);
 
+// What each system decides (SettingsLinux.cpp, SettingsWin.cpp):
 // The running executable's folder, as its bytes, without a trailing "/".
 platform::FileName ProgramFolder();
+// The user's configuration folder: $XDG_CONFIG_HOME, by default ~/.config;
+// %APPDATA% on Windows.
+platform::FileName ConfigFolder();
+// The program's own folder inside it: "zantrope"; "Zantrope" on Windows.
+QByteArray ConfigSubfolder();
+// Whether a copy keeps its settings in beside, the misuc.dat beside the
+// program: when that file may be written; on Windows also when it is
+// missing and the folder takes new files, as the original did, unless the
+// installer put the copy there. On Linux only when it belongs to this user
+// or to root; why one that may be written is passed over goes in whyNot.
+bool MayKeepSettingsBeside(const platform::FileName &beside, QString &whyNot);
 
 // ChooseSettingsPath for this program and user ($XDG_CONFIG_HOME, by default
 // ~/.config; %APPDATA% on Windows); the configuration folder is created when
-// it is the one chosen.
+// it is the one chosen. On Linux a misuc.dat beside the program is kept only
+// when it belongs to this user or to root; when it is passed over for
+// another's, standard error says so, and SettingsNotice() tells why.
 platform::FileName SettingsPath();
+
+// Why SettingsPath() passed over a misuc.dat beside the program, for the
+// window to show; empty when it did not.
+QString SettingsNotice();
 
 // Creates the file holding one empty line (CR LF) unless something of that
 // name exists already. Throws platform::EInOutError when it cannot be created.
 void EnsureSettingsFile(const platform::FileName &path);
 
 // What the program falls back to without saved values.
-platform::FileName DefaultOutputName(); // "<home>/test.mpg"
+platform::FileName DefaultOutputName(); // "<home>/test.mpg"; on Windows in the Videos folder
 platform::FileName DefaultOpenFolder(); // "<home>/"
 QPoint DefaultPosition(QSize screen);   // 240 left of and 225 above the screen's centre
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktop/Desktop.h"
+#include "desktop/DesktopSystem.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -8,7 +9,6 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "desktop/Opener.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 
@@ -49,48 +49,49 @@ QStringList ChosenFiles(const QFileDialog &dialog)
     return files;
 }
 
+// Qt's dialogs give names with "/", which Windows writes "\\".
+FileName NameFromDialog(const QString &text) { return NameFromText(QDir::toNativeSeparators(text)); }
+
 class QtDialogs final : public Dialogs {
 public:
     std::vector<FileName> Open(QWidget *owner, const OpenDialogRequest &request) override
     {
         QFileDialog dialog(owner);
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        dialog.setOptions(detail::FileDialogOptions() | QFileDialog::HideNameFilterDetails);
         dialog.setFileMode(request.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         if (!request.InitialDir.IsEmpty())
             dialog.setDirectory(request.InitialDir.Display());
         QStringList filters;
         for (const FileFilter &f : request.Filters)
-            filters << QStringLiteral("%1 (%2)").arg(f.Description, CaseInsensitivePatterns(f.Patterns).join(' '));
+            filters << QStringLiteral("%1 (%2)").arg(f.Description, detail::DialogPatterns(f.Patterns).join(' '));
         dialog.setNameFilters(filters);
         if (dialog.exec() != QDialog::Accepted)
             return {};
         std::vector<FileName> files;
         for (const QString &f : ChosenFiles(dialog))
-            files.push_back(NameFromText(f));
+            files.push_back(NameFromDialog(f));
         return files;
     }
 
     FileName Save(QWidget *owner, const SaveDialogRequest &request) override
     {
         QFileDialog dialog(owner);
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.setOptions(detail::FileDialogOptions() | QFileDialog::DontConfirmOverwrite);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(request.DefaultExt);
         if (!request.FileName.IsEmpty())
             dialog.selectFile(request.FileName.Display());
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
-        return NameFromText(dialog.selectedFiles().first());
+        return NameFromDialog(dialog.selectedFiles().first());
     }
 
     FileName BrowseFolder(QWidget *owner, const QString &title) override
     {
         const QString folder = QFileDialog::getExistingDirectory(
-            owner, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-        return folder.isEmpty() ? FileName() : NameFromText(folder);
+            owner, title, QString(), QFileDialog::ShowDirsOnly | detail::FileDialogOptions());
+        return folder.isEmpty() ? FileName() : NameFromDialog(folder);
     }
 };
 
@@ -181,11 +182,11 @@ Exception NotOpened(const QString &what, const QString &reason)
 
 void Open(const QUrl &url, const QString &what, const OpenFailed &failed)
 {
-    if (!StartOpener(url, [what, failed](const QString &reason) {
+    if (!detail::StartOpener(url, [what, failed](const QString &reason) {
             if (failed)
                 failed(NotOpened(what, reason));
         }))
-        throw NotOpened(what, OpenerAdvice());
+        throw NotOpened(what, detail::NoOpenerDetails());
 }
 
 class QtShell final : public Shell {
@@ -228,11 +229,19 @@ Shell *&current<Shell>()
     return p;
 }
 
+template <>
+Taskbar *&current<Taskbar>()
+{
+    static Taskbar *p = &detail::SystemTaskbar();
+    return p;
+}
+
 } // namespace
 
 Dialogs &CurrentDialogs() { return *current<Dialogs>(); }
 MessageBoxes &CurrentMessageBoxes() { return *current<MessageBoxes>(); }
 Shell &CurrentShell() { return *current<Shell>(); }
+Taskbar &CurrentTaskbar() { return *current<Taskbar>(); }
 
 template <class Service>
 Override<Service>::Override(Service &standIn) : previous_(current<Service>())
@@ -249,19 +258,7 @@ Override<Service>::~Override()
 template class Override<Dialogs>;
 template class Override<MessageBoxes>;
 template class Override<Shell>;
-
-QUrl UrlOfFile(const FileName &path)
-{
-#ifdef _WIN32
-    // "C:\a b.mpg" is file:///C:/a%20b.mpg; a share's "\\host\share\x" is file://host/share/x.
-    QByteArray name = AbsoluteName(path).Bytes();
-    name.replace('\\', '/');
-    const QByteArray scheme = name.startsWith("//") ? "file:" : "file:///";
-    return QUrl::fromEncoded(scheme + name.toPercentEncoding("/:"), QUrl::StrictMode);
-#else
-    return QUrl::fromEncoded("file://" + AbsoluteName(path).Bytes().toPercentEncoding("/"), QUrl::StrictMode);
-#endif
-}
+template class Override<Taskbar>;
 
 QStringList CaseInsensitivePatterns(const QStringList &patterns)
 {

@@ -95,9 +95,22 @@ public:
     virtual void OpenAddress(QWidget *owner, const QString &url, const OpenFailed &failed) = 0;
 };
 
+// How far a long task is, shown on the window's button in the taskbar.
+enum class TaskbarProgress { None, Normal, Paused, Error };
+
+class Taskbar {
+public:
+    virtual ~Taskbar() = default;
+    // Shows state and, but for None, percent (0 to 100) on window's button.
+    // Windows has it (ITaskbarList3); where the taskbar cannot show it (Wine,
+    // Linux), nothing shows and nothing fails.
+    virtual void ShowProgress(QWidget *window, TaskbarProgress state, int percent) = 0;
+};
+
 Dialogs &CurrentDialogs();
 MessageBoxes &CurrentMessageBoxes();
 Shell &CurrentShell();
+Taskbar &CurrentTaskbar();
 
 // Installs a stand-in for the life of this object.
 template <class Service>
@@ -115,6 +128,7 @@ private:
 extern template class Override<Dialogs>;
 extern template class Override<MessageBoxes>;
 extern template class Override<Shell>;
+extern template class Override<Taskbar>;
 
 // The dialog's own patterns for a filter's patterns: each letter matches
 // either case ("*.mpg" becomes "*.[mM][pP][gG]"), and "*.*" is every file.

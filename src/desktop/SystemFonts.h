@@ -20,4 +20,7 @@ void InstallSystemFonts(const QString &wineFonts = WineFontFolder);
 // design and widths ("MS Sans Serif" has only its one bitmap size).
 QString ScalableFace(const QString &family);
 
+// Forgets what ScalableFace found, as the installed faces change.
+void ForgetScalableFaces();
+
 } // namespace platform

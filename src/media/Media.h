@@ -3,16 +3,15 @@
 // The work of the media module, which the core reaches through
 // MediaLibrary(): "Join as One Movie" and the clip facts.
 #include "core/ClipFacts.h"
-#include "core/JoinEngine.h"
+#include "core/JoinPlan.h"
 #include "platform/FileName.h"
 
-#include <vector>
+#include <memory>
 
 namespace app::media {
 
-// MovieJoin::Join's work.
-platform::FileName JoinAsOneMovie(const platform::FileName &output, const std::vector<platform::FileName> &inputs,
-                                  JoinObserver &observer);
+// MediaFunctions::readyMovie's work.
+std::unique_ptr<ReadyJoin> ReadyMovie(JoinPlan &plan, OutputGuard &&guard, JoinObserver &observer);
 // ReadClipFacts's work.
 ClipFacts ReadFacts(const platform::FileName &name);
 

@@ -20,9 +20,6 @@ namespace {
 // KiB out of it.
 constexpr int ReadBufferSize = 256 << 10;
 
-// The code of a file that cannot be read as media: a read error.
-constexpr int InvalidMediaCode = 100;
-
 } // namespace
 
 QString ErrorText(int averror)
@@ -38,9 +35,21 @@ QString InvalidMediaMessage(const FileName &name, const QString &why)
         .arg(QString::fromUtf8(name.LastPart()), why);
 }
 
-Reader::Reader(const FileName &name, bool forJoin) : name_(name), file_(platform::File::OpenRead(name))
+Reader::Reader(const FileName &name, bool forJoin) : name_(name), owned_(platform::File::OpenRead(name)), file_(&owned_)
 {
     try {
+        Open(forJoin);
+    } catch (...) {
+        Release();
+        throw;
+    }
+}
+
+Reader::Reader(platform::File &file, const FileName &name, bool forJoin, std::function<bool()> stop)
+    : name_(name), file_(&file), stop_(std::move(stop))
+{
+    try {
+        file_->Seek(0);
         Open(forJoin);
     } catch (...) {
         Release();
@@ -54,7 +63,7 @@ void Reader::Open(bool forJoin)
     // remarks on streams would only clutter a terminal.
     static const bool quiet = (av_log_set_level(AV_LOG_FATAL), true);
     (void)quiet;
-    size_ = file_.Size();
+    size_ = file_->Size();
     auto *buffer = static_cast<unsigned char *>(av_malloc(ReadBufferSize));
     io_ = buffer ? avio_alloc_context(buffer, ReadBufferSize, 0, this, &Reader::ReadPacket, nullptr, &Reader::Seek)
                  : nullptr;
@@ -66,6 +75,8 @@ void Reader::Open(bool forJoin)
     if (!ctx_)
         throw std::bad_alloc();
     ctx_->pb = io_;
+    if (stop_)
+        ctx_->interrupt_callback = {&Reader::Interrupt, this};
     if (forJoin)
         ctx_->skip_estimate_duration_from_pts = 1;
     // The name is only a hint for the probe (its extension); the bytes come
@@ -76,7 +87,7 @@ void Reader::Open(bool forJoin)
         Fail(err, QString());
     }
     err = avformat_find_stream_info(ctx_, nullptr);
-    if (err < 0)
+    if (err < 0 || stopped_) // interrupted, it may end early as if it had found all
         Fail(err, QString());
     for (unsigned i = 0; i < ctx_->nb_streams; ++i) {
         const AVStream *st = ctx_->streams[i];
@@ -103,12 +114,22 @@ void Reader::Release() noexcept
     }
 }
 
+int Reader::Interrupt(void *opaque)
+{
+    auto *self = static_cast<Reader *>(opaque);
+    self->stopped_ = self->stopped_ || self->stop_();
+    return self->stopped_ ? 1 : 0;
+}
+
 void Reader::Fail(int averror, const QString &doing)
 {
+    if (stopped_)
+        throw Stopped{};
     // A failure of the file itself is told as such, not as bad media.
     if (ioError_)
         std::rethrow_exception(std::exchange(ioError_, nullptr));
-    EInOutError error(InvalidMediaCode, InvalidMediaMessage(name_, doing.isEmpty() ? ErrorText(averror) : doing));
+    EInOutError error(platform::InOutCode::ReadError,
+                      InvalidMediaMessage(name_, doing.isEmpty() ? ErrorText(averror) : doing));
     error.SetDetails(name_.Display());
     throw error;
 }
@@ -148,7 +169,7 @@ int Reader::ReadPacket(void *opaque, uint8_t *buffer, int size)
     auto *self = static_cast<Reader *>(opaque);
     // No exception may pass through FFmpeg's C frames: keep it for later.
     try {
-        const qint64 got = self->file_.Read(reinterpret_cast<char *>(buffer), size);
+        const qint64 got = self->file_->Read(reinterpret_cast<char *>(buffer), size);
         return got == 0 ? AVERROR_EOF : int(got);
     } catch (...) {
         self->ioError_ = std::current_exception();
@@ -162,9 +183,9 @@ int64_t Reader::Seek(void *opaque, int64_t offset, int whence)
     try {
         switch (whence & ~AVSEEK_FORCE) {
         case AVSEEK_SIZE: return self->size_;
-        case SEEK_SET: return self->file_.Seek(offset);
-        case SEEK_CUR: return self->file_.Seek(self->file_.Position() + offset);
-        case SEEK_END: return self->file_.Seek(self->size_ + offset);
+        case SEEK_SET: return self->file_->Seek(offset);
+        case SEEK_CUR: return self->file_->Seek(self->file_->Position() + offset);
+        case SEEK_END: return self->file_->Seek(self->size_ + offset);
         default: return AVERROR(EINVAL);
         }
     } catch (...) {

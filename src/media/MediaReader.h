@@ -15,6 +15,7 @@ extern "C" {
 
 #include <QString>
 #include <exception>
+#include <functional>
 #include <vector>
 
 namespace app::media {
@@ -36,6 +37,12 @@ public:
     // so the file is read front to back once. Throws EInOutError naming the
     // file when it cannot be opened or holds no media libavformat can read.
     Reader(const platform::FileName &name, bool forJoin);
+    // The same on a file the caller has opened (name is its name) and keeps
+    // open longer than the reader; it is read from its start. While it
+    // looks for the streams, it asks stop now and then, and ends with
+    // Stopped when that says so.
+    Reader(platform::File &file, const platform::FileName &name, bool forJoin, std::function<bool()> stop = nullptr);
+    struct Stopped {};
     ~Reader();
     Reader(const Reader &) = delete;
     Reader &operator=(const Reader &) = delete;
@@ -43,7 +50,7 @@ public:
     AVFormatContext *Context() const { return ctx_; }
     const platform::FileName &Name() const { return name_; }
     qint64 Size() const { return size_; }
-    platform::FileId Identity() const { return file_.Identity(); }
+    platform::FileId Identity() const { return file_->Identity(); }
     // Bytes of the file the demuxer has consumed so far.
     qint64 Consumed() const;
     // The format's short name ("mpeg", "mp3", "mpegvideo", ...).
@@ -61,17 +68,21 @@ public:
 private:
     static int ReadPacket(void *opaque, uint8_t *buffer, int size);
     static int64_t Seek(void *opaque, int64_t offset, int whence);
+    static int Interrupt(void *opaque);
     void Open(bool forJoin);
     void Release() noexcept;
     [[noreturn]] void Fail(int averror, const QString &doing);
 
     platform::FileName name_;
-    platform::File file_;
+    platform::File owned_; // the file the reader opened itself, if it did
+    platform::File *file_;
     qint64 size_ = 0;
     AVIOContext *io_ = nullptr;
     AVFormatContext *ctx_ = nullptr;
     std::vector<int> picked_;
     std::exception_ptr ioError_; // a failure inside a callback, thrown once libavformat returns
+    std::function<bool()> stop_;
+    bool stopped_ = false;
 };
 
 // The message for a file that is not media the join can read.

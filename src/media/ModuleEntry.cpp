@@ -6,7 +6,7 @@
 // The module's one exported name; everything else in it stays its own.
 ZANTROPE_MODULE_ENTRY const app::MediaFunctions *zantrope_media_functions()
 {
-    static const app::MediaFunctions functions{app::MediaFunctions::CurrentRevision, &app::media::JoinAsOneMovie,
+    static const app::MediaFunctions functions{app::MediaFunctions::CurrentRevision, &app::media::ReadyMovie,
                                                &app::media::ReadFacts};
     return &functions;
 }

@@ -23,8 +23,20 @@ private:
     QString details_;
 };
 
-// A file operation failed; ErrorCode is the operating system's code as the
-// program reports it (2, 3, 4, 5, 101, or the raw number).
+// The codes of EInOutError that the program gives failures itself, each with
+// its fixed message (EInOutError::MessageFor); any other code is the
+// system's own error number, told as "I/O error N".
+struct InOutCode {
+    static constexpr int FileNotFound = 2;
+    static constexpr int InvalidFilename = 3; // a folder on the way is missing, or no file can have the name
+    static constexpr int TooManyOpenFiles = 4;
+    static constexpr int AccessDenied = 5; // also: no regular file, or the output is one of the inputs
+    static constexpr int ReadError = 100;  // an input is not what it was, or not media that can be read
+    static constexpr int DiskFull = 101;
+};
+
+// A file operation failed; ErrorCode is one of InOutCode's, or the raw
+// number of the system's error.
 class EInOutError : public Exception {
 public:
     explicit EInOutError(int code) : Exception(MessageFor(code)), code_(code) {}
@@ -34,11 +46,11 @@ public:
     static QString MessageFor(int code)
     {
         switch (code) {
-        case 2: return QStringLiteral("File not found");
-        case 3: return QStringLiteral("Invalid filename");
-        case 4: return QStringLiteral("Too many open files");
-        case 5: return QStringLiteral("File access denied");
-        case 101: return QStringLiteral("Disk full");
+        case InOutCode::FileNotFound: return QStringLiteral("File not found");
+        case InOutCode::InvalidFilename: return QStringLiteral("Invalid filename");
+        case InOutCode::TooManyOpenFiles: return QStringLiteral("Too many open files");
+        case InOutCode::AccessDenied: return QStringLiteral("File access denied");
+        case InOutCode::DiskFull: return QStringLiteral("Disk full");
         default: return QStringLiteral("I/O error %1").arg(code);
         }
     }

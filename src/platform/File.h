@@ -53,8 +53,12 @@ bool SameFile(const FileId &a, const FileId &b);
 // be examined (missing, no access).
 std::optional<FileId> IdentityOf(const FileName &path);
 
-// Whether a and b name one entry of one folder on a file system that ignores
-// case ("a.mpg" and "A.MPG" on vfat), where their identities need not match.
+// Whether a and b name one entry on a file system that ignores case, spelt
+// otherwise in the name or in any of its folders ("sub/a.mpg" and
+// "SUB/A.MPG" on vfat), where their identities need not match: through FUSE
+// each spelling has an inode number of its own. Looked at only where a's
+// file system may give spellings identities of their own (FUSE, SMB, the
+// kinds that fold case); elsewhere one file has one identity.
 bool SameEntryIgnoringCase(const FileName &a, const FileName &b);
 
 // The program's code for an errno value from an operation on path:
@@ -66,7 +70,9 @@ int InOutCodeFor(int errnum, const FileName &path);
 
 // The error for errnum met while working on path. An errno without a code of
 // its own keeps its number and always reads "I/O error N", also when the
-// number happens to equal one of the codes above (EIO is 5).
+// number happens to equal one of the codes above (EIO is 5). On Linux a
+// folder met where a file was wanted (EISDIR) says so: "File access denied:
+// NAME is a folder".
 EInOutError InOutErrorFor(int errnum, const FileName &path);
 
 // Throws InOutErrorFor(errnum, path).
@@ -164,9 +170,12 @@ public:
     // whichever route (a link, another mount) might make it one of the inputs.
     // Through a link, the link's target is replaced; an existing file keeps its
     // mode, extended attributes and ACLs (and, for root, its owner). Where the
-    // folder takes no new file, the file has other names (hard links), another
-    // owner, attributes that cannot be carried over, or is itself mounted, it
-    // is truncated and written in place instead, after check has passed.
+    // file has other names (hard links), another owner, attributes that cannot
+    // be carried over, or is itself mounted, the bytes still go into a new
+    // file, and closing copies them into the old one, which keeps all that:
+    // nothing of it is touched before then, and two programs rewriting it at
+    // once take turns. Only where the folder takes no new file is the old file
+    // cut and written where it is, after check has passed.
     // A character device such as /dev/null is written directly, without
     // waiting. Pipes, sockets, block devices and folders are refused before
     // anything is written.
@@ -181,8 +190,9 @@ public:
     // A new file of that name, which must not exist yet (nor as a link).
     static File CreateNew(const FileName &path);
 
-    // The identity of the file that Create's new file takes the place of;
-    // none when there was none or the file is written in place.
+    // The identity of the file that Create's new file takes the place of, or
+    // whose bytes it becomes on closing; none when there was none or the file
+    // is written where it is.
     const std::optional<FileId> &ReplacedIdentity() const { return replaced_; }
 
     bool IsOpen() const { return fd_ != NoHandle; }
@@ -251,6 +261,7 @@ private:
         std::shared_ptr<Descriptor> folder; // the target's folder, opened once
         QByteArray name;                    // the target's name in it (links resolved)
         QByteArray tempName;                // the new file's name; empty while it has none (O_TMPFILE)
+        std::shared_ptr<Descriptor> target; // the old file, when the bytes are to be copied into it
     };
     static File Open(const FileName &path, int flags);
 #endif

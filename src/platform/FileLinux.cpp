@@ -1,29 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Files on POSIX systems: descriptors, opened relative to their folder.
+// Files on Linux: descriptors, opened relative to their folder. Creating and
+// replacing a file is in SafeReplaceLinux.cpp.
 #include "platform/File.h"
 
+#include "platform/FileLinuxDetail.h"
 #include "platform/FileShared.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
-#include <cstdio>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace platform {
 
+using detail::C;
+using detail::IdOf;
+using detail::ProcFdAvailable;
 using detail::RefuseNul;
+using detail::Retry;
 using detail::Shown;
+using detail::ThrowNotAFile;
 
 namespace {
-
-const char *C(const FileName &name) { return name.Bytes().constData(); }
 
 // True when the folder that would hold path exists as a folder.
 bool ParentFolderExists(const FileName &path)
@@ -48,10 +49,11 @@ QString KindOf(mode_t mode)
     return QStringLiteral("not a regular file");
 }
 
-[[noreturn]] void ThrowNotAFile(const FileName &path, mode_t mode, bool output)
-{
-    detail::ThrowNotAFile(path, KindOf(mode), output);
-}
+} // namespace
+
+namespace detail {
+
+void ThrowNotAFile(const FileName &path, mode_t mode, bool output) { ThrowNotAFile(path, KindOf(mode), output); }
 
 int Retry(const std::function<int()> &call)
 {
@@ -60,36 +62,6 @@ int Retry(const std::function<int()> &call)
         result = call();
     } while (result < 0 && errno == EINTR);
     return result;
-}
-
-QByteArray FolderOf(const QByteArray &path)
-{
-    const QByteArray folder = FileName(path).Folder().Bytes();
-    return folder.isEmpty() ? QByteArray("./") : folder;
-}
-
-// Removes this user's temporary files in folder whose program is gone (killed
-// in the middle of a join on a file system without unnamed files).
-void RemoveStaleTempFiles(int folder)
-{
-    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    DIR *dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return;
-    }
-    while (const dirent *entry = ::readdir(dir)) {
-        const qint64 pid = detail::PidOfTempName(entry->d_name);
-        if (pid == 0 || pid == ::getpid() || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
-            continue;
-        struct stat st {};
-        if (::fstatat(folder, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-            st.st_uid == ::geteuid())
-            ::unlinkat(folder, entry->d_name, 0);
-    }
-    ::closedir(dir);
 }
 
 FileId IdOf(const struct stat &st)
@@ -104,7 +76,7 @@ bool ProcFdAvailable()
     return available;
 }
 
-} // namespace
+} // namespace detail
 
 std::optional<FileId> IdentityOf(const FileName &path)
 {
@@ -117,22 +89,25 @@ std::optional<FileId> IdentityOf(const FileName &path)
 int InOutCodeFor(int errnum, const FileName &path)
 {
     switch (errnum) {
-    case ENOENT: return ParentFolderExists(path) ? 2 : 3;
-    case ENOTDIR: return 3;
+    case ENOENT: return ParentFolderExists(path) ? InOutCode::FileNotFound : InOutCode::InvalidFilename;
+    case ENOTDIR: return InOutCode::InvalidFilename;
     case EMFILE:
-    case ENFILE: return 4;
+    case ENFILE: return InOutCode::TooManyOpenFiles;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: return 5; // a folder opened as a file is refused like a locked file
+    case EISDIR: return InOutCode::AccessDenied; // a folder opened as a file is refused like a locked file
     case ENOSPC:
-    case EDQUOT: return 101;
+    case EDQUOT: return InOutCode::DiskFull;
     default: return errnum;
     }
 }
 
 EInOutError InOutErrorFor(int errnum, const FileName &path)
 {
+    if (errnum == EISDIR) // refused like a locked file, saying why
+        return EInOutError(InOutCode::AccessDenied,
+                           QStringLiteral("File access denied: %1 is a folder").arg(Shown(path)));
     const int code = InOutCodeFor(errnum, path);
     // Unchanged means unmapped, except ENOENT whose number is its code.
     EInOutError error = code == errnum && errnum != ENOENT ? EInOutError(code, QStringLiteral("I/O error %1").arg(code))
@@ -287,289 +262,6 @@ File File::OpenRead(const FileName &path, InputLook *look)
     return file;
 }
 
-namespace {
-
-// Where a new file goes: its folder, opened once, and its name in it.
-struct Place {
-    std::shared_ptr<File::Descriptor> folder;
-    QByteArray name;
-    std::optional<struct stat> existing; // what is there now; never a link
-};
-
-// As the kernel refuses with fs.protected_symlinks: a link in a sticky folder
-// that anyone may write, owned neither by the follower nor by the folder's owner.
-bool ProtectedLink(const struct stat &link, const struct stat &folder)
-{
-    return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH) && link.st_uid != ::geteuid() &&
-           link.st_uid != folder.st_uid;
-}
-
-// Follows links in the last part of path as the kernel would for this user,
-// and opens the folder of the file it finally names.
-Place Locate(const FileName &path)
-{
-    QByteArray current = path.Bytes();
-    bool throughLink = false;
-    for (int hops = 0;; ++hops) {
-        const FileName here(current);
-        Place place;
-        place.name = here.LastPart();
-        if (place.name.isEmpty())
-            ThrowInOut(EISDIR, path);
-        const QByteArray folder = FolderOf(current);
-        place.folder = std::make_shared<File::Descriptor>(
-            Retry([&] { return ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC); }));
-        if (place.folder->Get() < 0)
-            ThrowInOut(errno, path);
-        struct stat st {};
-        if (::fstatat(place.folder->Get(), place.name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT)
-                ThrowInOut(errno, path);
-            if (throughLink)
-                throw EInOutError(2, QStringLiteral("File not found: %1 is a link to %2, which does not exist; no "
-                                                    "file is created through a link")
-                                         .arg(Shown(path), Shown(here)));
-            return place;
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            place.existing = st;
-            return place;
-        }
-        struct stat folderStat {};
-        if (::fstat(place.folder->Get(), &folderStat) != 0)
-            ThrowInOut(errno, path);
-        if (ProtectedLink(st, folderStat))
-            throw EInOutError(5, QStringLiteral("File access denied: %1 is a link that another user put in a "
-                                                "shared folder; it is not followed")
-                                     .arg(Shown(here)));
-        if (hops == 40)
-            ThrowInOut(ELOOP, path);
-        QByteArray target(4096, Qt::Uninitialized);
-        const ssize_t n =
-            ::readlinkat(place.folder->Get(), place.name.constData(), target.data(), size_t(target.size()));
-        if (n < 0)
-            ThrowInOut(errno, path);
-        target.truncate(n);
-        current = target.startsWith('/') ? target : folder + target;
-        throughLink = true;
-    }
-}
-
-// Whether the file is itself a mount point (a file bind-mounted onto
-// another), which cannot be renamed over.
-bool IsMountPoint(int folder, const QByteArray &name)
-{
-    struct statx stx {};
-    return ::statx(folder, name.constData(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &stx) == 0 &&
-           (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
-}
-
-// Gives the new file the extended attributes (ACLs included) of the one it
-// replaces. False when one of them cannot be carried over.
-bool CopyAttributes(int folder, const QByteArray &name, int to)
-{
-    const QByteArray from = "/proc/self/fd/" + QByteArray::number(folder) + '/' + name;
-    const ssize_t size = ::llistxattr(from.constData(), nullptr, 0);
-    if (size < 0)
-        return errno == ENOTSUP; // a file system without them has none to lose
-    QByteArray names(size, Qt::Uninitialized);
-    const ssize_t got = ::llistxattr(from.constData(), names.data(), size_t(names.size()));
-    if (got < 0)
-        return false;
-    names.truncate(got);
-    for (const QByteArray &attribute : names.split('\0')) {
-        if (attribute.isEmpty())
-            continue;
-        const ssize_t length = ::lgetxattr(from.constData(), attribute.constData(), nullptr, 0);
-        if (length < 0)
-            return false;
-        QByteArray value(length, Qt::Uninitialized);
-        const ssize_t read = ::lgetxattr(from.constData(), attribute.constData(), value.data(), size_t(value.size()));
-        if (read < 0)
-            return false;
-        value.truncate(read);
-        QByteArray now(read + 1, Qt::Uninitialized);
-        const ssize_t nowLength = ::fgetxattr(to, attribute.constData(), now.data(), size_t(now.size()));
-        if (nowLength == read && now.left(read) == value)
-            continue; // given already (a security label)
-        if (::fsetxattr(to, attribute.constData(), value.constData(), size_t(value.size()), 0) != 0)
-            return false;
-    }
-    return true;
-}
-
-// Lets the system forget the cached pages of a file about to be replaced. A
-// new output written beside an old one of gigabytes had both held in memory
-// until the rename, and the join spent its time making room.
-void DropCachedPages(int folder, const QByteArray &name)
-{
-    const int fd = ::openat(folder, name.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return; // only advice: an old file that cannot be read keeps its pages
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    ::close(fd);
-}
-
-} // namespace
-
-File File::Create(const FileName &path, const CreateCheck &check)
-{
-    RefuseNul(path);
-    const Place place = Locate(path);
-    const int folder = place.folder->Get();
-    const char *name = place.name.constData();
-
-    bool inPlace = false;
-    if (place.existing) {
-        const struct stat &st = *place.existing;
-        if (S_ISDIR(st.st_mode))
-            ThrowInOut(EISDIR, path);
-        if (S_ISCHR(st.st_mode)) { // kept non-blocking: a write that would wait fails instead
-            const int fd = Retry(
-                [&] { return ::openat(folder, name, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC); });
-            if (fd < 0)
-                ThrowInOut(errno, path);
-            return File(fd, path);
-        }
-        if (!S_ISREG(st.st_mode))
-            ThrowNotAFile(path, st.st_mode, true);
-        if ((st.st_mode & 0222) == 0 || ::faccessat(folder, name, W_OK, AT_EACCESS) != 0)
-            ThrowInOut(EACCES, path);
-        // Renaming a new file over it would split its hard links, give it
-        // another owner, or fail on a mount point; those files are rewritten
-        // where they are.
-        inPlace = st.st_nlink > 1 || (st.st_uid != ::geteuid() && ::geteuid() != 0) || IsMountPoint(folder, place.name);
-    }
-
-    if (!inPlace) {
-        const mode_t mode = place.existing ? (place.existing->st_mode & 07777) : 0666;
-        int fd = -1;
-        QByteArray tempName;
-        if (ProcFdAvailable())
-            fd = Retry([&] { return ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode); });
-        if (fd < 0 && (!ProcFdAvailable() || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-            // This file system has no unnamed files: a hidden name of its own.
-            RemoveStaleTempFiles(folder);
-            do {
-                tempName = detail::TempName();
-                fd = Retry([&] {
-                    return ::openat(folder, tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                                    mode);
-                });
-            } while (fd < 0 && errno == EEXIST);
-        }
-        if (fd >= 0) {
-            File file(fd, path);
-            file.replacement_ = Replacement{place.folder, place.name, tempName};
-            if (place.existing) {
-                file.replaced_ = IdOf(*place.existing);
-                ::fchmod(fd, mode); // the umask may have taken bits away
-                const bool ownerKept =
-                    ::geteuid() != 0 || ::fchown(fd, place.existing->st_uid, place.existing->st_gid) == 0;
-                // What cannot be carried over is kept by writing in place.
-                inPlace = !ownerKept || !CopyAttributes(folder, place.name, fd);
-            }
-            if (!inPlace) {
-                if (check) {
-                    try {
-                        check(file);
-                    } catch (...) {
-                        file.Discard();
-                        throw;
-                    }
-                }
-                if (place.existing)
-                    DropCachedPages(folder, place.name);
-                return file;
-            }
-            file.Discard();
-        } else {
-            const bool folderRefuses = errno == EACCES || errno == EPERM || errno == EROFS;
-            if (!place.existing || !folderRefuses)
-                ThrowInOut(errno, path);
-            inPlace = true;
-        }
-    }
-
-    const int fd =
-        Retry([&] { return ::openat(folder, name, O_RDWR | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC); });
-    if (fd < 0)
-        ThrowInOut(errno, path);
-    File file(fd, path);
-    struct stat now {};
-    if (::fstat(fd, &now) != 0)
-        ThrowInOut(errno, path);
-    if (!S_ISREG(now.st_mode))
-        ThrowNotAFile(path, now.st_mode, true);
-    // Nothing is cut until the caller has checked the file: it may be an input.
-    if (check)
-        check(file);
-    if (Retry([&] { return ::ftruncate(fd, 0); }) != 0)
-        ThrowInOut(errno, path);
-    return file;
-}
-
-File File::CreateNew(const FileName &path)
-{
-    RefuseNul(path);
-    const Place place = Locate(path);
-    if (place.existing)
-        ThrowInOut(EEXIST, path);
-    // O_EXCL with O_CREAT never follows a link, not even one planted meanwhile.
-    const int fd = Retry([&] {
-        return ::openat(place.folder->Get(), place.name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
-                        0666);
-    });
-    if (fd < 0)
-        ThrowInOut(errno, path);
-    return File(fd, path);
-}
-
-void File::Replace()
-{
-    if (!replacement_)
-        return;
-    const Replacement r = *replacement_;
-    replacement_.reset();
-    const int folder = r.folder->Get();
-    QByteArray named = r.tempName;
-    if (named.isEmpty()) {
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
-        int linked;
-        do {
-            named = detail::TempName();
-            linked = ::linkat(AT_FDCWD, self.constData(), folder, named.constData(), AT_SYMLINK_FOLLOW);
-        } while (linked != 0 && errno == EEXIST);
-        if (linked != 0)
-            ThrowInOut(errno, path_);
-    }
-    const auto fail = [&](int err) {
-        if (r.tempName.isEmpty())
-            ::unlinkat(folder, named.constData(), 0); // the unnamed file still holds the bytes until closed
-        ThrowInOut(err, path_);
-    };
-    if (replaced_) {
-        // Renamed over an existing file, ext4 writes the new file's data out
-        // first, seconds for gigabytes. Exchanging the two names does not;
-        // the old file, now under the temporary name, then goes. The name
-        // never stops naming a whole file, old or new.
-        if (::renameat2(folder, named.constData(), folder, r.name.constData(), RENAME_EXCHANGE) == 0) {
-            if (::unlinkat(folder, named.constData(), 0) == 0 || errno != EISDIR)
-                return;
-            // A folder was put there meanwhile, which a rename would not
-            // have replaced: it gets its name back.
-            ::renameat2(folder, named.constData(), folder, r.name.constData(), RENAME_EXCHANGE);
-            fail(EISDIR);
-        }
-        // Some file systems (FUSE, NFS) cannot exchange; a vanished target
-        // has nothing to exchange with.
-        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != ENOENT)
-            fail(errno);
-    }
-    if (::renameat(folder, named.constData(), folder, r.name.constData()) != 0)
-        fail(errno);
-}
-
 qint64 File::Size() const
 {
     if (opened_)
@@ -669,7 +361,7 @@ void File::WriteAll(const char *data, qint64 n)
             ThrowInOut(errno, path_);
         }
         if (put == 0)
-            throw EInOutError(101);
+            throw EInOutError(InOutCode::DiskFull);
         data += put;
         n -= put;
     }

@@ -7,43 +7,20 @@
 
 namespace platform {
 
-namespace {
-
-#ifdef _WIN32
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-#else
-bool IsSeparator(char c) { return c == '/'; }
-#endif
-
-// Where the folder part of bytes ends: the last separator, or on Windows the
-// ":" of "C:name", which lies in drive C's current folder; -1 for none.
-qsizetype LastSeparator(const QByteArray &bytes)
-{
-    for (qsizetype i = bytes.size() - 1; i >= 0; --i)
-        if (IsSeparator(bytes[i]))
-            return i;
-#ifdef _WIN32
-    if (bytes.size() >= 2 && bytes[1] == ':' && QChar::isLetter(char16_t(uchar(bytes[0]))) && uchar(bytes[0]) < 0x80)
-        return 1;
-#endif
-    return -1;
-}
-
-} // namespace
-
-QString FileName::Display() const
-{
-#ifdef _WIN32
-    if (const auto units = Utf16FromWtf8(bytes_))
-        return QString::fromUtf16(units->data(), qsizetype(units->size()));
-#endif
-    return QString::fromUtf8(bytes_);
-}
-
 FileName FileName::Folder() const
 {
-    const qsizetype end = LastSeparator(bytes_);
+    const qsizetype end = FolderEnd(bytes_);
     return end < 0 ? FileName() : FileName(bytes_.left(end + 1));
+}
+
+FileName FileName::ContainingFolder() const
+{
+    QByteArray folder = Folder().Bytes();
+    const qsizetype last = folder.size() - 1;
+    const bool endsInSeparator = last >= 0 && FolderEnd(folder) == last && folder[last] != ':';
+    if (endsInSeparator && last > 0 && folder[last - 1] != ':')
+        folder.chop(1);
+    return FileName(folder);
 }
 
 QByteArray FileName::Extension() const
@@ -53,19 +30,13 @@ QByteArray FileName::Extension() const
     return dot < 0 ? QByteArray() : last.mid(dot + 1);
 }
 
-QByteArray FileName::LastPart() const { return bytes_.mid(LastSeparator(bytes_) + 1); }
+QByteArray FileName::LastPart() const { return bytes_.mid(FolderEnd(bytes_) + 1); }
 
 FileName FileName::operator/(const QByteArray &child) const
 {
-    if (bytes_.isEmpty() || LastSeparator(bytes_) == bytes_.size() - 1)
+    if (bytes_.isEmpty() || FolderEnd(bytes_) == bytes_.size() - 1)
         return FileName(bytes_ + child);
-#ifdef _WIN32
-    // A name Windows gave ("C:\Users\me") goes on in its own style; one from
-    // Qt's dialogs ("C:/Users/me") in that.
-    if (bytes_.contains('\\') && !bytes_.contains('/'))
-        return FileName(bytes_ + '\\' + child);
-#endif
-    return FileName(bytes_ + '/' + child);
+    return FileName(bytes_ + SeparatorAfter(bytes_) + child);
 }
 
 std::vector<FileName> NamesFromUrls(const QList<QUrl> &urls)

@@ -42,6 +42,10 @@ public:
 
     // Everything up to and including the last separator; empty without one.
     FileName Folder() const;
+    // The folder the name lies in, as a name of its own: Folder() without
+    // its last separator, unless that separator is a root ("/", "E:\"),
+    // where plain "E:" would be drive E's current folder.
+    FileName ContainingFolder() const;
     // What follows the last "." after the last "/", without the "."; empty without one.
     QByteArray Extension() const;
     // The part after the last separator.
@@ -52,6 +56,12 @@ public:
     friend bool operator==(const FileName &, const FileName &) = default;
 
 private:
+    // What each system's half says: where the folder part of bytes ends
+    // (the last separator, or the drive's ":" of "C:name"), -1 for none;
+    // and the separator that goes between a folder and a name in it.
+    static qsizetype FolderEnd(const QByteArray &bytes);
+    static char SeparatorAfter(const QByteArray &folder);
+
     QByteArray bytes_;
 };
 

@@ -32,6 +32,12 @@ QList<QByteArray> EntriesShownAs(const QByteArray &folder, const QString &text)
 
 } // namespace
 
+QString FileName::Display() const { return QString::fromUtf8(bytes_); }
+
+qsizetype FileName::FolderEnd(const QByteArray &bytes) { return bytes.lastIndexOf('/'); }
+
+char FileName::SeparatorAfter(const QByteArray &) { return '/'; }
+
 FileName NameFromText(const QString &text)
 {
     if (!text.contains(QChar::ReplacementCharacter))

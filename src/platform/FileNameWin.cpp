@@ -7,6 +7,31 @@
 
 namespace platform {
 
+QString FileName::Display() const
+{
+    if (const auto units = Utf16FromWtf8(bytes_))
+        return QString::fromUtf16(units->data(), qsizetype(units->size()));
+    return QString::fromUtf8(bytes_);
+}
+
+// "\" separates as well as "/"; "C:name" lies in drive C's current folder.
+qsizetype FileName::FolderEnd(const QByteArray &bytes)
+{
+    for (qsizetype i = bytes.size() - 1; i >= 0; --i)
+        if (bytes[i] == '/' || bytes[i] == '\\')
+            return i;
+    if (bytes.size() >= 2 && bytes[1] == ':' && QChar::isLetter(char16_t(uchar(bytes[0]))) && uchar(bytes[0]) < 0x80)
+        return 1;
+    return -1;
+}
+
+// A name Windows gave ("C:\Users\me") goes on in its own style; one from
+// Qt's dialogs ("C:/Users/me") in that.
+char FileName::SeparatorAfter(const QByteArray &folder)
+{
+    return folder.contains('\\') && !folder.contains('/') ? '\\' : '/';
+}
+
 std::optional<std::wstring> NativeName(const FileName &name)
 {
     const auto units = Utf16FromWtf8(name.Bytes());
@@ -45,6 +70,9 @@ std::optional<FileName> NameFromUrl(const QUrl &url)
         bytes = "//" + host.toUtf8() + bytes; // a share: \\server\share\...
     else if (bytes.size() >= 3 && bytes[2] == ':')
         bytes.remove(0, 1); // "/C:/a.mpg"
+    // The address's separators, as Windows writes them; no part of a name
+    // holds either.
+    bytes.replace('/', '\\');
     if (!Utf16FromWtf8(bytes))
         return std::nullopt;
     return FileName(bytes);
@@ -71,11 +99,8 @@ FileName HomeFolder()
     QByteArray home = variable(L"USERPROFILE").Bytes();
     if (home.isEmpty())
         home = variable(L"HOMEDRIVE").Bytes() + variable(L"HOMEPATH").Bytes();
-    // Written as Qt's dialogs write names, so the names made from it ("test.mpg"
-    // in it) look like those a person picks there.
-    home.replace('\\', '/');
-    // "C:/" keeps its separator: without it, "C:" means the drive's current folder.
-    while (home.size() > 3 && home.endsWith('/'))
+    // "C:\" keeps its separator: without it, "C:" means the drive's current folder.
+    while (home.size() > 3 && (home.endsWith('\\') || home.endsWith('/')))
         home.chop(1);
     return FileName(home);
 }

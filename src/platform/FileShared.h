@@ -19,7 +19,8 @@ inline void RefuseNul(const FileName &path)
 {
     if (path.HoldsNul())
         throw EInOutError(
-            3, QStringLiteral("Invalid filename: no file name can hold a NUL character (%1)").arg(Shown(path)));
+            InOutCode::InvalidFilename,
+            QStringLiteral("Invalid filename: no file name can hold a NUL character (%1)").arg(Shown(path)));
 }
 
 // A pipe, socket, device or console met where a file was wanted; kind says which.
@@ -27,7 +28,8 @@ inline void RefuseNul(const FileName &path)
 {
     const QString what = output ? QStringLiteral("the join can only be written into a file")
                                 : QStringLiteral("only files can be joined");
-    throw EInOutError(5, QStringLiteral("File access denied: %1 is %2, and %3").arg(Shown(path), kind, what));
+    throw EInOutError(InOutCode::AccessDenied,
+                      QStringLiteral("File access denied: %1 is %2, and %3").arg(Shown(path), kind, what));
 }
 
 // A hidden name for a new file in its folder, holding the process id so that

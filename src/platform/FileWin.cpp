@@ -22,7 +22,8 @@ std::wstring Native(const FileName &path)
     RefuseNul(path);
     auto native = NativeName(path);
     if (!native || native->empty())
-        throw EInOutError(3, QStringLiteral("Invalid filename: %1 is no name Windows can hold").arg(Shown(path)));
+        throw EInOutError(InOutCode::InvalidFilename,
+                          QStringLiteral("Invalid filename: %1 is no name Windows can hold").arg(Shown(path)));
     return std::move(*native);
 }
 
@@ -223,7 +224,7 @@ std::optional<FileId> IdentityOf(const FileName &path)
 int InOutCodeFor(int errnum, const FileName &path)
 {
     switch (errnum) {
-    case ERROR_FILE_NOT_FOUND: return ParentFolderExists(path) ? 2 : 3;
+    case ERROR_FILE_NOT_FOUND: return ParentFolderExists(path) ? InOutCode::FileNotFound : InOutCode::InvalidFilename;
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
@@ -231,15 +232,15 @@ int InOutCodeFor(int errnum, const FileName &path)
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
-    case ERROR_FILENAME_EXCED_RANGE: return 3;
-    case ERROR_TOO_MANY_OPEN_FILES: return 4;
+    case ERROR_FILENAME_EXCED_RANGE: return InOutCode::InvalidFilename;
+    case ERROR_TOO_MANY_OPEN_FILES: return InOutCode::TooManyOpenFiles;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT: return 5; // in use by another program counts as locked
+    case ERROR_WRITE_PROTECT: return InOutCode::AccessDenied; // in use by another program counts as locked
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case 1295: return 101; // ERROR_DISK_QUOTA_EXCEEDED, missing from MinGW's headers
+    case 1295: return InOutCode::DiskFull; // ERROR_DISK_QUOTA_EXCEEDED, missing from MinGW's headers
     default: return errnum;
     }
 }
@@ -555,7 +556,7 @@ void File::WriteAll(const char *data, qint64 n)
         if (put < 0)
             ThrowInOut(int(GetLastError()), path_);
         if (put == 0)
-            throw EInOutError(101);
+            throw EInOutError(InOutCode::DiskFull);
         data += put;
         n -= put;
     }

@@ -273,10 +273,17 @@ bool ProfileFile::Flush()
     try {
         // A new file takes the old one's place whole, so two programs writing
         // at once leave one version or the other, never a mix. Through a link,
-        // the link stays and its target is replaced, keeping owner and mode.
+        // the link stays and its target is replaced, keeping owner and mode; a
+        // file with other names or mounted over another gets the new bytes
+        // copied in, one writer at a time, after it has grown to hold them.
         const QByteArray bytes = Serialize();
         File file = File::Create(fileName_);
-        file.WriteAll(bytes.constData(), bytes.size());
+        try {
+            file.WriteAll(bytes.constData(), bytes.size());
+        } catch (...) {
+            file.Discard(); // half the settings never take the old ones' place (a full disk)
+            throw;
+        }
         file.Close();
         original_ = bytes;
         dirty_ = false;

@@ -8,8 +8,8 @@
 #include <iterator>
 
 #include "core/FolderScan.h"
-#include "core/MovieJoin.h"
 #include "core/NaturalOrder.h"
+#include "core/OutputGuard.h"
 #include "core/PathRules.h"
 #include "framework/FileDrops.h"
 #include "framework/TApplication.h"
@@ -186,14 +186,14 @@ FileName TForm1::OutputName() const { return outputBox_->Name(); }
 
 void TForm1::SetOutputName(const FileName &name) { outputBox_->SetName(name); }
 
-bool TForm1::JoinAsOneMovie() const { return JoinasOneMovie1->Checked(); }
+bool TForm1::JoinAsOneMovie() const { return session_.Movie() == MovieChoice::Menu; }
 
 void TForm1::SetJoinAsOneMovie(bool on)
 {
     if (session_.Joining())
         return;
     JoinasOneMovie1->SetChecked(on);
-    session_.SetJoinFunction(on ? OneMovieJoin() : ByteJoin());
+    session_.SetMovieChoice(on ? MovieChoice::Menu : MovieChoice::Off);
 }
 
 void TForm1::JoinNow(QObject *sender)
@@ -220,24 +220,29 @@ void TForm1::fb7Click(QObject *)
                                              QStringLiteral("Filename Error"), platform::MsgIcon::None, {});
         return;
     }
-    // A typed name that stands for several files stops here. One movie is
-    // a program stream: a ".dat" name becomes ".mpg", shown before it is written.
-    if (const FileName written = MovieJoin::OutputNameFor(OutputName()); JoinAsOneMovie() && written != OutputName())
+    // A typed name that stands for several files stops here. The name the
+    // join writes (one movie is a program stream: ".dat" becomes ".mpg") is
+    // shown before it is written.
+    if (const FileName named = OutputName(), written = session_.Sketch().output; written != named)
         outputBox_->AddChoice(written);
     Application().HideNotice(); // the last join's is stale now
     progress_->Start(n);
     session_.Join();
 }
 
-void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error)
+void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error, const JoinResult &result)
 {
     if (outcome == JoinSession::Outcome::Done) {
         outputBox_->Remember(session_.Output());
         Application().ShowNotice(fb7, progress_->Summary());
-        if (!JoinAsOneMovie())
+        if (result.plan.kind == JoinKind::Bytes)
             hints_->AddByteJoinHint(fb7, progress_->Summary());
+    } else if (outcome == JoinSession::Outcome::Stopped && result.left == OutputLeft::AsBefore) {
+        // Told, since the bars show part of a join whose output is not there.
+        const QString name = FileName(result.plan.output.LastPart()).Display();
+        Application().ShowNotice(fb7, QStringLiteral("Stopped; %1 was left as it was before the join").arg(name));
     } else if (error) {
-        // A stop is no error: the output keeps what was joined, and the bars
+        // A stop is no error: a new output keeps what was joined, and the bars
         // and icons show how far it came.
         Application().Guard([&] {
             try {
@@ -261,9 +266,10 @@ void TForm1::ShowSession()
     JoinSession *s = &session_;
     connect(s, &JoinSession::stateChanged, this, [this] { stopKey_->setEnabled(session_.Joining()); });
     connect(s, &JoinSession::finished, this,
-            [this](JoinSession::Work work, JoinSession::Outcome outcome, std::exception_ptr error) {
+            [this](JoinSession::Work work, JoinSession::Outcome outcome, std::exception_ptr error,
+                   const JoinResult &result) {
                 if (work == JoinSession::Work::Join)
-                    JoinFinished(outcome, error);
+                    JoinFinished(outcome, error, result);
             });
 }
 

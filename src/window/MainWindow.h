@@ -125,7 +125,7 @@ private:
     // The list view and the bars follow the session.
     void ShowSession();
     void JoinNow(QObject *sender);
-    void JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error);
+    void JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error, const JoinResult &result);
     void ItemEdited(int index, const QString &text);
     void DropFilesAt(int at, const std::vector<platform::FileName> &names);
 

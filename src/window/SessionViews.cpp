@@ -6,6 +6,7 @@
 
 #include "desktop/Desktop.h"
 #include "framework/TApplication.h"
+#include "platform/Exceptions.h"
 
 namespace app {
 
@@ -125,6 +126,7 @@ JoinProgressView::JoinProgressView(JoinSession &session, flat::TFlatProgressBar 
     connect(s, &JoinSession::joinStarted, this, [this](int files, qint64 total) {
         progress_.Start(files, total, clock_.elapsed());
         ShowWords(true);
+        ShowOnTaskbar(platform::TaskbarProgress::Normal);
     });
     connect(s, &JoinSession::fileStarted, this, [this](int index, qint64 size) {
         fileBytes_ = 0;
@@ -137,16 +139,40 @@ JoinProgressView::JoinProgressView(JoinSession &session, flat::TFlatProgressBar 
         bytes_->SetPosition(fileBytes_);
         progress_.Copied(bytes);
         ShowWords(false);
+        ShowOnTaskbar(taskbarState_);
     });
     connect(s, &JoinSession::fileFinished, this, [this](int index) {
         bytes_->SetPosition(0);
         files_->SetPosition(index + 1);
     });
-    connect(s, &JoinSession::finished, this, [this](JoinSession::Work, JoinSession::Outcome outcome) {
+    connect(s, &JoinSession::finished, this, [this](JoinSession::Work work, JoinSession::Outcome outcome) {
         window_->setWindowTitle(framework::Application().Title());
         if (outcome == JoinSession::Outcome::Done)
             files_->SetPosition(0);
+        if (work == JoinSession::Work::Join)
+            ShowOnTaskbar(outcome == JoinSession::Outcome::Failed ? platform::TaskbarProgress::Error
+                                                                  : platform::TaskbarProgress::None);
     });
+}
+
+void JoinProgressView::SetPaused(bool paused)
+{
+    if (paused)
+        progress_.Held(clock_.elapsed());
+    else
+        progress_.Resumed(clock_.elapsed());
+    ShowOnTaskbar(paused ? platform::TaskbarProgress::Paused : platform::TaskbarProgress::Normal);
+}
+
+// Only changes reach the taskbar: a few a second would be a call each.
+void JoinProgressView::ShowOnTaskbar(platform::TaskbarProgress state)
+{
+    const int percent = state == platform::TaskbarProgress::None ? 0 : progress_.Percent();
+    if (state == taskbarState_ && percent == taskbarPercent_)
+        return;
+    taskbarState_ = state;
+    taskbarPercent_ = percent;
+    platform::CurrentTaskbar().ShowProgress(window_, state, percent);
 }
 
 void JoinProgressView::Start(int files)
@@ -182,16 +208,17 @@ void StopQuestion::Ask()
     question.DefaultAnswer = 0;
     question.EscapeAnswer = 1;
     session_.Hold();
-    progress_.Held();
+    progress_.SetPaused(true);
     platform::CurrentMessageBoxes().Pose(window_, question, [self = QPointer<StopQuestion>(this)](int answer) {
         if (!self)
             return; // the window is gone, and its session stopped with it
         self->open_ = false;
-        self->progress_.Resumed();
-        if (answer == 0)
+        if (answer == 0) {
             self->session_.Stop();
-        else
+        } else {
+            self->progress_.SetPaused(false);
             self->session_.Resume();
+        }
     });
 }
 

@@ -10,6 +10,7 @@
 #include "core/JoinProgress.h"
 #include "core/JoinSession.h"
 #include "core/Settings.h"
+#include "desktop/Desktop.h"
 #include "flat/TFlatComboBoxUnit.h"
 #include "flat/TFlatProgressBarUnit.h"
 #include "framework/TListView.h"
@@ -56,22 +57,25 @@ private:
 };
 
 // The two bars show the running join by files and by bytes of the current
-// file, and the window's title tells it in words a few times a second.
+// file, the window's title tells it in words a few times a second, and the
+// window's button in the taskbar shows it too: paused while the stop
+// question is open, red after a failed join until the next one starts.
 class JoinProgressView : public QObject {
 public:
     JoinProgressView(JoinSession &session, flat::TFlatProgressBar *files, flat::TFlatProgressBar *bytes,
                      QWidget *window);
     // A join of files inputs starts now.
     void Start(int files);
-    // The join waits for the person (the stop question is open) until Resumed.
-    void Held() { progress_.Held(clock_.elapsed()); }
-    void Resumed() { progress_.Resumed(clock_.elapsed()); }
     // "File 2 of 5 · 1.2 of 3.4 GB · 85 MB/s · 0:12 left"; "Joined 5 files (3.4 GB) in 0:41"
     QString Details() const { return progress_.Details(clock_.elapsed()); }
     QString Summary() const { return progress_.Summary(clock_.elapsed()); }
+    // The join waits for the person's answer to the stop question, or goes
+    // on; the time it waits tells nothing of its rate.
+    void SetPaused(bool paused);
 
 private:
     void ShowWords(bool now);
+    void ShowOnTaskbar(platform::TaskbarProgress state);
 
     flat::TFlatProgressBar *files_, *bytes_;
     QWidget *window_;
@@ -79,6 +83,8 @@ private:
     QElapsedTimer clock_;
     qint64 fileBytes_ = 0; // of the file being joined
     qint64 wordsShownMs_ = -1;
+    platform::TaskbarProgress taskbarState_ = platform::TaskbarProgress::None;
+    int taskbarPercent_ = -1;
 };
 
 // "Stop joining?", asked as an ordinary box of the window: the join waits at

@@ -2,6 +2,7 @@
 #include "window/WindowSettings.h"
 
 #include "core/Settings.h"
+#include "desktop/Desktop.h"
 #include "desktop/Screens.h"
 #include "desktop/WindowSystem.h"
 #include "framework/TApplication.h"
@@ -51,6 +52,11 @@ void WindowSettingsFile::Read(TForm1 &form) const
             e.ErrorCode(),
             QStringLiteral("The settings file %1 cannot be created: %2").arg(path_.Display(), e.Message()));
     }
+    // Another user's misuc.dat beside the program, passed over: the person
+    // should know why the settings they find there are not the ones used.
+    if (const QString notice = SettingsNotice(); !notice.isEmpty())
+        platform::CurrentMessageBoxes().Show(&form, notice, framework::Application().Title(),
+                                             platform::MsgIcon::Warning, QString());
 }
 
 bool WindowSettingsFile::Write(TForm1 &form)

@@ -34,10 +34,10 @@ protected:
         return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
                 Lines(program.readAllStandardOutput()), Lines(program.readAllStandardError())};
     }
-    // A Windows program ends its lines on stdout and stderr with CR LF.
+    // Redirected, the program writes UTF-8; a Windows program ends its lines with CR LF.
     static QString Lines(const QByteArray &bytes)
     {
-        QString text = QString::fromLocal8Bit(bytes);
+        QString text = QString::fromUtf8(bytes);
 #ifdef _WIN32
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 #endif
@@ -84,6 +84,10 @@ TEST_F(CommandLineTest, RefusalsAndErrorsNameTheFileAndTheReason)
     const Outcome missing = run({"--join", "out.mpg", "a.mpg", "gone.mpg"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "zantrope: gone.mpg: File not found\n");
+    // Every name comes back whole, also one beyond every code page.
+    const QString emoji = QString::fromUtf8("gone-\xf0\x9f\x98\x80.mpg");
+    EXPECT_EQ(run({"--join", "out.mpg", "a.mpg", emoji}).err,
+              QStringLiteral("zantrope: %1: File not found\n").arg(emoji));
     const QByteArray prefix = QFile::exists(path("out.mpg")) ? ReadBytes(path("out.mpg")) : QByteArray();
     EXPECT_EQ(prefix, a.left(prefix.size())) << "what was joined before the error, exactly";
 
@@ -167,7 +171,7 @@ TEST_F(CommandLineTest, MovieJoinsClipsAsOneMovie)
 // output holds an exact prefix of what was being joined. Linux only: it
 // watches the join through /proc and sends SIGINT.
 #ifndef _WIN32
-TEST_F(CommandLineTest, CtrlCStopsTheJoinLeavingAPrefix)
+TEST_F(CommandLineTest, CtrlCStopsTheJoinLeavingAPrefixOrTheOldOutput)
 {
     // A large hole reads as zeros fast, so the join is surely under way when Ctrl-C comes.
     const qint64 size = qint64(4) << 30;
@@ -175,32 +179,43 @@ TEST_F(CommandLineTest, CtrlCStopsTheJoinLeavingAPrefix)
         QFile big(path("big.mpg"));
         ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(size));
     }
-    QProcess program;
-    program.setWorkingDirectory(dir.path());
-    program.start(QStringLiteral(ZANTROPE_PROGRAM), {"--join", "out.mpg", "big.mpg"});
-    ASSERT_TRUE(program.waitForStarted());
-    // Until the join has written something: its process has written a megabyte.
-    const QString io = QStringLiteral("/proc/%1/io").arg(program.processId());
-    auto written = [&] {
-        QFile f(io);
-        if (!f.open(QIODevice::ReadOnly))
-            return qint64(0);
-        const QByteArray text = f.readAll();
-        const qsizetype at = text.indexOf("wchar: ");
-        return at < 0 ? 0 : text.mid(at + 7, text.indexOf('\n', at) - at - 7).toLongLong();
+    const auto interrupt = [&] {
+        QProcess program;
+        program.setWorkingDirectory(dir.path());
+        program.start(QStringLiteral(ZANTROPE_PROGRAM), {"--join", "out.mpg", "big.mpg"});
+        EXPECT_TRUE(program.waitForStarted());
+        // Until the join has written something: its process has written a megabyte.
+        const QString io = QStringLiteral("/proc/%1/io").arg(program.processId());
+        auto written = [&] {
+            QFile f(io);
+            if (!f.open(QIODevice::ReadOnly))
+                return qint64(0);
+            const QByteArray text = f.readAll();
+            const qsizetype at = text.indexOf("wchar: ");
+            return at < 0 ? 0 : text.mid(at + 7, text.indexOf('\n', at) - at - 7).toLongLong();
+        };
+        EXPECT_TRUE(QTest::qWaitFor([&] { return written() > (1 << 20); }, 20000));
+        ::kill(pid_t(program.processId()), SIGINT);
+        EXPECT_TRUE(program.waitForFinished(20000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 130);
+        return program.readAllStandardError();
     };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return written() > (1 << 20); }, 20000));
-    ::kill(pid_t(program.processId()), SIGINT);
-    ASSERT_TRUE(program.waitForFinished(20000));
 
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 130);
-    EXPECT_EQ(program.readAllStandardError(), "zantrope: stopped; out.mpg holds what was joined\n");
+    EXPECT_EQ(interrupt(), "zantrope: stopped; out.mpg holds what was joined\n");
     QFile out(path("out.mpg"));
     ASSERT_TRUE(out.open(QIODevice::ReadOnly));
     EXPECT_GT(out.size(), 0);
     EXPECT_LT(out.size(), size) << "stopped before the end";
     for (QByteArray piece; !(piece = out.read(1 << 20)).isEmpty();)
         ASSERT_EQ(piece.count('\0'), piece.size()) << "only what the input holds";
+    out.close();
+
+    // A re-join stopped keeps the old output whole, and drops the new part.
+    const QByteArray old = Pattern(3 << 20, 5);
+    WriteBytes(path("out.mpg"), old);
+    EXPECT_EQ(interrupt(), "zantrope: stopped; out.mpg was left as it was before the join\n");
+    EXPECT_EQ(ReadBytes(path("out.mpg")), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"big.mpg", "out.mpg"}));
 }
 #endif

@@ -3,6 +3,7 @@
 // of the same file, the output's own new file, another spelling of one name,
 // a file renamed over an input while the join runs.
 #include "core/JoinEngine.h"
+#include "core/OutputGuard.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,8 @@
 // descriptors and a FAT image mounted through FUSE. On Windows the platform
 // layer's own tests cover its routes to one file.
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using app::JoinEngine;
@@ -60,30 +63,66 @@ TEST(JoinSafety, AHardLinkOfAnInputSeenThroughAnotherViewIsRefused)
 
     const platform::EInOutError e = RefusedJoin(
         view + QStringLiteral("/out.mpg"), {real + QStringLiteral("/a.mpg"), dir.filePath(QStringLiteral("b.mpg"))});
-    EXPECT_EQ(e.ErrorCode(), JoinEngine::SameFileCode);
+    EXPECT_EQ(e.ErrorCode(), platform::InOutCode::AccessDenied);
     EXPECT_EQ(ReadBytes(real + QStringLiteral("/a.mpg")), content);
 }
 
 // An input that is a link to /proc/self/fd/N reads whatever the program has
-// open as N: the output's own new file, fed into itself.
+// open as N: when it is opened again by name (no descriptor was left to keep
+// it open since the look), that may be the output's own new file. An output
+// with a second name is rewritten where it is, which opens one file more.
 TEST(JoinSafety, AnInputThatIsTheOutputsNewFileIsRefused)
 {
     QTemporaryDir dir;
     const QString a = dir.filePath(QStringLiteral("a.mpg"));
     const QString output = dir.filePath(QStringLiteral("out.mpg"));
+    const QString second = dir.filePath(QStringLiteral("second.mpg"));
+    const QByteArray other = QFile::encodeName(dir.filePath(QStringLiteral("other.mpg")));
     WriteBytes(a, "aaaa");
-    WriteBytes(output, "old output");
-    // The join keeps the file it looked at as a open, then opens the
-    // output's folder and its new file, in the lowest free descriptors; the
-    // link leads nowhere when looked at, so it is opened by name.
-    const int lowest = ::dup(0);
-    ::close(lowest);
+    WriteBytes(QString::fromUtf8(other), "other");
     const QString link = dir.filePath(QStringLiteral("fd.mpg"));
-    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fd/%1").arg(lowest + 2), link));
-    const platform::EInOutError e = RefusedJoin(output, {a, link});
-    EXPECT_EQ(e.Message(), JoinEngine::SameFileMessage(Name(link)));
-    EXPECT_EQ(ReadBytes(output), QByteArray("old output")) << "refused before it replaced anything";
-    EXPECT_EQ(ReadBytes(a), QByteArray("aaaa"));
+    // No look keeps its file open below 257 descriptors.
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit lowered = saved;
+    lowered.rlim_cur = std::min<rlim_t>(256, saved.rlim_max);
+    for (const bool hardLinked : {false, true}) {
+        WriteBytes(output, "old output");
+        QFile::remove(second);
+        if (hardLinked) {
+            ASSERT_EQ(::link(QFile::encodeName(output).constData(), QFile::encodeName(second).constData()), 0);
+        }
+        for (int offset = 1; offset <= (hardLinked ? 2 : 1); ++offset) {
+            // When looked at, the link leads to other, open as lowest + offset;
+            // once the looks are done all are closed, and what the join opens
+            // (the output's folder, its new file, the old one) takes them.
+            std::vector<int> open;
+            for (int i = 0; i <= 2; ++i)
+                open.push_back(::open(other.constData(), O_RDONLY));
+            QFile::remove(link);
+            ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fd/%1").arg(open[std::size_t(offset)]), link));
+            struct CloseAfterLooks : app::JoinObserver {
+                std::vector<int> fds;
+                void JoinStarted(qint64) override
+                {
+                    for (const int fd : fds)
+                        ::close(fd);
+                }
+            } observer;
+            observer.fds = open;
+            ::setrlimit(RLIMIT_NOFILE, &lowered);
+            const platform::EInOutError e = ErrorOf([&] {
+                JoinEngine().Join(Name(output), Names({a, link}), observer);
+            });
+            ::setrlimit(RLIMIT_NOFILE, &saved);
+            EXPECT_EQ(e.Message(), app::OutputGuard::SameFileMessage(Name(link))) << hardLinked << offset;
+            EXPECT_EQ(ReadBytes(output), QByteArray("old output")) << "refused before it replaced anything";
+            if (hardLinked) {
+                EXPECT_EQ(ReadBytes(second), QByteArray("old output"));
+            }
+            EXPECT_EQ(ReadBytes(a), QByteArray("aaaa"));
+        }
+    }
 }
 
 // On vfat "a.mpg" and "A.MPG" are one file, and through FUSE they even show
@@ -103,7 +142,7 @@ TEST(JoinSafety, AnInputSpeltInAnotherCaseOnACaseBlindFileSystemIsRefused)
     WriteBytes(dir.filePath(QStringLiteral("b.mpg")), "b");
     EXPECT_EQ(
         RefusedJoin(at + QStringLiteral("/a.mpg"), {at + QStringLiteral("/A.MPG"), dir.filePath("b.mpg")}).ErrorCode(),
-        JoinEngine::SameFileCode);
+        platform::InOutCode::AccessDenied);
     EXPECT_EQ(ReadBytes(at + QStringLiteral("/A.MPG")), QByteArray("upper"));
 
     // On a file system that tells case apart, the two are two files.
@@ -144,5 +183,39 @@ TEST(JoinSafety, AnInputRenamedOverMeanwhileIsJoinedAsLookedAt)
         EXPECT_EQ(ReadBytes(output), QByteArray("aaabbb")) << swappedIn.toStdString();
         EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden).isEmpty());
     }
+}
+
+// Without a descriptor to keep it open, an input is opened again by name
+// when its turn comes: another file renamed over it meanwhile is refused,
+// and the output that existed stays whole.
+TEST(JoinSafety, AnInputReplacedAfterTheLookIsRefusedWhenNotKeptOpen)
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.mpg")), b = dir.filePath(QStringLiteral("b.mpg"));
+    const QString output = dir.filePath(QStringLiteral("out.mpg"));
+    WriteBytes(a, "aaa");
+    WriteBytes(b, "bbb");
+    WriteBytes(output, "old output");
+    // Another name keeps b's file, so that no new file gets its inode number.
+    ASSERT_EQ(::link(QFile::encodeName(b).constData(), QFile::encodeName(b + QStringLiteral(".kept")).constData()), 0);
+    struct Swapper : app::JoinObserver {
+        QString from, over;
+        void JoinStarted(qint64) override
+        {
+            WriteBytes(from, "intruder");
+            EXPECT_EQ(::rename(QFile::encodeName(from).constData(), QFile::encodeName(over).constData()), 0);
+        }
+    } swapper;
+    swapper.from = dir.filePath(QStringLiteral("intruder.mpg"));
+    swapper.over = b;
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit lowered = saved;
+    lowered.rlim_cur = std::min<rlim_t>(256, saved.rlim_max);
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+    const platform::EInOutError e = ErrorOf([&] { JoinEngine().Join(Name(output), Names({a, b}), swapper); });
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(e.Message(), app::OutputGuard::ReplacedInputMessage(Name(b)));
+    EXPECT_EQ(ReadBytes(output), QByteArray("old output"));
 }
 #endif

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
+#include "core/JoinEngine.h"
+#include "platform/File.h"
 
 using app::JoinSession;
 using platform::FileName;
@@ -46,20 +48,25 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
+        // As the window listens: with a context on this thread, so that the
+        // worker's news arrives queued, here.
+        QObject *here = &session;
         auto log = [this](const QString &line) { events << line; };
-        QObject::connect(&session, &JoinSession::joinStarted,
+        QObject::connect(&session, &JoinSession::joinStarted, here,
                          [log](int n, qint64 b) { log(QStringLiteral("start %1 %2").arg(n).arg(b)); });
-        QObject::connect(&session, &JoinSession::outputCreated, [log] { log(QStringLiteral("created")); });
-        QObject::connect(&session, &JoinSession::fileStarted,
+        QObject::connect(&session, &JoinSession::outputCreated, here, [log] { log(QStringLiteral("created")); });
+        QObject::connect(&session, &JoinSession::fileStarted, here,
                          [log](int i, qint64 s) { log(QStringLiteral("file %1 %2").arg(i).arg(s)); });
-        QObject::connect(&session, &JoinSession::bytesCopied, [this](int, qint64 b) { copied += b; });
-        QObject::connect(&session, &JoinSession::fileFinished,
+        QObject::connect(&session, &JoinSession::bytesCopied, here, [this](int, qint64 b) { copied += b; });
+        QObject::connect(&session, &JoinSession::fileFinished, here,
                          [this, log](int i) { log(QStringLiteral("done %1 at %2").arg(i).arg(copied)); });
-        QObject::connect(&session, &JoinSession::finished,
-                         [this](JoinSession::Work, JoinSession::Outcome o, std::exception_ptr e) {
-                             outcome = o;
-                             error = e;
-                         });
+        QObject::connect(
+            &session, &JoinSession::finished, here,
+            [this](JoinSession::Work, JoinSession::Outcome o, std::exception_ptr e, const app::JoinResult &r) {
+                outcome = o;
+                error = e;
+                result = r;
+            });
     }
     QString path(const QString &name) const { return dir.filePath(name); }
     QByteArray input(const QString &name, qint64 size, quint32 seed)
@@ -79,11 +86,9 @@ protected:
     void joinHeldAt(int block)
     {
         HoldAt::held = false;
-        session.SetJoinFunction(
-            [this, block](const FileName &out, const std::vector<FileName> &in, app::JoinObserver &observer) {
-                HoldAt hold(session, observer, block);
-                app::JoinEngine().Join(out, in, hold);
-            });
+        session.WrapObserver([this, block](app::JoinObserver &observer) -> std::unique_ptr<app::JoinObserver> {
+            return std::make_unique<HoldAt>(session, observer, block);
+        });
         ASSERT_TRUE(session.Join());
         for (int i = 0; i < 2000 && !HoldAt::held; ++i)
             QThread::msleep(5);
@@ -96,6 +101,7 @@ protected:
     qint64 copied = 0;
     JoinSession::Outcome outcome{};
     std::exception_ptr error;
+    app::JoinResult result;
 };
 
 } // namespace
@@ -109,9 +115,9 @@ TEST_F(JoinSessionTest, JoinsASnapshotAndReportsEachStepInOrder)
     WriteBytes(path("out.mpg"), Pattern(20000, 9));
     session.SetOutput(Name(path("out.mpg")));
     QList<JoinSession::State> states;
-    QObject::connect(&session, &JoinSession::stateChanged, [&](JoinSession::State s) { states << s; });
+    QObject::connect(&session, &JoinSession::stateChanged, &session, [&](JoinSession::State s) { states << s; });
     QByteArray outputAtEnd;
-    QObject::connect(&session, &JoinSession::finished, [&] { outputAtEnd = ReadBytes(path("out.mpg")); });
+    QObject::connect(&session, &JoinSession::finished, &session, [&] { outputAtEnd = ReadBytes(path("out.mpg")); });
     ASSERT_TRUE(session.Join());
     // While it joins, the list stays as it was taken, and the output name too.
     EXPECT_FALSE(session.Join());
@@ -123,6 +129,8 @@ TEST_F(JoinSessionTest, JoinsASnapshotAndReportsEachStepInOrder)
     waitForFinish();
 
     EXPECT_EQ(outcome, JoinSession::Outcome::Done);
+    EXPECT_EQ(result.plan.kind, app::JoinKind::Bytes);
+    EXPECT_EQ(result.plan.output, Name(path("out.mpg"))); // the name taken when the join started
     EXPECT_EQ(outputAtEnd, all);
     EXPECT_FALSE(QFile::exists(path("other.mpg")));
     EXPECT_EQ(events, (QStringList{"start 3 10005", "created", "file 0 10000", "done 0 at 10000", "file 1 0",
@@ -141,6 +149,7 @@ TEST_F(JoinSessionTest, AStopAtAnyBlockLeavesExactlyWhatWasReported)
     const qint64 sizes[] = {4097, 3 * 4097, 4 * 4097, all.size()};
     int point = 0;
     for (int block : {1, 3, 4, 6}) { // first, end of a file, next file's first, the very last
+        QFile::remove(path("out.mpg"));
         copied = 0;
         events.clear();
         joinHeldAt(block);
@@ -148,10 +157,19 @@ TEST_F(JoinSessionTest, AStopAtAnyBlockLeavesExactlyWhatWasReported)
         EXPECT_EQ(session.CurrentState(), JoinSession::State::Stopping);
         waitForFinish();
         EXPECT_EQ(outcome, JoinSession::Outcome::Stopped) << block;
+        EXPECT_EQ(result.left, app::OutputLeft::Prefix);
         const QByteArray out = ReadBytes(path("out.mpg"));
         EXPECT_EQ(out, all.left(copied)) << block;
         EXPECT_EQ(out.size(), sizes[point++]) << block;
     }
+    // Over an output that existed, a stop keeps the old file whole.
+    const QByteArray old = Pattern(20000, 9);
+    WriteBytes(path("out.mpg"), old);
+    joinHeldAt(4);
+    session.Stop();
+    waitForFinish();
+    EXPECT_EQ(result.left, app::OutputLeft::AsBefore);
+    EXPECT_EQ(ReadBytes(path("out.mpg")), old);
     // Held and let go: the join goes on to the end.
     copied = 0;
     joinHeldAt(2);
@@ -161,20 +179,51 @@ TEST_F(JoinSessionTest, AStopAtAnyBlockLeavesExactlyWhatWasReported)
     EXPECT_EQ(ReadBytes(path("out.mpg")), all);
 }
 
+// A missing input is refused before the output is made; a disk that fills
+// up ends the join with its error and a new output holding an exact prefix.
 TEST_F(JoinSessionTest, AFailureEndsTheJoinWithItsErrorAndAnExactPrefix)
 {
     const QByteArray a = input("a.mpg", 9000, 1);
     session.Append({Name(path("gone.mpg"))});
     session.SetOutput(Name(path("out.mpg")));
+    const auto code = [this] {
+        try {
+            std::rethrow_exception(error);
+        } catch (const platform::EInOutError &e) {
+            return e.ErrorCode();
+        }
+    };
     ASSERT_TRUE(session.Join());
     waitForFinish();
     ASSERT_EQ(outcome, JoinSession::Outcome::Failed);
-    try {
-        std::rethrow_exception(error);
-    } catch (const platform::EInOutError &e) {
-        EXPECT_EQ(e.ErrorCode(), 2);
-    }
-    EXPECT_EQ(ReadBytes(path("out.mpg")), a.left(copied));
+    EXPECT_EQ(code(), 2);
+    EXPECT_FALSE(events.contains("created"));
+    EXPECT_FALSE(QFile::exists(path("out.mpg")));
+
+    ASSERT_TRUE(session.Remove(1));
+    ASSERT_TRUE(session.Append({Name(path("a.mpg"))}));
+    std::atomic<qint64> room = 5000;
+    const platform::WriteCalls system = platform::CurrentWriteCalls();
+    const auto full = [&](auto call) {
+        return [&room, call](platform::Handle x, auto y, size_t n) -> ssize_t {
+            if (room <= 0) {
+                errno = ENOSPC;
+                return -1;
+            }
+            const ssize_t done = call(x, y, std::min<size_t>(n, size_t(room)));
+            room -= std::max<ssize_t>(done, 0);
+            return done;
+        };
+    };
+    const platform::WriteCallsOverride disk({full(system.Write), full(system.CopyRange)});
+    copied = 0;
+    ASSERT_TRUE(session.Join());
+    waitForFinish();
+    ASSERT_EQ(outcome, JoinSession::Outcome::Failed);
+    EXPECT_EQ(code(), 101);
+    const QByteArray out = ReadBytes(path("out.mpg")); // what was reported, perhaps a little more
+    EXPECT_EQ(out, a.left(5000));
+    EXPECT_LE(copied, out.size());
 }
 
 TEST_F(JoinSessionTest, AScanAddsFilesAndFoldersInOrderWhileTheListStaysFree)
@@ -253,7 +302,7 @@ TEST_F(JoinSessionTest, ManySmallFilesAreToldEveryOneInOrder)
         all += input(QStringLiteral("%1.mpg").arg(i), i % 3, quint32(i));
     session.SetOutput(Name(path("out.mpg")));
     QList<int> finished, expected;
-    QObject::connect(&session, &JoinSession::fileFinished, [&](int i) { finished << i; });
+    QObject::connect(&session, &JoinSession::fileFinished, &session, [&](int i) { finished << i; });
     ASSERT_TRUE(session.Join());
     waitForFinish();
     EXPECT_EQ(outcome, JoinSession::Outcome::Done);

@@ -4,10 +4,12 @@
 #include "core/MovieJoin.h"
 #include "core/ClipFacts.h"
 #include "core/ClipFactsReader.h"
+#include "core/JoinEngine.h"
+#include "core/MpegAudio.h"
+#include "platform/File.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -21,6 +23,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 // Linux only: the clips are made by the ffmpeg program and checked with
@@ -70,6 +73,7 @@ struct Played {
     double seconds = 0;
     int frames = 0;
     bool seekLands = false;
+    bool monotonic = true; // every stream's decoding times go forward
     QString format;
 };
 
@@ -92,10 +96,16 @@ Played Play(const QString &path)
     avcodec_open2(dec, codec, nullptr);
     AVPacket *packet = av_packet_alloc();
     AVFrame *frame = av_frame_alloc();
+    std::vector<qint64> lastDts(ctx->nb_streams, AV_NOPTS_VALUE);
     const auto decodeUntil = [&](const std::function<bool()> &enough) {
         bool more = true;
         while (more && !enough()) {
             more = av_read_frame(ctx, packet) >= 0;
+            if (more && packet->dts != AV_NOPTS_VALUE) {
+                qint64 &last = lastDts[std::size_t(packet->stream_index)];
+                played.monotonic = played.monotonic && (last == AV_NOPTS_VALUE || packet->dts > last);
+                last = packet->dts;
+            }
             if (more && packet->stream_index != index) {
                 av_packet_unref(packet);
                 continue;
@@ -136,10 +146,21 @@ Played Play(const QString &path)
     return played;
 }
 
+// "Join as One Movie" as the command line's --movie asks for it; the name written.
+FileName JoinMovie(const FileName &output, const std::vector<FileName> &inputs, app::JoinObserver &observer)
+{
+    return app::RunJoin({inputs, output, app::MovieChoice::Option}, observer).output;
+}
+
 class Recorder : public app::JoinObserver {
 public:
     void JoinStarted(qint64 total) override { log << QStringLiteral("join %1").arg(total); }
-    void OutputCreated() override { log << QStringLiteral("created"); }
+    void OutputCreated() override
+    {
+        log << QStringLiteral("created");
+        if (onCreated)
+            onCreated();
+    }
     void FileStarted(int index, qint64 size) override
     {
         log << QStringLiteral("started %1 %2").arg(index).arg(size);
@@ -157,7 +178,8 @@ public:
     // Stops halfway through input stopIn.
     bool StopRequested() override
     {
-        return stopIn >= 0 && int(read.size()) > stopIn && read[std::size_t(stopIn)] > stopAt;
+        return (stopAtAsk >= 0 && ++asks >= stopAtAsk) ||
+               (stopIn >= 0 && int(read.size()) > stopIn && read[std::size_t(stopIn)] > stopAt);
     }
 
     QStringList log;
@@ -165,7 +187,33 @@ public:
     int blocks = 0;
     int stopIn = -1;
     qint64 stopAt = 0;
+    int stopAtAsk = -1; // stops when asked this many times, wherever the join is
+    int asks = 0;
+    std::function<void()> onCreated;
 };
+
+// An MP3's header frame: the frames it counts, and the sound frames that
+// follow it in the file.
+struct Mp3Count {
+    qint64 counted = -1, held = 0;
+};
+Mp3Count CountMp3(const QByteArray &bytes)
+{
+    Mp3Count count;
+    const qsizetype xing = std::max(bytes.indexOf("Xing"), bytes.indexOf("Info"));
+    if (xing < 0)
+        return count;
+    count.counted = qFromBigEndian<quint32>(bytes.constData() + xing + 8);
+    const auto *b = reinterpret_cast<const uint8_t *>(bytes.constData());
+    qsizetype at = bytes.lastIndexOf(QByteArray::fromHex("ff"), xing);
+    for (auto header = app::mpa::ParseHeader(b + at, int(bytes.size() - at)); header;) { // the header frame first
+        at += header->frameBytes;
+        header = app::mpa::ParseHeader(b + at, int(std::max<qsizetype>(bytes.size() - at, 0)));
+        if (header && at + header->frameBytes <= bytes.size())
+            ++count.held;
+    }
+    return count;
+}
 
 class MovieJoinTest : public ::testing::Test {
 protected:
@@ -235,10 +283,7 @@ protected:
     static void Make(QStringList args)
     {
         args = QStringList{"-v", "error", "-nostdin", "-y", "-threads", "1"} + args;
-        QProcess ffmpeg;
-        ffmpeg.start(QStringLiteral("ffmpeg"), args);
-        ASSERT_TRUE(ffmpeg.waitForFinished(60000)) << "ffmpeg is needed to make the test clips";
-        ASSERT_EQ(ffmpeg.exitCode(), 0) << ffmpeg.readAllStandardError().toStdString();
+        ASSERT_EQ(RunProgram(QStringLiteral("ffmpeg"), args), 0) << "ffmpeg is needed to make the test clips";
     }
     static QString Path(const QString &name) { return dir->filePath(name); }
     static std::vector<FileName> Names(const QStringList &names)
@@ -273,7 +318,7 @@ TEST_F(MovieJoinTest, VcdClipsAndDatFilesPlayAsOneMovie)
         const QStringList clips{"ntsc5." + ext, "ntsc7." + ext, "ntsc9." + ext};
         Recorder recorder;
         // A .dat output name would promise RIFF sectors: it becomes .mpg.
-        const FileName written = MovieJoin().Join(Name(Path("joined." + ext)), Names(clips), recorder);
+        const FileName written = JoinMovie(Name(Path("joined." + ext)), Names(clips), recorder);
         EXPECT_EQ(written, Name(Path("joined.mpg")));
         const Played joined = Play(Path("joined.mpg"));
         EXPECT_EQ(joined.format, "mpeg");
@@ -281,6 +326,7 @@ TEST_F(MovieJoinTest, VcdClipsAndDatFilesPlayAsOneMovie)
         EXPECT_NEAR(joined.seconds, SumOfLengths(clips), 0.3);
         EXPECT_EQ(joined.frames, SumOfFrames(clips));
         EXPECT_TRUE(joined.seekLands);
+        EXPECT_TRUE(joined.monotonic);
         // The bars: each file's bytes in full, reported as it was read.
         for (int i = 0; i < 3; ++i) {
             const qint64 size = QFileInfo(Path(clips[i])).size();
@@ -298,7 +344,7 @@ TEST_F(MovieJoinTest, VbrMp3sGetOneHeaderThatCountsTheWholeJoin)
 {
     const QStringList clips{"vbr5.mp3", "vbr7.mp3", "vbr9.mp3"};
     Recorder recorder;
-    MovieJoin().Join(Name(Path("joined.mp3")), Names(clips), recorder);
+    JoinMovie(Name(Path("joined.mp3")), Names(clips), recorder);
     const Played joined = Play(Path("joined.mp3"));
     EXPECT_NEAR(joined.seconds, 21.0, 0.3);
     EXPECT_EQ(joined.frames, SumOfFrames(clips));
@@ -311,13 +357,25 @@ TEST_F(MovieJoinTest, VbrMp3sGetOneHeaderThatCountsTheWholeJoin)
     EXPECT_EQ(bytes.count("Xing"), 1);
     EXPECT_EQ(bytes.count("Info"), 0);
     EXPECT_LT(bytes.indexOf("Xing"), tag + 64);
+    const Mp3Count whole = CountMp3(bytes);
+    EXPECT_EQ(whole.counted, whole.held);
+
+    // Stopped halfway, the header counts the frames written, not the list's.
+    Recorder stopping;
+    stopping.stopIn = 1;
+    stopping.stopAt = QFileInfo(Path("vbr7.mp3")).size() / 2;
+    EXPECT_THROW(JoinMovie(Name(Path("stopped.mp3")), Names(clips), stopping), app::JoinStopped);
+    const Mp3Count stopped = CountMp3(ReadBytes(Path("stopped.mp3")));
+    EXPECT_EQ(stopped.counted, stopped.held);
+    EXPECT_LT(stopped.counted, whole.counted * 2 / 3);
+    EXPECT_NEAR(Play(Path("stopped.mp3")).seconds, 8.5, 0.5);
 }
 
 TEST_F(MovieJoinTest, CbrMp3sKeepTheFirstTagAndDropTheOthers)
 {
     const QStringList clips{"cbr3.mp3", "cbr4.mp3"};
     Recorder recorder;
-    MovieJoin().Join(Name(Path("tagged.mp3")), Names(clips), recorder);
+    JoinMovie(Name(Path("tagged.mp3")), Names(clips), recorder);
     const QByteArray bytes = ReadBytes(Path("tagged.mp3"));
     const QByteArray first = ReadBytes(Path("cbr3.mp3"));
     const qsizetype tag = first.indexOf(QByteArray::fromHex("fffb")); // the cover makes it large
@@ -337,19 +395,20 @@ TEST_F(MovieJoinTest, MixedFormatsAreRefusedBeforeAnythingIsWritten)
     WriteBytes(Path("kept.mpg"), "old");
     Recorder recorder;
     try {
-        MovieJoin().Join(Name(Path("kept.mpg")), Names({"ntsc5.mpg", "pvcd_B.mpg"}), recorder);
+        JoinMovie(Name(Path("kept.mpg")), Names({"ntsc5.mpg", "pvcd_B.mpg"}), recorder);
         FAIL() << "joined NTSC and PAL";
     } catch (const app::EMixedFormats &e) {
-        EXPECT_EQ(e.Message(), "pvcd_B.mpg is 352×288 at 25 fps; the first file is 352×240 at 29.97 fps");
+        EXPECT_EQ(e.Message(), "pvcd_B.mpg is 352×288 at 25 fps; the first file is 352×240 at 29.97 fps. --movie "
+                               "asks for one movie; without it the files are joined byte for byte.");
     }
     try {
-        MovieJoin().Join(Name(Path("kept.mpg")), Names({"ntsc5.mpg", "vbr5.mp3"}), recorder);
+        JoinMovie(Name(Path("kept.mpg")), Names({"ntsc5.mpg", "vbr5.mp3"}), recorder);
         FAIL() << "joined a movie and an MP3";
     } catch (const app::EMixedFormats &e) {
-        EXPECT_EQ(e.Message(), "vbr5.mp3 is MPEG audio; the first file is an MPEG program stream");
+        EXPECT_TRUE(e.Message().startsWith("vbr5.mp3 is MPEG audio; the first file is an MPEG program stream. "));
     }
     EXPECT_EQ(ReadBytes(Path("kept.mpg")), "old");
-    EXPECT_TRUE(recorder.log.isEmpty());
+    EXPECT_FALSE(recorder.log.contains("created"));
 }
 
 TEST_F(MovieJoinTest, StopLeavesAPlayableBeginning)
@@ -357,7 +416,7 @@ TEST_F(MovieJoinTest, StopLeavesAPlayableBeginning)
     Recorder recorder;
     recorder.stopIn = 1;
     recorder.stopAt = QFileInfo(Clip("ntsc7.mpg")).size() / 2;
-    EXPECT_THROW(MovieJoin().Join(Name(Path("stopped.mpg")), Names({"ntsc5.mpg", "ntsc7.mpg", "ntsc9.mpg"}), recorder),
+    EXPECT_THROW(JoinMovie(Name(Path("stopped.mpg")), Names({"ntsc5.mpg", "ntsc7.mpg", "ntsc9.mpg"}), recorder),
                  app::JoinStopped);
     EXPECT_TRUE(recorder.log.contains("finished 0 " + QString::number(QFileInfo(Path("ntsc5.mpg")).size())));
     EXPECT_FALSE(recorder.log.contains(QStringLiteral("finished 1"), Qt::CaseSensitive));
@@ -365,6 +424,156 @@ TEST_F(MovieJoinTest, StopLeavesAPlayableBeginning)
     EXPECT_GT(stopped.seconds, 5.0);
     EXPECT_LT(stopped.seconds, 12.0);
     EXPECT_GT(stopped.frames, 150);
+
+    // Over an output that existed, a stop leaves the old file whole.
+    const QByteArray before = ReadBytes(Path("stopped.mpg"));
+    Recorder again;
+    again.stopIn = 1;
+    try {
+        JoinMovie(Name(Path("stopped.mpg")), Names({"ntsc7.mpg", "ntsc9.mpg"}), again);
+        ADD_FAILURE() << "not stopped";
+    } catch (const app::JoinStopped &e) {
+        EXPECT_EQ(e.left, app::OutputLeft::AsBefore);
+    }
+    EXPECT_EQ(ReadBytes(Path("stopped.mpg")), before);
+}
+
+// The disk fills up during the write: the error says so, a new output is a
+// playable beginning (an MP3's header counts the frames it holds), and an
+// output that existed is left whole. The media module writes through the
+// program's one platform layer, so the write calls of the test reach it.
+TEST_F(MovieJoinTest, AFullDiskEndsTheJoinWithAPlayableBeginningOrTheOldOutput)
+{
+    // As on a full disk: blocks the file has can be written again, no new one.
+    qint64 room = 0;
+    const platform::WriteCalls system = platform::CurrentWriteCalls();
+    const platform::WriteCallsOverride disk(
+        {[&](int fd, const char *data, size_t n) -> ssize_t {
+             struct stat st {};
+             if (::fstat(fd, &st) == 0 && ::lseek(fd, 0, SEEK_CUR) + off_t(n) <= st.st_size)
+                 return system.Write(fd, data, n);
+             if (room <= 0) {
+                 errno = ENOSPC;
+                 return -1;
+             }
+             const ssize_t done = system.Write(fd, data, std::min<size_t>(n, size_t(room)));
+             room -= std::max<ssize_t>(done, 0);
+             return done;
+         },
+         nullptr});
+    for (const QString output : {"full.mpg", "full.mp3"}) {
+        const bool mp3 = output.endsWith("mp3");
+        const QStringList clips = mp3 ? QStringList{"vbr5.mp3", "vbr7.mp3"} : QStringList{"ntsc5.mpg", "ntsc7.mpg"};
+        room = QFileInfo(Clip(clips[0])).size() * 3 / 2;
+        Recorder recorder;
+        EXPECT_EQ(ErrorOf([&] { JoinMovie(Name(Path(output)), Names(clips), recorder); }).ErrorCode(), 101);
+        const Played played = Play(Path(output));
+        EXPECT_GT(played.seconds, 5.0) << output.toStdString();
+        EXPECT_LT(played.seconds, 12.0);
+        EXPECT_TRUE(played.monotonic);
+        if (mp3) {
+            const Mp3Count count = CountMp3(ReadBytes(Path(output)));
+            EXPECT_EQ(count.counted, count.held);
+        }
+        const QByteArray before = ReadBytes(Path(output));
+        room = QFileInfo(Clip(clips[0])).size();
+        EXPECT_EQ(ErrorOf([&] { JoinMovie(Name(Path(output)), Names(clips), recorder); }).ErrorCode(), 101);
+        EXPECT_EQ(ReadBytes(Path(output)), before) << "an output that existed stays whole";
+    }
+}
+
+// The inputs are read before anything is written, and a stop is asked for
+// between them and while each is read: the output is then as it was.
+TEST_F(MovieJoinTest, AStopWhileTheInputsAreReadLeavesTheOutputAsItWas)
+{
+    for (const bool existed : {false, true}) {
+        QFile::remove(Path("early.mpg"));
+        if (existed)
+            WriteBytes(Path("early.mpg"), "old");
+        Recorder recorder;
+        recorder.stopAtAsk = 8;
+        try {
+            JoinMovie(Name(Path("early.mpg")), Names({"ntsc5.mpg", "ntsc7.mpg", "ntsc9.mpg"}), recorder);
+            ADD_FAILURE() << "not stopped";
+        } catch (const app::JoinStopped &e) {
+            EXPECT_EQ(e.left, existed ? app::OutputLeft::AsBefore : app::OutputLeft::Nothing);
+        }
+        EXPECT_EQ(recorder.log.size(), 1) << "started, and nothing after: " << recorder.log.join(", ").toStdString();
+        EXPECT_EQ(ReadBytes(Path("early.mpg")), existed ? QByteArray("old") : QByteArray("<unreadable>"));
+    }
+}
+
+// Two clips joined byte for byte, as cat joins them, are one input whose
+// clock starts again in the middle: as one movie it keeps its whole length.
+TEST_F(MovieJoinTest, AByteJoinedInputKeepsItsWholeLength)
+{
+    WriteBytes(Path("catted.mpg"), ReadBytes(Clip("ntsc5.mpg")) + ReadBytes(Clip("ntsc7.mpg")));
+    Recorder recorder;
+    JoinMovie(Name(Path("whole.mpg")), {Name(Path("catted.mpg")), Name(Clip("ntsc9.mpg"))}, recorder);
+    const Played whole = Play(Path("whole.mpg"));
+    EXPECT_NEAR(whole.seconds, 21.0, 0.3);
+    EXPECT_EQ(whole.frames, SumOfFrames({"ntsc5.mpg", "ntsc7.mpg", "ntsc9.mpg"}));
+    EXPECT_TRUE(whole.monotonic);
+    EXPECT_TRUE(whole.seekLands);
+}
+
+// Between the first pass, which reads each input's streams, and the write,
+// an input is swapped: renamed over, it is still the file looked at, kept
+// open; opened again by name (no descriptor to keep it), or rewritten in
+// place with other streams, it is refused. Never a crash, never one
+// stream's packets in another.
+TEST_F(MovieJoinTest, AnInputSwappedBetweenThePassesIsJoinedAsLookedAtOrRefused)
+{
+    const QByteArray second = ReadBytes(Clip("ntsc7.mpg")), other = ReadBytes(Clip("pvcd_B.mpg"));
+    const auto join = [&](const std::function<void()> &swap) {
+        WriteBytes(Path("in2.mpg"), second);
+        QFile::remove(Path("swapped.mpg"));
+        Recorder recorder;
+        recorder.onCreated = swap;
+        return ErrorOf([&] {
+            JoinMovie(Name(Path("swapped.mpg")), {Name(Clip("ntsc5.mpg")), Name(Path("in2.mpg"))}, recorder);
+        });
+    };
+    const auto renameOver = [&] {
+        WriteBytes(Path("intruder.mpg"), other);
+        ASSERT_TRUE(QFile::remove(Path("in2.mpg")) && QFile::rename(Path("intruder.mpg"), Path("in2.mpg")));
+    };
+    const auto rewrite = [&] { WriteBytes(Path("in2.mpg"), other); }; // the same file, other streams
+
+    // Renamed over: joined as looked at.
+    Recorder recorder;
+    recorder.onCreated = renameOver;
+    WriteBytes(Path("in2.mpg"), second);
+    JoinMovie(Name(Path("swapped.mpg")), {Name(Clip("ntsc5.mpg")), Name(Path("in2.mpg"))}, recorder);
+    const Played joined = Play(Path("swapped.mpg"));
+    EXPECT_NEAR(joined.seconds, 12.0, 0.3);
+    EXPECT_EQ(joined.frames, SumOfFrames({"ntsc5.mpg", "ntsc7.mpg"}));
+
+    EXPECT_TRUE(join(rewrite).Message().contains("in2.mpg changed while it was being joined"));
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit lowered = saved;
+    lowered.rlim_cur = std::min<rlim_t>(256, saved.rlim_max); // no descriptor kept
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+    const EInOutError replaced = join(renameOver);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(replaced.Message(), app::OutputGuard::ReplacedInputMessage(Name(Path("in2.mpg"))));
+    EXPECT_TRUE(Play(Path("swapped.mpg")).monotonic) << "the first input, written before the refusal";
+}
+
+// A tag that claims more than its file holds is refused before anything of
+// it is read into memory.
+TEST_F(MovieJoinTest, AnMp3TagLargerThanItsFileIsRefused)
+{
+    const QByteArray mp3 = ReadBytes(Clip("vbr5.mp3"));
+    const int tag = 10 + (mp3[9] | mp3[8] << 7);
+    WriteBytes(Path("liar.mp3"), QByteArray("ID3\x04\x00\x00\x7f\x7f\x7f\x7f", 10) + mp3.mid(tag)); // 256 MiB
+    Recorder recorder;
+    const EInOutError e = ErrorOf([&] {
+        JoinMovie(Name(Path("liar-out.mp3")), {Name(Path("liar.mp3")), Name(Clip("vbr7.mp3"))}, recorder);
+    });
+    EXPECT_TRUE(e.Message().contains("liar.mp3 ")) << e.Message().toStdString();
+    EXPECT_FALSE(QFile::exists(Path("liar-out.mp3")));
 }
 
 TEST_F(MovieJoinTest, InputsThatAreNoMediaOrNoFilesAreNamed)
@@ -373,7 +582,7 @@ TEST_F(MovieJoinTest, InputsThatAreNoMediaOrNoFilesAreNamed)
     WriteBytes(Path("notes.mpg"), QByteArray(100000, 'x'));
     const auto message = [](const std::vector<FileName> &inputs) {
         Recorder recorder;
-        return ErrorOf([&] { MovieJoin().Join(Name(Path("kept.mpg")), inputs, recorder); }).Message();
+        return ErrorOf([&] { JoinMovie(Name(Path("kept.mpg")), inputs, recorder); }).Message();
     };
     EXPECT_TRUE(message(Names({"ntsc5.mpg", "notes.mpg"})).contains("notes.mpg"));
     const QByteArray fifo = Path("pipe.mpg").toUtf8();
@@ -383,15 +592,13 @@ TEST_F(MovieJoinTest, InputsThatAreNoMediaOrNoFilesAreNamed)
     EXPECT_FALSE(watchdog.Fired());
     EXPECT_TRUE(message(Names({"kept.mpg", "ntsc5.mpg"})).contains("kept.mpg")); // "old" is no media either
     Recorder recorder;
-    EXPECT_THROW(MovieJoin().Join(Name(Path("ntsc7.mpg")), Names({"ntsc5.mpg", "ntsc7.mpg"}), recorder),
-                 app::ESameFile);
+    EXPECT_THROW(JoinMovie(Name(Path("ntsc7.mpg")), Names({"ntsc5.mpg", "ntsc7.mpg"}), recorder), app::ESameFile);
     EXPECT_EQ(ReadBytes(Path("kept.mpg")), "old");
 
     // A name that is no text is opened by its bytes.
     const QByteArray odd = dir->path().toUtf8() + "/clip\xff\xfe.mpg";
     WriteBytesAt(odd, ReadBytes(Clip("ntsc5.mpg")));
-    MovieJoin().Join(FileName(dir->path().toUtf8() + "/odd\xff.mpg"), {FileName(odd), Name(Path("ntsc7.mpg"))},
-                     recorder);
+    JoinMovie(FileName(dir->path().toUtf8() + "/odd\xff.mpg"), {FileName(odd), Name(Path("ntsc7.mpg"))}, recorder);
     EXPECT_EQ(ReadBytesAt(dir->path().toUtf8() + "/odd\xff.mpg").left(4), QByteArray::fromHex("000001ba"));
 }
 
@@ -413,10 +620,16 @@ TEST_F(MovieJoinTest, ClipFactsTotalsAndTheByteJoinHint)
     facts.push_back(std::nullopt); // not read yet
     EXPECT_NEAR(app::TotalLength(facts) / 1e6, 21.0, 0.3);
 
-    EXPECT_FALSE(app::ByteJoinHint(Names({"vbr5.mp3", "vbr7.mp3"})).isEmpty()); // the first header counts 5 s
-    EXPECT_FALSE(app::ByteJoinHint(Names({"cbr3.mp3", "cbr4.mp3"})).isEmpty()); // tags in the middle
-    EXPECT_TRUE(app::ByteJoinHint(Names({"ntsc5.mpg"})).isEmpty());
-    EXPECT_FALSE(app::ByteJoinHint(Names({"ntsc5.mpg", "ntsc7.mpg"})).isEmpty());
+    const auto hint = [](const QStringList &clips) {
+        std::vector<std::optional<ClipFacts>> read;
+        for (const FileName &name : Names(clips))
+            read.push_back(app::ReadClipFacts(name));
+        return app::ByteJoinHint(read);
+    };
+    EXPECT_FALSE(hint({"vbr5.mp3", "vbr7.mp3"}).isEmpty()); // the first header counts 5 s
+    EXPECT_FALSE(hint({"cbr3.mp3", "cbr4.mp3"}).isEmpty()); // tags in the middle
+    EXPECT_TRUE(hint({"ntsc5.mpg"}).isEmpty());
+    EXPECT_FALSE(hint({"ntsc5.mpg", "ntsc7.mpg"}).isEmpty());
 
     // In the background, each name once, a file that is no media included.
     app::ClipFactsReader reader;

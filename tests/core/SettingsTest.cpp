@@ -258,13 +258,16 @@ TEST_F(SettingsTest, CreateFailureRaisesTheFileErrorAndAppliesNothing)
         FAIL() << "no error";
     } catch (const platform::EInOutError &e) {
         EXPECT_EQ(e.ErrorCode(), 3);
-        EXPECT_EQ(e.Message(), "Invalid filename");
+        EXPECT_EQ(e.Message(), "Invalid filename: " + file + " is a file, not a folder");
     }
     EXPECT_TRUE(window.calls.isEmpty());
     EXPECT_EQ(window.frame.topLeft(), QPoint(46, 103));
 
-    EXPECT_THROW(WriteSettings(Name(dir.filePath(QStringLiteral("no/such/folder/misuc.dat"))), window),
-                 platform::EInOutError);
+    // The error says which folder to mend.
+    const platform::EInOutError missing =
+        ErrorOf([&] { WriteSettings(Name(dir.filePath(QStringLiteral("no/such/folder/misuc.dat"))), window); });
+    EXPECT_EQ(missing.Message(),
+              "Invalid filename: the folder " + dir.filePath(QStringLiteral("no")) + " does not exist");
 }
 
 #ifndef _WIN32

@@ -43,3 +43,25 @@ TEST(SettingsPathWin, BesideTheProgramWhileItsFolderTakesFilesElseInAppData)
     EXPECT_EQ(chosen, platform::NameFromText(native) / "Zantrope" / "misuc.dat");
     EXPECT_TRUE(QFileInfo(appData.filePath(QStringLiteral("Zantrope"))).isDir());
 }
+
+// The copy the installer put in place keeps its settings in %APPDATA%, where
+// uninstalling leaves them, although its folder takes files.
+TEST(SettingsPathWin, TheInstalledCopyKeepsItsSettingsInAppData)
+{
+    const wchar_t *key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zantrope";
+    HKEY existing = nullptr;
+    ASSERT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &existing), ERROR_SUCCESS)
+        << "this prefix has Zantrope installed; the test would take its entry away";
+    const std::wstring folder = platform::NativeName(app::ProgramFolder()).value();
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, L"InstallLocation", REG_SZ, folder.c_str(),
+                              DWORD((folder.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    QTemporaryDir appData;
+    const QString native = QDir::toNativeSeparators(appData.path());
+    const QByteArray saved = qgetenv("APPDATA");
+    qputenv("APPDATA", native.toUtf8());
+    const FileName chosen = app::SettingsPath();
+    qputenv("APPDATA", saved);
+    RegDeleteTreeW(HKEY_CURRENT_USER, key);
+    EXPECT_EQ(chosen, platform::NameFromText(native) / "Zantrope" / "misuc.dat");
+}

@@ -129,6 +129,19 @@ TEST(File, MissingFileAndMissingFolderAreTwoAndThree)
     const QString plain = dir.filePath(QStringLiteral("plain"));
     WriteBytes(plain, "x");
     EXPECT_EQ(ErrorOf([&] { File::Create(Name(plain + QStringLiteral("/out.mpg"))); }).ErrorCode(), 3);
+
+    // A folder as input or output is refused as access denied, saying it is a folder.
+    const QString folder = dir.filePath(QStringLiteral("no"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    for (const auto &open : {std::function<void()>([&] { platform::LookAtInput(Name(folder)); }),
+                             std::function<void()>([&] { File::Create(Name(folder)); }),
+                             std::function<void()>([&] { File::Create(Name(folder + '/')); })}) {
+        const EInOutError e = ErrorOf(open);
+        EXPECT_EQ(e.ErrorCode(), 5);
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("File access denied: ") + folder) &&
+                    e.Message().endsWith(QStringLiteral(" is a folder")))
+            << e.Message().toStdString();
+    }
 }
 
 TEST(File, TooManyOpenFilesIsFour)

@@ -20,6 +20,8 @@ TEST(FileName, OnlySlashSeparates)
     EXPECT_EQ(FileName("plain").Folder(), FileName());
     EXPECT_EQ(FileName("/a") / "b", FileName("/a/b"));
     EXPECT_EQ(FileName("/a/") / "b", FileName("/a/b"));
+    EXPECT_EQ(FileName("/usr/bin/zantrope").ContainingFolder(), FileName("/usr/bin"));
+    EXPECT_EQ(FileName("/zantrope").ContainingFolder(), FileName("/"));
 }
 
 // Names as bytes that need not be text, as POSIX has them.

@@ -58,13 +58,18 @@ TEST(FileNameWin, BackslashesDrivesAndSharesArePartsOfNames)
     EXPECT_EQ(FileName("C:") / "a.mpg", FileName("C:a.mpg"));
     EXPECT_EQ(FileName("C:\\films") / "a.mpg", FileName("C:\\films\\a.mpg"));
     EXPECT_EQ(FileName("C:/films") / "a.mpg", FileName("C:/films/a.mpg"));
+    // A copy at a drive's root keeps its files there, not in the drive's current folder.
+    EXPECT_EQ(FileName("E:\\zantrope.exe").ContainingFolder() / "readme.html", FileName("E:\\readme.html"));
+    EXPECT_EQ(FileName("E:\\videos\\zantrope.exe").ContainingFolder(), FileName("E:\\videos"));
+    EXPECT_EQ(FileName("\\\\host\\share\\zantrope.exe").ContainingFolder(), FileName("\\\\host\\share"));
     EXPECT_EQ(platform::AbsoluteName(name), name);
     EXPECT_EQ(platform::AbsoluteName(FileName("\\\\host\\share\\a.mpg")).Bytes(), "\\\\host\\share\\a.mpg");
     const QByteArray made = platform::AbsoluteName(FileName("a.mpg")).Bytes();
     EXPECT_TRUE(made.size() > 3 && made[1] == ':' && made.endsWith("\\a.mpg")) << made.constData();
 
-    EXPECT_EQ(platform::NameFromUrl(QUrl(QStringLiteral("file:///C:/a%20b.mpg"))), FileName("C:/a b.mpg"));
-    EXPECT_EQ(platform::NameFromUrl(QUrl(QStringLiteral("file://host/share/a.mpg"))), FileName("//host/share/a.mpg"));
+    EXPECT_EQ(platform::NameFromUrl(QUrl(QStringLiteral("file:///C:/a%20b.mpg"))), FileName("C:\\a b.mpg"));
+    EXPECT_EQ(platform::NameFromUrl(QUrl(QStringLiteral("file://host/share/a.mpg"))),
+              FileName("\\\\host\\share\\a.mpg"));
     EXPECT_FALSE(platform::NameFromUrl(QUrl(QStringLiteral("file:///C:/a%5C..%5Cb.mpg"))));
 }
 

@@ -84,6 +84,16 @@ struct FakeMessageBoxes : platform::MessageBoxes {
     }
 };
 
+// The taskbar's states in the order shown, each change once.
+struct FakeTaskbar : platform::Taskbar {
+    std::vector<platform::TaskbarProgress> states;
+    void ShowProgress(QWidget *, platform::TaskbarProgress state, int) override
+    {
+        if (states.empty() || states.back() != state)
+            states.push_back(state);
+    }
+};
+
 struct FakeShell : platform::Shell {
     QStringList files, addresses;
     void OpenFile(QWidget *, const platform::FileName &path, const platform::OpenFailed &) override

@@ -394,7 +394,7 @@ TEST_F(MainWindowTest, JoinThroughTheWindowWritesTheConcatenationAndMarksEveryIt
     EXPECT_EQ(ReadBytes(path("out.mpg")), all + Pattern(4097, 1));
 }
 
-TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
+TEST_F(MainWindowTest, AFailedJoinShowsTheErrorNamingTheFile)
 {
     WriteBytes(path("a.mpg"), Pattern(5000, 1));
     add({path("a.mpg"), path("gone.mpg"), path("a.mpg")});
@@ -407,14 +407,13 @@ TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
     EXPECT_EQ(boxes.shown[0].details, path("gone.mpg")) << "the box names the file beneath the message";
     EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Zantrope"));
     EXPECT_EQ(boxes.shown[0].icon, platform::MsgIcon::Stop);
-    EXPECT_EQ(icons(), (QList<int>{1, 0, 0}));
-    EXPECT_EQ(form->FpBar1->Position(), 1);
-    EXPECT_EQ(ReadBytes(path("out.mpg")), Pattern(5000, 1));
+    EXPECT_FALSE(QFile::exists(path("out.mpg"))) << "a missing input is refused before the output is made";
     EXPECT_FALSE(form->Joining());
 
     // An output in a missing folder fails before anything is written. The
     // last join's ticks and a part-filled bar went before, so they do not
     // stand for this one; before, they stayed.
+    ASSERT_TRUE(form->Session().Remove(1));
     form->Lv1->SetItemImageIndex(1, 1);
     form->Fpbar2->SetPosition(form->Fpbar2->Max() / 2);
     form->SetOutputName(Name(path("nofolder/out.mpg")));
@@ -422,7 +421,7 @@ TEST_F(MainWindowTest, AFailedJoinShowsTheErrorAndKeepsWhatWasDone)
     settle();
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Invalid filename."));
-    EXPECT_EQ(icons(), (QList<int>{0, 0, 0}));
+    EXPECT_EQ(icons(), (QList<int>{0, 0}));
     EXPECT_EQ(form->Fpbar2->Position(), 0);
 }
 
@@ -691,7 +690,8 @@ TEST_F(SettingsWindowTest, AFolderThatCannotHoldTheFileGivesTheErrorAndTheWindow
     const QString bad = dir.path() + "/plain/misuc.dat";
     TForm1 form(Name(bad));
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "The settings file " + bad + " cannot be created: Invalid filename.");
+    EXPECT_EQ(boxes.shown[0].text, "The settings file " + bad + " cannot be created: Invalid filename: " + dir.path() +
+                                       "/plain is a file, not a folder.");
     EXPECT_EQ(form.pos(), QPoint(46, 103));
     EXPECT_EQ(form.Fc1->Text(), app::DefaultOutputName().Display());
     EXPECT_TRUE(form.OD1.InitialDir.IsEmpty());
@@ -703,7 +703,7 @@ TEST_F(SettingsWindowTest, AFolderThatCannotHoldTheFileGivesTheErrorAndTheWindow
     EXPECT_TRUE(form.isVisible());
     ASSERT_EQ(boxes.asked.size(), 1u);
     EXPECT_TRUE(boxes.asked[0].Text.contains(bad));
-    EXPECT_TRUE(boxes.asked[0].Details.startsWith(QStringLiteral("Invalid filename.")));
+    EXPECT_TRUE(boxes.asked[0].Details.startsWith(QStringLiteral("Invalid filename: ")));
     EXPECT_EQ(boxes.asked[0].DefaultAnswer, 1);
     boxes.answers = {0};
     EXPECT_TRUE(form.close());
@@ -734,6 +734,9 @@ TEST_F(MainWindowTest, JoinAsOneMovieIsACheckedItemThatTheSettingsKeep)
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("a.mpg is not a movie")))
         << boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("\"Join as One Movie\" is checked in the list's menu; "
+                                                            "uncheck it to join the files byte for byte.")))
+        << "the refusal names the mode and how to switch it off";
     EXPECT_EQ(form->OutputName(), Name(path("out.mpg"))) << "one movie is a program stream";
     EXPECT_EQ(ReadBytes(path("out.dat")), QByteArray("old"));
 

@@ -138,6 +138,18 @@ TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
     EXPECT_TRUE(notice->geometry().intersects(QRect(byJoinNow - QPoint(16, 16), QSize(32, 32))))
         << "the notice appears by Join Now";
     EXPECT_EQ(form->ProgressHint(), QStringLiteral("3 files \u00b7 9.4 MB"));
+
+    // Stopped over the output it made before, the join leaves that whole
+    // and the notice says so.
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    waitForHeldJoin();
+    boxes.answers = {0};
+    QTest::keyClick(form->Lv1->View(), Qt::Key_Escape);
+    settle();
+    EXPECT_EQ(ReadBytes(path("out.mpg")), all);
+    notice = framework::Application().Notice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->Caption(), QStringLiteral("Stopped; out.mpg was left as it was before the join"));
 }
 
 // A byte join of clips whose clocks do not run on adds advice to the
@@ -171,9 +183,13 @@ TEST_F(WindowCommandsTest, AByteJoinThatPlayersShowWronglyAdvisesTheMovieJoin)
 }
 
 // The question is an ordinary box: Escape returns at once, the join waits
-// at its block while the window goes on, and the answer lets it go on.
+// at its block while the window goes on, and the answer lets it go on. The
+// taskbar shows the join paused meanwhile, and a failed join in red.
 TEST_F(WindowCommandsTest, WhileTheStopQuestionIsOpenTheJoinWaitsAndTheWindowRuns)
 {
+    using platform::TaskbarProgress;
+    FakeTaskbar taskbar;
+    platform::Override<platform::Taskbar> t{taskbar};
     addBigInputs(2);
     holdJoinsAtFirstBlock();
     boxes.pose = true;
@@ -188,9 +204,18 @@ TEST_F(WindowCommandsTest, WhileTheStopQuestionIsOpenTheJoinWaitsAndTheWindowRun
     QTest::mouseClick(form->fb7, Qt::LeftButton);
     EXPECT_EQ(boxes.asked.size(), 1u) << "one question at a time";
 
+    EXPECT_EQ(taskbar.states, (std::vector{TaskbarProgress::Normal, TaskbarProgress::Paused}));
+
     boxes.pending(1); // No
     settle();
     EXPECT_EQ(ReadBytes(path("out.mpg")), Pattern(3 << 20, 0) + Pattern(3 << 20, 1));
+    EXPECT_EQ(taskbar.states, (std::vector{TaskbarProgress::Normal, TaskbarProgress::Paused, TaskbarProgress::Normal,
+                                           TaskbarProgress::None}));
+
+    QFile::remove(path("in0.mpg"));
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    settle();
+    EXPECT_EQ(taskbar.states.back(), TaskbarProgress::Error);
 }
 
 TEST_F(WindowCommandsTest, KeysRunTheCommands)

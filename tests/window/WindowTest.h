@@ -4,6 +4,7 @@
 // temporary folder, message boxes answered by a stand-in, the list read back,
 // and drags delivered as the desktop delivers them.
 #include <QApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -15,6 +16,7 @@
 #include <memory>
 
 #include "Fakes.h"
+#include "core/JoinEngine.h"
 #include "framework/TApplication.h"
 #include "window/MainWindow.h"
 
@@ -27,7 +29,8 @@ protected:
         form = std::make_unique<app::TForm1>(Name(path(QStringLiteral("misuc.dat"))));
     }
 
-    QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
+    // As the window shows names: with "\\" on Windows.
+    QString path(const QString &name) const { return QDir::toNativeSeparators(dir.path() + QLatin1Char('/') + name); }
     QStringList captions() const
     {
         QStringList c;
@@ -77,11 +80,8 @@ protected:
             bool StopRequested() override { return next.StopRequested(); }
         };
         app::JoinSession &session = form->Session();
-        session.SetJoinFunction([&session, this](const platform::FileName &output,
-                                                 const std::vector<platform::FileName> &inputs,
-                                                 app::JoinObserver &observer) {
-            Hold hold(session, observer, holds_);
-            app::JoinEngine().Join(output, inputs, hold);
+        session.WrapObserver([&session, this](app::JoinObserver &observer) -> std::unique_ptr<app::JoinObserver> {
+            return std::make_unique<Hold>(session, observer, holds_);
         });
     }
     // Until the join is held and the window shows its first block.

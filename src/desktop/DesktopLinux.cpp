@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "desktop/Opener.h"
+// The desktop services on Linux.
+#include "desktop/Desktop.h"
+#include "desktop/DesktopSystem.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -8,6 +10,11 @@
 #include <QUrl>
 
 namespace platform {
+
+QFileDialog::Options detail::FileDialogOptions() { return QFileDialog::DontUseNativeDialog; }
+
+QStringList detail::DialogPatterns(const QStringList &patterns) { return CaseInsensitivePatterns(patterns); }
+
 namespace {
 
 // xdg-open's exit statuses, as its manual lists them.
@@ -23,7 +30,7 @@ QString ReasonFor(int status)
 
 } // namespace
 
-bool StartOpener(const QUrl &url, std::function<void(const QString &reason)> failed)
+bool detail::StartOpener(const QUrl &url, std::function<void(const QString &reason)> failed)
 {
     // Qt starts xdg-open and forgets it, so it never learns that xdg-open
     // found no program ("no method available", status 3); run here, its
@@ -60,9 +67,26 @@ bool StartOpener(const QUrl &url, std::function<void(const QString &reason)> fai
     return true;
 }
 
-QString OpenerAdvice()
+QString detail::NoOpenerDetails()
 {
     return QStringLiteral("Files and addresses are opened through xdg-open, from the package xdg-utils.");
+}
+
+// Qt gives no way to the launchers' progress on Linux desktops: the
+// window's title tells how far a join is (JoinProgressView).
+Taskbar &detail::SystemTaskbar()
+{
+    class NoProgress final : public Taskbar {
+    public:
+        void ShowProgress(QWidget *, TaskbarProgress, int) override {}
+    };
+    static NoProgress taskbar;
+    return taskbar;
+}
+
+QUrl UrlOfFile(const FileName &path)
+{
+    return QUrl::fromEncoded("file://" + AbsoluteName(path).Bytes().toPercentEncoding("/"), QUrl::StrictMode);
 }
 
 } // namespace platform

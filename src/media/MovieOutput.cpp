@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "media/MovieOutput.h"
+
+#include "core/MovieJoin.h"
+
+#include <algorithm>
+
+namespace app::media {
+
+using platform::EInOutError;
+using platform::FileName;
+
+namespace {
+
+// The program stream writers flush after every pack of 2 KiB; gathered
+// here, the file gets few, large writes.
+constexpr int WriteBufferSize = 256 << 10;
+// A tag is copied in pieces of this size, however large it says it is.
+constexpr qint64 TagPiece = 64 << 10;
+
+} // namespace
+
+MovieOutput::MovieOutput(platform::File file, const FileName &name, const QByteArray &muxer)
+    : name_(name), file_(std::move(file)), muxer_(muxer)
+{
+    try {
+        const AVOutputFormat *format = av_guess_format(muxer.constData(), nullptr, nullptr);
+        if (!format || avformat_alloc_output_context2(&ctx_, format, nullptr, nullptr) < 0 || !ctx_)
+            throw EInOutError(platform::InOutCode::ReadError,
+                              QStringLiteral("Write error: no %1 writer").arg(QString::fromLatin1(muxer)));
+        auto *buffer = static_cast<unsigned char *>(av_malloc(WriteBufferSize));
+        io_ = buffer ? avio_alloc_context(buffer, WriteBufferSize, 1, this, nullptr, &MovieOutput::WritePacket, nullptr)
+                     : nullptr;
+        if (!io_) {
+            av_free(buffer);
+            throw std::bad_alloc();
+        }
+        ctx_->pb = io_;
+        ctx_->flags |= AVFMT_FLAG_CUSTOM_IO;
+        ctx_->flush_packets = 0; // not after every packet, as for outputs it cannot seek in
+    } catch (...) {
+        Release();
+        throw;
+    }
+}
+
+MovieOutput::~MovieOutput() { Release(); }
+
+void MovieOutput::Release() noexcept
+{
+    if (ctx_)
+        avformat_free_context(ctx_);
+    ctx_ = nullptr;
+    if (io_) {
+        av_freep(&io_->buffer);
+        avio_context_free(&io_);
+    }
+}
+
+void MovieOutput::Check(int err)
+{
+    if (error_)
+        std::rethrow_exception(std::exchange(error_, nullptr));
+    if (err < 0) {
+        EInOutError error(
+            platform::InOutCode::ReadError,
+            QStringLiteral("Write error: %1 (%2)").arg(QString::fromUtf8(name_.LastPart()), ErrorText(err)));
+        error.SetDetails(name_.Display());
+        throw error;
+    }
+}
+
+void MovieOutput::Start(const Reader &first, const Mp3Head &head)
+{
+    const AVFormatContext *in = first.Context();
+    for (int index : first.Picked()) {
+        AVStream *st = avformat_new_stream(ctx_, nullptr);
+        if (!st)
+            throw std::bad_alloc();
+        Check(avcodec_parameters_copy(st->codecpar, in->streams[index]->codecpar));
+        st->codecpar->codec_tag = 0;
+        st->time_base = in->streams[index]->time_base;
+    }
+    AVDictionary *options = nullptr;
+    if (muxer_ == "mp3") {
+        av_dict_set(&options, "id3v2_version", "0", 0);
+        av_dict_set(&options, "write_xing", "0", 0);
+    }
+    const int err = avformat_write_header(ctx_, &options);
+    av_dict_free(&options);
+    if (err < 0)
+        file_.Discard(); // a writer that cannot start leaves the old output as it was
+    Check(err);
+    if (head.tagSource && head.tagBytes > 0)
+        CopyTag(*head.tagSource, head.tagBytes);
+    if (muxer_ == "mp3" && head.firstFrame) {
+        model_ = head.firstFrame;
+        headerAt_ = avio_tell(io_);
+        const QByteArray standIn = mpa::XingFrame(*model_, {}, true); // as long as the real one
+        avio_write(io_, reinterpret_cast<const unsigned char *>(standIn.constData()), int(standIn.size()));
+    }
+}
+
+void MovieOutput::CopyTag(platform::File &source, qint64 bytes)
+{
+    const qint64 at = source.Position();
+    source.Seek(0);
+    QByteArray piece(int(std::min(bytes, TagPiece)), Qt::Uninitialized);
+    for (qint64 left = bytes; left > 0;) {
+        const qint64 got = source.Read(piece.data(), std::min<qint64>(left, piece.size()));
+        if (got == 0)
+            break; // the file became shorter: the rest of the tag is not there
+        avio_write(io_, reinterpret_cast<const unsigned char *>(piece.constData()), int(got));
+        Check(io_->error);
+        left -= got;
+    }
+    source.Seek(at); // where its reader left it
+}
+
+void MovieOutput::Write(AVPacket *packet)
+{
+    if (model_) {
+        const auto frame = mpa::ParseHeader(packet->data, packet->size);
+        frameSizes_.push_back(uint16_t(packet->size));
+        constantBitrate_ = constantBitrate_ && frame && frame->bitrate == model_->bitrate;
+    }
+    Check(av_interleaved_write_frame(ctx_, packet));
+}
+
+int MovieOutput::WritePacket(void *opaque, uint8_t *data, int size)
+{
+    auto *self = static_cast<MovieOutput *>(opaque);
+    try {
+        self->pending_.append(reinterpret_cast<const char *>(data), size);
+        if (self->pending_.size() >= WriteBufferSize)
+            self->WritePending();
+        return size;
+    } catch (...) {
+        self->error_ = std::current_exception();
+        return AVERROR(EIO);
+    }
+}
+
+void MovieOutput::WritePending()
+{
+    file_.WriteAll(pending_.constData(), pending_.size());
+    pending_.clear();
+}
+
+void MovieOutput::WriteHeaderFrame(std::size_t frames)
+{
+    frameSizes_.resize(std::min(frames, frameSizes_.size()));
+    const QByteArray frame = mpa::XingFrame(*model_, frameSizes_, constantBitrate_);
+    try {
+        file_.Seek(headerAt_);
+    } catch (const EInOutError &) {
+        return; // no file to go back in (a device): its stand-in stays
+    }
+    file_.WriteAll(frame.constData(), frame.size());
+}
+
+void MovieOutput::EndStream()
+{
+    Check(av_write_trailer(ctx_));
+    avio_flush(io_);
+    Check(io_->error);
+    WritePending();
+    if (model_)
+        WriteHeaderFrame(frameSizes_.size());
+}
+
+void MovieOutput::Finish()
+{
+    EndStream();
+    file_.Close();
+}
+
+void MovieOutput::RecountAfterFailure() noexcept
+{
+    if (!model_ || !file_.IsOpen())
+        return;
+    try {
+        // The frames whole in the file, behind the tag and the header frame.
+        const qint64 headerBytes = mpa::XingFrame(*model_, {}, true).size();
+        qint64 room = file_.Size() - headerAt_ - headerBytes;
+        if (room < 0)
+            return; // the header frame itself is not all there
+        std::size_t frames = 0;
+        while (frames < frameSizes_.size() && room >= frameSizes_[frames])
+            room -= frameSizes_[frames++];
+        WriteHeaderFrame(frames);
+    } catch (...) {
+        // The file keeps its stand-in, which counts no frame.
+    }
+}
+
+} // namespace app::media

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The one-movie join's output: a libavformat muxer writing through the
+// program's own file (made by the output guard), and for MP3 the first
+// input's ID3v2 tag and one length header frame (Xing or Info) that counts
+// the frames the file holds. The header is written first as a stand-in and
+// written again when the stream ends, stopped or failed, so it never counts
+// a frame that is not there. Used inside the media module only.
+#include "core/MpegAudio.h"
+#include "media/MediaReader.h"
+#include "platform/File.h"
+
+#include <QByteArray>
+#include <exception>
+#include <optional>
+#include <vector>
+
+namespace app::media {
+
+// For an MP3 output: the tag and header frame it begins with.
+struct Mp3Head {
+    platform::File *tagSource = nullptr; // the first input, its tag at its start
+    qint64 tagBytes = 0;
+    std::optional<mpa::FrameHeader> firstFrame; // the model of the header frame; none: no header frame
+};
+
+class MovieOutput {
+public:
+    // file: the output, made by the guard; name: its name, for errors.
+    MovieOutput(platform::File file, const platform::FileName &name, const QByteArray &muxer);
+    ~MovieOutput();
+    MovieOutput(const MovieOutput &) = delete;
+    MovieOutput &operator=(const MovieOutput &) = delete;
+
+    platform::File &File() { return file_; }
+    AVFormatContext *Context() const { return ctx_; }
+
+    // Streams like the ones the first input's reader picked, then the
+    // header; for MP3, the tag and the stand-in header frame.
+    void Start(const Reader &first, const Mp3Head &head);
+    // One packet, its stream and times those of the output; an MP3 packet
+    // must be a sound frame.
+    void Write(AVPacket *packet);
+    // Throws, naming the output, when err is a libavformat failure (or a
+    // write failed inside it).
+    void Check(int err);
+
+    // Ends the stream: everything written is in the file, and an MP3's
+    // header frame counts it. The file stays open.
+    void EndStream();
+    // The stream ends and the file takes its name.
+    void Finish();
+    // After a failure: an MP3's header frame counts the frames the file
+    // holds, where it can be written at all.
+    void RecountAfterFailure() noexcept;
+
+private:
+    static int WritePacket(void *opaque, uint8_t *data, int size);
+    void WritePending();
+    void CopyTag(platform::File &source, qint64 bytes);
+    // The header frame for the first `frames` frames written.
+    void WriteHeaderFrame(std::size_t frames);
+    void Release() noexcept;
+
+    platform::FileName name_;
+    platform::File file_;
+    QByteArray muxer_;
+    AVFormatContext *ctx_ = nullptr;
+    AVIOContext *io_ = nullptr;
+    std::exception_ptr error_;
+    QByteArray pending_; // written bytes not yet handed to the file
+    // MP3: where the header frame lies, its model, the frames written.
+    qint64 headerAt_ = -1;
+    std::optional<mpa::FrameHeader> model_;
+    std::vector<uint16_t> frameSizes_;
+    bool constantBitrate_ = true;
+};
+
+} // namespace app::media

@@ -1,0 +1,258 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// "Join as One Movie" of MPEG files in two passes over the inputs the output
+// guard looked at: the plan reads each input's streams once, compares them
+// with the first input's and picks the writer, before anything is written;
+// the write copies every packet where the movie timeline places it. Both
+// read each input from the file looked at, kept open between them where
+// descriptors allow, and an input whose streams differ in the second pass
+// from the first is refused.
+#include "media/Media.h"
+
+#include "core/MovieJoin.h"
+#include "core/MovieTimeline.h"
+#include "media/MovieFormats.h"
+#include "media/MovieOutput.h"
+
+#include <memory>
+#include <optional>
+
+namespace app::media {
+
+using platform::EInOutError;
+using platform::File;
+using platform::FileName;
+
+namespace {
+
+QString Shown(const FileName &name) { return QString::fromUtf8(name.LastPart()); }
+
+[[noreturn]] void Refuse(const FileName &name, const QString &message)
+{
+    EMixedFormats error(platform::InOutCode::ReadError, message);
+    error.SetDetails(name.Display());
+    throw error;
+}
+
+struct PacketDeleter {
+    void operator()(AVPacket *p) const { av_packet_free(&p); }
+};
+using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
+
+Packet NewPacket()
+{
+    Packet p(av_packet_alloc());
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+
+// The length of the ID3v2 tag at the start of file; refused when the tag
+// claims more than the file holds.
+qint64 TagBytes(File &file, const FileName &name)
+{
+    QByteArray head(10, '\0');
+    file.Seek(0);
+    head.truncate(int(file.Read(head.data(), head.size())));
+    const qint64 tag = mpa::Id3v2Length(head);
+    if (tag > file.Size())
+        Refuse(name,
+               QStringLiteral("%1 begins with a tag of %2 bytes, more than the file holds").arg(Shown(name)).arg(tag));
+    return tag;
+}
+
+// Each stream the join copies, as the timeline takes it.
+std::vector<InputStream> StreamsOf(const Reader &reader)
+{
+    std::vector<InputStream> streams;
+    for (int index : reader.Picked()) {
+        const AVStream *st = reader.Context()->streams[index];
+        streams.push_back(
+            {{st->time_base.num, st->time_base.den}, st->start_time == AV_NOPTS_VALUE ? NoTime : st->start_time});
+    }
+    return streams;
+}
+
+qint64 ContainerStartUs(const Reader &reader)
+{
+    const qint64 start = reader.Context()->start_time;
+    return start == AV_NOPTS_VALUE ? NoTime : start;
+}
+
+class MovieJob final : public ReadyJoin {
+public:
+    explicit MovieJob(OutputGuard &&guard) : guard_(std::move(guard)), inputs_(std::size_t(guard_.Count())) {}
+
+    // The first pass: every input read as media and compared with the first.
+    void Plan(JoinObserver &observer)
+    {
+        for (int i = 0; i < guard_.Count(); ++i) {
+            if (observer.StopRequested())
+                guard_.StopBeforeOutput();
+            Look(i, observer);
+        }
+    }
+    JoinKind Kind() const { return muxer_ == "mp3" || muxer_ == "mp2" ? JoinKind::Mp3 : JoinKind::ProgramStream; }
+
+    // The second pass.
+    void Write(JoinObserver &observer) override
+    {
+        MovieOutput output(guard_.CreateOutput(), guard_.Output(), muxer_);
+        observer.OutputCreated();
+        try {
+            for (int i = 0; i < guard_.Count(); ++i)
+                WriteInput(i, output, observer);
+            output.Finish(); // the last bytes are written here
+        } catch (const JoinStopped &) {
+            throw;
+        } catch (...) {
+            if (!OutputGuard::DropIfReplacing(output.File()))
+                output.RecountAfterFailure();
+            throw;
+        }
+    }
+
+private:
+    struct Input {
+        File file;     // as the guard opened it; closed between the passes where it keeps no descriptor
+        Layout layout; // what the first pass found
+    };
+
+    const FileName &Name(int i) const { return guard_.Inputs()[std::size_t(i)]; }
+    File &Opened(int i)
+    {
+        File &file = inputs_[std::size_t(i)].file;
+        if (!file.IsOpen())
+            file = guard_.OpenInput(i);
+        return file;
+    }
+
+    void Look(int i, JoinObserver &observer);
+    void FindFirstFrame(Reader &reader, JoinObserver &observer);
+    void WriteInput(int i, MovieOutput &output, JoinObserver &observer);
+    void CopyPackets(int i, Reader &reader, MovieOutput &output, JoinObserver &observer);
+
+    OutputGuard guard_;
+    std::vector<Input> inputs_;
+    QByteArray muxer_;
+    qint64 tagBytes_ = 0;                        // MP3 and MP2: the first input's ID3v2 tag, copied
+    std::optional<mpa::FrameHeader> firstFrame_; // MP3: the model of the length header frame
+    std::optional<MovieTimeline> timeline_;
+};
+
+void MovieJob::Look(int i, JoinObserver &observer)
+{
+    const FileName &name = Name(i);
+    Input &input = inputs_[std::size_t(i)];
+    input.file = guard_.OpenInput(i);
+    guard_.CheckInput(i, input.file, nullptr);
+    try {
+        Reader reader(input.file, name, true, [&observer] { return observer.StopRequested(); });
+        input.layout = LayoutOf(reader);
+        if (i == 0) {
+            muxer_ = MuxerFor(input.layout);
+            if (muxer_.isEmpty())
+                Refuse(name, QStringLiteral("%1 is %2, which cannot be joined as one movie")
+                                 .arg(Shown(name), KindWords(input.layout.format)));
+        } else if (const QString how = Difference(input.layout, inputs_[0].layout); !how.isEmpty()) {
+            Refuse(name, Shown(name) + QLatin1Char(' ') + how);
+        }
+        if (muxer_ == "mp3" && !firstFrame_)
+            FindFirstFrame(reader, observer);
+    } catch (const Reader::Stopped &) {
+        guard_.StopBeforeOutput();
+    }
+    if (i == 0 && (muxer_ == "mp3" || muxer_ == "mp2"))
+        tagBytes_ = TagBytes(input.file, name);
+    if (!guard_.KeepsOpen(i))
+        input.file = File(); // opened again for the second pass
+}
+
+void MovieJob::FindFirstFrame(Reader &reader, JoinObserver &observer)
+{
+    const Packet packet = NewPacket();
+    while (!firstFrame_ && reader.Next(packet.get())) {
+        firstFrame_ = SoundFrame(packet.get());
+        av_packet_unref(packet.get());
+        if (observer.StopRequested())
+            guard_.StopBeforeOutput();
+    }
+}
+
+void MovieJob::WriteInput(int i, MovieOutput &output, JoinObserver &observer)
+{
+    const FileName &name = Name(i);
+    File &file = Opened(i);
+    guard_.CheckInput(i, file, &output.File());
+    Reader reader(file, name, true);
+    if (!(LayoutOf(reader) == inputs_[std::size_t(i)].layout)) {
+        EInOutError error(platform::InOutCode::ReadError,
+                          QStringLiteral("Read error: %1 changed while it was being joined").arg(name.Display()));
+        error.SetDetails(name.Display());
+        throw error;
+    }
+    if (i == 0) {
+        output.Start(reader, {&file, tagBytes_, firstFrame_});
+        std::vector<Rational> bases;
+        for (unsigned k = 0; k < output.Context()->nb_streams; ++k)
+            bases.push_back({output.Context()->streams[k]->time_base.num, output.Context()->streams[k]->time_base.den});
+        timeline_.emplace(std::move(bases));
+    }
+    timeline_->StartInput(StreamsOf(reader), ContainerStartUs(reader));
+    observer.FileStarted(i, reader.Size());
+    CopyPackets(i, reader, output, observer);
+    observer.FileFinished(i);
+    timeline_->EndInput();
+    if (!guard_.KeepsOpen(i))
+        inputs_[std::size_t(i)].file = File();
+}
+
+void MovieJob::CopyPackets(int i, Reader &reader, MovieOutput &output, JoinObserver &observer)
+{
+    const qint64 size = reader.Size();
+    qint64 reported = 0;
+    const auto report = [&](qint64 now) {
+        now = std::min(now, size);
+        if (now <= reported)
+            return;
+        observer.BlockCopied(i, now - reported);
+        reported = now;
+        // What was written so far ends as a stream of its own.
+        if (observer.StopRequested())
+            OutputGuard::Stop(output.File(), [&] { output.EndStream(); });
+    };
+    std::vector<int> outIndex(reader.Context()->nb_streams, -1);
+    for (std::size_t k = 0; k < reader.Picked().size(); ++k)
+        outIndex[std::size_t(reader.Picked()[k])] = int(k);
+    const Packet packet = NewPacket();
+    while (reader.Next(packet.get())) {
+        const int index = packet->stream_index;
+        const int k = index >= 0 && index < int(outIndex.size()) ? outIndex[std::size_t(index)] : -1;
+        if (k < 0 || (muxer_ == "mp3" && !SoundFrame(packet.get()))) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        const PacketTimes placed = timeline_->Place(k, {packet->pts, packet->dts, packet->duration}).times;
+        packet->pts = placed.pts;
+        packet->dts = placed.dts;
+        packet->duration = placed.duration;
+        packet->stream_index = k;
+        packet->pos = -1;
+        output.Write(packet.get());
+        report(reader.Consumed());
+    }
+    report(size);
+}
+
+} // namespace
+
+std::unique_ptr<ReadyJoin> ReadyMovie(JoinPlan &plan, OutputGuard &&guard, JoinObserver &observer)
+{
+    if (guard.Count() == 0)
+        throw EInOutError(platform::InOutCode::ReadError, QStringLiteral("There is no file to join"));
+    auto job = std::make_unique<MovieJob>(std::move(guard));
+    job->Plan(observer);
+    plan.kind = job->Kind();
+    return job;
+}
+
+} // namespace app::media
