@@ -25,22 +25,33 @@ constexpr std::size_t MaxBatch = 1000;
 // unchecked, a hundred thousand files queued so much news that the window
 // handled nothing else for seconds.
 constexpr std::size_t MostNews = 512;
+// The most news a join's worker gathers before it hands them over.
+constexpr std::size_t BatchNews = 128;
 
 } // namespace
 
 // The join's observer on the worker: turns each step into news for the
-// owner's thread, the blocks' bytes gathered a few times a second.
+// owner's thread, the blocks' bytes gathered a few times a second. News is
+// handed over in batches, a few times a second too: a join of many small
+// files tells three things per file, and waking the owner's loop for each
+// cost more than copying the files.
 class JoinSession::Relay final : public JoinObserver {
 public:
-    Relay(JoinSession &session, int files) : session_(session), files_(files) { clock_.start(); }
+    Relay(JoinSession &session, int files) : session_(session), files_(files)
+    {
+        clock_.start();
+        handedOver_.start();
+    }
 
     void JoinStarted(qint64 totalBytes) override
     {
         Post([files = files_, totalBytes](JoinSession &s) { emit s.joinStarted(files, totalBytes); });
+        HandOver();
     }
     void OutputCreated() override
     {
         Post([](JoinSession &s) { emit s.outputCreated(); });
+        HandOver();
     }
     void FileStarted(int index, qint64 size) override
     {
@@ -52,13 +63,17 @@ public:
         pending_ += got;
         index_ = index;
         // The clock is read every few dozen blocks: a read per 4097 bytes showed in the join's time.
-        if (++blocks_ % 64 == 0 && clock_.elapsed() >= ReportIntervalMs)
+        if (++blocks_ % 64 == 0 && clock_.elapsed() >= ReportIntervalMs) {
             Flush();
+            HandOver();
+        }
     }
     void FileFinished(int index) override
     {
         Flush();
         Post([index](JoinSession &s) { emit s.fileFinished(index); });
+        if (batch_.size() >= BatchNews || handedOver_.elapsed() >= ReportIntervalMs)
+            HandOver();
     }
     bool StopRequested() override
     {
@@ -66,9 +81,10 @@ public:
             return false;
         // Held or stopped: the owner sees every block copied so far.
         Flush();
+        HandOver();
         return session_.StopWanted();
     }
-    // Bytes copied but not yet told.
+    // Bytes copied but not yet told become news.
     void Flush()
     {
         if (pending_ > 0)
@@ -76,12 +92,20 @@ public:
         pending_ = 0;
         clock_.restart();
     }
+    // The news gathered goes to the owner's thread.
+    void HandOver()
+    {
+        if (!batch_.empty())
+            session_.Post(std::move(batch_));
+        batch_.clear();
+        handedOver_.restart();
+    }
 
 private:
     void Post(std::function<void(JoinSession &)> news)
     {
         JoinSession *session = &session_;
-        session_.Post([session, news = std::move(news)] { news(*session); });
+        batch_.push_back([session, news = std::move(news)] { news(*session); });
     }
 
     JoinSession &session_;
@@ -89,7 +113,8 @@ private:
     int index_ = 0;
     qint64 pending_ = 0;
     unsigned blocks_ = 0;
-    QElapsedTimer clock_;
+    QElapsedTimer clock_, handedOver_;
+    std::vector<std::function<void()>> batch_;
 };
 
 JoinSession::JoinSession(QObject *parent) : QObject(parent)
@@ -99,13 +124,21 @@ JoinSession::JoinSession(QObject *parent) : QObject(parent)
 
 void JoinSession::Post(std::function<void()> news)
 {
+    std::vector<std::function<void()>> one;
+    one.push_back(std::move(news));
+    Post(std::move(one));
+}
+
+void JoinSession::Post(std::vector<std::function<void()>> news)
+{
     bool first = false;
     {
         std::unique_lock lock(mutex_);
         // Far ahead of the owner's loop, the worker waits for it.
         wake_.wait(lock, [this] { return news_.size() < MostNews || stop_; });
         first = news_.empty();
-        news_.push_back(std::move(news));
+        for (std::function<void()> &each : news)
+            news_.push_back(std::move(each));
     }
     if (first)
         emit newsPosted(QPrivateSignal());
@@ -389,6 +422,7 @@ void JoinSession::JoinWork(const JoinRequest &request)
         outcome = Outcome::Failed;
         error = std::current_exception();
     }
+    relay.HandOver();
     Post([this, outcome, error, result] { WorkEnded(outcome, error, result); });
 }
 

@@ -137,6 +137,7 @@ private:
     // For the worker: news runs on the owner's thread, in the order posted.
     // Waits while much news is waiting there already, unless stopping.
     void Post(std::function<void()> news);
+    void Post(std::vector<std::function<void()>> news);
     void TakeNews();
 
     std::vector<platform::FileName> inputs_;

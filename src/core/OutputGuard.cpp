@@ -27,7 +27,7 @@ OutputGuard::OutputGuard(FileName output, std::vector<FileName> inputs)
 bool OutputGuard::Endangers(const std::optional<FileId> &outputId, int index) const
 {
     return outputId && (platform::SameFile(looks_[std::size_t(index)], *outputId) ||
-                        platform::SameEntryIgnoringCase(output_, inputs_[std::size_t(index)]));
+                        (spellingsMayDiffer_ && platform::SameEntryIgnoringCase(output_, inputs_[std::size_t(index)])));
 }
 
 void OutputGuard::RefuseSameFile(int index) const
@@ -39,6 +39,7 @@ qint64 OutputGuard::LookAtInputs()
 {
     const std::optional<FileId> outputId = platform::IdentityOf(output_);
     outputExisted_ = outputId.has_value();
+    spellingsMayDiffer_ = platform::SpellingsMayDiffer(output_);
     // Opening is the one test of "readable"; a look that keeps the file
     // open makes it the one joined, whatever is renamed over its name.
     const int count = Count(), handles = platform::InputHandleBudget();
@@ -46,6 +47,7 @@ qint64 OutputGuard::LookAtInputs()
     kept_.clear();
     looks_.reserve(std::size_t(count));
     kept_.reserve(std::size_t(std::min(count, handles)));
+    platform::ReserveHandles(std::min(count, handles) + 8); // and the output's few
     qint64 total = 0;
     for (int i = 0; i < count; ++i) {
         File input = File::OpenRead(inputs_[std::size_t(i)]);
@@ -62,6 +64,7 @@ qint64 OutputGuard::LookAtInputs()
 File OutputGuard::CreateOutput()
 {
     return File::Create(output_, [this](const File &out) {
+        spellingsMayDiffer_ = platform::SpellingsMayDiffer(output_);
         made_ = out.Identity();
         replaced_ = out.ReplacedIdentity();
         for (int i = 0; i < Count(); ++i)

@@ -103,6 +103,7 @@ private:
     std::vector<platform::FileId> looks_;
     std::vector<platform::File> kept_; // the inputs looked at and kept open, by index; closed ones beyond
     bool outputExisted_ = false;
+    bool spellingsMayDiffer_ = true;                  // on the output's file system, asked once at each point
     std::optional<platform::FileId> made_, replaced_; // the output's new file and the one it replaces
 };
 

@@ -78,34 +78,6 @@ QByteArray MountType(dev_t dev)
     return {};
 }
 
-// Whether two spellings of one entry on the file system that holds path may
-// have identities of their own: through FUSE, on SMB shares, and, to be
-// sure, on the file systems known to fold case. Elsewhere the kernel gives
-// one file one identity, whatever its spelling, and identities tell. One
-// call on the output's file system spares the walk for every input.
-bool SpellingsMayDiffer(const FileName &path)
-{
-    struct statfs fs {};
-    if (::statfs(path.Bytes().constData(), &fs) != 0) {
-        const QByteArray folder = path.Folder().IsEmpty() ? QByteArray(".") : path.Folder().Bytes();
-        if (::statfs(folder.constData(), &fs) != 0)
-            return true;
-    }
-    switch (quint32(fs.f_type)) {
-    case 0x65735546: // FUSE
-    case 0xFF534D42: // CIFS
-    case 0xFE534D42: // SMB2
-    case 0x517B:     // SMB
-    case 0x4d44:     // vfat, msdos
-    case 0x2011BAB0: // exFAT
-    case 0x5346544e: // NTFS (ntfs3)
-    case 0x482b:     // HFS+
-    case 0x4244:     // HFS
-        return true;
-    default: return false;
-    }
-}
-
 // Whether the file system of folder finds names in any case, by its kind:
 // the kernel's drivers by their magic number, FUSE drivers by the type they
 // mount as, ext4 and f2fs by the folder's casefold flag.
@@ -166,6 +138,32 @@ bool OneEntryUnderBothSpellings(const QByteArray &folderPath, int folder, const 
 }
 
 } // namespace
+
+// Through FUSE, on SMB shares, and, to be sure, on the file systems known
+// to fold case. Elsewhere the kernel gives one file one identity, whatever
+// its spelling, and identities tell.
+bool SpellingsMayDiffer(const FileName &path)
+{
+    struct statfs fs {};
+    if (::statfs(path.Bytes().constData(), &fs) != 0) {
+        const QByteArray folder = path.Folder().IsEmpty() ? QByteArray(".") : path.Folder().Bytes();
+        if (::statfs(folder.constData(), &fs) != 0)
+            return true;
+    }
+    switch (quint32(fs.f_type)) {
+    case 0x65735546: // FUSE
+    case 0xFF534D42: // CIFS
+    case 0xFE534D42: // SMB2
+    case 0x517B:     // SMB
+    case 0x4d44:     // vfat, msdos
+    case 0x2011BAB0: // exFAT
+    case 0x5346544e: // NTFS (ntfs3)
+    case 0x482b:     // HFS+
+    case 0x4244:     // HFS
+        return true;
+    default: return false;
+    }
+}
 
 bool SameEntryIgnoringCase(const FileName &a, const FileName &b)
 {

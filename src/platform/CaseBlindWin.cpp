@@ -8,6 +8,9 @@
 
 namespace platform {
 
+// Windows' own file systems ignore case.
+bool SpellingsMayDiffer(const FileName &) { return true; }
+
 bool SameEntryIgnoringCase(const FileName &a, const FileName &b)
 {
     const QByteArray nameA = a.LastPart(), nameB = b.LastPart();

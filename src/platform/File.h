@@ -60,6 +60,10 @@ std::optional<FileId> IdentityOf(const FileName &path);
 // file system may give spellings identities of their own (FUSE, SMB, the
 // kinds that fold case); elsewhere one file has one identity.
 bool SameEntryIgnoringCase(const FileName &a, const FileName &b);
+// Whether two spellings of one entry on the file system that holds path may
+// have identities of their own, so that SameEntryIgnoringCase can be true
+// for path; a join asks once for its output, not once per input.
+bool SpellingsMayDiffer(const FileName &path);
 
 // The program's code for an errno value from an operation on path:
 // ENOENT is 2 when the parent folder exists and 3 when a folder on the way is
@@ -123,6 +127,10 @@ InputLook LookAtInput(const FileName &path, bool keepHandle = false);
 // How many looks one join may keep handles for: what this process may open,
 // less a reserve for the rest of the program. The limit is never raised.
 int InputHandleBudget();
+// Makes room for count more handles at once, where a process keeps them in
+// a table that grows by doubling: in a process with threads each growth
+// waits for the other threads to pass a quiet point, milliseconds each.
+void ReserveHandles(int count);
 
 // The size of the file path names, following links; 0 when it is missing or
 // no regular file. Never opens it.

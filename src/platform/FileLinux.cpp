@@ -153,6 +153,20 @@ int InputHandleBudget()
     return int(std::min(limit.rlim_cur - Reserve, Most));
 }
 
+void ReserveHandles(int count)
+{
+    // A duplicate at the highest number needed grows the table once.
+    if (count < 32)
+        return;
+    const int any = ::open("/", O_PATH | O_CLOEXEC);
+    if (any < 0)
+        return;
+    const int high = ::fcntl(any, F_DUPFD_CLOEXEC, any + count);
+    if (high >= 0)
+        ::close(high);
+    ::close(any);
+}
+
 qint64 SizeOf(const FileName &path)
 {
     struct stat st {};

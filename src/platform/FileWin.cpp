@@ -265,6 +265,8 @@ void InputLook::Forget() noexcept
 
 int InputHandleBudget() { return 0; }
 
+void ReserveHandles(int) {}
+
 InputLook LookAtInput(const FileName &path, bool /*keepHandle*/)
 {
     const std::wstring native = Native(path);
