@@ -262,7 +262,7 @@ void TForm1::ShowSession()
     new InputListView(session_, Lv1);
     progress_ = new JoinProgressView(session_, FpBar1, Fpbar2, this);
     stopQuestion_ = new StopQuestion(session_, *progress_, this);
-    hints_ = new WindowHints(session_, Lv1, {FpBar1, Fpbar2}, *progress_, this);
+    hints_ = new WindowHints(session_, Lv1, {FpBar1, Fpbar2}, fb7, *progress_, this);
     JoinSession *s = &session_;
     connect(s, &JoinSession::stateChanged, this, [this] { stopKey_->setEnabled(session_.Joining()); });
     connect(s, &JoinSession::finished, this,

@@ -263,8 +263,8 @@ void TForm1::CreateComponents()
     estplay1->SetShortCut(Qt::CTRL | Qt::Key_P);
     Lv1->SetPopupMenu(Pop1);
     // Hints whose text depends on where the pointer is and on the join: the
-    // whole name of an item, the progress in words.
-    for (TControl *c : std::initializer_list<TControl *>{Lv1, FpBar1, Fpbar2})
+    // whole name of an item, the progress in words, the join Join Now starts.
+    for (TControl *c : std::initializer_list<TControl *>{Lv1, FpBar1, Fpbar2, fb7})
         c->SetShowHint(true);
 
     // Shows the banner's hints in the flat hint window.

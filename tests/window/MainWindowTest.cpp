@@ -718,16 +718,43 @@ TEST_F(SettingsWindowTest, AFolderThatCannotHoldTheFileGivesTheErrorAndTheWindow
 // session joins with libavformat while it is on.
 TEST_F(MainWindowTest, JoinAsOneMovieIsACheckedItemThatTheSettingsKeep)
 {
-    EXPECT_FALSE(form->JoinasOneMovie1->Checked());
-    form->JoinasOneMovie1->Click();
-    EXPECT_TRUE(form->JoinasOneMovie1->Checked());
-
+    HintSettings restore;
+    platform::CursorOverride cursor{QPoint(0, 0)};
+    framework::Application().SetMainForm(form.get());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto hoverJoinNow = [&] {
+        // From outside, so that the hint shows anew.
+        for (QWidget *to : {static_cast<QWidget *>(form.get()), static_cast<QWidget *>(form->fb7)}) {
+            const QPoint at = to->mapToGlobal(QPoint(5, 5));
+            cursor.MoveTo(at);
+            QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(to, &move);
+        }
+        framework::Application().FireHintTimer();
+        const framework::THintWindow *hint = framework::Application().HintWindow();
+        return hint && hint->isVisible() ? hint->Caption() : QString();
+    };
     // Files that are no media show that the movie join ran: it refuses them
     // before anything is written.
     WriteBytes(path("a.mpg"), "not a movie");
     WriteBytes(path("b.mpg"), "nor this");
     WriteBytes(path("out.dat"), "old");
     add({path("a.mpg"), path("b.mpg")});
+    const QImage atRest = form->grab().toImage();
+
+    EXPECT_FALSE(form->JoinasOneMovie1->Checked());
+    form->JoinasOneMovie1->Click();
+    EXPECT_TRUE(form->JoinasOneMovie1->Checked());
+    EXPECT_EQ(form->grab().toImage(), atRest) << "the window at rest looks the same";
+    // Before, nothing told the mode, which the settings keep from earlier sessions.
+    EXPECT_EQ(hoverJoinNow(), QStringLiteral("Join as one movie: 2 clips"));
+    EXPECT_TRUE(form->ProgressHint().startsWith(QStringLiteral("Join as one movie: 2 clips\n2 files \u00b7 ")))
+        << form->ProgressHint().toStdString();
+    form->JoinasOneMovie1->Click();
+    EXPECT_EQ(hoverJoinNow(), QStringLiteral("Join byte for byte: 2 files"));
+    form->JoinasOneMovie1->Click();
+    framework::Application().SetMainForm(nullptr);
     form->SetOutputName(Name(path("out.dat")));
     QTest::mouseClick(form->fb7, Qt::LeftButton);
     settle();

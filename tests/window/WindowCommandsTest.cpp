@@ -137,7 +137,7 @@ TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
     const QPoint byJoinNow = form->fb7->mapToGlobal(QPoint(form->fb7->width(), form->fb7->height() / 2));
     EXPECT_TRUE(notice->geometry().intersects(QRect(byJoinNow - QPoint(16, 16), QSize(32, 32))))
         << "the notice appears by Join Now";
-    EXPECT_EQ(form->ProgressHint(), QStringLiteral("3 files \u00b7 9.4 MB"));
+    EXPECT_EQ(form->ProgressHint(), QStringLiteral("Join byte for byte: 3 files\n3 files \u00b7 9.4 MB"));
 
     // Stopped over the output it made before, the join leaves that whole
     // and the notice says so.
