@@ -58,28 +58,3 @@ TEST(ShellTest, SaysWhyNothingOpens)
     });
 #endif
 }
-
-#ifndef _WIN32
-// Before, xdg-open that found no program for the type ("no method
-// available", status 3) left Help, the web link and Play doing nothing.
-TEST(ShellTest, AnOpenerThatFindsNoProgramIsHeardLater)
-{
-    QTemporaryDir dir;
-    const QString opener = dir.filePath(QStringLiteral("xdg-open"));
-    WriteBytes(opener, "#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n");
-    QFile::setPermissions(opener, QFile::ReadOwner | QFile::ExeOwner);
-    const QString page = dir.filePath(QStringLiteral("readme.html"));
-    WriteBytes(page, "<html>");
-    QStringList heard;
-    const platform::OpenFailed failed = [&](const platform::Exception &e) { heard << e.Message() + " " + e.Details(); };
-    WithoutOpeners(dir.path(), [&] {
-        platform::CurrentShell().OpenFile(nullptr, platform::FileName::FromUtf8(page), failed);
-        platform::CurrentShell().OpenAddress(nullptr, QStringLiteral("https://www.zantrope.net/"), failed);
-    });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return heard.size() == 2; }, 10000)) << heard.join('|').toStdString();
-    heard.sort();
-    EXPECT_TRUE(heard[0].startsWith("No program was found to open " + page)) << heard[0].toStdString();
-    EXPECT_TRUE(heard[1].startsWith("No program was found to open https://www.zantrope.net/"));
-    EXPECT_TRUE(heard[1].contains(QStringLiteral("No program for this kind of file or address is installed.")));
-}
-#endif

@@ -345,13 +345,20 @@ TEST_F(MainWindowTest, MoveUpAndDownMoveCaptionsAndKeepIcons)
 TEST_F(MainWindowTest, JoinNeedsTwoItemsAndAName)
 {
     form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     form->SetOutputName(Name(path("out.mpg")));
+    // Before, nothing showed why nothing happened: by key on an empty list,
+    // by a click with one movie.
+    QTest::keyClick(form->Lv1->View(), Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(framework::Application().Notice());
+    EXPECT_EQ(framework::Application().Notice()->Caption(), QStringLiteral("Add movies first"));
+    framework::Application().HideNotice();
     add({path("a.mpg")});
-    form->fb7Click(form->fb7);
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
     settle();
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_FALSE(QFile::exists(path("out.mpg")));
-    // Before, nothing showed why nothing happened.
     ASSERT_TRUE(framework::Application().Notice());
     EXPECT_EQ(framework::Application().Notice()->Caption(), QStringLiteral("Add movies first"));
 

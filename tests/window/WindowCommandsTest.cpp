@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "HintSettings.h"
+#include "TestFiles.h"
 #include "WindowTest.h"
 #include "desktop/Cursor.h"
 #include "framework/TApplication.h"
@@ -278,6 +279,33 @@ TEST_F(WindowCommandsTest, KeysRunTheCommands)
     EXPECT_FALSE(keys.contains(QString()));
     EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size()) << keys.join(' ').toStdString();
 }
+
+#ifndef _WIN32
+// The desktop's real opener, not a stand-in.
+class OpenerWindowTest : public WindowTest {};
+
+// Before, xdg-open that found no program for the type ("no method
+// available", status 3) left Play, the web link and Help doing nothing.
+TEST_F(OpenerWindowTest, PlayAndTheWebLinkSayWhenNoProgramOpensThem)
+{
+    WriteBytes(path("out.mpg"), "x");
+    form->SetOutputName(Name(path("out.mpg")));
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const OpenerWithoutPrograms opener;
+    QTest::keyClick(form->Lv1->View(), Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(form->Lv1->View(), Qt::Key_F1, Qt::ShiftModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.shown.size() == 2; }, 20000)) << boxes.shown.size();
+    QStringList told;
+    for (const auto &box : boxes.shown)
+        told << box.text + " / " + box.details;
+    told.sort();
+    const QString none = QStringLiteral(" / No program for this kind of file or address is installed.");
+    EXPECT_EQ(told, (QStringList{"No program was found to open " + path("out.mpg") + "." + none,
+                                 "No program was found to open https://www.zantrope.net/." + none}));
+}
+#endif
 
 // A long path is cut in the middle on the screen; the hint shows it whole.
 TEST_F(WindowCommandsTest, HoveringAnItemShowsItsWholePath)
