@@ -3,6 +3,19 @@
 
 namespace app {
 
+namespace {
+
+std::optional<ClipFacts> FactsOrNone(const platform::FileName &name)
+{
+    try {
+        return ReadClipFacts(name);
+    } catch (const std::exception &) {
+        return std::nullopt; // no media, or gone: nothing to tell
+    }
+}
+
+} // namespace
+
 ClipFactsReader::ClipFactsReader(QObject *parent) : QObject(parent)
 {
     connect(this, &ClipFactsReader::resultsPosted, this, &ClipFactsReader::TakeResults, Qt::QueuedConnection);
@@ -69,6 +82,27 @@ void ClipFactsReader::ReadAfresh(std::vector<platform::FileName> names, std::fun
     wake_.notify_one();
 }
 
+void ClipFactsReader::ReadFirst(const platform::FileName &name)
+{
+    if (read_.count(name.Bytes()))
+        return;
+    known_.emplace(name.Bytes(), std::nullopt);
+    {
+        std::lock_guard lock(mutex_);
+        first_.push_back(name);
+    }
+    wake_.notify_one();
+}
+
+void ClipFactsReader::SetPaused(bool paused)
+{
+    {
+        std::lock_guard lock(mutex_);
+        paused_ = paused;
+    }
+    wake_.notify_one();
+}
+
 std::optional<ClipFacts> ClipFactsReader::Facts(const platform::FileName &name) const
 {
     const auto it = known_.find(name.Bytes());
@@ -87,12 +121,15 @@ qint64 ClipFactsReader::TotalLength(const std::vector<platform::FileName> &names
 void ClipFactsReader::Work()
 {
     for (;;) {
+        Between();
         Job job;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return quit_ || !queue_.empty(); });
+            wake_.wait(lock, [this] { return quit_ || (!paused_ && (!queue_.empty() || !first_.empty())); });
             if (quit_)
                 return;
+            if (queue_.empty())
+                continue; // names to read first
             job = std::move(queue_.front());
             queue_.pop_front();
         }
@@ -100,27 +137,44 @@ void ClipFactsReader::Work()
     }
 }
 
+void ClipFactsReader::Between()
+{
+    for (;;) {
+        platform::FileName name;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return quit_ || !paused_; });
+            if (quit_ || first_.empty())
+                return;
+            name = std::move(first_.front());
+            first_.pop_front();
+        }
+        ReadOne(name);
+    }
+}
+
+void ClipFactsReader::ReadOne(const platform::FileName &name)
+{
+    // Handed to the owner's thread, which alone touches what is known.
+    Post([this, name, facts = FactsOrNone(name)] {
+        known_[name.Bytes()] = facts;
+        read_.insert(name.Bytes());
+        emit factsRead(name);
+    });
+}
+
 void ClipFactsReader::Run(const Job &job)
 {
     FactsOfNames all;
     for (const platform::FileName &name : job.names) {
+        Between();
         if (quit_)
             return;
-        std::optional<ClipFacts> facts;
-        try {
-            facts = ReadClipFacts(name);
-        } catch (const std::exception &) {
-            // No media, or gone: nothing to tell.
-        }
-        if (job.done) {
-            all.push_back(std::move(facts));
+        if (!job.done) {
+            ReadOne(name);
             continue;
         }
-        // Handed to the owner's thread, which alone touches what is known.
-        Post([this, name, facts] {
-            known_[name.Bytes()] = facts;
-            emit factsRead(name);
-        });
+        all.push_back(FactsOrNone(name));
     }
     if (job.done)
         Post([done = job.done, all = std::move(all)] { done(all); });

@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -35,6 +36,12 @@ public:
     // their facts in order to done on the owner's thread; never, if this
     // reader ends first.
     void ReadAfresh(std::vector<platform::FileName> names, std::function<void(const FactsOfNames &)> done);
+    // Reads name before everything queued, when it has not been read yet:
+    // the one a person points at.
+    void ReadFirst(const platform::FileName &name);
+    // While paused (a join runs) nothing more is read, so the join has the
+    // disk and the processor; a file being read is finished first.
+    void SetPaused(bool paused);
     // What was read of name: none while it waits, or when it is no media.
     std::optional<ClipFacts> Facts(const platform::FileName &name) const;
     // The sum of the lengths known among names.
@@ -54,15 +61,21 @@ private:
     };
     void Work();
     void Run(const Job &job);
+    // Between two files: waits while paused, reads the names asked for first.
+    void Between();
+    void ReadOne(const platform::FileName &name);
     // For the worker: result runs on the owner's thread, handed over under
     // the lock, in the order posted.
     void Post(std::function<void()> result);
     void TakeResults();
 
     std::map<QByteArray, std::optional<ClipFacts>> known_; // owner's thread only
+    std::set<QByteArray> read_;                            // owner's thread only: names whose facts came
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Job> queue_;
+    std::deque<platform::FileName> first_; // ReadFirst's names
+    bool paused_ = false;
     std::deque<std::function<void()>> results_;
     std::atomic<bool> quit_ = false; // also looked at between the files of a job
     std::thread worker_;

@@ -114,7 +114,13 @@ void JoinEngine::Write(OutputGuard &guard, JoinObserver &observer)
 
 void JoinEngine::Copy(OutputGuard &guard, File &out, JoinObserver &observer)
 {
-    BlockMover mover(out, kernelCopy_.value_or(out.KernelCopyPays()));
+    // Through the buffer a join of ext4 files kept pace with the system's copy
+    // up to 2 GiB, and took 1.7 times as long for 4 GiB, where the system's
+    // copy does not slow down; so large joins are left to the system.
+    qint64 total = 0;
+    for (int i = 0; i < guard.Count(); ++i)
+        total += guard.Looked(i).size;
+    BlockMover mover(out, kernelCopy_.value_or(out.KernelCopyPays() || total > KernelCopyFrom));
     qint64 reported = 0;
     for (int i = 0; i < guard.Count(); ++i) {
         File in = guard.OpenInput(i);

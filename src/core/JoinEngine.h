@@ -22,6 +22,8 @@ public:
     // the system writes fastest; the blocks are counted out of them, so no
     // block is split where a piece ends.
     static constexpr qint64 Piece = qint64(1) << 20;
+    // Joins of more bytes are copied by the system wherever it can.
+    static constexpr qint64 KernelCopyFrom = qint64(2) << 30;
 
     // Copies the inputs into output, in order: looks at the inputs through
     // an OutputGuard (JoinStarted once it has), then Write.
@@ -37,7 +39,8 @@ public:
 
     // Whether the system copies the bytes between the files itself (where it
     // can) or they pass through the program's buffer. Unless set, the join
-    // asks the output's file system (platform::File::KernelCopyPays).
+    // asks the output's file system (platform::File::KernelCopyPays) and the
+    // join's size (KernelCopyFrom).
     void SetKernelCopy(bool value) { kernelCopy_ = value; }
 
     // The message of the error the engine raises itself (InOutCode::ReadError)

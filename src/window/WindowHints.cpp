@@ -21,6 +21,13 @@ WindowHints::WindowHints(JoinSession &session, framework::TListView *list, QList
         clips_->Read({session_.Inputs().begin() + at, session_.Inputs().begin() + at + count});
     });
     connect(&session, &JoinSession::inputChanged, clips_, [this](int index) { clips_->Read({session_.Input(index)}); });
+    // A join gets the disk and the processor to itself: reading facts of a
+    // large folder beside it made Join Now 1.7 times as slow.
+    connect(&session, &JoinSession::joinStarted, clips_, [this] { clips_->SetPaused(true); });
+    connect(&session, &JoinSession::finished, clips_, [this](JoinSession::Work work) {
+        if (work == JoinSession::Work::Join)
+            clips_->SetPaused(false);
+    });
 }
 
 void WindowHints::Show(QString &hint, bool &canShow, framework::THintInfo &info) const
@@ -34,6 +41,8 @@ void WindowHints::Show(QString &hint, bool &canShow, framework::THintInfo &info)
             hint = name.Display();
             if (const auto facts = clips_->Facts(name))
                 hint += QLatin1Char('\n') + facts->Text();
+            else
+                clips_->ReadFirst(name); // the one pointed at before the rest of a large list
             info.CursorRect = framework::TRect::FromQRect(list_->ItemRect(index));
         }
     } else if (bars_.contains(info.HintControl)) {

@@ -644,6 +644,19 @@ TEST_F(MovieJoinTest, ClipFactsTotalsAndTheByteJoinHint)
     EXPECT_EQ(reader.Facts(listed[0])->Text(), ntsc.Text());
     EXPECT_FALSE(reader.Facts(Name(Path("notes.mpg"))));
     EXPECT_NEAR(reader.TotalLength(listed) / 1e6, 17.0, 0.3);
+
+    // Paused while a join runs: nothing read; the name pointed at comes
+    // before those queued once it goes on.
+    app::ClipFactsReader paused;
+    QSignalSpy order(&paused, &app::ClipFactsReader::factsRead);
+    paused.SetPaused(true);
+    paused.Read(Names({"ntsc5.mpg", "ntsc7.dat"}));
+    paused.ReadFirst(Name(Path("notes.mpg")));
+    EXPECT_FALSE(order.wait(300)) << "read while paused";
+    paused.SetPaused(false);
+    while (order.size() < 3)
+        ASSERT_TRUE(order.wait(20000));
+    EXPECT_EQ(order[0][0].value<FileName>(), Name(Path("notes.mpg")));
 }
 
 } // namespace
