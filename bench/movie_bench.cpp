@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Movie benchmark: "Join as One Movie" against `ffmpeg -f concat -safe 0
-// -c copy` on the same 8 copies of a 60-s VCD clip, alternating, each run in
-// its own child process so wall time and peak memory are its own.
+// -c copy` on the same 8 copies of a 60-s VCD clip, and the MP4 box join of
+// three camera chapters of 512 MiB each against `cat` of the same files,
+// and three Matroska segments of 200 MiB each against the same ffmpeg;
+// alternating, each run in its own child process so wall time and peak
+// memory are its own.
 //
-//   movie_bench [--runs N] [--copies N] [--seconds N] [--dir FOLDER]
+//   movie_bench [--runs N] [--copies N] [--seconds N] [--chapter-mib N] [--segment-mib N] [--dir FOLDER]
 //   movie_bench --join-child OUTPUT INPUT...   (internal: one join)
 #include "core/JoinPlan.h"
 #include "platform/File.h"
@@ -17,6 +20,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -47,6 +51,155 @@ int JoinChild(int argc, char **argv)
 
 std::string Local(const QString &s) { return QFile::encodeName(s).toStdString(); }
 
+// Three chapters of chapterMib MiB (uncompressed 1080p picture and PCM
+// sound in QuickTime files, made by ffmpeg), joined box by box against cat
+// of the same files; the key line is "mp4 join/cat ratio".
+void Mp4AgainstCat(const std::string &self, const QTemporaryDir &dir, int runs, int chapterMib)
+{
+    const qint64 frameBytes = 1920 * 1080 * 2; // 4:2:2, which QuickTime carries uncompressed
+    const std::string frames = std::to_string((qint64(chapterMib) << 20) / frameBytes + 1);
+    std::printf("\nmaking three %d-MiB MP4 chapters with ffmpeg\n", chapterMib);
+    const std::string first = Local(dir.filePath(QStringLiteral("GX010042.MOV")));
+    RunChild({"ffmpeg",
+              "-v",
+              "error",
+              "-nostdin",
+              "-y",
+              "-f",
+              "lavfi",
+              "-i",
+              "testsrc2=size=1920x1080:rate=30",
+              "-f",
+              "lavfi",
+              "-i",
+              "sine=sample_rate=48000",
+              "-frames:v",
+              frames,
+              "-shortest",
+              "-c:v",
+              "rawvideo",
+              "-pix_fmt",
+              "uyvy422",
+              "-c:a",
+              "pcm_s16le",
+              first},
+             "/dev/null", nullptr);
+    std::vector<std::string> chapters{first};
+    for (const char *name : {"GX020042.MOV", "GX030042.MOV"}) {
+        chapters.push_back(Local(dir.filePath(QString::fromLatin1(name))));
+        if (!QFile::copy(QString::fromStdString(first), QString::fromStdString(chapters.back())))
+            throw BenchFailure{"cannot copy the chapter"};
+    }
+    const std::string joinOut = Local(dir.filePath(QStringLiteral("joined.mov")));
+    const std::string catOut = Local(dir.filePath(QStringLiteral("cat.mov")));
+    std::vector<std::string> joinArgs{self, "--join-child", joinOut}, catArgs{"cat"};
+    joinArgs.insert(joinArgs.end(), chapters.begin(), chapters.end());
+    catArgs.insert(catArgs.end(), chapters.begin(), chapters.end());
+    ::sync();
+    RunChild(joinArgs, "/dev/null", nullptr); // warm-up: the program and the inputs' pages
+    RunChild(catArgs, "/dev/null", nullptr);
+    std::vector<double> joinTimes, catTimes;
+    for (int r = 0; r < runs; ++r) {
+        auto runJoin = [&] {
+            Fresh(joinOut);
+            joinTimes.push_back(RunChild(joinArgs, "/dev/null", nullptr).seconds);
+        };
+        auto runCat = [&] {
+            Fresh(catOut);
+            catTimes.push_back(RunChild(catArgs, catOut, nullptr).seconds);
+        };
+        RunInTurn(r, runCat, runJoin);
+        std::printf("run %d: cat %.3f s, mp4 join %.3f s\n", r + 1, catTimes.back(), joinTimes.back());
+    }
+    const qint64 bytes = QFile(QString::fromStdString(first)).size() * 3;
+    const double joinMedian = Median(joinTimes), catMedian = Median(catTimes);
+    std::printf("\ninputs: 3 MP4 chapters, %.1f MiB in all, %d runs each\n", bytes / 1048576.0, runs);
+    std::printf("cat median: %.3f s; mp4 join median: %.3f s (%.0f MiB/s)\n", catMedian, joinMedian,
+                bytes / 1048576.0 / joinMedian);
+    std::printf("mp4 join/cat ratio: %.2f (target <= 1.10)\n", joinMedian / catMedian);
+    Fresh(joinOut);
+    Fresh(catOut);
+}
+
+// Three Matroska segments of segmentMib MiB (raw pictures and Opus sound,
+// made by ffmpeg, as a screen recorder splits by size), joined as one movie
+// against `ffmpeg -f concat -c copy` to Matroska; the key line is
+// "mkv join/ffmpeg ratio".
+void MkvAgainstFfmpeg(const std::string &self, const QTemporaryDir &dir, int runs, int segmentMib)
+{
+    const qint64 frameBytes = 640 * 480 * 3 / 2; // yuv420p
+    const std::string frames = std::to_string((qint64(segmentMib) << 20) / frameBytes + 1);
+    std::printf("\nmaking three %d-MiB Matroska segments with ffmpeg\n", segmentMib);
+    const std::string first = Local(dir.filePath(QStringLiteral("rec1.mkv")));
+    RunChild({"ffmpeg",
+              "-v",
+              "error",
+              "-nostdin",
+              "-y",
+              "-f",
+              "lavfi",
+              "-i",
+              "testsrc2=size=640x480:rate=30",
+              "-f",
+              "lavfi",
+              "-i",
+              "sine=sample_rate=48000",
+              "-frames:v",
+              frames,
+              "-shortest",
+              "-c:v",
+              "rawvideo",
+              "-pix_fmt",
+              "yuv420p",
+              "-c:a",
+              "libopus",
+              first},
+             "/dev/null", nullptr);
+    std::vector<std::string> segments{first};
+    QFile list(dir.filePath(QStringLiteral("segments.txt")));
+    if (!list.open(QIODevice::WriteOnly))
+        throw BenchFailure{"cannot write the concat list"};
+    list.write("file '" + QByteArray::fromStdString(first) + "'\n");
+    for (const char *name : {"rec2.mkv", "rec3.mkv"}) {
+        segments.push_back(Local(dir.filePath(QString::fromLatin1(name))));
+        if (!QFile::copy(QString::fromStdString(first), QString::fromStdString(segments.back())))
+            throw BenchFailure{"cannot copy the segment"};
+        list.write("file '" + QByteArray::fromStdString(segments.back()) + "'\n");
+    }
+    list.close();
+    const std::string joinOut = Local(dir.filePath(QStringLiteral("joined.mkv")));
+    const std::string ffmpegOut = Local(dir.filePath(QStringLiteral("ffmpeg.mkv")));
+    std::vector<std::string> joinArgs{self, "--join-child", joinOut};
+    joinArgs.insert(joinArgs.end(), segments.begin(), segments.end());
+    const std::vector<std::string> ffmpegArgs{
+        "ffmpeg", "-v",   "error",  "-nostdin", "-y", "-f", "concat", "-safe", "0", "-i", Local(list.fileName()),
+        "-c",     "copy", ffmpegOut};
+    ::sync();
+    RunChild(joinArgs, "/dev/null", nullptr); // warm-up: the program and the inputs' pages
+    RunChild(ffmpegArgs, "/dev/null", nullptr);
+    std::vector<double> joinTimes, ffmpegTimes;
+    for (int r = 0; r < runs; ++r) {
+        auto runJoin = [&] {
+            Fresh(joinOut);
+            joinTimes.push_back(RunChild(joinArgs, "/dev/null", nullptr).seconds);
+        };
+        auto runFfmpeg = [&] {
+            Fresh(ffmpegOut);
+            ffmpegTimes.push_back(RunChild(ffmpegArgs, "/dev/null", nullptr).seconds);
+        };
+        RunInTurn(r, runFfmpeg, runJoin);
+        std::printf("run %d: ffmpeg %.3f s, mkv join %.3f s\n", r + 1, ffmpegTimes.back(), joinTimes.back());
+    }
+    const qint64 bytes = QFile(QString::fromStdString(first)).size() * 3;
+    const double joinMedian = Median(joinTimes), ffmpegMedian = Median(ffmpegTimes);
+    std::printf("\ninputs: 3 Matroska segments, %.1f MiB in all, %d runs each\n", bytes / 1048576.0, runs);
+    std::printf("ffmpeg concat median: %.3f s; mkv join median: %.3f s (%.0f MiB/s)\n", ffmpegMedian, joinMedian,
+                bytes / 1048576.0 / joinMedian);
+    std::printf("mkv join/ffmpeg ratio: %.2f (target <= 1.00)\n", joinMedian / ffmpegMedian);
+    Fresh(joinOut);
+    Fresh(ffmpegOut);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -55,14 +208,22 @@ int main(int argc, char **argv)
         return JoinChild(argc, argv);
 
     long long runsGiven = 6; // even: each side goes first as often as second
-    long long copiesGiven = 8, secondsGiven = 60;
+    long long copiesGiven = 8, secondsGiven = 60, chapterMibGiven = 512, segmentMibGiven = 200;
     QString folder = QDir::tempPath();
-    if (!ReadOptions(argc, argv, {{"--runs", &runsGiven}, {"--copies", &copiesGiven}, {"--seconds", &secondsGiven}},
-                     folder, "movie_bench [--runs N] [--copies N] [--seconds N] [--dir FOLDER]"))
+    if (!ReadOptions(argc, argv,
+                     {{"--runs", &runsGiven},
+                      {"--copies", &copiesGiven},
+                      {"--seconds", &secondsGiven},
+                      {"--chapter-mib", &chapterMibGiven},
+                      {"--segment-mib", &segmentMibGiven}},
+                     folder,
+                     "movie_bench [--runs N] [--copies N] [--seconds N] [--chapter-mib N] [--segment-mib N] "
+                     "[--dir FOLDER]"))
         return 2;
     const int runs = int(runsGiven), copies = int(copiesGiven), seconds = int(secondsGiven);
-    if (runs < 1 || copies < 2 || seconds < 1) {
-        std::fprintf(stderr, "movie_bench: runs, copies (2 or more) and seconds must be positive\n");
+    if (runs < 1 || copies < 2 || seconds < 1 || chapterMibGiven < 1 || segmentMibGiven < 1) {
+        std::fprintf(stderr,
+                     "movie_bench: runs, copies (2 or more), seconds, chapter-mib and segment-mib must be positive\n");
         return 2;
     }
     const std::string self = SelfProgram(argv);
@@ -143,6 +304,10 @@ int main(int argc, char **argv)
         std::printf("movie join peak memory with 2 clips: %.1f MiB (%d clips: %.1f MiB)\n", small.peakKiB / 1024.0,
                     copies, MaxOf(joinRuns) / 1024.0);
         std::printf("movie/ffmpeg ratio: %.2f (target <= 1.00)\n", joinMedian / ffmpegMedian);
+        Fresh(joinOut);
+        Fresh(ffmpegOut);
+        Mp4AgainstCat(self, dir, runs, int(chapterMibGiven));
+        MkvAgainstFfmpeg(self, dir, runs, int(segmentMibGiven));
         return 0;
     } catch (const BenchFailure &failure) {
         std::fprintf(stderr, "FAILED: %s\n", failure.what.c_str());

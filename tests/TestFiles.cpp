@@ -101,6 +101,16 @@ bool MakeVcdClip(const QString &path, int seconds)
                        "-target", "ntsc-vcd", "-threads", "1", path}) == 0;
 }
 
+bool MakeMp4Clip(const QString &path, int seconds, const QString &size, const QStringList &extra)
+{
+    const QString duration = QStringLiteral("duration=%1").arg(seconds);
+    return RunProgram(QStringLiteral("ffmpeg"),
+                      QStringList{"-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                                  "testsrc=" + duration + ":size=" + size + ":rate=25", "-f", "lavfi", "-i",
+                                  "sine=" + duration, "-c:v", "libx264", "-c:a", "aac", "-threads", "1"} +
+                          extra + QStringList{path}) == 0;
+}
+
 #ifdef _WIN32
 // Windows names are UTF-16, so every name is text that QDir can see.
 TreeRemoval::~TreeRemoval() { QDir(QString::fromUtf8(folder_)).removeRecursively(); }

@@ -99,6 +99,12 @@ private:
 // where that program cannot make one (it is missing under Wine).
 bool MakeVcdClip(const QString &path, int seconds);
 
+// An MP4 clip of test picture (H.264 at size) and tone (AAC) made by the
+// ffmpeg program; false where it cannot make one. A chapter of a camera's.
+// extra are more of ffmpeg's options for the output.
+bool MakeMp4Clip(const QString &path, int seconds, const QString &size = QStringLiteral("320x240"),
+                 const QStringList &extra = {});
+
 // The bytes of a path written in the test as text, as the system writes
 // it: Qt's "/" is "\\" on Windows, as in the program's own names and in
 // those of the dialogs and the drops.

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <algorithm>
 
 #include "cli/QtOptions.h"
 #include "core/JoinProgress.h"
@@ -83,7 +84,9 @@ const std::vector<JoinMode> &JoinModes()
         {"--movie",
          "  --movie    with --join: joins as one movie, without re-encoding, so that\n"
          "             players show the whole length and can seek (a .dat OUTPUT\n"
-         "             is written as .mpg); files of different formats are refused\n",
+         "             is written as .mpg); files of different formats are refused;\n"
+         "             MP4, M4V, MOV and M4A files (camera chapters) are always\n"
+         "             joined as one movie, with every track, --movie or not\n",
          MovieChoice::Option},
     };
     return modes;
@@ -222,6 +225,9 @@ int RunCommandLineJoin(const CommandLineRequest &request)
             } else if (outcome == JoinSession::Outcome::Stopped) {
                 PrintError(QStringLiteral("zantrope: %1\n").arg(StopLine(result)));
                 status = ExitStopped;
+            } else if (result.plan.FilesMakeOneMovie()) {
+                // Not what --join alone does: say what was written.
+                platform::WriteText(platform::StandardStream::Output, result.plan.Done() + QLatin1Char('\n'));
             }
             QCoreApplication::exit(status);
         });

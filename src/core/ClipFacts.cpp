@@ -3,6 +3,9 @@
 
 #include "core/JoinProgress.h"
 #include "core/MediaLibrary.h"
+#include "core/Mp4Describe.h"
+#include "core/PathRules.h"
+#include "platform/File.h"
 
 #include <QStringList>
 
@@ -24,17 +27,43 @@ bool ProgramStream(const ClipFacts &f)
 
 QString LengthText(qint64 us) { return FormatDuration((std::max<qint64>(us, 0) + 500000) / 1000000); }
 
+QString DecimalWords(double value)
+{
+    QString text = QString::number(value, 'f', 2);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
 QString ClipFacts::Text() const
 {
     QStringList parts{LengthText(lengthUs)};
+    // The containers that carry other codecs than MPEG's are named.
+    if (format == QLatin1String("matroska,webm"))
+        parts << QStringLiteral("Matroska");
+    else if (format == QLatin1String("mpegts"))
+        parts << QStringLiteral("MPEG-TS");
     if (!video.isEmpty())
         parts << video;
     if (!audio.isEmpty())
         parts << audio;
+    if (!extras.isEmpty())
+        parts << extras;
     return parts.join(QStringLiteral(" · "));
 }
 
-ClipFacts ReadClipFacts(const FileName &name) { return MediaLibrary().readClipFacts(name); }
+ClipFacts ReadClipFacts(const FileName &name)
+{
+    // MP4 and QuickTime files are read here, by their boxes: their hints
+    // never wait for FFmpeg's libraries to load.
+    if (IsMp4Type(name)) {
+        platform::File file = platform::File::OpenRead(name);
+        return mp4::FactsOf(mp4::ReadMovie(file, name));
+    }
+    return MediaLibrary().readClipFacts(name);
+}
 
 qint64 TotalLength(const std::vector<std::optional<ClipFacts>> &facts)
 {

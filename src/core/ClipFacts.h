@@ -19,18 +19,23 @@ struct ClipFacts {
     QString format;      // the reader's short name: "mpeg", "mp3", "mpegvideo", ...
     QString video;       // "MPEG-1 352×240 29.97 fps"; empty without a picture
     QString audio;       // "MP2 44.1 kHz"; empty without sound
+    QString extras;      // other tracks in words, "timecode, telemetry"; empty without
     // Of MPEG audio files, for the byte join's hint:
     bool lengthHeader = false; // a Xing, Info or VBRI frame gives the first file's length
     bool startTag = false;     // an ID3v2 tag at the start
     bool endTag = false;       // an ID3v1 or APE tag at the end
 
-    // "0:05 · MPEG-1 352×240 29.97 fps · MP2 44.1 kHz", for an item's hint.
+    // "0:05 · MPEG-1 352×240 29.97 fps · MP2 44.1 kHz", for an item's hint;
+    // other tracks follow ("· timecode, telemetry").
     QString Text() const;
 };
 
 // Reads the facts of one file. Throws platform::EInOutError naming the file
 // when it cannot be read or is no media; never blocks on a pipe or a device.
 ClipFacts ReadClipFacts(const platform::FileName &name);
+
+// A number with at most two decimals and no trailing zeros: 29.97, 25, 44.1.
+QString DecimalWords(double value);
 
 // A length as people read it: "0:05", "12:34", "1:02:03" (rounded to the
 // second; FormatDuration of JoinProgress.h).

@@ -2,8 +2,10 @@
 #include "core/JoinPlan.h"
 
 #include "core/ClipFacts.h"
+#include "core/ContainerJoin.h"
 #include "core/JoinEngine.h"
 #include "core/MovieJoin.h"
+#include "core/Mp4Join.h"
 
 namespace app {
 
@@ -11,10 +13,19 @@ using platform::FileName;
 
 QString KindWords(JoinKind kind)
 {
-    return kind == JoinKind::Bytes ? QStringLiteral("Join byte for byte") : QStringLiteral("Join as one movie");
+    switch (kind) {
+    case JoinKind::Bytes:
+    case JoinKind::Pieces: return QStringLiteral("Join byte for byte");
+    case JoinKind::ProgramStream:
+    case JoinKind::Mp3:
+    case JoinKind::Transport: return QStringLiteral("Join as one movie");
+    case JoinKind::Mp4Boxes:
+    case JoinKind::Matroska: return QStringLiteral("Join as one movie, every track kept");
+    }
+    Q_UNREACHABLE();
 }
 
-bool IsOneMovie(JoinKind kind) { return kind != JoinKind::Bytes; }
+bool IsOneMovie(JoinKind kind) { return kind != JoinKind::Bytes && kind != JoinKind::Pieces; }
 
 QString JoinPlan::Summary(qint64 lengthUs) const
 {
@@ -26,12 +37,19 @@ QString JoinPlan::Summary(qint64 lengthUs) const
     return text;
 }
 
+QString JoinPlan::Done() const
+{
+    QString words = KindWords(kind);
+    words.insert(4, QLatin1String("ed")); // "Join ..." told as done: "Joined ..."
+    return words + QStringLiteral(": ") + FileName(output.LastPart()).Display();
+}
+
 namespace {
 
 // The byte join: every request it is asked about.
-class ReadyBytes final : public ReadyJoin {
+class ByteJoin final : public ReadyJoin {
 public:
-    explicit ReadyBytes(OutputGuard &&guard) : guard_(std::move(guard)) {}
+    explicit ByteJoin(OutputGuard &&guard) : guard_(std::move(guard)) {}
     void Write(JoinObserver &observer) override { JoinEngine().Write(guard_, observer); }
 
 private:
@@ -44,11 +62,11 @@ bool SketchBytes(const JoinRequest &, JoinPlan &plan)
     return true;
 }
 
-FileName SameName(const FileName &named) { return named; }
+FileName SameName(const JoinRequest &request) { return request.output; }
 
 std::unique_ptr<ReadyJoin> ReadyByteJoin(JoinPlan &, const JoinRequest &, OutputGuard &&guard, JoinObserver &)
 {
-    return std::make_unique<ReadyBytes>(std::move(guard));
+    return ReadyBytes(std::move(guard));
 }
 
 // The MPEG movie joins, when the person asks for one movie. The first
@@ -66,6 +84,8 @@ bool SketchMpegMovie(const JoinRequest &request, JoinPlan &plan)
     return true;
 }
 
+FileName MpegMovieOutput(const JoinRequest &request) { return MovieJoin::OutputNameFor(request.output); }
+
 const JoinMethod &MethodFor(const JoinRequest &request, JoinPlan &plan)
 {
     for (const JoinMethod &method : JoinMethods())
@@ -76,10 +96,14 @@ const JoinMethod &MethodFor(const JoinRequest &request, JoinPlan &plan)
 
 } // namespace
 
+std::unique_ptr<ReadyJoin> ReadyBytes(OutputGuard &&guard) { return std::make_unique<ByteJoin>(std::move(guard)); }
+
 const std::vector<JoinMethod> &JoinMethods()
 {
     static const std::vector<JoinMethod> methods = {
-        {&SketchMpegMovie, &MovieJoin::OutputNameFor, &MovieJoin::Ready},
+        {&SketchContainerJoin, &ContainerJoinOutput, &ReadyContainerJoin},
+        {&Mp4Join::Sketch, &Mp4Join::OutputNameFor, &Mp4Join::Ready},
+        {&SketchMpegMovie, &MpegMovieOutput, &MovieJoin::Ready},
         {&SketchBytes, &SameName, &ReadyByteJoin},
     };
     return methods;
@@ -89,7 +113,7 @@ JoinPlan SketchJoin(const JoinRequest &request)
 {
     JoinPlan plan;
     plan.clips = int(request.inputs.size());
-    plan.output = MethodFor(request, plan).outputName(request.output);
+    plan.output = MethodFor(request, plan).outputName(request);
     return plan;
 }
 
@@ -99,7 +123,7 @@ PlannedJoin PlanJoin(const JoinRequest &request, JoinObserver &observer)
     JoinPlan &plan = planned.plan;
     plan.clips = int(request.inputs.size());
     const JoinMethod &method = MethodFor(request, plan);
-    plan.output = method.outputName(request.output);
+    plan.output = method.outputName(request);
     if (!plan.refusal.isEmpty())
         throw platform::EInOutError(platform::InOutCode::ReadError, plan.refusal);
     OutputGuard guard(plan.output, request.inputs);

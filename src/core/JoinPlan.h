@@ -30,9 +30,14 @@ enum class JoinKind {
     Bytes,         // byte for byte, as cat joins
     ProgramStream, // one movie: MPEG program or video streams, remuxed with libavformat
     Mp3,           // one movie: MPEG audio frames behind one tag and one length header
+    Pieces,        // byte for byte: pieces of one recording, checked to continue each other
+    Matroska,      // one movie: Matroska or WebM files, remuxed with every track
+    Transport,     // one movie: MPEG transport streams on clocks of their own, remuxed
+    Mp4Boxes,      // one movie: MP4 or QuickTime chapters, media data copied, one new index
 };
 
-// "Join byte for byte", "Join as one movie".
+// "Join byte for byte", "Join as one movie", "Join as one movie, every
+// track kept".
 QString KindWords(JoinKind kind);
 bool IsOneMovie(JoinKind kind);
 
@@ -56,11 +61,22 @@ struct JoinPlan {
     int clips = 0;             // the inputs, counted
     bool chosen = false;       // the kind follows the person's choice, not what the files are
     QString refusal;           // SketchJoin: why the list cannot be joined, naming the file; empty when it can
+    // The method's own words for a join it chose by what the files are, not
+    // by the person's choice: by names what it will do ("Matroska files are
+    // joined as one movie, …"), once the files are read what it did. Empty
+    // where the person's choice decides.
+    QString how;
 
     bool OneMovie() const { return IsOneMovie(kind); }
+    // The files, not the person, make it one movie (MP4 chapters): the
+    // window and the command line say so, before the join and after it.
+    bool FilesMakeOneMovie() const { return OneMovie() && !chosen; }
     // "Join as one movie: 3 clips, 0:21" (the length left out where it is
     // not known, 0); "Join byte for byte: 3 files".
     QString Summary(qint64 lengthUs) const;
+    // After the join: "Joined as one movie, every track kept: ride.mp4",
+    // naming what was written.
+    QString Done() const;
 };
 
 // A join that its method has readied: its inputs looked at, and read where
@@ -82,8 +98,9 @@ struct JoinMethod {
     // plan.kind and plan.chosen, and plan.refusal when it can tell by names
     // that the list cannot be joined.
     bool (*sketch)(const JoinRequest &request, JoinPlan &plan);
-    // The name the join writes for the output the person named.
-    platform::FileName (*outputName)(const platform::FileName &named);
+    // The name the join writes for the output the person named
+    // (request.output), which may follow the inputs' type.
+    platform::FileName (*outputName)(const JoinRequest &request);
     // On the join's worker, with the inputs looked at by guard (point 1 of
     // OutputGuard.h): reads what the kind needs, asking
     // observer.StopRequested() now and then, and may set plan.kind to
@@ -94,6 +111,9 @@ struct JoinMethod {
     std::unique_ptr<ReadyJoin> (*ready)(JoinPlan &plan, const JoinRequest &request, OutputGuard &&guard,
                                         JoinObserver &observer);
 };
+
+// The byte join of guard's inputs, readied.
+std::unique_ptr<ReadyJoin> ReadyBytes(OutputGuard &&guard);
 
 // Every method, in the order they are asked: the first whose sketch takes a
 // request plans it. The byte join comes last and takes every request.

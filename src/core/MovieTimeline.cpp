@@ -98,8 +98,10 @@ MovieTimeline::Placed MovieTimeline::Place(int k, PacketTimes packet)
     if (placed.priming)
         return placed;
 
-    if (t.dts == NoTime && t.pts == NoTime)
-        t.dts = s.nextOut;
+    // A packet without a decoding time (Matroska tells only when a frame is
+    // shown) decodes right after the one before it, and never after it is shown.
+    if (t.dts == NoTime)
+        t.dts = t.pts == NoTime ? s.nextOut : s.lastOut == NoTime ? t.pts : std::min(t.pts, s.lastOut + 1);
     if (t.dts != NoTime) {
         if (s.lastOut != NoTime && t.dts <= s.lastOut)
             t.dts = s.lastOut + 1;

@@ -21,7 +21,8 @@
 // - In the output, a stream's decoding times go strictly forward: a packet
 //   that would step back is moved just after the one before it (its
 //   presentation time too, where it would fall before its decoding time),
-//   and a packet with no time at all decodes after the one before it.
+//   and a packet with no decoding time decodes after the one before it (at
+//   its presentation time at the latest).
 // - Edit lists: a stream may start later than its timestamps say, or begin
 //   with priming (samples that are decoded but never shown). All streams of
 //   an input then start together at the seam, and the priming packets fall

@@ -1,22 +1,74 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/PathRules.h"
 
+#include <utility>
+#include <vector>
+
 namespace app {
 
-const QByteArrayList &AcceptedExtensions()
-{
-    static const QByteArrayList accepted = {"MPG", "MPEG", "M2V", "MP1", "MP2", "MP3", "DAT"};
-    return accepted;
-}
-
-bool ism(const platform::FileName &name)
+QByteArray TypeOf(const platform::FileName &name)
 {
     QByteArray ext = name.Extension();
     for (char &c : ext) // the ASCII letters only: other bytes may be part of a UTF-8 letter
         if (c >= 'a' && c <= 'z')
             c = char(c - 'a' + 'A');
-    return AcceptedExtensions().contains(ext);
+    return ext;
 }
+
+namespace {
+
+// Every type joined by its container, with the container: the one list.
+const std::vector<std::pair<QByteArray, Container>> &ContainerTable()
+{
+    static const std::vector<std::pair<QByteArray, Container>> table = {
+        {"MP4", Container::Mp4},
+        {"M4V", Container::Mp4},
+        {"MOV", Container::Mp4},
+        {"M4A", Container::Mp4},
+        {"MKV", Container::Matroska},
+        {"WEBM", Container::Matroska},
+        {"MTS", Container::TransportStream},
+        {"M2TS", Container::TransportStream},
+        {"TS", Container::TransportStream},
+        {"VOB", Container::DvdVideo},
+    };
+    return table;
+}
+
+} // namespace
+
+const QByteArrayList &AcceptedExtensions()
+{
+    static const QByteArrayList accepted = [] {
+        QByteArrayList list{"MPG", "MPEG", "M2V", "MP1", "MP2", "MP3", "DAT"};
+        return list << ContainerTypes();
+    }();
+    return accepted;
+}
+
+bool ism(const platform::FileName &name) { return AcceptedExtensions().contains(TypeOf(name)); }
+
+Container ContainerOf(const platform::FileName &name)
+{
+    const QByteArray type = TypeOf(name);
+    for (const auto &[known, container] : ContainerTable())
+        if (type == known)
+            return container;
+    return Container::None;
+}
+
+const QByteArrayList &ContainerTypes()
+{
+    static const QByteArrayList types = [] {
+        QByteArrayList list;
+        for (const auto &entry : ContainerTable())
+            list << entry.first;
+        return list;
+    }();
+    return types;
+}
+
+bool IsMp4Type(const platform::FileName &name) { return ContainerOf(name) == Container::Mp4; }
 
 platform::FileName getpath(const platform::FileName &path)
 {

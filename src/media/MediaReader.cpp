@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/MediaReader.h"
 
+#include "core/ClipFacts.h"
+
 extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/log.h>
@@ -89,13 +91,15 @@ void Reader::Open(bool forJoin)
     err = avformat_find_stream_info(ctx_, nullptr);
     if (err < 0 || stopped_) // interrupted, it may end early as if it had found all
         Fail(err, QString());
+    const bool matroska = Format() == QLatin1String("matroska,webm");
     for (unsigned i = 0; i < ctx_->nb_streams; ++i) {
         const AVStream *st = ctx_->streams[i];
         const AVMediaType type = st->codecpar->codec_type;
         if (st->codecpar->codec_id == AV_CODEC_ID_NONE)
             continue;
+        // Matroska's subtitle tracks are part of the recording, as its pictures and sound.
         if ((type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC)) ||
-            type == AVMEDIA_TYPE_AUDIO)
+            type == AVMEDIA_TYPE_AUDIO || (type == AVMEDIA_TYPE_SUBTITLE && matroska))
             picked_.push_back(int(i));
     }
     if (picked_.empty())
@@ -207,6 +211,8 @@ QString CodecWords(AVCodecID codec)
     case AV_CODEC_ID_MP3: return QStringLiteral("MP3");
     case AV_CODEC_ID_AC3: return QStringLiteral("AC-3");
     case AV_CODEC_ID_PCM_DVD: return QStringLiteral("LPCM");
+    case AV_CODEC_ID_OPUS: return QStringLiteral("Opus");
+    case AV_CODEC_ID_VORBIS: return QStringLiteral("Vorbis");
     default: {
         const AVCodecDescriptor *d = avcodec_descriptor_get(codec);
         return d ? QString::fromLatin1(d->name).toUpper() : QStringLiteral("unknown");
@@ -214,25 +220,12 @@ QString CodecWords(AVCodecID codec)
     }
 }
 
-namespace {
-// A number with at most two decimals and no trailing zeros: 29.97, 25, 44.1.
-QString Decimal(double value)
-{
-    QString text = QString::number(value, 'f', 2);
-    while (text.endsWith(QLatin1Char('0')))
-        text.chop(1);
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
-}
-} // namespace
-
 QString RateWords(AVRational rate)
 {
-    return rate.num > 0 && rate.den > 0 ? Decimal(av_q2d(rate)) : QStringLiteral("?");
+    return rate.num > 0 && rate.den > 0 ? DecimalWords(av_q2d(rate)) : QStringLiteral("?");
 }
 
-QString SampleRateWords(int hz) { return Decimal(hz / 1000.0) + QStringLiteral(" kHz"); }
+QString SampleRateWords(int hz) { return DecimalWords(hz / 1000.0) + QStringLiteral(" kHz"); }
 
 QString ChannelWords(int channels)
 {

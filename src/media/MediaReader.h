@@ -57,7 +57,7 @@ public:
     QString Format() const { return QString::fromLatin1(ctx_->iformat->name); }
 
     // Indexes of the streams a join copies: every video stream that is not a
-    // cover picture and every audio stream, in the file's order.
+    // cover picture, every audio stream and Matroska's subtitles, in the file's order.
     const std::vector<int> &Picked() const { return picked_; }
     StreamShape Shape(int streamIndex) const;
 

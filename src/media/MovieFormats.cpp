@@ -21,12 +21,24 @@ QString AudioWords(const StreamShape &s)
     return QStringLiteral("%1 %2").arg(SampleRateWords(s.sampleRate), ChannelWords(s.channels));
 }
 
+// The kinds of stream a join copies, in the order their words are given.
+constexpr AVMediaType Kinds[] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_SUBTITLE};
+
+int CountOf(const std::vector<StreamShape> &shapes, AVMediaType kind)
+{
+    return int(std::count_if(shapes.begin(), shapes.end(), [kind](const StreamShape &s) { return s.type == kind; }));
+}
+
 QString CountWords(const std::vector<StreamShape> &shapes)
 {
-    const auto videos =
-        std::count_if(shapes.begin(), shapes.end(), [](const StreamShape &s) { return s.type == AVMEDIA_TYPE_VIDEO; });
-    const auto audios = qsizetype(shapes.size()) - videos;
-    return QStringLiteral("%1 picture and %2 sound stream%3").arg(videos).arg(audios).arg(audios == 1 ? "" : "s");
+    const int subtitles = CountOf(shapes, AVMEDIA_TYPE_SUBTITLE), audios = CountOf(shapes, AVMEDIA_TYPE_AUDIO);
+    QString words = QStringLiteral("%1 picture and %2 sound stream%3")
+                        .arg(CountOf(shapes, AVMEDIA_TYPE_VIDEO))
+                        .arg(audios)
+                        .arg(audios == 1 ? "" : "s");
+    if (subtitles > 0)
+        words += QStringLiteral(" and %1 subtitle track%2").arg(subtitles).arg(subtitles == 1 ? "" : "s");
+    return words;
 }
 
 bool SameShape(const StreamShape &a, const StreamShape &b)
@@ -89,36 +101,61 @@ QString KindWords(const QString &format)
         return QStringLiteral("MPEG audio");
     if (format == QLatin1String("mpegts"))
         return QStringLiteral("an MPEG transport stream");
+    if (format == QLatin1String("matroska,webm"))
+        return QStringLiteral("a Matroska file");
     return QStringLiteral("a %1 file").arg(format);
+}
+
+std::vector<int> MapByKind(const std::vector<StreamShape> &input, const std::vector<StreamShape> &first)
+{
+    std::vector<int> map(first.size(), -1);
+    for (const AVMediaType kind : Kinds) {
+        std::size_t next = 0; // the input's next stream of this kind
+        for (std::size_t k = 0; k < first.size(); ++k) {
+            if (first[k].type != kind)
+                continue;
+            while (next < input.size() && input[next].type != kind)
+                ++next;
+            if (next < input.size())
+                map[k] = int(next++);
+        }
+    }
+    return map;
 }
 
 QString Difference(const Layout &input, const Layout &first)
 {
     if (input.format != first.format)
         return QStringLiteral("is %1; the first file is %2").arg(KindWords(input.format), KindWords(first.format));
-    const std::vector<StreamShape> &shapes = input.shapes, &firstShapes = first.shapes;
-    bool sameKinds = shapes.size() == firstShapes.size();
-    for (std::size_t k = 0; sameKinds && k < shapes.size(); ++k)
-        sameKinds = shapes[k].type == firstShapes[k].type;
-    if (!sameKinds)
-        return QStringLiteral("has %1; the first file has %2").arg(CountWords(shapes), CountWords(firstShapes));
-    for (std::size_t k = 0; k < shapes.size(); ++k) {
-        const StreamShape &s = shapes[k], &f = firstShapes[k];
+    // A file may lack a stream the first has (its place stays empty, as a
+    // pause in the sound); one the first has no place for would be lost.
+    for (const AVMediaType kind : Kinds)
+        if (CountOf(input.shapes, kind) > CountOf(first.shapes, kind))
+            return QStringLiteral("has %1; the first file has %2")
+                .arg(CountWords(input.shapes), CountWords(first.shapes));
+    // Matroska carries each frame's time, so its frame rate may vary.
+    const bool timedFrames = first.format == QLatin1String("matroska,webm");
+    const std::vector<int> map = MapByKind(input.shapes, first.shapes);
+    for (std::size_t k = 0; k < map.size(); ++k) {
+        if (map[k] < 0)
+            continue;
+        const StreamShape &s = input.shapes[std::size_t(map[k])], &f = first.shapes[k];
         const bool video = s.type == AVMEDIA_TYPE_VIDEO;
         if (s.codec != f.codec) {
             const QString what = video ? QStringLiteral("%1 video") : QStringLiteral("%1 audio");
+            const QString kind = s.type == AVMEDIA_TYPE_SUBTITLE ? QStringLiteral("%1 subtitles") : what;
             return QStringLiteral("is %1; the first file is %2")
-                .arg(what.arg(CodecWords(s.codec)), what.arg(CodecWords(f.codec)));
+                .arg(kind.arg(CodecWords(s.codec)), kind.arg(CodecWords(f.codec)));
         }
-        if (video && (s.width != f.width || s.height != f.height || av_cmp_q(s.rate, f.rate) != 0))
+        if (video && (s.width != f.width || s.height != f.height || (!timedFrames && av_cmp_q(s.rate, f.rate) != 0)))
             return QStringLiteral("is %1; the first file is %2").arg(VideoWords(s), VideoWords(f));
-        if (!video && (s.sampleRate != f.sampleRate || s.channels != f.channels))
+        if (s.type == AVMEDIA_TYPE_AUDIO && (s.sampleRate != f.sampleRate || s.channels != f.channels))
             return QStringLiteral("has %1 sound; the first file has %2 sound").arg(AudioWords(s), AudioWords(f));
     }
     return {};
 }
 
-QByteArray MuxerFor(const Layout &first)
+QByteArray MuxerFor(const Layout &first, const platform::FileName &output)
 {
     const std::vector<StreamShape> &shapes = first.shapes;
     const bool oneVideo = shapes.size() == 1 && shapes[0].type == AVMEDIA_TYPE_VIDEO;
@@ -127,6 +164,14 @@ QByteArray MuxerFor(const Layout &first)
         return ProgramStreamMuxer(shapes);
     if (first.format == QLatin1String("mpegts"))
         return "mpegts";
+    if (first.format == QLatin1String("matroska,webm")) {
+        // WebM takes only VP8, VP9 and AV1 pictures with Vorbis or Opus sound.
+        const bool webm = std::all_of(shapes.begin(), shapes.end(), [](const StreamShape &s) {
+            return s.codec == AV_CODEC_ID_VP8 || s.codec == AV_CODEC_ID_VP9 || s.codec == AV_CODEC_ID_AV1 ||
+                   s.codec == AV_CODEC_ID_VORBIS || s.codec == AV_CODEC_ID_OPUS || s.codec == AV_CODEC_ID_WEBVTT;
+        });
+        return webm && output.Extension().toLower() == "webm" ? "webm" : "matroska";
+    }
     if (first.format == QLatin1String("mpegvideo") && oneVideo) {
         if (shapes[0].codec == AV_CODEC_ID_MPEG2VIDEO)
             return "mpeg2video";

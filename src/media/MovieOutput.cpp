@@ -2,6 +2,7 @@
 #include "media/MovieOutput.h"
 
 #include "core/MovieJoin.h"
+#include "core/PathRules.h"
 
 #include <algorithm>
 
@@ -18,6 +19,16 @@ constexpr int WriteBufferSize = 256 << 10;
 // A tag is copied in pieces of this size, however large it says it is.
 constexpr qint64 TagPiece = 64 << 10;
 
+// The tags of a file or track, but for the ones that describe it alone
+// (its length, the program that wrote it), which the muxer writes anew.
+void CopyTags(AVDictionary **to, const AVDictionary *from)
+{
+    const AVDictionaryEntry *tag = nullptr;
+    while ((tag = av_dict_get(from, "", tag, AV_DICT_IGNORE_SUFFIX)))
+        if (QByteArray(tag->key).toUpper() != "DURATION" && QByteArray(tag->key).toUpper() != "ENCODER")
+            av_dict_set(to, tag->key, tag->value, 0);
+}
+
 } // namespace
 
 MovieOutput::MovieOutput(platform::File file, const FileName &name, const QByteArray &muxer)
@@ -29,7 +40,10 @@ MovieOutput::MovieOutput(platform::File file, const FileName &name, const QByteA
             throw EInOutError(platform::InOutCode::ReadError,
                               QStringLiteral("Write error: no %1 writer").arg(QString::fromLatin1(muxer)));
         auto *buffer = static_cast<unsigned char *>(av_malloc(WriteBufferSize));
-        io_ = buffer ? avio_alloc_context(buffer, WriteBufferSize, 1, this, nullptr, &MovieOutput::WritePacket, nullptr)
+        // Matroska goes back to write its length and its index (cues).
+        const bool seeks = muxer == "matroska" || muxer == "webm";
+        io_ = buffer ? avio_alloc_context(buffer, WriteBufferSize, 1, this, nullptr, &MovieOutput::WritePacket,
+                                          seeks ? &MovieOutput::SeekOutput : nullptr)
                      : nullptr;
         if (!io_) {
             av_free(buffer);
@@ -78,10 +92,25 @@ void MovieOutput::Start(const Reader &first, const Mp3Head &head)
         if (!st)
             throw std::bad_alloc();
         Check(avcodec_parameters_copy(st->codecpar, in->streams[index]->codecpar));
-        st->codecpar->codec_tag = 0;
+        // Matroska to Matroska keeps its tags (raw pictures need theirs); other
+        // muxers pick their own.
+        if (muxer_ != "matroska")
+            st->codecpar->codec_tag = 0;
         st->time_base = in->streams[index]->time_base;
+        st->disposition = in->streams[index]->disposition;
+        if (muxer_ == "matroska" || muxer_ == "webm")
+            CopyTags(&st->metadata, in->streams[index]->metadata); // names and languages of tracks
+    }
+    if (muxer_ == "matroska" || muxer_ == "webm") {
+        CopyTagsAndChapters(*in);
+        // The timeline starts every stream at 0 or later; only Opus's priming
+        // lies before, and the muxer carries that as the track's codec delay.
+        // Shifting every track to make it positive would move the pictures.
+        ctx_->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
     }
     AVDictionary *options = nullptr;
+    if (muxer_ == "mpegts" && (TypeOf(name_) == "MTS" || TypeOf(name_) == "M2TS"))
+        av_dict_set(&options, "mpegts_m2ts_mode", "1", 0); // 192-byte packets, each with its arrival time
     if (muxer_ == "mp3") {
         av_dict_set(&options, "id3v2_version", "0", 0);
         av_dict_set(&options, "write_xing", "0", 0);
@@ -98,6 +127,28 @@ void MovieOutput::Start(const Reader &first, const Mp3Head &head)
         headerAt_ = avio_tell(io_);
         const QByteArray standIn = mpa::XingFrame(*model_, {}, true); // as long as the real one
         avio_write(io_, reinterpret_cast<const unsigned char *>(standIn.constData()), int(standIn.size()));
+    }
+}
+
+void MovieOutput::CopyTagsAndChapters(const AVFormatContext &first)
+{
+    CopyTags(&ctx_->metadata, first.metadata);
+    if (first.nb_chapters == 0)
+        return;
+    ctx_->chapters = static_cast<AVChapter **>(av_calloc(first.nb_chapters, sizeof(AVChapter *)));
+    if (!ctx_->chapters)
+        throw std::bad_alloc();
+    for (unsigned c = 0; c < first.nb_chapters; ++c) {
+        auto *chapter = static_cast<AVChapter *>(av_mallocz(sizeof(AVChapter)));
+        if (!chapter)
+            throw std::bad_alloc();
+        ctx_->chapters[ctx_->nb_chapters++] = chapter;
+        const AVChapter &from = *first.chapters[c];
+        chapter->id = from.id;
+        chapter->time_base = from.time_base;
+        chapter->start = from.start;
+        chapter->end = from.end;
+        av_dict_copy(&chapter->metadata, from.metadata, 0);
     }
 }
 
@@ -135,6 +186,22 @@ int MovieOutput::WritePacket(void *opaque, uint8_t *data, int size)
         if (self->pending_.size() >= WriteBufferSize)
             self->WritePending();
         return size;
+    } catch (...) {
+        self->error_ = std::current_exception();
+        return AVERROR(EIO);
+    }
+}
+
+int64_t MovieOutput::SeekOutput(void *opaque, int64_t offset, int whence)
+{
+    auto *self = static_cast<MovieOutput *>(opaque);
+    try {
+        self->WritePending();
+        if (whence == AVSEEK_SIZE)
+            return self->file_.Size();
+        if ((whence & ~AVSEEK_FORCE) != SEEK_SET)
+            return AVERROR(EINVAL);
+        return self->file_.Seek(offset);
     } catch (...) {
         self->error_ = std::current_exception();
         return AVERROR(EIO);

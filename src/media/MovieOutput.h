@@ -56,8 +56,11 @@ public:
 
 private:
     static int WritePacket(void *opaque, uint8_t *data, int size);
+    static int64_t SeekOutput(void *opaque, int64_t offset, int whence);
     void WritePending();
     void CopyTag(platform::File &source, qint64 bytes);
+    // Matroska: the first input's tags and chapters.
+    void CopyTagsAndChapters(const AVFormatContext &first);
     // The header frame for the first `frames` frames written.
     void WriteHeaderFrame(std::size_t frames);
     void Release() noexcept;

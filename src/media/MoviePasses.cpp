@@ -10,9 +10,11 @@
 
 #include "core/MovieJoin.h"
 #include "core/MovieTimeline.h"
+#include "core/PathRules.h"
 #include "media/MovieFormats.h"
 #include "media/MovieOutput.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -60,16 +62,43 @@ qint64 TagBytes(File &file, const FileName &name)
     return tag;
 }
 
-// Each stream the join copies, as the timeline takes it.
-std::vector<InputStream> StreamsOf(const Reader &reader)
+// Each stream the join copies, as the timeline takes it: for output stream
+// k, the input's stream map[k] (none where map[k] is -1). Opus in Matroska
+// is read with its codec delay (priming) before 0, but written as stored,
+// the delay in the track's header: the stored times are that much later.
+std::vector<InputStream> StreamsOf(const Reader &reader, const std::vector<int> &map,
+                                   const std::vector<Rational> &outputBases)
 {
     std::vector<InputStream> streams;
-    for (int index : reader.Picked()) {
-        const AVStream *st = reader.Context()->streams[index];
-        streams.push_back(
-            {{st->time_base.num, st->time_base.den}, st->start_time == AV_NOPTS_VALUE ? NoTime : st->start_time});
+    for (std::size_t k = 0; k < map.size(); ++k) {
+        if (map[k] < 0) {
+            streams.push_back({outputBases[k]});
+            continue;
+        }
+        const AVStream *st = reader.Context()->streams[reader.Picked()[std::size_t(map[k])]];
+        InputStream in{{st->time_base.num, st->time_base.den},
+                       st->start_time == AV_NOPTS_VALUE ? NoTime : st->start_time};
+        const AVCodecParameters *par = st->codecpar;
+        if (par->codec_type == AVMEDIA_TYPE_AUDIO && par->initial_padding > 0 && par->sample_rate > 0 &&
+            in.start != NoTime && in.start < 0)
+            in.lateTicks = Rescale(par->initial_padding, {1, par->sample_rate}, in.base);
+        streams.push_back(in);
     }
     return streams;
+}
+
+// The format an input of this type must be read as, and its words; empty
+// for the types whose format follows the first input.
+std::pair<QString, QString> ExpectedFormat(const FileName &name)
+{
+    switch (ContainerOf(name)) {
+    case Container::Matroska: return {QStringLiteral("matroska,webm"), QStringLiteral("a Matroska file")};
+    case Container::TransportStream: return {QStringLiteral("mpegts"), QStringLiteral("an MPEG transport stream")};
+    case Container::DvdVideo: return {QStringLiteral("mpeg"), QStringLiteral("a DVD program stream")};
+    case Container::Mp4:
+    case Container::None: break;
+    }
+    return {};
 }
 
 qint64 ContainerStartUs(const Reader &reader)
@@ -91,7 +120,14 @@ public:
             Look(i, observer);
         }
     }
-    JoinKind Kind() const { return muxer_ == "mp3" || muxer_ == "mp2" ? JoinKind::Mp3 : JoinKind::ProgramStream; }
+    JoinKind Kind() const
+    {
+        if (muxer_ == "mp3" || muxer_ == "mp2")
+            return JoinKind::Mp3;
+        if (muxer_ == "matroska" || muxer_ == "webm")
+            return JoinKind::Matroska;
+        return muxer_ == "mpegts" ? JoinKind::Transport : JoinKind::ProgramStream;
+    }
 
     // The second pass.
     void Write(JoinObserver &observer) override
@@ -113,8 +149,9 @@ public:
 
 private:
     struct Input {
-        File file;     // as the guard opened it; closed between the passes where it keeps no descriptor
-        Layout layout; // what the first pass found
+        File file;            // as the guard opened it; closed between the passes where it keeps no descriptor
+        Layout layout;        // what the first pass found
+        std::vector<int> map; // for each output stream, the layout's stream that continues it, or -1
     };
 
     const FileName &Name(int i) const { return guard_.Inputs()[std::size_t(i)]; }
@@ -137,6 +174,7 @@ private:
     qint64 tagBytes_ = 0;                        // MP3 and MP2: the first input's ID3v2 tag, copied
     std::optional<mpa::FrameHeader> firstFrame_; // MP3: the model of the length header frame
     std::optional<MovieTimeline> timeline_;
+    std::vector<Rational> outputBases_;
 };
 
 void MovieJob::Look(int i, JoinObserver &observer)
@@ -148,14 +186,17 @@ void MovieJob::Look(int i, JoinObserver &observer)
     try {
         Reader reader(input.file, name, true, [&observer] { return observer.StopRequested(); });
         input.layout = LayoutOf(reader);
+        if (const auto [format, words] = ExpectedFormat(name); !format.isEmpty() && input.layout.format != format)
+            Refuse(name, QStringLiteral("%1 cannot be read as %2").arg(Shown(name), words));
         if (i == 0) {
-            muxer_ = MuxerFor(input.layout);
+            muxer_ = MuxerFor(input.layout, guard_.Output());
             if (muxer_.isEmpty())
                 Refuse(name, QStringLiteral("%1 is %2, which cannot be joined as one movie")
                                  .arg(Shown(name), KindWords(input.layout.format)));
         } else if (const QString how = Difference(input.layout, inputs_[0].layout); !how.isEmpty()) {
             Refuse(name, Shown(name) + QLatin1Char(' ') + how);
         }
+        input.map = MapByKind(input.layout.shapes, inputs_[0].layout.shapes);
         if (muxer_ == "mp3" && !firstFrame_)
             FindFirstFrame(reader, observer);
     } catch (const Reader::Stopped &) {
@@ -192,12 +233,12 @@ void MovieJob::WriteInput(int i, MovieOutput &output, JoinObserver &observer)
     }
     if (i == 0) {
         output.Start(reader, {&file, tagBytes_, firstFrame_});
-        std::vector<Rational> bases;
         for (unsigned k = 0; k < output.Context()->nb_streams; ++k)
-            bases.push_back({output.Context()->streams[k]->time_base.num, output.Context()->streams[k]->time_base.den});
-        timeline_.emplace(std::move(bases));
+            outputBases_.push_back(
+                {output.Context()->streams[k]->time_base.num, output.Context()->streams[k]->time_base.den});
+        timeline_.emplace(outputBases_);
     }
-    timeline_->StartInput(StreamsOf(reader), ContainerStartUs(reader));
+    timeline_->StartInput(StreamsOf(reader, inputs_[std::size_t(i)].map, outputBases_), ContainerStartUs(reader));
     observer.FileStarted(i, reader.Size());
     CopyPackets(i, reader, output, observer);
     observer.FileFinished(i);
@@ -221,8 +262,10 @@ void MovieJob::CopyPackets(int i, Reader &reader, MovieOutput &output, JoinObser
             OutputGuard::Stop(output.File(), [&] { output.EndStream(); });
     };
     std::vector<int> outIndex(reader.Context()->nb_streams, -1);
-    for (std::size_t k = 0; k < reader.Picked().size(); ++k)
-        outIndex[std::size_t(reader.Picked()[k])] = int(k);
+    const std::vector<int> &map = inputs_[std::size_t(i)].map;
+    for (std::size_t k = 0; k < map.size(); ++k)
+        if (map[k] >= 0)
+            outIndex[std::size_t(reader.Picked()[std::size_t(map[k])])] = int(k);
     const Packet packet = NewPacket();
     while (reader.Next(packet.get())) {
         const int index = packet->stream_index;

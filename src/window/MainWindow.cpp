@@ -234,7 +234,13 @@ void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error
 {
     if (outcome == JoinSession::Outcome::Done) {
         outputBox_->Remember(session_.Output());
-        Application().ShowNotice(fb7, progress_->Summary());
+        // A join the files chose says which it was, and what it wrote.
+        QString notice = progress_->Summary();
+        if (result.plan.FilesMakeOneMovie())
+            notice += QLatin1Char('\n') + result.plan.Done();
+        if (!result.plan.how.isEmpty())
+            notice += QLatin1Char('\n') + result.plan.how;
+        Application().ShowNotice(fb7, notice);
         if (result.plan.kind == JoinKind::Bytes)
             hints_->AddByteJoinHint(fb7, progress_->Summary());
     } else if (outcome == JoinSession::Outcome::Stopped && result.left == OutputLeft::AsBefore) {

@@ -219,6 +219,12 @@ void TForm1::CreateComponents()
                    {QStringLiteral("Mp3,Mp2,MP1"), {"*.mp3", "*.mp2", "*.mp1"}},
                    {QStringLiteral("Dat"), {"*.dat"}},
                    {QStringLiteral("ALL Files"), {"*.*"}}};
+    // The types joined by their container, in one entry after the original
+    // ones, which stay as they were.
+    QStringList containerPatterns;
+    for (const QByteArray &type : ContainerTypes())
+        containerPatterns << QStringLiteral("*.") + QString::fromLatin1(type).toLower();
+    OD1.Filters.push_back({QString::fromLatin1(ContainerTypes().join(',')), containerPatterns});
     // Every type the list accepts at once, after the entries of old.
     QStringList accepted;
     for (const QByteArray &extension : AcceptedExtensions())

@@ -43,6 +43,15 @@ void WindowHints::Show(QString &hint, bool &canShow, framework::THintInfo &info)
                 hint += QLatin1Char('\n') + facts->Text();
             else
                 clips_->ReadFirst(name); // the one pointed at before the rest of a large list
+            // Where the files decide how Join Now joins them (MP4 chapters
+            // become one movie), or that it cannot, the hint says so.
+            const JoinPlan plan = session_.Sketch();
+            if (!plan.refusal.isEmpty())
+                hint += QLatin1Char('\n') + plan.refusal;
+            else if (plan.FilesMakeOneMovie())
+                hint += QLatin1Char('\n') + plan.Summary(clips_->TotalLength(session_.Inputs()));
+            if (plan.refusal.isEmpty() && !plan.how.isEmpty())
+                hint += QLatin1Char('\n') + plan.how;
             info.CursorRect = framework::TRect::FromQRect(list_->ItemRect(index));
         }
     } else if (bars_.contains(info.HintControl)) {
@@ -59,8 +68,10 @@ QString WindowHints::ProgressHint() const
     if (session_.Joining())
         return progress_.Details();
     const qint64 length = clips_->TotalLength(session_.Inputs());
+    const QString how = session_.Count() > 0 ? session_.Sketch().how : QString();
     return session_.Sketch().Summary(length) + QLatin1Char('\n') + ListSummary(session_.Count(), session_.TotalSize()) +
-           (length > 0 ? QStringLiteral(" \u00b7 ") + LengthText(length) : QString());
+           (length > 0 ? QStringLiteral(" \u00b7 ") + LengthText(length) : QString()) +
+           (how.isEmpty() ? QString() : QLatin1Char('\n') + how);
 }
 
 void WindowHints::AddByteJoinHint(QWidget *anchor, const QString &summary)

@@ -167,6 +167,34 @@ TEST_F(CommandLineTest, MovieJoinsClipsAsOneMovie)
 #endif
 }
 
+// MP4 chapters join as one movie without being asked, by the program's own
+// code: a copy without its media module joins them too. An output named as
+// an MPEG file is written as MP4.
+TEST_F(CommandLineTest, Mp4ChaptersJoinAsOneMovieWithoutBeingAsked)
+{
+    for (const char *clip : {"a", "b"})
+        if (!MakeMp4Clip(path(QStringLiteral("%1.MP4").arg(clip)), 2))
+            GTEST_SKIP() << "ffmpeg cannot make an MP4 clip here";
+    const Outcome joined = run({"--join", "out.mpg", "a.MP4", "b.MP4"});
+    EXPECT_EQ(joined.status, 0) << joined.err.toStdString();
+    EXPECT_EQ(joined.out, "Joined as one movie, every track kept: out.mp4\n");
+    EXPECT_FALSE(QFile::exists(path("out.mpg")));
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {"-v", "error", "-count_packets", "-show_entries", "stream=nb_read_packets:format=duration", "-of",
+                 "csv=p=0", path("out.mp4")});
+    ASSERT_TRUE(probe.waitForFinished(20000));
+    const QByteArray probed = probe.readAllStandardOutput().simplified();
+    EXPECT_TRUE(probed.startsWith("100 ") && probed.endsWith(" 4.000000")) << probed.toStdString();
+
+#ifndef _WIN32
+    const QString lone = path(QStringLiteral("zantrope"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZANTROPE_PROGRAM), lone));
+    EXPECT_EQ(run({"--join", "lone.mp4", "a.MP4", "b.MP4"}, lone).status, 0);
+    EXPECT_EQ(ReadBytes(path("lone.mp4")), ReadBytes(path("out.mp4")));
+#endif
+}
+
 // Ctrl-C during a join stops it as Esc does: exit 130, a message, and the
 // output holds an exact prefix of what was being joined. Linux only: it
 // watches the join through /proc and sends SIGINT.

@@ -45,6 +45,19 @@ TEST(JoinPlan, TheSketchChoosesTheKindAndTheNameWrittenByNamesAlone)
 
     EXPECT_EQ(sketch({"song.MP3", "b.mp3"}, "all.mp3", MovieChoice::Option).kind, JoinKind::Mp3);
     EXPECT_EQ(sketch({}, "x.mpg", MovieChoice::Option).clips, 0);
+
+    // MP4 chapters are one movie whatever the choice, named as MP4; another
+    // file among them is refused by its name.
+    for (MovieChoice choice : {MovieChoice::Off, MovieChoice::Menu}) {
+        const app::JoinPlan mp4 = sketch({"GX010042.MP4", "GX020042.MP4"}, "ride.mpg", choice);
+        EXPECT_EQ(mp4.kind, JoinKind::Mp4Boxes);
+        EXPECT_TRUE(mp4.FilesMakeOneMovie() && mp4.refusal.isEmpty());
+        EXPECT_EQ(mp4.output, platform::FileName("ride.mp4"));
+        EXPECT_EQ(mp4.Summary(12'000'000), "Join as one movie, every track kept: 2 clips, 0:12");
+    }
+    EXPECT_EQ(sketch({"a.mov"}, "b.MOV", MovieChoice::Off).output, platform::FileName("b.MOV"));
+    EXPECT_EQ(sketch({"a.mov", "b.mpg"}, "c.mov", MovieChoice::Off).refusal,
+              "b.mpg is not an MP4 or QuickTime file; MP4 chapters join only with MP4 chapters");
 }
 
 // A refusal that only the choice of one movie causes says where to take the

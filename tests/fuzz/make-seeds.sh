@@ -4,7 +4,7 @@
 # smallest clips ffmpeg makes as the tests' fixtures do (a program stream,
 # MPEG-2 video, MP2 and MP3 with an ID3v2 tag and a Xing frame, a VCD .dat
 # track wrapping the program stream), and settings files, drop lists and
-# names as the program meets them. The seeds are kept in the repository;
+# names as the program meets them, and MP4 and QuickTime chapters. The seeds are kept in the repository;
 # run this again only to change them.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -17,6 +17,14 @@ ff "${picture[@]}" "${tone[@]}" -c:v mpeg1video -q:v 20 -c:a mp2 -b:a 32k -f mpe
 ff "${picture[@]}" -c:v mpeg2video -q:v 20 -f mpeg2video "$work/clip.m2v"
 ff "${tone[@]}" -c:a mp2 -b:a 32k "$work/clip.mp2"
 ff "${tone[@]}" -c:a libmp3lame -b:a 32k -id3v2_version 3 -metadata title=seed "$work/clip.mp3"
+# A camera's chapter: H.264, AAC, a timecode and a telemetry track; and one
+# with its index before its media data.
+head -c 256 /dev/zero > "$work/tele.bin"
+ff "${picture[@]}" "${tone[@]}" -f data -i "$work/tele.bin" -map 0:v -map 1:a -map 2:d -c:v libx264 \
+  -preset ultrafast -c:a aac -b:a 16k -c:d copy -tag:d gpmd -timecode 01:00:00:00 -metadata title=seed \
+  -threads 1 -f mov "$work/clip.mov"
+ff "${picture[@]}" "${tone[@]}" -c:v libx264 -preset ultrafast -c:a aac -b:a 16k -threads 1 \
+  -movflags +faststart "$work/clip.mp4"
 
 # The program stream as a VCD track: RIFF form CDXA, a 16-byte "fmt " chunk,
 # then Mode 2 sectors of 2352 bytes, each carrying 2324 bytes of the stream.
@@ -53,8 +61,20 @@ for pick in 0:mpg 1:mp3 2:mp2 3:m2v 4:dat; do
 done
 seeds cdxa
 cp "$work/clip.dat" cdxa/seeds/clip.dat
+# mp4_boxes: the first byte picks the extension (mp4 mov), the second 0
+# makes both inputs the same chapter.
+seeds mp4_boxes
+for pick in 0:mp4 1:mov; do
+  { printf "\\x0${pick%%:*}\\x00"; cat "$work/clip.${pick#*:}"; } > "mp4_boxes/seeds/${pick#*:}"
+done
 seeds mpeg_audio
 cp "$work/clip.mp2" "$work/clip.mp3" mpeg_audio/seeds/
+
+# recording_pieces: the first byte picks transport (0) or program stream (1).
+ff "${picture[@]}" "${tone[@]}" -c:v mpeg2video -q:v 20 -c:a mp2 -b:a 32k -f mpegts "$work/clip.ts"
+seeds recording_pieces
+{ printf '\x00'; cat "$work/clip.ts"; } > recording_pieces/seeds/ts
+{ printf '\x01'; cat "$work/clip.mpg"; } > recording_pieces/seeds/mpg
 
 seeds settings_file
 printf '\r\n' > settings_file/seeds/new

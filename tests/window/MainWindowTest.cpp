@@ -223,11 +223,12 @@ TEST_F(MainWindowTest, AddMovieAppendsInDialogOrderAndRemembersFolderAndExtensio
     EXPECT_EQ(form->OpenPath, Name("/n/"));
 
     const platform::OpenDialogRequest &r = dialogs.openRequests.front();
-    ASSERT_EQ(r.Filters.size(), 5u);
+    ASSERT_EQ(r.Filters.size(), 6u);
     EXPECT_EQ(r.Filters[0].Description, QStringLiteral("MPG,MPEG,M2V"));
     EXPECT_EQ(r.Filters[1].Patterns, (QStringList{"*.mp3", "*.mp2", "*.mp1"}));
     EXPECT_EQ(r.Filters[3].Description, QStringLiteral("ALL Files"));
-    EXPECT_EQ(r.Filters[4].Description, QStringLiteral("All movies and sounds"));
+    EXPECT_EQ(r.Filters[4].Description, QStringLiteral("MP4,M4V,MOV,M4A,MKV,WEBM,MTS,M2TS,TS,VOB"));
+    EXPECT_EQ(r.Filters[5].Description, QStringLiteral("All movies and sounds"));
     EXPECT_TRUE(r.MultiSelect);
     EXPECT_EQ(dialogs.openRequests.back().InitialDir, Name("/other/"));
 
@@ -274,14 +275,15 @@ TEST_F(MainWindowTest, AddFolderScansTheTreeDepthFirstWithHiddenFiles)
     settle();
     ASSERT_EQ(dialogs.folderTitles, QStringList{"Select  File Folder"});
     const QStringList got = captions();
-    EXPECT_EQ(got.size(), 5);
+    EXPECT_EQ(got.size(), 6);
     EXPECT_TRUE(got.contains(path("tree/.hidden.dat")));
+    EXPECT_TRUE(got.contains(path("tree/sub/e.mp4")));
     EXPECT_TRUE(got.contains(path("tree/sub/deeper/z.MPEG")));
     // The link names the top folder, already entered, so it adds nothing.
     QStringList expected = expectedScan(path("tree/"));
     expected.removeIf([](const QString &p) { return p.contains("/loop/"); });
     EXPECT_EQ(got, expected);
-    EXPECT_EQ(icons(), QList<int>(5, 0));
+    EXPECT_EQ(icons(), QList<int>(6, 0));
 
     // A cancelled browser adds nothing; a missing folder adds nothing.
     form->fb2Click(form->fb2);
@@ -289,7 +291,7 @@ TEST_F(MainWindowTest, AddFolderScansTheTreeDepthFirstWithHiddenFiles)
     dialogs.folderAnswers = {path("missing")};
     form->fb2Click(form->fb2);
     settle();
-    EXPECT_EQ(form->Lv1->Count(), 5);
+    EXPECT_EQ(form->Lv1->Count(), 6);
 }
 
 TEST_F(MainWindowTest, DropsAddAcceptedNamesInTheShellsOrder)

@@ -331,3 +331,76 @@ TEST_F(WindowCommandsTest, HoveringAnItemShowsItsWholePath)
     EXPECT_EQ(hover(1), longPath);
     EXPECT_EQ(hover(0), path("short.mpg")) << "another item, another hint";
 }
+
+// A folder of screen-recorder segments (and a note beside them), added with
+// Add Folder, saved as one name and joined: one Matroska movie, and the
+// notice says which join the files chose.
+TEST_F(WindowCommandsTest, AFolderOfMatroskaSegmentsJoinsAsOneMovie)
+{
+    framework::Application().SetMainForm(form.get());
+    QDir(dir.path()).mkdir(QStringLiteral("obs"));
+    for (const char *segment : {"rec 1.mkv", "rec 2.mkv"})
+        if (!MakeMp4Clip(path(QStringLiteral("obs/") + QString::fromLatin1(segment)), 1, QStringLiteral("320x240"),
+                         {"-c:a", "libopus"}))
+            GTEST_SKIP() << "ffmpeg cannot make a Matroska clip here";
+    WriteBytes(path("obs/notes.txt"), "x");
+    dialogs.folderAnswers = {path("obs")};
+    form->fb2Click(form->fb2);
+    settle();
+    ASSERT_EQ(form->Lv1->Count(), 2) << "the segments, not the note";
+    dialogs.saveAnswers = {path("joined.mkv")};
+    form->fb8Click(form->fb8);
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    settle();
+    EXPECT_TRUE(boxes.shown.empty());
+    const QByteArray joined = ReadBytes(path("joined.mkv"));
+    EXPECT_TRUE(joined.startsWith("\x1A\x45\xDF\xA3")) << "a Matroska file";
+    EXPECT_NE(joined, ReadBytes(path("obs/rec 1.mkv")) + ReadBytes(path("obs/rec 2.mkv")));
+    const framework::THintWindow *notice = framework::Application().Notice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->Caption().contains(QStringLiteral("Joined as one movie, every track kept: joined.mkv\n"
+                                                          "Matroska files are joined as one movie")))
+        << notice->Caption().toStdString();
+}
+
+// MP4 chapters added with Add Movie join as one movie whatever the menu
+// says; the item's hint and the notice say so, and an output named as an
+// MPEG file is written as MP4.
+TEST_F(WindowCommandsTest, Mp4ChaptersJoinAsOneMovieAndTheWindowSaysSo)
+{
+    HintSettings restore;
+    platform::CursorOverride cursor{QPoint(0, 0)};
+    framework::Application().SetMainForm(form.get());
+    for (const char *clip : {"GX010042.MP4", "GX020042.MP4"})
+        if (!MakeMp4Clip(path(QString::fromLatin1(clip)), 1))
+            GTEST_SKIP() << "ffmpeg cannot make an MP4 clip here";
+    dialogs.openAnswers = {{path("GX010042.MP4"), path("GX020042.MP4")}};
+    form->fb1Click(form->fb1);
+    ASSERT_EQ(form->Lv1->Count(), 2);
+    framework::TApplication &app = framework::Application();
+    // The first item's hint, shown afresh: the pointer comes from the second.
+    const auto hover = [&](int row) {
+        const QPoint at = view()->viewport()->mapToGlobal(centreOf(row));
+        cursor.MoveTo(at);
+        QMouseEvent move(QEvent::MouseMove, QPointF(view()->viewport()->mapFromGlobal(at)), QPointF(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view()->viewport(), &move);
+        app.FireHintTimer();
+        return app.HintWindow() && app.HintWindow()->isVisible() ? app.HintWindow()->Caption() : QString();
+    };
+    const auto hint = [&] { return hover(1).isEmpty() ? QString() : hover(0); };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hint().contains(QStringLiteral("H.264 320×240 25 fps")); }, 10000));
+    EXPECT_EQ(hint(), path("GX010042.MP4") + QStringLiteral("\n0:01 · H.264 320×240 25 fps · AAC 44.1 kHz\n"
+                                                            "Join as one movie, every track kept: 2 clips, 0:02"));
+
+    form->SetOutputName(Name(path("joined.mpg")));
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
+    settle();
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(QFile::exists(path("joined.mp4")));
+    EXPECT_FALSE(QFile::exists(path("joined.mpg")));
+    const framework::THintWindow *notice = app.Notice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->Caption().endsWith(QStringLiteral("\nJoined as one movie, every track kept: joined.mp4")))
+        << notice->Caption().toStdString();
+}

@@ -114,14 +114,18 @@ TEST_F(WindowSeamsTest, EachFilterOfTheOpenDialogShowsExactlyItsFilesWhateverThe
 {
     QDir(dir.path()).mkpath(QStringLiteral("clips/sub"));
     for (const char *f :
-         {"a.mpg", "B.MPEG", "c.m2v", "d.mp3", "E.MP2", "f.mp1", "g.dat", "h.DAT", "notes.txt", "noext"})
+         {"a.mpg", "B.MPEG", "c.m2v", "d.mp3",  "E.MP2", "f.mp1",  "g.dat", "h.DAT", "i.mp4",     "J.MOV",
+          "k.M4v", "l.m4a",  "m.mkv", "N.WEBM", "o.Mts", "p.m2ts", "q.TS",  "R.vob", "notes.txt", "noext"})
         WriteBytes(path(QStringLiteral("clips/") + QString::fromLatin1(f)), "x");
     form->OD1.InitialDir = Name(path("clips"));
     const QStringList video{"a.mpg", "B.MPEG", "c.m2v", "sub/"}, audio{"d.mp3", "E.MP2", "f.mp1", "sub/"},
         dat{"g.dat", "h.DAT", "sub/"},
-        all{"a.mpg", "B.MPEG", "c.m2v", "d.mp3", "E.MP2", "f.mp1", "g.dat", "h.DAT", "noext", "notes.txt", "sub/"},
-        accepted{"a.mpg", "B.MPEG", "c.m2v", "d.mp3", "E.MP2", "f.mp1", "g.dat", "h.DAT", "sub/"};
-    const QList<QStringList> byEntry{video, audio, dat, all, accepted};
+        containers{"i.mp4", "J.MOV", "k.M4v", "l.m4a", "m.mkv", "N.WEBM", "o.Mts", "p.m2ts", "q.TS", "R.vob", "sub/"},
+        all{"a.mpg", "B.MPEG", "c.m2v",  "d.mp3", "E.MP2",     "f.mp1", "g.dat",  "h.DAT", "i.mp4", "J.MOV", "k.M4v",
+            "l.m4a", "m.mkv",  "N.WEBM", "noext", "notes.txt", "o.Mts", "p.m2ts", "q.TS",  "R.vob", "sub/"},
+        accepted{"a.mpg", "B.MPEG", "c.m2v", "d.mp3",  "E.MP2", "f.mp1",  "g.dat", "h.DAT", "i.mp4", "J.MOV",
+                 "k.M4v", "l.m4a",  "m.mkv", "N.WEBM", "o.Mts", "p.m2ts", "q.TS",  "R.vob", "sub/"};
+    const QList<QStringList> byEntry{video, audio, dat, all, containers, accepted};
 
     QList<QStringList> seen;
     QStringList entries;
@@ -131,15 +135,16 @@ TEST_F(WindowSeamsTest, EachFilterOfTheOpenDialogShowsExactlyItsFilesWhateverThe
             entries << types->itemText(i);
         seen << ShownOnceSettled(dialog, video);
         // Down to the last, up to the first, then the third: as a person switches.
-        for (int entry : {1, 2, 3, 4, 0, 2}) {
+        for (int entry : {1, 2, 3, 4, 5, 0, 2}) {
             while (types->currentIndex() != entry)
                 QTest::keyClick(types, entry > types->currentIndex() ? Qt::Key_Down : Qt::Key_Up);
             seen << ShownOnceSettled(dialog, byEntry[entry]);
         }
     });
     form->fb1Click(form->fb1);
-    EXPECT_EQ(entries, (QStringList{"MPG,MPEG,M2V", "Mp3,Mp2,MP1", "Dat", "ALL Files", "All movies and sounds"}));
-    EXPECT_EQ(seen, (QList<QStringList>{video, audio, dat, all, accepted, video, dat}));
+    EXPECT_EQ(entries, (QStringList{"MPG,MPEG,M2V", "Mp3,Mp2,MP1", "Dat", "ALL Files",
+                                    "MP4,M4V,MOV,M4A,MKV,WEBM,MTS,M2TS,TS,VOB", "All movies and sounds"}));
+    EXPECT_EQ(seen, (QList<QStringList>{video, audio, dat, all, containers, accepted, video, dat}));
 }
 
 TEST_F(WindowSeamsTest, TypedNamesComeBackInTypedOrderEvenWhenTheFilterHidesThem)
