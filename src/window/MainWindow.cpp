@@ -41,7 +41,12 @@ TForm1::TForm1(const FileName &settingsPath, QWidget *parent) : TForm(parent), s
     Application().Guard([&] { FormCreate(this); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // The output box may still tell of a change while its children go, which
+    // happens after the session, a member of this form, has gone.
+    outputBox_->Detach();
+}
 
 // ---------------------------------------------------------------------------
 // Start and close

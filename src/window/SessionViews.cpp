@@ -101,6 +101,8 @@ void OutputNameBox::SetRecent(const std::vector<FileName> &names)
         Remember(name);
 }
 
+void OutputNameBox::Detach() { box_->OnChange = nullptr; }
+
 void OutputNameBox::Edited()
 {
     problem_ = nullptr;

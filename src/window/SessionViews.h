@@ -46,6 +46,8 @@ public:
     const std::vector<platform::FileName> &Recent() const { return choices_; }
     // Remembers each of names, oldest first, as the settings keep them.
     void SetRecent(const std::vector<platform::FileName> &names);
+    // Stops following the box's edits: for a form whose session is going.
+    void Detach();
 
 private:
     void Edited();
