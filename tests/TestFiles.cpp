@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -39,6 +40,55 @@ int RunProgram(const QString &program, const QStringList &arguments)
         if (errno != EINTR)
             return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
+
+#ifndef _WIN32
+OpenerWithoutPrograms::OpenerWithoutPrograms()
+{
+    // What xdg-open and xdg-mime run in a desktop-less session; no player,
+    // browser or mailcap viewer among them.
+    for (const char *tool :
+         {"xdg-open", "xdg-mime", "sh",  "sed",      "grep",    "egrep",    "awk",   "cut",  "tr",
+          "head",     "tail",     "cat", "readlink", "dirname", "basename", "which", "file", "printf",
+          "id",       "uname",    "tty", "env",      "sort",    "mkdir",    "rm"}) {
+        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(tool));
+        EXPECT_FALSE(found.isEmpty()) << tool << " is missing";
+        QFile::link(found, folder_.filePath(QString::fromLatin1(tool)));
+    }
+    QDir(folder_.path()).mkdir(QStringLiteral("empty"));
+    const QByteArray empty = QFile::encodeName(folder_.filePath(QStringLiteral("empty")));
+    const std::pair<const char *, std::optional<QByteArray>> settings[] = {
+        {"PATH", QFile::encodeName(folder_.path())},
+        {"HOME", empty},
+        {"XDG_CONFIG_HOME", empty},
+        {"XDG_CONFIG_DIRS", empty},
+        {"XDG_DATA_HOME", empty},
+        {"XDG_DATA_DIRS", empty},
+        {"XDG_CURRENT_DESKTOP", std::nullopt},
+        {"DESKTOP_SESSION", std::nullopt},
+        {"KDE_FULL_SESSION", std::nullopt},
+        {"GNOME_DESKTOP_SESSION_ID", std::nullopt},
+        {"MATE_DESKTOP_SESSION_ID", std::nullopt},
+        {"BROWSER", std::nullopt},
+    };
+    for (const auto &[name, value] : settings) {
+        saved_.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        if (value)
+            qputenv(name, *value);
+        else
+            qunsetenv(name);
+    }
+}
+
+OpenerWithoutPrograms::~OpenerWithoutPrograms()
+{
+    for (const auto &[name, value] : saved_) {
+        if (value)
+            qputenv(name.constData(), *value);
+        else
+            qunsetenv(name.constData());
+    }
 }
 #endif
 

@@ -7,12 +7,16 @@
 #include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <atomic>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/Exceptions.h"
 #include "platform/FileName.h"
@@ -71,6 +75,25 @@ platform::EInOutError ErrorOf(Action action)
 // changes the parent's state in the sanitizer, which then misses the locks
 // of the parent's threads.
 int RunProgram(const QString &program, const QStringList &arguments);
+
+#ifndef _WIN32
+// While it lives, the desktop's opener is the real xdg-open with no program
+// to hand anything to, as on a system without a player or a browser: PATH
+// holds only xdg-open and the tools it runs, the desktop's settings folders
+// are empty and no desktop is named. xdg-open then ends with status 3, "no
+// method available". Windows' shell answers at once and needs none of this.
+class OpenerWithoutPrograms {
+public:
+    OpenerWithoutPrograms();
+    ~OpenerWithoutPrograms();
+    OpenerWithoutPrograms(const OpenerWithoutPrograms &) = delete;
+    OpenerWithoutPrograms &operator=(const OpenerWithoutPrograms &) = delete;
+
+private:
+    QTemporaryDir folder_;
+    std::vector<std::pair<QByteArray, std::optional<QByteArray>>> saved_; // each variable as it was
+};
+#endif
 
 // A VCD clip of test picture and tone made by the ffmpeg program; false
 // where that program cannot make one (it is missing under Wine).

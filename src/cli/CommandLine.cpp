@@ -5,9 +5,12 @@
 #include <QElapsedTimer>
 #include <algorithm>
 
+#include "cli/QtOptions.h"
 #include "core/JoinProgress.h"
 #include "platform/Console.h"
 #include "platform/Exceptions.h"
+#include "platform/File.h"
+#include "platform/Folders.h"
 
 namespace app {
 
@@ -20,12 +23,35 @@ constexpr qint64 ProgressIntervalMs = 200;
 
 void PrintError(const QString &text) { platform::WriteText(platform::StandardStream::Error, text); }
 
+// The cause in the words of a command line, where the window's own
+// ("File access denied", "Invalid filename") would leave it to guess:
+// "NAME: reason", or nothing when the error is not one of these.
+QString PlainLine(const platform::Exception &e, const CommandLineRequest &request, const FileName &written)
+{
+    // A folder met where a file was wanted is named in the details or, on
+    // Linux, in the message.
+    for (const FileName &input : request.inputs)
+        if ((e.Details() == input.Display() ||
+             e.Message().endsWith(input.Display() + QStringLiteral(" is a folder"))) &&
+            platform::IsFolder(input))
+            return input.Display() + QStringLiteral(": is a folder; only files can be joined");
+    if (QByteArray folder = written.Folder().Bytes(); e.Details() == written.Display() && !folder.isEmpty()) {
+        if (folder.size() > 1)
+            folder.chop(1); // the separator
+        if (platform::IsMissing(FileName(folder)))
+            return written.Display() + QStringLiteral(": folder %1 does not exist").arg(FileName(folder).Display());
+    }
+    return {};
+}
+
 // What went wrong, with the file it concerns: "NAME: reason".
-QString ErrorLine(std::exception_ptr error)
+QString ErrorLine(std::exception_ptr error, const CommandLineRequest &request, const FileName &written)
 {
     try {
         std::rethrow_exception(error);
     } catch (const platform::Exception &e) {
+        if (QString line = PlainLine(e, request, written); !line.isEmpty())
+            return line;
         return e.Details().isEmpty() ? e.Message() : e.Details() + QStringLiteral(": ") + e.Message();
     } catch (const std::exception &e) {
         return QString::fromLocal8Bit(e.what());
@@ -71,7 +97,8 @@ CommandLineRequest ParseCommandLine(int argc, char **argv)
     CommandLineRequest request;
     std::vector<FileName> names;
     bool optionsEnded = false, join = false;
-    QString unknown;
+    QString unknown;  // the first word that is no option of anyone's
+    QString qtOption; // the first of Qt's, which only the window takes
     for (int i = 1; i < argc; ++i) {
         const QByteArray word(argv[i]);
         if (optionsEnded || !word.startsWith('-') || word == "-") {
@@ -89,12 +116,20 @@ CommandLineRequest ParseCommandLine(int argc, char **argv)
         }
         const auto mode =
             std::find_if(JoinModes().begin(), JoinModes().end(), [&](const JoinMode &m) { return word == m.option; });
-        if (mode == JoinModes().begin())
+        if (mode == JoinModes().begin()) {
             join = true;
-        else if (mode != JoinModes().end())
+            continue;
+        }
+        if (mode != JoinModes().end()) {
             request.movie = mode->movie;
-        else if (unknown.isEmpty()) // it may be an option of Qt's for the window
-            unknown = QString::fromLocal8Bit(word);
+            continue;
+        }
+        // Qt's own options, with their values, are the window's; they mean
+        // nothing to a join.
+        const std::optional<int> qtValues = QtOptionValueCount(word);
+        if (QString &first = qtValues ? qtOption : unknown; first.isEmpty())
+            first = QString::fromLocal8Bit(word);
+        i += qtValues.value_or(0);
     }
     const char *joinOption = JoinModes().front().option;
     if (!join && request.movie != MovieChoice::Off) {
@@ -102,11 +137,12 @@ CommandLineRequest ParseCommandLine(int argc, char **argv)
         request.problem = QStringLiteral("--movie goes with %1").arg(QLatin1String(joinOption));
         return request;
     }
-    if (!join)
-        return {};
-    if (!unknown.isEmpty()) {
+    if (const QString wrong = unknown.isEmpty() && join ? qtOption : unknown; !wrong.isEmpty()) {
+        // Told here, with no display needed, rather than taken for a file name.
         request.action = CommandLineRequest::Action::Usage;
-        request.problem = QStringLiteral("unknown option %1").arg(unknown);
+        request.problem = QStringLiteral("unknown option %1").arg(wrong);
+    } else if (!join) {
+        return {};
     } else if (names.size() < 2) {
         request.action = CommandLineRequest::Action::Usage;
         request.problem = QStringLiteral("%1 needs an output and at least one input").arg(QLatin1String(joinOption));
@@ -184,7 +220,7 @@ int RunCommandLineJoin(const CommandLineRequest &request)
                 PrintError(QStringLiteral("\n"));
             }
             if (outcome == JoinSession::Outcome::Failed) {
-                PrintError(QStringLiteral("zantrope: %1\n").arg(ErrorLine(error)));
+                PrintError(QStringLiteral("zantrope: %1\n").arg(ErrorLine(error, request, result.plan.output)));
                 status = ExitFailed;
             } else if (outcome == JoinSession::Outcome::Stopped) {
                 PrintError(QStringLiteral("zantrope: %1\n").arg(StopLine(result)));

@@ -30,7 +30,9 @@ struct CommandLineRequest {
 };
 
 // Reads the options before a "--"; every word after it is a name, whatever
-// it looks like. Without one of the program's options: Window.
+// it looks like. Without one of the program's options: Window, which also
+// takes Qt's own (-style, -platform, ...). Any other word that starts with
+// "-" is an unknown option: Usage.
 CommandLineRequest ParseCommandLine(int argc, char **argv);
 
 QString UsageText();

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace app {
 namespace {
@@ -63,6 +64,25 @@ void JoinProgress::Start(int files, qint64 totalBytes, qint64 startMs)
     total_ = totalBytes;
     done_ = 0;
     startMs_ = startMs;
+    heldMs_ = 0;
+    heldSinceMs_.reset();
+}
+
+void JoinProgress::Held(qint64 nowMs)
+{
+    if (!heldSinceMs_)
+        heldSinceMs_ = nowMs;
+}
+
+void JoinProgress::Resumed(qint64 nowMs)
+{
+    if (heldSinceMs_)
+        heldMs_ += nowMs - *std::exchange(heldSinceMs_, std::nullopt);
+}
+
+qint64 JoinProgress::JoiningMs(qint64 nowMs) const
+{
+    return std::max<qint64>(0, heldSinceMs_.value_or(nowMs) - startMs_ - heldMs_);
 }
 
 int JoinProgress::Percent() const
@@ -74,14 +94,16 @@ int JoinProgress::Percent() const
 
 double JoinProgress::BytesPerSecond(qint64 nowMs) const
 {
-    const qint64 elapsed = nowMs - startMs_;
+    const qint64 elapsed = JoiningMs(nowMs);
     return elapsed > 0 ? double(done_) * 1000.0 / double(elapsed) : 0.0;
 }
 
 std::optional<qint64> JoinProgress::SecondsLeft(qint64 nowMs) const
 {
+    // A few blocks over a fraction of a second told hundreds of hours.
+    const bool known = JoiningMs(nowMs) >= 1000 || done_ * 100 >= total_;
     const double rate = BytesPerSecond(nowMs);
-    if (nowMs - startMs_ < 1000 || rate <= 0)
+    if (!known || rate <= 0)
         return std::nullopt;
     return qint64(std::ceil(double(std::max<qint64>(total_ - done_, 0)) / rate));
 }
@@ -102,7 +124,7 @@ QString JoinProgress::Details(qint64 nowMs) const
     else
         text += QStringLiteral("%1 of %2").arg(done_).arg(FormatSize(total_));
     const double rate = BytesPerSecond(nowMs);
-    if (const Unit *unit = UnitFor(rate); unit && nowMs > startMs_)
+    if (const Unit *unit = UnitFor(rate); unit && JoiningMs(nowMs) > 0)
         text += Dot + InUnit(rate, unit, rate / unit->size < 10 ? 1 : 0) + QLatin1Char(' ') +
                 QLatin1String(unit->name) + QStringLiteral("/s");
     if (const auto left = SecondsLeft(nowMs))
@@ -113,7 +135,7 @@ QString JoinProgress::Details(qint64 nowMs) const
 QString JoinProgress::Summary(qint64 nowMs) const
 {
     return QStringLiteral("Joined %1 (%2) in %3")
-        .arg(Plural(files_, "file"), FormatSize(total_), FormatDuration((nowMs - startMs_ + 500) / 1000));
+        .arg(Plural(files_, "file"), FormatSize(total_), FormatDuration((JoiningMs(nowMs) + 500) / 1000));
 }
 
 } // namespace app

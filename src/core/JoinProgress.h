@@ -14,9 +14,14 @@ public:
     void Start(int files, qint64 totalBytes, qint64 startMs);
     void FileStarted(int index) { file_ = index; }
     void Copied(qint64 bytes) { done_ += bytes; }
+    // The join waits from nowMs until Resumed (the stop question is open):
+    // that time tells nothing of its rate.
+    void Held(qint64 nowMs);
+    void Resumed(qint64 nowMs);
 
     int Percent() const;
-    // Once a second of data is in; none before.
+    // Once the rate is known, after a second of joining or 1 % of the bytes;
+    // none before.
     std::optional<qint64> SecondsLeft(qint64 nowMs) const;
 
     // "Zantrope – 42% – 0:12 left"
@@ -27,6 +32,8 @@ public:
     QString Summary(qint64 nowMs) const;
 
 private:
+    // Since the start, less the time held.
+    qint64 JoiningMs(qint64 nowMs) const;
     double BytesPerSecond(qint64 nowMs) const;
 
     int files_ = 0;
@@ -34,6 +41,8 @@ private:
     qint64 total_ = 0;
     qint64 done_ = 0;
     qint64 startMs_ = 0;
+    qint64 heldMs_ = 0;
+    std::optional<qint64> heldSinceMs_;
 };
 
 // "5 files · 3.4 GB": a list at rest.

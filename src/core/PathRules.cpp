@@ -37,12 +37,16 @@ const std::vector<std::pair<QByteArray, Container>> &ContainerTable()
 
 } // namespace
 
-bool ism(const platform::FileName &name)
+const QByteArrayList &AcceptedExtensions()
 {
-    static const QByteArrayList accepted = {"MPG", "M2V", "MP1", "MPEG", "MP3", "DAT", "MP2"};
-    const QByteArray type = TypeOf(name);
-    return accepted.contains(type) || ContainerTypes().contains(type);
+    static const QByteArrayList accepted = [] {
+        QByteArrayList list{"MPG", "MPEG", "M2V", "MP1", "MP2", "MP3", "DAT"};
+        return list << ContainerTypes();
+    }();
+    return accepted;
 }
+
+bool ism(const platform::FileName &name) { return AcceptedExtensions().contains(TypeOf(name)); }
 
 Container ContainerOf(const platform::FileName &name)
 {

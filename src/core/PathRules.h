@@ -11,9 +11,14 @@ namespace app {
 // A name's type: its extension with the ASCII letters upper-cased ("MKV").
 QByteArray TypeOf(const platform::FileName &name);
 
+// The extensions of the accepted types, upper-case, without the ".": the
+// original ones, then ContainerTypes(); the one list the type test and the
+// open dialog's "All movies and sounds" follow.
+const QByteArrayList &AcceptedExtensions();
+
 // Accepted types: the extension (after the last "." of the name's last part)
-// with its ASCII letters upper-cased is one of MPG, M2V, MP1, MPEG, MP3, DAT,
-// MP2, or one of ContainerTypes(). Only "/" separates.
+// with its ASCII letters upper-cased is one of AcceptedExtensions(). Only "/"
+// separates.
 bool ism(const platform::FileName &name);
 
 // The container a file's type names, for the joins that follow what the

@@ -33,6 +33,10 @@ const QString kSaven = QStringLiteral("Saven");
 const QString kOpenP = QStringLiteral("OpenP");
 const QString kJoin = QStringLiteral("join");
 const QString kOneMovie = QStringLiteral("OneMovie");
+// A section of its own, one key per output, oldest first: Output1, Output2, ...
+const QString kRecent = QStringLiteral("recent");
+
+QString RecentKey(std::size_t index) { return QStringLiteral("Output%1").arg(index + 1); }
 
 // why, the cause as far as it is known, goes with the error as its details.
 [[noreturn]] void ThrowUnableToWrite(const platform::FileName &path, const QString &why)
@@ -226,6 +230,11 @@ void ReadSettings(const platform::FileName &path, SettingsTarget &target)
     target.SetOpenDialogFolder(
         platform::NameFromStored(ini.ReadWholeValue(kTxt, kOpenP).value_or(DefaultOpenFolder().Bytes())));
     target.SetJoinAsOneMovie(StrToIntDef(ini.ReadString(kJoin, kOneMovie, QString()), 0) != 0);
+    std::vector<platform::FileName> recent;
+    for (std::size_t i = 0; i < MaxRecentOutputs; ++i)
+        if (const auto name = ini.ReadWholeValue(kRecent, RecentKey(i)); name && !name->isEmpty())
+            recent.push_back(platform::NameFromStored(*name));
+    target.SetRecentOutputs(recent);
 }
 
 void WriteSettings(const platform::FileName &path, const SettingsTarget &target)
@@ -253,6 +262,14 @@ void WriteSettings(const platform::FileName &path, const SettingsTarget &target)
     // Off by default: a file that never had it keeps its layout.
     if (target.JoinAsOneMovie() || ini.ReadWholeValue(kJoin, kOneMovie))
         ini.WriteValue(kJoin, kOneMovie, target.JoinAsOneMovie() ? "1" : "0");
+    // A name no line can hold is left out; keys no longer needed are emptied.
+    std::size_t stored = 0;
+    for (const platform::FileName &name : target.RecentOutputs())
+        if (stored < MaxRecentOutputs && ini.WriteValue(kRecent, RecentKey(stored), name.Bytes()))
+            ++stored;
+    for (std::size_t i = stored; i < MaxRecentOutputs; ++i)
+        if (ini.ReadWholeValue(kRecent, RecentKey(i)))
+            ini.WriteValue(kRecent, RecentKey(i), QByteArray());
     if (!ini.Flush())
         ThrowUnableToWrite(path, ini.ErrorString());
 }

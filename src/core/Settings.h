@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 #include <functional>
+#include <vector>
 
 #include "platform/FileName.h"
 
@@ -71,6 +72,9 @@ QPoint DefaultPosition(QSize screen);   // 240 left of and 225 above the screen'
 // against and read stands.
 QPoint ReachablePosition(QPoint read, const QRect &handle, const QList<QRect> &screens, QPoint fallback);
 
+// How many recent outputs the settings keep.
+constexpr std::size_t MaxRecentOutputs = 8;
+
 // What the main window offers the settings.
 class SettingsTarget {
 public:
@@ -87,20 +91,23 @@ public:
     virtual void SetLeft(int left) = 0;
     virtual platform::FileName OutputName() const = 0;
     virtual void SetOutputName(const platform::FileName &name) = 0;
-    virtual platform::FileName OpenPath() const = 0; // folder of the last file added through the open dialog
+    virtual platform::FileName OpenPath() const = 0; // the folder the open dialog starts in next
     virtual void SetOpenDialogFolder(const platform::FileName &folder) = 0;
     // "Join as One Movie": off by default.
     virtual bool JoinAsOneMovie() const { return false; }
     virtual void SetJoinAsOneMovie(bool) {}
+    // The output box's recent outputs, oldest first, at most MaxRecentOutputs.
+    virtual std::vector<platform::FileName> RecentOutputs() const { return {}; }
+    virtual void SetRecentOutputs(const std::vector<platform::FileName> &) {}
 };
 
-// Applies top, left (where the position is known), output name and open
-// folder from the file, creating it first when missing. Throws platform::EInOutError when it cannot be created;
-// nothing is applied then.
+// Applies top, left (where the position is known), output name, open
+// folder and recent outputs from the file, creating it first when missing. Throws platform::EInOutError when it cannot
+// be created; nothing is applied then.
 void ReadSettings(const platform::FileName &path, SettingsTarget &target);
 
 // Stores top and left (where the position is known), output name and
-// OpenPath, in that order. Throws
+// OpenPath, in that order, then the recent outputs. Throws
 // platform::EInOutError when the file cannot be created, and
 // platform::Exception "Unable to write to <path>" when a value cannot be stored.
 void WriteSettings(const platform::FileName &path, const SettingsTarget &target);

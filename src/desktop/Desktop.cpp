@@ -2,7 +2,6 @@
 #include "desktop/Desktop.h"
 #include "desktop/DesktopSystem.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -135,12 +134,16 @@ public:
     {
         auto *box = new QMessageBox(owner);
         box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+        // Modal to the whole program, as the boxes that wait are: modal to
+        // its window only (as open() would make it), a click on the window
+        // took the keyboard from the box under openbox, and Esc and Return
+        // did nothing.
+        box->setWindowModality(Qt::ApplicationModal);
         const QList<QAbstractButton *> buttons = Prepare(*box, question);
         QObject::connect(box, &QMessageBox::finished, box, [box, buttons, question, answered = std::move(answered)] {
             answered(Answer(*box, buttons, question));
         });
-        box->open();
+        box->show();
     }
 
 private:
@@ -168,19 +171,27 @@ private:
     }
 };
 
-// Qt opens through xdg-open, the desktop's own opener or, on Windows, the
-// shell (ShellExecute), and says only whether one was found; what the
-// opener does later it never learns.
-[[noreturn]] void ThrowNoOpener(const QString &what)
+// No opener at all, or one that found no program: the message names what
+// would not open.
+Exception NotOpened(const QString &what, const QString &reason)
 {
     Exception error(QStringLiteral("No program was found to open %1").arg(what));
-    error.SetDetails(detail::NoOpenerDetails());
-    throw error;
+    error.SetDetails(reason);
+    return error;
+}
+
+void Open(const QUrl &url, const QString &what, const OpenFailed &failed)
+{
+    if (!detail::StartOpener(url, [what, failed](const QString &reason) {
+            if (failed)
+                failed(NotOpened(what, reason));
+        }))
+        throw NotOpened(what, detail::NoOpenerDetails());
 }
 
 class QtShell final : public Shell {
 public:
-    void OpenFile(QWidget *, const FileName &path) override
+    void OpenFile(QWidget *, const FileName &path, const OpenFailed &failed) override
     {
         // The opener would fail on its own, out of sight.
         if (IsMissing(path)) {
@@ -188,14 +199,9 @@ public:
             missing.SetDetails(path.Display());
             throw missing;
         }
-        if (!QDesktopServices::openUrl(UrlOfFile(path)))
-            ThrowNoOpener(path.Display());
+        Open(UrlOfFile(path), path.Display(), failed);
     }
-    void OpenAddress(QWidget *, const QString &url) override
-    {
-        if (!QDesktopServices::openUrl(QUrl(url)))
-            ThrowNoOpener(url);
-    }
+    void OpenAddress(QWidget *, const QString &url, const OpenFailed &failed) override { Open(QUrl(url), url, failed); }
 };
 
 template <class Service>

@@ -16,6 +16,8 @@ class QWidget;
 
 namespace platform {
 
+class Exception;
+
 struct FileFilter {
     QString Description;
     QStringList Patterns; // "*.mpg"; matched regardless of case
@@ -76,16 +78,21 @@ public:
     }
 };
 
+// Told, on the GUI thread, when the desktop's opener says after the call
+// has returned that it could not open what it was given.
+using OpenFailed = std::function<void(const Exception &error)>;
+
 class Shell {
 public:
     virtual ~Shell() = default;
     // Opens a file with its associated program. Throws platform::EInOutError
     // (2, the file as details) when it does not exist, and platform::Exception
-    // when no program to open it is installed, so the command says why
-    // nothing opens; what the program does with it is not reported.
-    virtual void OpenFile(QWidget *owner, const FileName &path) = 0;
-    // Opens an address in the default browser; throws as OpenFile when there is none.
-    virtual void OpenAddress(QWidget *owner, const QString &url) = 0;
+    // when no opener is installed; failed hears when the opener finds no
+    // program for it later. So the command says why nothing opens; what the
+    // program does with the file is not reported.
+    virtual void OpenFile(QWidget *owner, const FileName &path, const OpenFailed &failed) = 0;
+    // Opens an address in the default browser, failing as OpenFile does.
+    virtual void OpenAddress(QWidget *owner, const QString &url, const OpenFailed &failed) = 0;
 };
 
 // How far a long task is, shown on the window's button in the taskbar.

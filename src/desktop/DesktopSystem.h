@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
+#include <functional>
 
 #include "desktop/Desktop.h"
 
@@ -22,6 +24,13 @@ QStringList DialogPatterns(const QStringList &patterns);
 
 // The taskbar as this system has it.
 Taskbar &SystemTaskbar();
+
+// Hands url to the desktop's opener, which starts the program associated
+// with a file's type, or the browser: xdg-open on Linux, the shell on
+// Windows. False when there is none. Where the opener tells only later that
+// it could not open url (xdg-open knows no program for the type), failed
+// gets its reason then, on the GUI thread. Never waits.
+bool StartOpener(const QUrl &url, std::function<void(const QString &reason)> failed);
 
 // Why nothing opened a file or an address, as this system's desktop opens them.
 QString NoOpenerDetails();

@@ -3,6 +3,7 @@
 #include "desktop/Desktop.h"
 #include "desktop/DesktopSystem.h"
 
+#include <QDesktopServices>
 #include <QUrl>
 #include <QWidget>
 #include <windows.h>
@@ -14,6 +15,13 @@ namespace platform {
 QFileDialog::Options detail::FileDialogOptions() { return {}; }
 
 QStringList detail::DialogPatterns(const QStringList &patterns) { return patterns; }
+
+// The shell (ShellExecute) answers at once whether a program took the file;
+// nothing is told later.
+bool detail::StartOpener(const QUrl &url, std::function<void(const QString &reason)>)
+{
+    return QDesktopServices::openUrl(url);
+}
 
 QString detail::NoOpenerDetails()
 {

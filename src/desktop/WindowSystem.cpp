@@ -35,11 +35,14 @@ bool StartSystemMove(QWindow *window)
     return window && window->startSystemMove();
 }
 
-QRect HintArea(const QWidget *near)
+QRect HintArea(const QWidget *near, QPoint point)
 {
     if (WindowPositionsKnown()) {
-        const QSize screen = PrimaryScreenSize();
-        return screen.isEmpty() ? QRect() : QRect(QPoint(0, 0), screen);
+        const QList<QRect> screens = ScreenGeometries();
+        for (const QRect &screen : screens)
+            if (screen.contains(point))
+                return screen;
+        return screens.isEmpty() ? QRect() : screens.first();
     }
     const QWidget *window = near ? near->window() : QApplication::activeWindow();
     return window ? window->frameGeometry() : QRect();

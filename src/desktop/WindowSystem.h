@@ -21,10 +21,11 @@ bool WindowPositionsKnown();
 // window manager, offscreen): the program then moves the window itself.
 bool StartSystemMove(QWindow *window);
 
-// The rectangle a hint is placed within: the primary screen where positions
-// are known, otherwise the window of near (or the active window), the only
-// frame of reference there is. Empty when there is none.
-QRect HintArea(const QWidget *near);
+// The rectangle a hint at point (screen pixels) is placed within: where
+// positions are known the screen that holds point, or the primary screen
+// when none does; otherwise the window of near (or the active window), the
+// only frame of reference there is. Empty when there is none.
+QRect HintArea(const QWidget *near, QPoint point);
 
 // While it lives, the functions above answer as given instead of asking the
 // window system; StartSystemMove then counts its calls. Overrides nest.

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "flat/FlatAccessibility.h"
 
+#include <QAbstractItemView>
 #include <QAccessibleValueInterface>
+#include <QComboBox>
+#include <QLineEdit>
 
 #include "flat/TFlatButtonUnit.h"
 #include "flat/TFlatComboBoxUnit.h"
@@ -77,6 +80,61 @@ public:
     QVariant minimumStepSize() const override { return 0; }
 };
 
+// The platform combo box under a flat one. On Linux Qt names a combo box by
+// its text, leaving the label to a label widget's relation, which this box
+// has none of: the name is the label ("Output file"), the value the text.
+class ComboAccessible final : public QAccessibleWidget {
+public:
+    explicit ComboAccessible(QComboBox *combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QComboBox *combo() const { return static_cast<QComboBox *>(widget()); }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return widget()->accessibleName();
+        if (t == QAccessible::Value)
+            return combo()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.expandable = true;
+        s.expanded = combo()->view()->isVisible();
+        return s;
+    }
+    // The list, and the edit of an editable box, as Qt's own combo box has them.
+    int childCount() const override { return combo()->isEditable() ? 2 : 1; }
+    QAccessibleInterface *child(int index) const override
+    {
+        if (index == 0)
+            return QAccessible::queryAccessibleInterface(combo()->view());
+        if (index == 1 && combo()->isEditable())
+            return QAccessible::queryAccessibleInterface(combo()->lineEdit());
+        return nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        if (child->object() == combo()->view())
+            return 0;
+        return combo()->isEditable() && child->object() == combo()->lineEdit() ? 1 : -1;
+    }
+    // The edit takes the keyboard for the box.
+    QAccessibleInterface *focusChild() const override { return combo()->isEditable() ? child(1) : nullptr; }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString &name) override
+    {
+        if (name != showMenuAction() && name != pressAction())
+            return;
+        if (combo()->view()->isVisible())
+            combo()->hidePopup();
+        else
+            combo()->showPopup();
+    }
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+};
+
 class TitlebarAccessible final : public TControlAccessible {
 public:
     explicit TitlebarAccessible(QWidget *bar) : TControlAccessible(bar, QAccessible::TitleBar) {}
@@ -96,6 +154,8 @@ QAccessibleInterface *Factory(const QString &className, QObject *object)
     // Only holds the platform combo box, which speaks for itself.
     if (IsClass<TFlatComboBox>(className))
         return new TControlAccessible(w, QAccessible::Client);
+    if (auto *combo = qobject_cast<QComboBox *>(w); combo && qobject_cast<TFlatComboBox *>(combo->parentWidget()))
+        return new ComboAccessible(combo);
     return nullptr;
 }
 

@@ -266,11 +266,7 @@ QComboBox *TFlatComboBox::ComboBox() const { return combo_; }
 void TFlatComboBox::SetAccessibleLabel(const QString &label)
 {
     accessibleLabel_ = label;
-    // On Linux Qt names a combo box by its text and leaves the label to a
-    // label widget's relation, which this box has none of: the description
-    // carries it there.
     combo_->setAccessibleName(label);
-    combo_->setAccessibleDescription(label);
     if (edit_)
         edit_->setAccessibleName(label);
 }
@@ -433,6 +429,12 @@ int TFlatComboBox::AddItem(const QString &item)
     }
     KeepTextAndIndex([&] { combo_->insertItem(at, item); });
     return at;
+}
+
+void TFlatComboBox::DeleteItem(int index)
+{
+    if (index >= 0 && index < combo_->count())
+        KeepTextAndIndex([&] { combo_->removeItem(index); });
 }
 
 void TFlatComboBox::ClearItems()

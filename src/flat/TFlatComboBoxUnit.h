@@ -72,6 +72,8 @@ public:
     QStringList Items() const;
     void SetItems(const QStringList &items);
     int AddItem(const QString &item);
+    // Removes the item at index, keeping Text as it is.
+    void DeleteItem(int index);
     void ClearItems();
     int ItemCount() const;
 

@@ -155,7 +155,7 @@ void TFlatHintWindow::ActivateAtPoint(const TRect &r, const QString &text, QPoin
     const int w = m.Width() + NonTextWidth;
     const int h = m.Height() + NonTextHeight;
 
-    const QRect area = platform::HintArea(control);
+    const QRect area = platform::HintArea(control, point);
     const int l = area.left(), t = area.top(), mx = l + area.width() / 2, my = t + area.height() / 2;
     const int r2 = l + area.width(), b2 = t + area.height();
     const TPoint c{point.x(), point.y()};

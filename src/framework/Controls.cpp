@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
 #include <algorithm>
 
 #include "framework/Menus.h"
@@ -84,6 +87,7 @@ TControl::TControl(QWidget *parent, Qt::WindowFlags flags) : QWidget(parent, fla
     fontRatio_ = devicePixelRatioF();
     QWidget::setFont(QtFont());
     setFocusPolicy(Qt::NoFocus);
+    WatchScreenScales();
     // Set here: the parent-change notification of construction does not
     // reach this class.
     JoinTabList();
@@ -336,16 +340,51 @@ void TControl::MouseLeave() {}
 
 bool TControl::event(QEvent *event)
 {
+    // The window's screenChanged reaches every widget as ScreenChangeInternal.
     const bool newScreen = event->type() == QEvent::ScreenChangeInternal
 #if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
                            || event->type() == QEvent::DevicePixelRatioChange
 #endif
         ;
-    if (newScreen && devicePixelRatioF() != fontRatio_) {
+    if (newScreen)
+        FollowDevicePixelRatio();
+    return QWidget::event(event);
+}
+
+void TControl::FollowDevicePixelRatio()
+{
+    if (devicePixelRatioF() != fontRatio_) {
         fontRatio_ = devicePixelRatioF();
         DevicePixelRatioChanged();
     }
-    return QWidget::event(event);
+}
+
+void TControl::WatchScreenScales()
+{
+    // Before 6.6 Qt tells a widget nothing when the scale of the screen it
+    // is on changes (the desktop's settings, a compositor's output scale):
+    // the screen tells its new density, and then every control looks at
+    // its ratio, once Qt has settled the windows' ratios.
+    static QPointer<QObject> watcher;
+    if (watcher || !qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return;
+    watcher = new QObject(QCoreApplication::instance());
+    auto followAll = [] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *control = qobject_cast<TControl *>(top))
+                control->FollowDevicePixelRatio();
+            for (TControl *control : top->findChildren<TControl *>())
+                control->FollowDevicePixelRatio();
+        }
+    };
+    auto watch = [followAll](QScreen *screen) {
+        auto later = [followAll] { QTimer::singleShot(0, watcher, followAll); };
+        QObject::connect(screen, &QScreen::logicalDotsPerInchChanged, watcher, later);
+        QObject::connect(screen, &QScreen::physicalDotsPerInchChanged, watcher, later);
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        watch(screen);
+    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, watcher, watch);
 }
 
 void TControl::DevicePixelRatioChanged()

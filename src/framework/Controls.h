@@ -195,6 +195,11 @@ protected:
     void Guarded(F &&f);
 
 private:
+    // DevicePixelRatioChanged when the ratio differs from the font's.
+    void FollowDevicePixelRatio();
+    // Once per application: a change of any screen's density makes every
+    // control follow its ratio.
+    static void WatchScreenScales();
     // ShowHint from the parent or set: passed on to the children that follow it.
     void ApplyShowHint(bool value);
     void ApplyTabOrder();

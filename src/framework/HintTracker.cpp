@@ -14,6 +14,9 @@ namespace framework {
 HintTracker::HintTracker(QObject *parent, Handlers handlers) : QObject(parent), handlers_(std::move(handlers))
 {
     timer_.setSingleShot(true);
+    // A coarse timer fires up to 5 % early: a hint would show before the
+    // pointer has rested its 500 ms.
+    timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] { handlers_.TimerFired(); });
     qApp->installEventFilter(this);
 }

@@ -166,6 +166,7 @@ void TApplication::ShowNotice(QWidget *control, const QString &text)
         auto *timer = new QTimer(noticeWindow_);
         timer->setObjectName(QStringLiteral("noticeTimer"));
         timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer); // as the hints' own: never early
         QObject::connect(timer, &QTimer::timeout, noticeWindow_, &QWidget::hide);
         new NoticeAnchor(noticeWindow_);
     }

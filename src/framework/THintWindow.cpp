@@ -2,6 +2,7 @@
 #include "framework/THintWindow.h"
 
 #include "desktop/Screens.h"
+#include "desktop/WindowSystem.h"
 
 namespace framework {
 namespace {
@@ -90,6 +91,11 @@ void THintWindow::ActivateHint(const TRect &rect, const QString &hint)
 void THintWindow::ShowAt(const TRect &rect)
 {
     CreateHandle();
+    // A Wayland popup cannot move once shown: resized in place, the notice
+    // that grew by a line stood 52 px low, its arrow on the wrong button.
+    // Shown anew, it goes where it belongs.
+    if (isVisible() && geometry() != rect.ToQRect() && !platform::WindowPositionsKnown())
+        hide();
     setGeometry(rect.ToQRect());
     show();
     raise();

@@ -2,6 +2,7 @@
 #include "framework/TListView.h"
 
 #include <QAbstractItemDelegate>
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDropEvent>
@@ -20,6 +21,7 @@
 #include <numeric>
 #include <optional>
 
+#include "framework/Accessibility.h"
 #include "framework/FocusMark.h"
 #include "framework/TApplication.h"
 
@@ -383,8 +385,16 @@ int TListView::ItemImageIndex(int index) const
 void TListView::SetItemImageIndex(int index, int imageIndex)
 {
     QTreeWidgetItem *it = item(index);
-    if (it && it->data(0, ImageIndexRole).toInt() != imageIndex)
-        SetImages({index}, imageIndex);
+    if (!it || it->data(0, ImageIndexRole).toInt() == imageIndex)
+        return;
+    SetImages({index}, imageIndex);
+    // The item's description names its image ("joined"); Qt tells screen
+    // readers of no change of a cell, so the item does.
+    if (QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view_); list && list->tableInterface())
+        if (QAccessibleInterface *cell = list->tableInterface()->cellAt(index, 0)) {
+            QAccessibleEvent changed(cell, QAccessible::DescriptionChanged);
+            Announce(changed);
+        }
 }
 
 void TListView::SetAllImageIndexes(int imageIndex)

@@ -24,6 +24,13 @@ namespace app {
 using namespace framework;
 using platform::FileName;
 
+namespace {
+
+// What the desktop's opener tells later shows as what fails at once does.
+void ShowOpenFailure(const platform::Exception &error) { ErrorBox().Show(error); }
+
+} // namespace
+
 TForm1::TForm1(const FileName &settingsPath, QWidget *parent) : TForm(parent), settings_(settingsPath)
 {
     initAssets();
@@ -34,7 +41,12 @@ TForm1::TForm1(const FileName &settingsPath, QWidget *parent) : TForm(parent), s
     Application().Guard([&] { FormCreate(this); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // The output box may still tell of a change while its children go, which
+    // happens after the session, a member of this form, has gone.
+    outputBox_->Detach();
+}
 
 // ---------------------------------------------------------------------------
 // Start and close
@@ -73,10 +85,10 @@ void TForm1::Help1Click(QObject *)
     if (!platform::IdentityOf(page))
         page = folder / ZANTROPE_DOC_DIR_FROM_BIN "/readme.html";
 #endif
-    platform::CurrentShell().OpenFile(this, page);
+    platform::CurrentShell().OpenFile(this, page, ShowOpenFailure);
 }
 
-void TForm1::Image4Click(QObject *) { platform::CurrentShell().OpenAddress(this, ProductWebPage); }
+void TForm1::Image4Click(QObject *) { platform::CurrentShell().OpenAddress(this, ProductWebPage, ShowOpenFailure); }
 
 // ---------------------------------------------------------------------------
 // Movie list
@@ -169,7 +181,7 @@ void TForm1::Play1Click(QObject *)
 {
     const int k = Lv1->SelectedIndex();
     if (k >= 0)
-        platform::CurrentShell().OpenFile(this, session_.Input(k));
+        platform::CurrentShell().OpenFile(this, session_.Input(k), ShowOpenFailure);
 }
 
 // ---------------------------------------------------------------------------
@@ -202,8 +214,12 @@ void TForm1::fb7Click(QObject *)
         return;
     }
     const int n = session_.Count();
-    if (n < 2 || session_.Scanning())
+    if (session_.Scanning())
         return;
+    if (n < 2) {
+        Application().ShowNotice(fb7, QStringLiteral("Add movies first"));
+        return;
+    }
     if (Fc1->Text().isEmpty()) {
         platform::CurrentMessageBoxes().Show(this, QStringLiteral("OOOoooh! Should be have a Filename."),
                                              QStringLiteral("Filename Error"), platform::MsgIcon::None, {});
@@ -222,6 +238,7 @@ void TForm1::fb7Click(QObject *)
 void TForm1::JoinFinished(JoinSession::Outcome outcome, std::exception_ptr error, const JoinResult &result)
 {
     if (outcome == JoinSession::Outcome::Done) {
+        outputBox_->Remember(session_.Output());
         // A join the files chose says which it was, and what it wrote.
         QString notice = progress_->Summary();
         if (result.plan.FilesMakeOneMovie())
@@ -256,7 +273,7 @@ void TForm1::ShowSession()
     new InputListView(session_, Lv1);
     progress_ = new JoinProgressView(session_, FpBar1, Fpbar2, this);
     stopQuestion_ = new StopQuestion(session_, *progress_, this);
-    hints_ = new WindowHints(session_, Lv1, {FpBar1, Fpbar2}, *progress_, this);
+    hints_ = new WindowHints(session_, Lv1, {FpBar1, Fpbar2}, fb7, *progress_, this);
     JoinSession *s = &session_;
     connect(s, &JoinSession::stateChanged, this, [this] { stopKey_->setEnabled(session_.Joining()); });
     connect(s, &JoinSession::finished, this,
@@ -278,6 +295,6 @@ void TForm1::fb8Click(QObject *)
     outputBox_->AddChoice(name);
 }
 
-void TForm1::fb9Click(QObject *) { platform::CurrentShell().OpenFile(this, OutputName()); }
+void TForm1::fb9Click(QObject *) { platform::CurrentShell().OpenFile(this, OutputName(), ShowOpenFailure); }
 
 } // namespace app

@@ -106,6 +106,9 @@ public:
     // could stand for several files.
     platform::FileName OutputName() const;
     void SetOutputName(const platform::FileName &name);
+    // The output box's list: the recent outputs, oldest first.
+    const std::vector<platform::FileName> &RecentOutputs() const { return outputBox_->Recent(); }
+    void SetRecentOutputs(const std::vector<platform::FileName> &names) { outputBox_->SetRecent(names); }
     // "Join as One Movie": the menu item's check mark and the session's kind of join.
     bool JoinAsOneMovie() const;
     void SetJoinAsOneMovie(bool on);

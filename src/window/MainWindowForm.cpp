@@ -225,6 +225,11 @@ void TForm1::CreateComponents()
     for (const QByteArray &type : ContainerTypes())
         containerPatterns << QStringLiteral("*.") + QString::fromLatin1(type).toLower();
     OD1.Filters.push_back({QString::fromLatin1(ContainerTypes().join(',')), containerPatterns});
+    // Every type the list accepts at once, after the entries of old.
+    QStringList accepted;
+    for (const QByteArray &extension : AcceptedExtensions())
+        accepted << QStringLiteral("*.") + QString::fromLatin1(extension).toLower();
+    OD1.Filters.push_back({QStringLiteral("All movies and sounds"), accepted});
     OD1.MultiSelect = true;
     SD1.DefaultExt = QStringLiteral("mpg");
 
@@ -250,10 +255,22 @@ void TForm1::CreateComponents()
     JoinasOneMovie1 = item("JoinasOneMovie1", "Join as One Movie");
     Play1 = item("Play1", "Play Seclected Movie");
     estplay1 = item("estplay1", "Play joined Movie");
+    // Every command's key; the menu shows each beside its item.
+    AddMovie1->SetShortCut(Qt::CTRL | Qt::Key_O);
+    AddFileFolder1->SetShortCut(Qt::CTRL | Qt::SHIFT | Qt::Key_O);
+    Moveup1->SetShortCut(Qt::CTRL | Qt::Key_Up);
+    Movedown1->SetShortCut(Qt::CTRL | Qt::Key_Down);
+    DelFile1->SetShortCut(Qt::Key_Delete);
+    DeleteAll1->SetShortCut(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete);
+    Help1->SetShortCut(Qt::Key_F1);
+    MergeMovieNow1->SetShortCut(Qt::CTRL | Qt::Key_Enter);
+    JoinasOneMovie1->SetShortCut(Qt::CTRL | Qt::Key_M);
+    Play1->SetShortCut(Qt::CTRL | Qt::SHIFT | Qt::Key_P);
+    estplay1->SetShortCut(Qt::CTRL | Qt::Key_P);
     Lv1->SetPopupMenu(Pop1);
     // Hints whose text depends on where the pointer is and on the join: the
-    // whole name of an item, the progress in words.
-    for (TControl *c : std::initializer_list<TControl *>{Lv1, FpBar1, Fpbar2})
+    // whole name of an item, the progress in words, the join Join Now starts.
+    for (TControl *c : std::initializer_list<TControl *>{Lv1, FpBar1, Fpbar2, fb7})
         c->SetShowHint(true);
 
     // Shows the banner's hints in the flat hint window.
@@ -341,21 +358,22 @@ void TForm1::WireEvents()
         hints_->Show(hint, canShow, info);
     };
 
-    // Keys: Delete within the list; the other commands anywhere in the window.
+    // Keys: the menu's, each as its item shows it, Delete within the list
+    // and the others anywhere in the window; then those of the commands
+    // that have no menu item.
     auto key = [this](QKeySequence keys, QWidget *scope, std::function<void()> run) {
         auto *shortcut = new QShortcut(keys, scope);
         shortcut->setContext(scope == this ? Qt::WindowShortcut : Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, [run] { Application().Guard(run); });
         return shortcut;
     };
-    key(Qt::Key_Delete, Lv1, [this] { fb5Click(fb5); });
-    key(Qt::CTRL | Qt::Key_Up, this, [this] { fb3Click(fb3); });
-    key(Qt::CTRL | Qt::Key_Down, this, [this] { fb4Click(fb4); });
-    key(Qt::CTRL | Qt::Key_O, this, [this] { fb1Click(fb1); });
-    key(Qt::CTRL | Qt::SHIFT | Qt::Key_O, this, [this] { fb2Click(fb2); });
+    for (TMenuItem *item : {AddMovie1, AddFileFolder1, Moveup1, Movedown1, DelFile1, DeleteAll1, Help1, MergeMovieNow1,
+                            JoinasOneMovie1, Play1, estplay1})
+        key(QKeyCombination::fromCombined(item->ShortCut()), item == DelFile1 ? static_cast<QWidget *>(Lv1) : this,
+            [item] { item->Click(); });
+    key(Qt::CTRL | Qt::Key_Return, this, [this] { JoinNow(fb7); }); // Enter of the main block, too
     key(Qt::CTRL | Qt::Key_S, this, [this] { fb8Click(fb8); });
-    key(Qt::CTRL | Qt::Key_Return, this, [this] { JoinNow(fb7); });
-    key(Qt::CTRL | Qt::Key_Enter, this, [this] { JoinNow(fb7); });
+    key(Qt::SHIFT | Qt::Key_F1, this, [this] { Image4Click(Image4); });
     key(Qt::CTRL | Qt::Key_Q, this, [this] { fb10Click(fb10); });
     // Only while joining, so that Escape still cancels an edit at other times.
     stopKey_ = key(Qt::Key_Escape, this, [this] { stopQuestion_->Ask(); });

@@ -2,6 +2,7 @@
 #include "window/SessionViews.h"
 
 #include <QPointer>
+#include <algorithm>
 
 #include "desktop/Desktop.h"
 #include "framework/TApplication.h"
@@ -35,8 +36,12 @@ InputListView::InputListView(JoinSession &session, framework::TListView *list)
             [this](int index) { list_->SetItemCaption(index, session_.Input(index).Display()); });
     connect(s, &JoinSession::inputsMoved, this, [this](const QList<int> &rows, int at) { list_->MoveItems(rows, at); });
     connect(s, &JoinSession::inputsCleared, this, [this] { list_->Clear(); });
-    connect(s, &JoinSession::stateChanged, this, [this] { list_->SetReadOnly(session_.Joining()); });
-    connect(s, &JoinSession::outputCreated, this, [this] { list_->SetAllImageIndexes(0); });
+    connect(s, &JoinSession::stateChanged, this, [this](JoinSession::State state) {
+        list_->SetReadOnly(session_.Joining());
+        // The last join's ticks go as the next starts, even one that fails before writing.
+        if (state == JoinSession::State::Joining)
+            list_->SetAllImageIndexes(0);
+    });
     connect(s, &JoinSession::fileFinished, this, [this](int index) { list_->SetItemImageIndex(index, 1); });
     // Dragged items move in the session, and the list follows it.
     list_->OnMoveItems = [this](const QList<int> &rows, int at) { session_.Move(rows, at); };
@@ -64,10 +69,39 @@ void OutputNameBox::SetName(const FileName &name)
 
 void OutputNameBox::AddChoice(const FileName &name)
 {
+    Remember(name);
     SetName(name);
+}
+
+void OutputNameBox::Remember(const FileName &name)
+{
+    if (name.IsEmpty())
+        return;
+    // The list changes under the shown text, which must keep standing for
+    // the same name.
+    const FileName shown = session_.Output();
+    const std::exception_ptr problem = problem_;
+    if (const auto old = std::find(choices_.begin(), choices_.end(), name); old != choices_.end()) {
+        box_->DeleteItem(int(old - choices_.begin()));
+        choices_.erase(old);
+    }
     box_->AddItem(name.Display());
     choices_.push_back(name);
+    if (choices_.size() > MaxRecentOutputs) {
+        box_->DeleteItem(0);
+        choices_.erase(choices_.begin());
+    }
+    session_.SetOutput(shown);
+    problem_ = problem;
 }
+
+void OutputNameBox::SetRecent(const std::vector<FileName> &names)
+{
+    for (const FileName &name : names)
+        Remember(name);
+}
+
+void OutputNameBox::Detach() { box_->OnChange = nullptr; }
 
 void OutputNameBox::Edited()
 {
@@ -125,6 +159,10 @@ JoinProgressView::JoinProgressView(JoinSession &session, flat::TFlatProgressBar 
 
 void JoinProgressView::SetPaused(bool paused)
 {
+    if (paused)
+        progress_.Held(clock_.elapsed());
+    else
+        progress_.Resumed(clock_.elapsed());
     ShowOnTaskbar(paused ? platform::TaskbarProgress::Paused : platform::TaskbarProgress::Normal);
 }
 
@@ -142,6 +180,7 @@ void JoinProgressView::ShowOnTaskbar(platform::TaskbarProgress state)
 void JoinProgressView::Start(int files)
 {
     files_->SetMax(files);
+    bytes_->SetPosition(0); // the last join's file, maybe a failed one's
     clock_.start();
     progress_.Start(files, 0, 0);
 }

@@ -9,6 +9,7 @@
 
 #include "core/JoinProgress.h"
 #include "core/JoinSession.h"
+#include "core/Settings.h"
 #include "desktop/Desktop.h"
 #include "flat/TFlatComboBoxUnit.h"
 #include "flat/TFlatProgressBarUnit.h"
@@ -18,7 +19,7 @@ namespace app {
 
 // The movie list shows the session's inputs by their readable names, each
 // with its icon: 0 queued, 1 joined. Icons turn back to queued when a join
-// creates its output and turn to joined as each file is done.
+// starts and turn to joined as each file is done.
 class InputListView : public QObject {
 public:
     InputListView(JoinSession &session, framework::TListView *list);
@@ -29,15 +30,24 @@ private:
 };
 
 // The output box shows the session's output name. A name the program put
-// there keeps its bytes; typed text stands for what it names.
+// there keeps its bytes; typed text stands for what it names. Its list holds
+// the recent outputs, the newest last.
 class OutputNameBox : public QObject {
 public:
     OutputNameBox(JoinSession &session, flat::TFlatComboBox *box);
     // The output name; throws when the typed text could stand for several files.
     platform::FileName Name() const;
     void SetName(const platform::FileName &name);
-    // Adds name to the box's list and shows it.
+    // Remembers name as the newest recent output and shows it.
     void AddChoice(const platform::FileName &name);
+    // Remembers name as the newest recent output; one already in the list
+    // moves to its end, and the oldest goes beyond MaxRecentOutputs.
+    void Remember(const platform::FileName &name);
+    const std::vector<platform::FileName> &Recent() const { return choices_; }
+    // Remembers each of names, oldest first, as the settings keep them.
+    void SetRecent(const std::vector<platform::FileName> &names);
+    // Stops following the box's edits: for a form whose session is going.
+    void Detach();
 
 private:
     void Edited();
@@ -61,7 +71,8 @@ public:
     // "File 2 of 5 · 1.2 of 3.4 GB · 85 MB/s · 0:12 left"; "Joined 5 files (3.4 GB) in 0:41"
     QString Details() const { return progress_.Details(clock_.elapsed()); }
     QString Summary() const { return progress_.Summary(clock_.elapsed()); }
-    // The join waits for the person's answer to the stop question, or goes on.
+    // The join waits for the person's answer to the stop question, or goes
+    // on; the time it waits tells nothing of its rate.
     void SetPaused(bool paused);
 
 private:

@@ -11,9 +11,9 @@ namespace app {
 
 using platform::FileName;
 
-WindowHints::WindowHints(JoinSession &session, framework::TListView *list, QList<QWidget *> bars,
+WindowHints::WindowHints(JoinSession &session, framework::TListView *list, QList<QWidget *> bars, QWidget *joinNow,
                          const JoinProgressView &progress, QObject *parent)
-    : QObject(parent), session_(session), list_(list), bars_(std::move(bars)), progress_(progress),
+    : QObject(parent), session_(session), list_(list), bars_(std::move(bars)), joinNow_(joinNow), progress_(progress),
       clips_(new ClipFactsReader(this))
 {
     // Each added clip's length and format, read in the background for the hints.
@@ -56,8 +56,12 @@ void WindowHints::Show(QString &hint, bool &canShow, framework::THintInfo &info)
         }
     } else if (bars_.contains(info.HintControl)) {
         hint = ProgressHint();
+    } else if (info.HintControl == joinNow_) {
+        hint = JoinHint();
     }
 }
+
+QString WindowHints::JoinHint() const { return session_.Sketch().Summary(clips_->TotalLength(session_.Inputs())); }
 
 QString WindowHints::ProgressHint() const
 {
@@ -65,7 +69,7 @@ QString WindowHints::ProgressHint() const
         return progress_.Details();
     const qint64 length = clips_->TotalLength(session_.Inputs());
     const QString how = session_.Count() > 0 ? session_.Sketch().how : QString();
-    return ListSummary(session_.Count(), session_.TotalSize()) +
+    return session_.Sketch().Summary(length) + QLatin1Char('\n') + ListSummary(session_.Count(), session_.TotalSize()) +
            (length > 0 ? QStringLiteral(" \u00b7 ") + LengthText(length) : QString()) +
            (how.isEmpty() ? QString() : QLatin1Char('\n') + how);
 }

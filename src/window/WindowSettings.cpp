@@ -27,10 +27,14 @@ public:
     void SetLeft(int left) override { form_.move(left, form_.y()); }
     FileName OutputName() const override { return form_.OutputName(); }
     void SetOutputName(const FileName &name) override { form_.SetOutputName(name); }
-    FileName OpenPath() const override { return form_.OpenPath; }
+    // The folder the open dialog starts in next: the last Add Movie's, or the
+    // one read at start when this session added nothing through the dialog.
+    FileName OpenPath() const override { return form_.OD1.InitialDir; }
     void SetOpenDialogFolder(const FileName &folder) override { form_.OD1.InitialDir = folder; }
     bool JoinAsOneMovie() const override { return form_.JoinAsOneMovie(); }
     void SetJoinAsOneMovie(bool on) override { form_.SetJoinAsOneMovie(on); }
+    std::vector<FileName> RecentOutputs() const override { return form_.RecentOutputs(); }
+    void SetRecentOutputs(const std::vector<FileName> &names) override { form_.SetRecentOutputs(names); }
 
 private:
     TForm1 &form_;

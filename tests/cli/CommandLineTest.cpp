@@ -97,6 +97,14 @@ TEST_F(CommandLineTest, RefusalsAndErrorsNameTheFileAndTheReason)
     EXPECT_TRUE(fifo.err.startsWith("zantrope: ") && fifo.err.contains("pipe.mpg")) << fifo.err.toStdString();
 #endif
 
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("clips")));
+    const Outcome folder = run({"--join", "out.mpg", "a.mpg", "clips"});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.err, "zantrope: clips: is a folder; only files can be joined\n");
+    const Outcome noFolder = run({"--join", "gone/out.mpg", "a.mpg"});
+    EXPECT_EQ(noFolder.status, 1);
+    EXPECT_EQ(noFolder.err, "zantrope: gone/out.mpg: folder gone does not exist\n");
+
     const Outcome same = run({"--join", "./a.mpg", "a.mpg"});
     EXPECT_EQ(same.status, 1);
     EXPECT_TRUE(same.err.contains("a.mpg") && same.err.contains("untouched")) << same.err.toStdString();
@@ -107,6 +115,25 @@ TEST_F(CommandLineTest, RefusalsAndErrorsNameTheFileAndTheReason)
         EXPECT_EQ(usage.status, 2);
         EXPECT_TRUE(usage.err.contains("zantrope --help")) << usage.err.toStdString();
     }
+}
+
+// Before, a mistyped option went to the window as a file name: with no
+// display Qt aborted, with one the window listed it. Qt's own options stay
+// the window's.
+TEST_F(CommandLineTest, UnknownOptionsAreToldWithNoDisplay)
+{
+    WriteBytes(path("a.mpg"), "a");
+    for (const QStringList &wrong :
+         {QStringList{"--jion", "x.mpg", "a.mpg"}, QStringList{"a.mpg", "--bogus"}, QStringList{"--Version"},
+          QStringList{"-style", "fusion", "-x"}, QStringList{"--join", "x.mpg", "-reverse", "a.mpg"}}) {
+        const Outcome usage = run(wrong);
+        EXPECT_EQ(usage.status, 2) << wrong.join(' ').toStdString();
+        EXPECT_TRUE(usage.err.startsWith("zantrope: unknown option -")) << usage.err.toStdString();
+        EXPECT_FALSE(QFile::exists(path("x.mpg")));
+    }
+    // Qt's options, a value that looks like an option included, open the
+    // window, which fails here for want of a display.
+    EXPECT_NE(run({"-qwindowtitle", "-x", "--platform", "xcb", "-reverse", "a.mpg"}).status, 2);
 }
 
 // --movie joins with libavformat: real clips come out as one movie whose

@@ -2,6 +2,7 @@
 #include "desktop/Desktop.h"
 
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
@@ -35,7 +36,7 @@ TEST(ShellTest, SaysWhyNothingOpens)
     platform::Shell &shell = platform::CurrentShell();
     const platform::FileName missing = platform::FileName::FromUtf8(dir.filePath(QStringLiteral("gone.html")));
     try {
-        shell.OpenFile(nullptr, missing);
+        shell.OpenFile(nullptr, missing, {});
         ADD_FAILURE() << "a missing file passed";
     } catch (const platform::EInOutError &e) {
         EXPECT_EQ(e.ErrorCode(), 2);
@@ -47,13 +48,13 @@ TEST(ShellTest, SaysWhyNothingOpens)
     WriteBytes(present, "x");
     WithoutOpeners(dir.path(), [&] {
         try {
-            shell.OpenFile(nullptr, platform::FileName::FromUtf8(present));
+            shell.OpenFile(nullptr, platform::FileName::FromUtf8(present), {});
             ADD_FAILURE() << "opened without any opener";
         } catch (const platform::Exception &e) {
             EXPECT_TRUE(e.Message().contains(present)) << e.Message().toStdString();
             EXPECT_TRUE(e.Details().contains(QStringLiteral("xdg-utils")));
         }
-        EXPECT_THROW(shell.OpenAddress(nullptr, QStringLiteral("https://www.zantrope.net/")), platform::Exception);
+        EXPECT_THROW(shell.OpenAddress(nullptr, QStringLiteral("https://www.zantrope.net/"), {}), platform::Exception);
     });
 #endif
 }

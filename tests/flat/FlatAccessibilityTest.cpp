@@ -96,7 +96,10 @@ TEST(FlatAccessibility, TheComboBoxAndItsEditCarryTheLabel)
     TFlatComboBox box;
     box.SetAccessibleLabel(QStringLiteral("Output file"));
     box.SetText(QStringLiteral("/tmp/out.mpg"));
-    EXPECT_EQ(Of(box.ComboBox())->text(QAccessible::Description), QStringLiteral("Output file"));
+    // Before, the box was named by its path.
+    EXPECT_EQ(Of(box.ComboBox())->text(QAccessible::Name), QStringLiteral("Output file"));
+    EXPECT_EQ(Of(box.ComboBox())->text(QAccessible::Value), QStringLiteral("/tmp/out.mpg"));
+    EXPECT_EQ(Of(box.ComboBox())->role(), QAccessible::ComboBox);
     EXPECT_EQ(Of(box.EditHandle())->text(QAccessible::Name), QStringLiteral("Output file"));
     // A new edit, as a change of style makes, carries it too.
     box.SetStyle(csDropDownList);

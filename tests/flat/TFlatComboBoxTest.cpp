@@ -139,6 +139,18 @@ TEST(TFlatComboBox, FrameRingsButtonAndArrowOfTheOutputBox)
     EXPECT_EQ(box.ComboBox()->geometry(), QRect(0, 0, 369, 22));
 }
 
+// At 125 % the box is 27.5 device pixels high: its bottom border stood a
+// device pixel above the bottom, over a seam of the background.
+TEST(TFlatComboBox, At125PercentTheBorderReachesTheBottom)
+{
+    Host h;
+    const QImage img = h.box->Render(1.25);
+    ASSERT_EQ(img.height(), 28);
+    for (int x : {0, 100, 440, 460})
+        EXPECT_EQ(at(img, x, 27), Border) << x;
+    EXPECT_EQ(at(img, 100, 26), window());
+}
+
 TEST(TFlatComboBox, TheArrowCentresOnOddHeights)
 {
     Host h;

@@ -228,8 +228,9 @@ TEST_F(FlatHintTest, TheQuarterOfTheCursorChoosesSideAndGap)
         {{512, 100}, flat::acTopRight, {512 - 5 - w, 105}},
         {{511, 383}, flat::acTopLeft, {523, 395}},
         {{100, 384}, flat::acBottomLeft, {105, 384 - 5 - h}},
-        // Off the primary screen: the lower-right rule.
-        {{-50, 100}, flat::acBottomRight, {-55 - w, 95 - h}},
+        // On the monitor left of the primary one, its own upper-right quarter.
+        {{-50, 100}, flat::acTopRight, {-55 - w, 105}},
+        // Off every screen: the lower-right rule.
         {{100, -20}, flat::acBottomRight, {95 - w, -25 - h}},
         {{1024, 100}, flat::acBottomRight, {1019 - w, 95 - h}},
         {{100, 768}, flat::acBottomRight, {95 - w, 763 - h}},
@@ -242,6 +243,24 @@ TEST_F(FlatHintTest, TheQuarterOfTheCursorChoosesSideAndGap)
         EXPECT_EQ(window.ArrowCorner(), c.corner);
         EXPECT_EQ(window.geometry(), QRect(c.topLeft, QSize(w, h)));
     }
+}
+
+// Before, every hint on a monitor beside the primary one opened above-left
+// of the pointer, the rule for a point off the primary screen.
+TEST_F(FlatHintTest, OnAnotherMonitorTheQuartersAreThatMonitors)
+{
+    platform::ScreenOverride monitors{{QRect(0, 0, 1024, 768), QRect(1024, 0, 1280, 1024), QRect(-800, 0, 800, 600)}};
+    TFlatHint hint(&form);
+    const QSize text = measured(QStringLiteral("Help?"), hint.Font(), 178);
+    TFlatHintWindow window;
+    cursor.MoveTo({1100, 100});
+    window.ActivateAtCursor(Rect(0, 0, 0, 0), QStringLiteral("Help?"));
+    EXPECT_EQ(window.ArrowCorner(), flat::acTopLeft);
+    EXPECT_EQ(window.pos(), QPoint(1112, 112));
+    cursor.MoveTo({-700, 500});
+    window.ActivateAtCursor(Rect(0, 0, 0, 0), QStringLiteral("Help?"));
+    EXPECT_EQ(window.ArrowCorner(), flat::acBottomLeft);
+    EXPECT_EQ(window.pos(), QPoint(-695, 495 - text.height() - 6));
 }
 
 TEST_F(FlatHintTest, WhereWindowsDoNotKnowTheirPlaceTheQuartersAreTheWindows)

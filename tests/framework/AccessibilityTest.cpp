@@ -71,8 +71,16 @@ TEST(AccessibilityTest, TheListIsNamedByItsColumnAndItsItemsTellTheirImage)
     EXPECT_EQ(cell(0)->text(QAccessible::Name), QStringLiteral("/tmp/a.mpg"));
     EXPECT_EQ(description(0), QStringLiteral("queued"));
     EXPECT_EQ(description(1), QStringLiteral("joined"));
+    // Before, the change came with no event: a screen reader kept "queued".
+    QStringList told;
+    const AnnouncementSpy spy([&](QAccessibleEvent &e) {
+        if (e.type() == QAccessible::DescriptionChanged)
+            told << e.accessibleInterface()->text(QAccessible::Name) + " " +
+                        e.accessibleInterface()->text(QAccessible::Description);
+    });
     list.SetItemImageIndex(0, 1);
     EXPECT_EQ(description(0), QStringLiteral("joined"));
+    EXPECT_EQ(told, QStringList{"/tmp/a.mpg joined"});
 }
 
 TEST(AccessibilityTest, TheNoticeIsSentAsAnAlert)

@@ -96,6 +96,9 @@ struct FakeTaskbar : platform::Taskbar {
 
 struct FakeShell : platform::Shell {
     QStringList files, addresses;
-    void OpenFile(QWidget *, const platform::FileName &path) override { files << path.Display(); }
-    void OpenAddress(QWidget *, const QString &url) override { addresses << url; }
+    void OpenFile(QWidget *, const platform::FileName &path, const platform::OpenFailed &) override
+    {
+        files << path.Display();
+    }
+    void OpenAddress(QWidget *, const QString &url, const platform::OpenFailed &) override { addresses << url; }
 };

@@ -223,11 +223,12 @@ TEST_F(MainWindowTest, AddMovieAppendsInDialogOrderAndRemembersFolderAndExtensio
     EXPECT_EQ(form->OpenPath, Name("/n/"));
 
     const platform::OpenDialogRequest &r = dialogs.openRequests.front();
-    ASSERT_EQ(r.Filters.size(), 5u);
+    ASSERT_EQ(r.Filters.size(), 6u);
     EXPECT_EQ(r.Filters[0].Description, QStringLiteral("MPG,MPEG,M2V"));
     EXPECT_EQ(r.Filters[1].Patterns, (QStringList{"*.mp3", "*.mp2", "*.mp1"}));
     EXPECT_EQ(r.Filters[3].Description, QStringLiteral("ALL Files"));
     EXPECT_EQ(r.Filters[4].Description, QStringLiteral("MP4,M4V,MOV,M4A,MKV,WEBM,MTS,M2TS,TS,VOB"));
+    EXPECT_EQ(r.Filters[5].Description, QStringLiteral("All movies and sounds"));
     EXPECT_TRUE(r.MultiSelect);
     EXPECT_EQ(dialogs.openRequests.back().InitialDir, Name("/other/"));
 
@@ -345,12 +346,23 @@ TEST_F(MainWindowTest, MoveUpAndDownMoveCaptionsAndKeepIcons)
 
 TEST_F(MainWindowTest, JoinNeedsTwoItemsAndAName)
 {
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     form->SetOutputName(Name(path("out.mpg")));
+    // Before, nothing showed why nothing happened: by key on an empty list,
+    // by a click with one movie.
+    QTest::keyClick(form->Lv1->View(), Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(framework::Application().Notice());
+    EXPECT_EQ(framework::Application().Notice()->Caption(), QStringLiteral("Add movies first"));
+    framework::Application().HideNotice();
     add({path("a.mpg")});
-    form->fb7Click(form->fb7);
+    QTest::mouseClick(form->fb7, Qt::LeftButton);
     settle();
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_FALSE(QFile::exists(path("out.mpg")));
+    ASSERT_TRUE(framework::Application().Notice());
+    EXPECT_EQ(framework::Application().Notice()->Caption(), QStringLiteral("Add movies first"));
 
     add({path("b.mpg")});
     form->SetOutputName({});
@@ -407,14 +419,19 @@ TEST_F(MainWindowTest, AFailedJoinShowsTheErrorNamingTheFile)
     EXPECT_FALSE(QFile::exists(path("out.mpg"))) << "a missing input is refused before the output is made";
     EXPECT_FALSE(form->Joining());
 
-    // An output in a missing folder fails before any icon is reset.
+    // An output in a missing folder fails before anything is written. The
+    // last join's ticks and a part-filled bar went before, so they do not
+    // stand for this one; before, they stayed.
     ASSERT_TRUE(form->Session().Remove(1));
+    form->Lv1->SetItemImageIndex(1, 1);
+    form->Fpbar2->SetPosition(form->Fpbar2->Max() / 2);
     form->SetOutputName(Name(path("nofolder/out.mpg")));
     QTest::mouseClick(form->fb7, Qt::LeftButton);
     settle();
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Invalid filename."));
-    EXPECT_EQ(icons(), (QList<int>{0, 1}));
+    EXPECT_EQ(icons(), (QList<int>{0, 0}));
+    EXPECT_EQ(form->Fpbar2->Position(), 0);
 }
 
 TEST_F(MainWindowTest, AnOutputThatIsOneOfTheInputsIsRefusedBeforeAnythingIsTouched)
@@ -499,7 +516,8 @@ TEST_F(MainWindowTest, SaveAsPlayHelpAndWebPage)
     form->fb8Click(form->fb8); // cancelled
     EXPECT_EQ(form->Fc1->Items(), QStringList{path("joined.mpg")});
     form->fb8Click(form->fb8);
-    EXPECT_EQ(form->Fc1->Items(), (QStringList{path("joined.mpg"), path("joined.mpg")}));
+    // The list holds recent outputs: a name chosen again is listed once.
+    EXPECT_EQ(form->Fc1->Items(), QStringList{path("joined.mpg")});
     EXPECT_EQ(dialogs.saveRequests[2].FileName, Name(path("joined.mpg")));
 
     // The help page beside the program; without one, where an install puts
@@ -622,6 +640,40 @@ TEST_F(SettingsWindowTest, ARestartKeepsPositionOutputNameAndOpenFolder)
     EXPECT_TRUE(boxes.shown.empty());
 }
 
+// Before, a session without Add Movie (every start through "Open with")
+// saved an empty folder and the next Add Movie started in the home folder.
+TEST_F(SettingsWindowTest, ASessionWithoutAddMovieKeepsTheFolder)
+{
+    WriteBytes(file(), "[txt]\r\nOpenP=/clips/\r\n");
+    TForm1 form(Name(file()));
+    form.close();
+    EXPECT_TRUE(ReadBytes(file()).contains("OpenP=/clips/\r\n")) << ReadBytes(file()).constData();
+}
+
+// Before, the box's arrow opened an empty list at every start.
+TEST_F(SettingsWindowTest, TheOutputBoxListsTheLastEightOutputs)
+{
+    WriteBytes(file(), "[txt]\r\nSaven=/out/now.mpg\r\n[recent]\r\nOutput1=/out/1.mpg\r\nOutput2=/out/2.mpg\r\n");
+    {
+        TForm1 form(Name(file()));
+        EXPECT_EQ(form.Fc1->Items(), (QStringList{"/out/1.mpg", "/out/2.mpg"}));
+        EXPECT_EQ(form.Fc1->Text(), QStringLiteral("/out/now.mpg"));
+        for (int i = 3; i <= 9; ++i)
+            dialogs.saveAnswers.push_back(QStringLiteral("/out/%1.mpg").arg(i));
+        dialogs.saveAnswers.push_back(QStringLiteral("/out/5.mpg")); // chosen again: the newest now
+        for (int i = 0; i < 8; ++i)
+            form.fb8Click(form.fb8);
+        form.close();
+    }
+    const QStringList expected = {"/out/2.mpg", "/out/3.mpg", "/out/4.mpg", "/out/6.mpg",
+                                  "/out/7.mpg", "/out/8.mpg", "/out/9.mpg", "/out/5.mpg"};
+    EXPECT_TRUE(ReadBytes(file()).contains("[recent]\r\nOutput1=/out/2.mpg\r\nOutput2=/out/3.mpg\r\n"))
+        << ReadBytes(file()).constData();
+    TForm1 next(Name(file()));
+    EXPECT_EQ(next.Fc1->Items(), expected);
+    EXPECT_EQ(next.Fc1->Text(), QStringLiteral("/out/5.mpg"));
+}
+
 TEST_F(SettingsWindowTest, WhereWindowsDoNotKnowTheirPlaceTheStoredPositionStays)
 {
     WriteBytes(file(), "[form1]\r\ntop=20\r\nleft=10\r\n");
@@ -675,16 +727,43 @@ TEST_F(SettingsWindowTest, AFolderThatCannotHoldTheFileGivesTheErrorAndTheWindow
 // session joins with libavformat while it is on.
 TEST_F(MainWindowTest, JoinAsOneMovieIsACheckedItemThatTheSettingsKeep)
 {
-    EXPECT_FALSE(form->JoinasOneMovie1->Checked());
-    form->JoinasOneMovie1->Click();
-    EXPECT_TRUE(form->JoinasOneMovie1->Checked());
-
+    HintSettings restore;
+    platform::CursorOverride cursor{QPoint(0, 0)};
+    framework::Application().SetMainForm(form.get());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto hoverJoinNow = [&] {
+        // From outside, so that the hint shows anew.
+        for (QWidget *to : {static_cast<QWidget *>(form.get()), static_cast<QWidget *>(form->fb7)}) {
+            const QPoint at = to->mapToGlobal(QPoint(5, 5));
+            cursor.MoveTo(at);
+            QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(to, &move);
+        }
+        framework::Application().FireHintTimer();
+        const framework::THintWindow *hint = framework::Application().HintWindow();
+        return hint && hint->isVisible() ? hint->Caption() : QString();
+    };
     // Files that are no media show that the movie join ran: it refuses them
     // before anything is written.
     WriteBytes(path("a.mpg"), "not a movie");
     WriteBytes(path("b.mpg"), "nor this");
     WriteBytes(path("out.dat"), "old");
     add({path("a.mpg"), path("b.mpg")});
+    const QImage atRest = form->grab().toImage();
+
+    EXPECT_FALSE(form->JoinasOneMovie1->Checked());
+    form->JoinasOneMovie1->Click();
+    EXPECT_TRUE(form->JoinasOneMovie1->Checked());
+    EXPECT_EQ(form->grab().toImage(), atRest) << "the window at rest looks the same";
+    // Before, nothing told the mode, which the settings keep from earlier sessions.
+    EXPECT_EQ(hoverJoinNow(), QStringLiteral("Join as one movie: 2 clips"));
+    EXPECT_TRUE(form->ProgressHint().startsWith(QStringLiteral("Join as one movie: 2 clips\n2 files \u00b7 ")))
+        << form->ProgressHint().toStdString();
+    form->JoinasOneMovie1->Click();
+    EXPECT_EQ(hoverJoinNow(), QStringLiteral("Join byte for byte: 2 files"));
+    form->JoinasOneMovie1->Click();
+    framework::Application().SetMainForm(nullptr);
     form->SetOutputName(Name(path("out.dat")));
     QTest::mouseClick(form->fb7, Qt::LeftButton);
     settle();

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include <memory>
 
 #include "HintSettings.h"
+#include "TestFiles.h"
 #include "WindowTest.h"
 #include "desktop/Cursor.h"
 #include "framework/TApplication.h"
@@ -136,7 +138,7 @@ TEST_F(WindowCommandsTest, EscapeAsksAndYesStopsTheJoinLeavingAnExactPrefix)
     const QPoint byJoinNow = form->fb7->mapToGlobal(QPoint(form->fb7->width(), form->fb7->height() / 2));
     EXPECT_TRUE(notice->geometry().intersects(QRect(byJoinNow - QPoint(16, 16), QSize(32, 32))))
         << "the notice appears by Join Now";
-    EXPECT_EQ(form->ProgressHint(), QStringLiteral("3 files \u00b7 9.4 MB"));
+    EXPECT_EQ(form->ProgressHint(), QStringLiteral("Join byte for byte: 3 files\n3 files \u00b7 9.4 MB"));
 
     // Stopped over the output it made before, the join leaves that whole
     // and the notice says so.
@@ -253,7 +255,57 @@ TEST_F(WindowCommandsTest, KeysRunTheCommands)
     QTest::keyClick(list, Qt::Key_Return, Qt::ControlModifier);
     settle();
     EXPECT_EQ(ReadBytes(path("out.mpg")), QByteArray("a.mpgc.mpg"));
+
+    // Before, these had no key.
+    form->Lv1->SetSelectedIndex(1);
+    QTest::keyClick(list, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(list, Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_F1);
+    EXPECT_EQ(shell.files.mid(0, 2), (QStringList{path("c.mpg"), path("out.mpg")}));
+    EXPECT_TRUE(shell.files.value(2).endsWith(QStringLiteral("readme.html")));
+    QTest::keyClick(list, Qt::Key_F1, Qt::ShiftModifier);
+    EXPECT_EQ(shell.addresses, QStringList{app::ProductWebPage});
+    QTest::keyClick(list, Qt::Key_M, Qt::ControlModifier);
+    EXPECT_TRUE(form->JoinasOneMovie1->Checked());
+    QTest::keyClick(list, Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(form->Lv1->Count(), 0);
+
+    // Every command of the menu has a key of its own, which the menu shows.
+    QStringList keys;
+    for (const framework::TMenuItem *item :
+         {form->AddMovie1, form->AddFileFolder1, form->Moveup1, form->Movedown1, form->DelFile1, form->DeleteAll1,
+          form->Help1, form->MergeMovieNow1, form->JoinasOneMovie1, form->Play1, form->estplay1})
+        keys << framework::ShortCutToText(item->ShortCut());
+    EXPECT_FALSE(keys.contains(QString()));
+    EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size()) << keys.join(' ').toStdString();
 }
+
+#ifndef _WIN32
+// The desktop's real opener, not a stand-in.
+class OpenerWindowTest : public WindowTest {};
+
+// Before, xdg-open that found no program for the type ("no method
+// available", status 3) left Play, the web link and Help doing nothing.
+TEST_F(OpenerWindowTest, PlayAndTheWebLinkSayWhenNoProgramOpensThem)
+{
+    WriteBytes(path("out.mpg"), "x");
+    form->SetOutputName(Name(path("out.mpg")));
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const OpenerWithoutPrograms opener;
+    QTest::keyClick(form->Lv1->View(), Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(form->Lv1->View(), Qt::Key_F1, Qt::ShiftModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.shown.size() == 2; }, 20000)) << boxes.shown.size();
+    QStringList told;
+    for (const auto &box : boxes.shown)
+        told << box.text + " / " + box.details;
+    told.sort();
+    const QString none = QStringLiteral(" / No program for this kind of file or address is installed.");
+    EXPECT_EQ(told, (QStringList{"No program was found to open " + path("out.mpg") + "." + none,
+                                 "No program was found to open https://www.zantrope.net/." + none}));
+}
+#endif
 
 // A long path is cut in the middle on the screen; the hint shows it whole.
 TEST_F(WindowCommandsTest, HoveringAnItemShowsItsWholePath)

@@ -122,8 +122,10 @@ TEST_F(WindowSeamsTest, EachFilterOfTheOpenDialogShowsExactlyItsFilesWhateverThe
         dat{"g.dat", "h.DAT", "sub/"},
         containers{"i.mp4", "J.MOV", "k.M4v", "l.m4a", "m.mkv", "N.WEBM", "o.Mts", "p.m2ts", "q.TS", "R.vob", "sub/"},
         all{"a.mpg", "B.MPEG", "c.m2v",  "d.mp3", "E.MP2",     "f.mp1", "g.dat",  "h.DAT", "i.mp4", "J.MOV", "k.M4v",
-            "l.m4a", "m.mkv",  "N.WEBM", "noext", "notes.txt", "o.Mts", "p.m2ts", "q.TS",  "R.vob", "sub/"};
-    const QList<QStringList> byEntry{video, audio, dat, all, containers};
+            "l.m4a", "m.mkv",  "N.WEBM", "noext", "notes.txt", "o.Mts", "p.m2ts", "q.TS",  "R.vob", "sub/"},
+        accepted{"a.mpg", "B.MPEG", "c.m2v", "d.mp3",  "E.MP2", "f.mp1",  "g.dat", "h.DAT", "i.mp4", "J.MOV",
+                 "k.M4v", "l.m4a",  "m.mkv", "N.WEBM", "o.Mts", "p.m2ts", "q.TS",  "R.vob", "sub/"};
+    const QList<QStringList> byEntry{video, audio, dat, all, containers, accepted};
 
     QList<QStringList> seen;
     QStringList entries;
@@ -132,8 +134,8 @@ TEST_F(WindowSeamsTest, EachFilterOfTheOpenDialogShowsExactlyItsFilesWhateverThe
         for (int i = 0; i < types->count(); ++i)
             entries << types->itemText(i);
         seen << ShownOnceSettled(dialog, video);
-        // Down, down, down, down, up to the first, then the third: as a person switches.
-        for (int entry : {1, 2, 3, 4, 0, 2}) {
+        // Down to the last, up to the first, then the third: as a person switches.
+        for (int entry : {1, 2, 3, 4, 5, 0, 2}) {
             while (types->currentIndex() != entry)
                 QTest::keyClick(types, entry > types->currentIndex() ? Qt::Key_Down : Qt::Key_Up);
             seen << ShownOnceSettled(dialog, byEntry[entry]);
@@ -141,8 +143,8 @@ TEST_F(WindowSeamsTest, EachFilterOfTheOpenDialogShowsExactlyItsFilesWhateverThe
     });
     form->fb1Click(form->fb1);
     EXPECT_EQ(entries, (QStringList{"MPG,MPEG,M2V", "Mp3,Mp2,MP1", "Dat", "ALL Files",
-                                    "MP4,M4V,MOV,M4A,MKV,WEBM,MTS,M2TS,TS,VOB"}));
-    EXPECT_EQ(seen, (QList<QStringList>{video, audio, dat, all, containers, video, dat}));
+                                    "MP4,M4V,MOV,M4A,MKV,WEBM,MTS,M2TS,TS,VOB", "All movies and sounds"}));
+    EXPECT_EQ(seen, (QList<QStringList>{video, audio, dat, all, containers, accepted, video, dat}));
 }
 
 TEST_F(WindowSeamsTest, TypedNamesComeBackInTypedOrderEvenWhenTheFilterHidesThem)
