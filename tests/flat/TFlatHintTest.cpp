@@ -277,6 +277,30 @@ TEST_F(FlatHintTest, WhereWindowsDoNotKnowTheirPlaceTheQuartersAreTheWindows)
     EXPECT_EQ(window.ArrowCorner(), flat::acBottomLeft);
 }
 
+// A Wayland popup cannot move or grow once shown: the notice that grew by a
+// line stood 52 px low. There a hint that changes is hidden and shown anew.
+TEST_F(FlatHintTest, WhereWindowsDoNotKnowTheirPlaceAChangedHintIsShownAnew)
+{
+    platform::WindowSystemOverride wayland(false, true);
+    TFlatHint hint(&form);
+    TFlatHintWindow window;
+    struct Hides : QObject {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            count += e->type() == QEvent::Hide;
+            return false;
+        }
+    } hides;
+    window.installEventFilter(&hides);
+    window.ActivateAtCursor(Rect(0, 0, 0, 0), QStringLiteral("Joined 3 files"));
+    window.ActivateAtCursor(Rect(0, 0, 0, 0), QStringLiteral("Joined 3 files"));
+    EXPECT_EQ(hides.count, 0) << "unchanged, it stays";
+    window.ActivateAtCursor(Rect(0, 0, 0, 0), QStringLiteral("Joined 3 files\nThey play as one movie"));
+    EXPECT_EQ(hides.count, 1);
+    EXPECT_TRUE(window.isVisible());
+}
+
 TEST_F(FlatHintTest, TextWrapsToTheMaximumWidthButALongWordWidensTheBox)
 {
     TFlatHint hint(&form);
