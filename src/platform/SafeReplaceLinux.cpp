@@ -414,7 +414,7 @@ File File::Create(const FileName &path, const CreateCheck &check)
         return file;
     }
     File file(fd, path);
-    file.replacement_ = Replacement{place.folder, place.name, tempName, {}};
+    file.replacement_.emplace(Replacement{place.folder, place.name, tempName, {}});
     if (place.existing) {
         file.replaced_ = IdOf(*place.existing);
         if (!inPlace) {
