@@ -24,14 +24,10 @@ app::mp4::Movie Read(const platform::FileName &name)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const char *const kinds[][2] = {{"a.mp4", "b.mp4"}, {"a.mov", "b.mov"}};
-    if (size < 2)
+    const auto inputs = fuzz::TwoInputs(data, size, {"mp4", "mov"});
+    if (inputs.empty())
         return 0;
-    const auto &kind = kinds[data[0] % std::size(kinds)];
-    const size_t rest = size - 2, split = data[1] == 0 ? rest : rest * data[1] / 256;
-    const platform::FileName a = fuzz::Scratch(kind[0], data + 2, split);
-    const platform::FileName b =
-        data[1] == 0 ? fuzz::Scratch(kind[1], data + 2, rest) : fuzz::Scratch(kind[1], data + 2 + split, rest - split);
+    const platform::FileName &a = inputs[0], &b = inputs[1];
     std::size_t tracks = 0;
     try {
         const app::mp4::Movie first = Read(a);

@@ -47,6 +47,18 @@ platform::FileName Scratch(const char *name, const uint8_t *data, size_t size)
     return path;
 }
 
+std::vector<platform::FileName> TwoInputs(const uint8_t *data, size_t size, const std::vector<const char *> &extensions)
+{
+    if (size < 2)
+        return {};
+    const QByteArray extension(extensions[data[0] % extensions.size()]);
+    const size_t rest = size - 2, split = data[1] == 0 ? rest : rest * data[1] / 256;
+    const platform::FileName a = Scratch(("a." + extension).constData(), data + 2, split);
+    const platform::FileName b = data[1] == 0 ? Scratch(("b." + extension).constData(), data + 2, rest)
+                                              : Scratch(("b." + extension).constData(), data + 2 + split, rest - split);
+    return {a, b};
+}
+
 void JoinAsOneMovie(const platform::FileName &output, const std::vector<platform::FileName> &inputs)
 {
     app::JoinObserver quiet;

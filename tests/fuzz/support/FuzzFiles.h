@@ -21,6 +21,13 @@ platform::FileName ScratchFolder();
 // The bytes as the file name in the scratch folder; its name.
 platform::FileName Scratch(const char *name, const uint8_t *data, size_t size);
 
+// Two inputs of one type made of the bytes, as the join targets read them:
+// the first byte picks the type among extensions, the second where the rest
+// is split between "a.EXT" and "b.EXT" (0: each is all of it). None when
+// there are fewer than two bytes.
+std::vector<platform::FileName> TwoInputs(const uint8_t *data, size_t size,
+                                          const std::vector<const char *> &extensions);
+
 // "Join as One Movie" of inputs into output, as the join's worker does it
 // for MPEG program streams and audio (the media module's part of it);
 // throws what the join throws.
