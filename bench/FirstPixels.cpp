@@ -24,8 +24,8 @@ struct Connection {
 // Rows of an area as the X server holds them, four bytes a pixel.
 std::string Pixels(xcb_connection_t *c, xcb_drawable_t from, int x, int y, int width, int height)
 {
-    const xcb_get_image_cookie_t cookie =
-        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, from, int16_t(x), int16_t(y), uint16_t(width), uint16_t(height), ~0u);
+    const xcb_get_image_cookie_t cookie = xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, from, int16_t(x), int16_t(y),
+                                                        uint16_t(width), uint16_t(height), ~0u);
     std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(xcb_get_image_reply(c, cookie, nullptr),
                                                                        &std::free);
     if (!reply)

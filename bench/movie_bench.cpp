@@ -92,27 +92,16 @@ void Mp4AgainstCat(const std::string &self, const QTemporaryDir &dir, int runs, 
     }
     const std::string joinOut = Local(dir.filePath(QStringLiteral("joined.mov")));
     const std::string catOut = Local(dir.filePath(QStringLiteral("cat.mov")));
-    std::vector<std::string> joinArgs{self, "--join-child", joinOut}, catArgs{"cat"};
-    joinArgs.insert(joinArgs.end(), chapters.begin(), chapters.end());
-    catArgs.insert(catArgs.end(), chapters.begin(), chapters.end());
+    Contestant cat{{"cat"}, catOut, catOut}, join{{self, "--join-child", joinOut}, joinOut};
+    cat.args.insert(cat.args.end(), chapters.begin(), chapters.end());
+    join.args.insert(join.args.end(), chapters.begin(), chapters.end());
     ::sync();
-    RunChild(joinArgs, "/dev/null", nullptr); // warm-up: the program and the inputs' pages
-    RunChild(catArgs, "/dev/null", nullptr);
-    std::vector<double> joinTimes, catTimes;
-    for (int r = 0; r < runs; ++r) {
-        auto runJoin = [&] {
-            Fresh(joinOut);
-            joinTimes.push_back(RunChild(joinArgs, "/dev/null", nullptr).seconds);
-        };
-        auto runCat = [&] {
-            Fresh(catOut);
-            catTimes.push_back(RunChild(catArgs, catOut, nullptr).seconds);
-        };
-        RunInTurn(r, runCat, runJoin);
-        std::printf("run %d: cat %.3f s, mp4 join %.3f s\n", r + 1, catTimes.back(), joinTimes.back());
-    }
+    const auto [catRuns, joinRuns] =
+        RunContest(cat, join, runs, true, [](int r, const RunResult &catRun, const RunResult &joinRun) {
+            std::printf("run %d: cat %.3f s, mp4 join %.3f s\n", r + 1, catRun.seconds, joinRun.seconds);
+        });
     const qint64 bytes = QFile(QString::fromStdString(first)).size() * 3;
-    const double joinMedian = Median(joinTimes), catMedian = Median(catTimes);
+    const double joinMedian = Median(SecondsOf(joinRuns)), catMedian = Median(SecondsOf(catRuns));
     std::printf("\ninputs: 3 MP4 chapters, %.1f MiB in all, %d runs each\n", bytes / 1048576.0, runs);
     std::printf("cat median: %.3f s; mp4 join median: %.3f s (%.0f MiB/s)\n", catMedian, joinMedian,
                 bytes / 1048576.0 / joinMedian);
@@ -169,29 +158,18 @@ void MkvAgainstFfmpeg(const std::string &self, const QTemporaryDir &dir, int run
     list.close();
     const std::string joinOut = Local(dir.filePath(QStringLiteral("joined.mkv")));
     const std::string ffmpegOut = Local(dir.filePath(QStringLiteral("ffmpeg.mkv")));
-    std::vector<std::string> joinArgs{self, "--join-child", joinOut};
-    joinArgs.insert(joinArgs.end(), segments.begin(), segments.end());
-    const std::vector<std::string> ffmpegArgs{
-        "ffmpeg", "-v",   "error",  "-nostdin", "-y", "-f", "concat", "-safe", "0", "-i", Local(list.fileName()),
-        "-c",     "copy", ffmpegOut};
+    Contestant join{{self, "--join-child", joinOut}, joinOut};
+    join.args.insert(join.args.end(), segments.begin(), segments.end());
+    const Contestant ffmpeg{{"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "concat", "-safe", "0", "-i",
+                             Local(list.fileName()), "-c", "copy", ffmpegOut},
+                            ffmpegOut};
     ::sync();
-    RunChild(joinArgs, "/dev/null", nullptr); // warm-up: the program and the inputs' pages
-    RunChild(ffmpegArgs, "/dev/null", nullptr);
-    std::vector<double> joinTimes, ffmpegTimes;
-    for (int r = 0; r < runs; ++r) {
-        auto runJoin = [&] {
-            Fresh(joinOut);
-            joinTimes.push_back(RunChild(joinArgs, "/dev/null", nullptr).seconds);
-        };
-        auto runFfmpeg = [&] {
-            Fresh(ffmpegOut);
-            ffmpegTimes.push_back(RunChild(ffmpegArgs, "/dev/null", nullptr).seconds);
-        };
-        RunInTurn(r, runFfmpeg, runJoin);
-        std::printf("run %d: ffmpeg %.3f s, mkv join %.3f s\n", r + 1, ffmpegTimes.back(), joinTimes.back());
-    }
+    const auto [ffmpegRuns, joinRuns] =
+        RunContest(ffmpeg, join, runs, true, [](int r, const RunResult &ffmpegRun, const RunResult &joinRun) {
+            std::printf("run %d: ffmpeg %.3f s, mkv join %.3f s\n", r + 1, ffmpegRun.seconds, joinRun.seconds);
+        });
     const qint64 bytes = QFile(QString::fromStdString(first)).size() * 3;
-    const double joinMedian = Median(joinTimes), ffmpegMedian = Median(ffmpegTimes);
+    const double joinMedian = Median(SecondsOf(joinRuns)), ffmpegMedian = Median(SecondsOf(ffmpegRuns));
     std::printf("\ninputs: 3 Matroska segments, %.1f MiB in all, %d runs each\n", bytes / 1048576.0, runs);
     std::printf("ffmpeg concat median: %.3f s; mkv join median: %.3f s (%.0f MiB/s)\n", ffmpegMedian, joinMedian,
                 bytes / 1048576.0 / joinMedian);
@@ -256,31 +234,17 @@ int main(int argc, char **argv)
         list.close();
         const std::string joinOut = Local(dir.filePath(QStringLiteral("movie.mpg")));
         const std::string ffmpegOut = Local(dir.filePath(QStringLiteral("ffmpeg.mpg")));
-        std::vector<std::string> joinArgs{self, "--join-child", joinOut};
-        joinArgs.insert(joinArgs.end(), inputs.begin(), inputs.end());
+        Contestant join{{self, "--join-child", joinOut}, joinOut};
+        join.args.insert(join.args.end(), inputs.begin(), inputs.end());
         // The same muxer on both sides: the one the join picks for VCD clips.
-        const std::vector<std::string> ffmpegArgs{
-            "ffmpeg", "-v",   "error", "-nostdin", "-y",     "-f", "concat", "-safe", "0", "-i", Local(list.fileName()),
-            "-c",     "copy", "-f",    "vcd",      ffmpegOut};
+        const Contestant ffmpeg{{"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "concat", "-safe", "0", "-i",
+                                 Local(list.fileName()), "-c", "copy", "-f", "vcd", ffmpegOut},
+                                ffmpegOut};
         ::sync();
-        // A warm-up of each, so no timed run pays for loading the programs.
-        RunChild(ffmpegArgs, "/dev/null", nullptr);
-        RunChild(joinArgs, "/dev/null", nullptr);
-
-        std::vector<RunResult> ffmpegRuns, joinRuns;
-        for (int r = 0; r < runs; ++r) {
-            auto runFfmpeg = [&] {
-                Fresh(ffmpegOut);
-                ffmpegRuns.push_back(RunChild(ffmpegArgs, "/dev/null", nullptr));
-            };
-            auto runJoin = [&] {
-                Fresh(joinOut);
-                joinRuns.push_back(RunChild(joinArgs, "/dev/null", nullptr));
-            };
-            RunInTurn(r, runFfmpeg, runJoin);
-            std::printf("run %d: ffmpeg %.3f s, movie %.3f s\n", r + 1, ffmpegRuns.back().seconds,
-                        joinRuns.back().seconds);
-        }
+        const auto [ffmpegRuns, joinRuns] =
+            RunContest(ffmpeg, join, runs, true, [](int r, const RunResult &ffmpegRun, const RunResult &joinRun) {
+                std::printf("run %d: ffmpeg %.3f s, movie %.3f s\n", r + 1, ffmpegRun.seconds, joinRun.seconds);
+            });
         const qint64 joinedBytes = QFile(QString::fromStdString(joinOut)).size();
         const qint64 ffmpegBytes = QFile(QString::fromStdString(ffmpegOut)).size();
         Fresh(joinOut);
@@ -288,12 +252,7 @@ int main(int argc, char **argv)
         smallArgs.insert(smallArgs.end(), smallInputs.begin(), smallInputs.end());
         const RunResult small = RunChild(smallArgs, "/dev/null", nullptr);
 
-        std::vector<double> ffmpegTimes, joinTimes;
-        for (const RunResult &r : ffmpegRuns)
-            ffmpegTimes.push_back(r.seconds);
-        for (const RunResult &r : joinRuns)
-            joinTimes.push_back(r.seconds);
-        const double ffmpegMedian = Median(ffmpegTimes), joinMedian = Median(joinTimes);
+        const double ffmpegMedian = Median(SecondsOf(ffmpegRuns)), joinMedian = Median(SecondsOf(joinRuns));
         const qint64 inputBytes = QFile(QString::fromStdString(clip)).size() * copies;
         std::printf("\ninputs: %d x %d-s VCD clip, %.1f MiB in all, %d runs each\n", copies, seconds,
                     inputBytes / 1048576.0, runs);
