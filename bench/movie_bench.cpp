@@ -51,63 +51,80 @@ int JoinChild(int argc, char **argv)
 
 std::string Local(const QString &s) { return QFile::encodeName(s).toStdString(); }
 
+// Three files for a case: the first made by ffmpeg from a few seconds of
+// test picture and tone (lavfi), written with the given encoding arguments,
+// and two copies of it, each read from its own place.
+std::vector<std::string> ThreeFiles(const QTemporaryDir &dir, const std::vector<const char *> &names,
+                                    const std::string &picture, const std::vector<std::string> &encoding)
+{
+    std::vector<std::string> files;
+    for (const char *name : names)
+        files.push_back(Local(dir.filePath(QString::fromLatin1(name))));
+    std::vector<std::string> make{"ffmpeg",
+                                  "-v",
+                                  "error",
+                                  "-nostdin",
+                                  "-y",
+                                  "-f",
+                                  "lavfi",
+                                  "-i",
+                                  picture,
+                                  "-f",
+                                  "lavfi",
+                                  "-i",
+                                  "sine=sample_rate=48000",
+                                  "-shortest"};
+    make.insert(make.end(), encoding.begin(), encoding.end());
+    make.push_back(files[0]);
+    RunChild(make, "/dev/null", nullptr);
+    for (size_t i = 1; i < files.size(); ++i)
+        if (!QFile::copy(QString::fromStdString(files[0]), QString::fromStdString(files[i])))
+            throw BenchFailure{"cannot copy " + files[0]};
+    return files;
+}
+
+// Times the program's join of inputs against reference, printing each round
+// as "run N: <referenceName> s, <joinName> s", then the medians and the key
+// line "<joinName>/<referenceName> ratio".
+void JoinAgainst(const std::string &self, const std::vector<std::string> &inputs, const std::string &joinOut,
+                 const Contestant &reference, const char *referenceName, const char *joinName, const char *what,
+                 int runs, double target)
+{
+    Contestant join{{self, "--join-child", joinOut}, joinOut};
+    join.args.insert(join.args.end(), inputs.begin(), inputs.end());
+    ::sync();
+    const auto [referenceRuns, joinRuns] =
+        RunContest(reference, join, runs, true, [&](int r, const RunResult &theirs, const RunResult &ours) {
+            std::printf("run %d: %s %.3f s, %s %.3f s\n", r + 1, referenceName, theirs.seconds, joinName, ours.seconds);
+        });
+    qint64 bytes = 0;
+    for (const std::string &input : inputs)
+        bytes += QFile(QString::fromStdString(input)).size();
+    const double joinMedian = Median(SecondsOf(joinRuns)), referenceMedian = Median(SecondsOf(referenceRuns));
+    std::printf("\ninputs: %s, %.1f MiB in all, %d runs each\n", what, bytes / 1048576.0, runs);
+    std::printf("%s median: %.3f s; %s median: %.3f s (%.0f MiB/s)\n", referenceName, referenceMedian, joinName,
+                joinMedian, bytes / 1048576.0 / joinMedian);
+    std::printf("%s/%s ratio: %.2f (target <= %.2f)\n", joinName, referenceName, joinMedian / referenceMedian, target);
+    Fresh(joinOut);
+    Fresh(reference.output);
+}
+
 // Three chapters of chapterMib MiB (uncompressed 1080p picture and PCM
 // sound in QuickTime files, made by ffmpeg), joined box by box against cat
 // of the same files; the key line is "mp4 join/cat ratio".
 void Mp4AgainstCat(const std::string &self, const QTemporaryDir &dir, int runs, int chapterMib)
 {
     const qint64 frameBytes = 1920 * 1080 * 2; // 4:2:2, which QuickTime carries uncompressed
-    const std::string frames = std::to_string((qint64(chapterMib) << 20) / frameBytes + 1);
     std::printf("\nmaking three %d-MiB MP4 chapters with ffmpeg\n", chapterMib);
-    const std::string first = Local(dir.filePath(QStringLiteral("GX010042.MOV")));
-    RunChild({"ffmpeg",
-              "-v",
-              "error",
-              "-nostdin",
-              "-y",
-              "-f",
-              "lavfi",
-              "-i",
-              "testsrc2=size=1920x1080:rate=30",
-              "-f",
-              "lavfi",
-              "-i",
-              "sine=sample_rate=48000",
-              "-frames:v",
-              frames,
-              "-shortest",
-              "-c:v",
-              "rawvideo",
-              "-pix_fmt",
-              "uyvy422",
-              "-c:a",
-              "pcm_s16le",
-              first},
-             "/dev/null", nullptr);
-    std::vector<std::string> chapters{first};
-    for (const char *name : {"GX020042.MOV", "GX030042.MOV"}) {
-        chapters.push_back(Local(dir.filePath(QString::fromLatin1(name))));
-        if (!QFile::copy(QString::fromStdString(first), QString::fromStdString(chapters.back())))
-            throw BenchFailure{"cannot copy the chapter"};
-    }
-    const std::string joinOut = Local(dir.filePath(QStringLiteral("joined.mov")));
+    const std::vector<std::string> chapters =
+        ThreeFiles(dir, {"GX010042.MOV", "GX020042.MOV", "GX030042.MOV"}, "testsrc2=size=1920x1080:rate=30",
+                   {"-frames:v", std::to_string((qint64(chapterMib) << 20) / frameBytes + 1), "-c:v", "rawvideo",
+                    "-pix_fmt", "uyvy422", "-c:a", "pcm_s16le"});
     const std::string catOut = Local(dir.filePath(QStringLiteral("cat.mov")));
-    Contestant cat{{"cat"}, catOut, catOut}, join{{self, "--join-child", joinOut}, joinOut};
+    Contestant cat{{"cat"}, catOut, catOut};
     cat.args.insert(cat.args.end(), chapters.begin(), chapters.end());
-    join.args.insert(join.args.end(), chapters.begin(), chapters.end());
-    ::sync();
-    const auto [catRuns, joinRuns] =
-        RunContest(cat, join, runs, true, [](int r, const RunResult &catRun, const RunResult &joinRun) {
-            std::printf("run %d: cat %.3f s, mp4 join %.3f s\n", r + 1, catRun.seconds, joinRun.seconds);
-        });
-    const qint64 bytes = QFile(QString::fromStdString(first)).size() * 3;
-    const double joinMedian = Median(SecondsOf(joinRuns)), catMedian = Median(SecondsOf(catRuns));
-    std::printf("\ninputs: 3 MP4 chapters, %.1f MiB in all, %d runs each\n", bytes / 1048576.0, runs);
-    std::printf("cat median: %.3f s; mp4 join median: %.3f s (%.0f MiB/s)\n", catMedian, joinMedian,
-                bytes / 1048576.0 / joinMedian);
-    std::printf("mp4 join/cat ratio: %.2f (target <= 1.10)\n", joinMedian / catMedian);
-    Fresh(joinOut);
-    Fresh(catOut);
+    JoinAgainst(self, chapters, Local(dir.filePath(QStringLiteral("joined.mov"))), cat, "cat", "mp4 join",
+                "3 MP4 chapters", runs, 1.10);
 }
 
 // Three Matroska segments of segmentMib MiB (raw pictures and Opus sound,
@@ -117,65 +134,23 @@ void Mp4AgainstCat(const std::string &self, const QTemporaryDir &dir, int runs, 
 void MkvAgainstFfmpeg(const std::string &self, const QTemporaryDir &dir, int runs, int segmentMib)
 {
     const qint64 frameBytes = 640 * 480 * 3 / 2; // yuv420p
-    const std::string frames = std::to_string((qint64(segmentMib) << 20) / frameBytes + 1);
     std::printf("\nmaking three %d-MiB Matroska segments with ffmpeg\n", segmentMib);
-    const std::string first = Local(dir.filePath(QStringLiteral("rec1.mkv")));
-    RunChild({"ffmpeg",
-              "-v",
-              "error",
-              "-nostdin",
-              "-y",
-              "-f",
-              "lavfi",
-              "-i",
-              "testsrc2=size=640x480:rate=30",
-              "-f",
-              "lavfi",
-              "-i",
-              "sine=sample_rate=48000",
-              "-frames:v",
-              frames,
-              "-shortest",
-              "-c:v",
-              "rawvideo",
-              "-pix_fmt",
-              "yuv420p",
-              "-c:a",
-              "libopus",
-              first},
-             "/dev/null", nullptr);
-    std::vector<std::string> segments{first};
+    const std::vector<std::string> segments =
+        ThreeFiles(dir, {"rec1.mkv", "rec2.mkv", "rec3.mkv"}, "testsrc2=size=640x480:rate=30",
+                   {"-frames:v", std::to_string((qint64(segmentMib) << 20) / frameBytes + 1), "-c:v", "rawvideo",
+                    "-pix_fmt", "yuv420p", "-c:a", "libopus"});
     QFile list(dir.filePath(QStringLiteral("segments.txt")));
     if (!list.open(QIODevice::WriteOnly))
         throw BenchFailure{"cannot write the concat list"};
-    list.write("file '" + QByteArray::fromStdString(first) + "'\n");
-    for (const char *name : {"rec2.mkv", "rec3.mkv"}) {
-        segments.push_back(Local(dir.filePath(QString::fromLatin1(name))));
-        if (!QFile::copy(QString::fromStdString(first), QString::fromStdString(segments.back())))
-            throw BenchFailure{"cannot copy the segment"};
-        list.write("file '" + QByteArray::fromStdString(segments.back()) + "'\n");
-    }
+    for (const std::string &segment : segments)
+        list.write("file '" + QByteArray::fromStdString(segment) + "'\n");
     list.close();
-    const std::string joinOut = Local(dir.filePath(QStringLiteral("joined.mkv")));
     const std::string ffmpegOut = Local(dir.filePath(QStringLiteral("ffmpeg.mkv")));
-    Contestant join{{self, "--join-child", joinOut}, joinOut};
-    join.args.insert(join.args.end(), segments.begin(), segments.end());
     const Contestant ffmpeg{{"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "concat", "-safe", "0", "-i",
                              Local(list.fileName()), "-c", "copy", ffmpegOut},
                             ffmpegOut};
-    ::sync();
-    const auto [ffmpegRuns, joinRuns] =
-        RunContest(ffmpeg, join, runs, true, [](int r, const RunResult &ffmpegRun, const RunResult &joinRun) {
-            std::printf("run %d: ffmpeg %.3f s, mkv join %.3f s\n", r + 1, ffmpegRun.seconds, joinRun.seconds);
-        });
-    const qint64 bytes = QFile(QString::fromStdString(first)).size() * 3;
-    const double joinMedian = Median(SecondsOf(joinRuns)), ffmpegMedian = Median(SecondsOf(ffmpegRuns));
-    std::printf("\ninputs: 3 Matroska segments, %.1f MiB in all, %d runs each\n", bytes / 1048576.0, runs);
-    std::printf("ffmpeg concat median: %.3f s; mkv join median: %.3f s (%.0f MiB/s)\n", ffmpegMedian, joinMedian,
-                bytes / 1048576.0 / joinMedian);
-    std::printf("mkv join/ffmpeg ratio: %.2f (target <= 1.00)\n", joinMedian / ffmpegMedian);
-    Fresh(joinOut);
-    Fresh(ffmpegOut);
+    JoinAgainst(self, segments, Local(dir.filePath(QStringLiteral("joined.mkv"))), ffmpeg, "ffmpeg", "mkv join",
+                "3 Matroska segments", runs, 1.00);
 }
 
 } // namespace
