@@ -4,16 +4,13 @@
 // three camera chapters of 512 MiB each against `cat` of the same files,
 // and three Matroska segments of 200 MiB each against the same ffmpeg;
 // alternating, each run in its own child process so wall time and peak
-// memory are its own.
+// memory are its own. The join is the program as it ships, zantrope --join
+// --movie: run in this process, on its main thread, the allocator behaved
+// otherwise and a Matroska join took five times as long as the program's.
 //
 //   movie_bench [--runs N] [--copies N] [--seconds N] [--chapter-mib N] [--segment-mib N] [--dir FOLDER]
-//   movie_bench --join-child OUTPUT INPUT...   (internal: one join)
-#include "core/JoinPlan.h"
-#include "platform/File.h"
-
 #include "Child.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -23,31 +20,6 @@
 #include <cstring>
 
 namespace {
-
-// Keeps the bars' numbers as the window does, nothing more.
-class CountingObserver : public app::JoinObserver {
-public:
-    void BlockCopied(int, qint64 got) override { total_ += got; }
-    qint64 Total() const { return total_; }
-
-private:
-    qint64 total_ = 0;
-};
-
-int JoinChild(int argc, char **argv)
-{
-    std::vector<platform::FileName> inputs;
-    for (int i = 3; i < argc; ++i)
-        inputs.push_back(platform::FileName(argv[i]));
-    CountingObserver observer;
-    try {
-        app::RunJoin({inputs, platform::FileName(argv[2]), app::MovieChoice::Option}, observer);
-    } catch (const platform::Exception &e) {
-        std::fprintf(stderr, "join failed: %s\n", e.what());
-        return 1;
-    }
-    return 0;
-}
 
 std::string Local(const QString &s) { return QFile::encodeName(s).toStdString(); }
 
@@ -86,11 +58,10 @@ std::vector<std::string> ThreeFiles(const QTemporaryDir &dir, const std::vector<
 // Times the program's join of inputs against reference, printing each round
 // as "run N: <referenceName> s, <joinName> s", then the medians and the key
 // line "<joinName>/<referenceName> ratio".
-void JoinAgainst(const std::string &self, const std::vector<std::string> &inputs, const std::string &joinOut,
-                 const Contestant &reference, const char *referenceName, const char *joinName, const char *what,
-                 int runs, double target)
+void JoinAgainst(const std::vector<std::string> &inputs, const std::string &joinOut, const Contestant &reference,
+                 const char *referenceName, const char *joinName, const char *what, int runs, double target)
 {
-    Contestant join{{self, "--join-child", joinOut}, joinOut};
+    Contestant join{{ZANTROPE_PROGRAM, "--join", joinOut, "--movie"}, joinOut};
     join.args.insert(join.args.end(), inputs.begin(), inputs.end());
     ::sync();
     const auto [referenceRuns, joinRuns] =
@@ -112,7 +83,7 @@ void JoinAgainst(const std::string &self, const std::vector<std::string> &inputs
 // Three chapters of chapterMib MiB (uncompressed 1080p picture and PCM
 // sound in QuickTime files, made by ffmpeg), joined box by box against cat
 // of the same files; the key line is "mp4 join/cat ratio".
-void Mp4AgainstCat(const std::string &self, const QTemporaryDir &dir, int runs, int chapterMib)
+void Mp4AgainstCat(const QTemporaryDir &dir, int runs, int chapterMib)
 {
     const qint64 frameBytes = 1920 * 1080 * 2; // 4:2:2, which QuickTime carries uncompressed
     std::printf("\nmaking three %d-MiB MP4 chapters with ffmpeg\n", chapterMib);
@@ -123,15 +94,15 @@ void Mp4AgainstCat(const std::string &self, const QTemporaryDir &dir, int runs, 
     const std::string catOut = Local(dir.filePath(QStringLiteral("cat.mov")));
     Contestant cat{{"cat"}, catOut, catOut};
     cat.args.insert(cat.args.end(), chapters.begin(), chapters.end());
-    JoinAgainst(self, chapters, Local(dir.filePath(QStringLiteral("joined.mov"))), cat, "cat", "mp4 join",
-                "3 MP4 chapters", runs, 1.10);
+    JoinAgainst(chapters, Local(dir.filePath(QStringLiteral("joined.mov"))), cat, "cat", "mp4 join", "3 MP4 chapters",
+                runs, 1.10);
 }
 
 // Three Matroska segments of segmentMib MiB (raw pictures and Opus sound,
 // made by ffmpeg, as a screen recorder splits by size), joined as one movie
 // against `ffmpeg -f concat -c copy` to Matroska; the key line is
 // "mkv join/ffmpeg ratio".
-void MkvAgainstFfmpeg(const std::string &self, const QTemporaryDir &dir, int runs, int segmentMib)
+void MkvAgainstFfmpeg(const QTemporaryDir &dir, int runs, int segmentMib)
 {
     const qint64 frameBytes = 640 * 480 * 3 / 2; // yuv420p
     std::printf("\nmaking three %d-MiB Matroska segments with ffmpeg\n", segmentMib);
@@ -149,7 +120,7 @@ void MkvAgainstFfmpeg(const std::string &self, const QTemporaryDir &dir, int run
     const Contestant ffmpeg{{"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "concat", "-safe", "0", "-i",
                              Local(list.fileName()), "-c", "copy", ffmpegOut},
                             ffmpegOut};
-    JoinAgainst(self, segments, Local(dir.filePath(QStringLiteral("joined.mkv"))), ffmpeg, "ffmpeg", "mkv join",
+    JoinAgainst(segments, Local(dir.filePath(QStringLiteral("joined.mkv"))), ffmpeg, "ffmpeg", "mkv join",
                 "3 Matroska segments", runs, 1.00);
 }
 
@@ -157,9 +128,6 @@ void MkvAgainstFfmpeg(const std::string &self, const QTemporaryDir &dir, int run
 
 int main(int argc, char **argv)
 {
-    if (argc >= 4 && std::strcmp(argv[1], "--join-child") == 0)
-        return JoinChild(argc, argv);
-
     long long runsGiven = 6; // even: each side goes first as often as second
     long long copiesGiven = 8, secondsGiven = 60, chapterMibGiven = 512, segmentMibGiven = 200;
     QString folder = QDir::tempPath();
@@ -179,7 +147,6 @@ int main(int argc, char **argv)
                      "movie_bench: runs, copies (2 or more), seconds, chapter-mib and segment-mib must be positive\n");
         return 2;
     }
-    const std::string self = SelfProgram(argv);
     const std::unique_ptr<QTemporaryDir> work = WorkFolder(folder, "movie_bench");
     if (!work)
         return 2;
@@ -209,7 +176,7 @@ int main(int argc, char **argv)
         list.close();
         const std::string joinOut = Local(dir.filePath(QStringLiteral("movie.mpg")));
         const std::string ffmpegOut = Local(dir.filePath(QStringLiteral("ffmpeg.mpg")));
-        Contestant join{{self, "--join-child", joinOut}, joinOut};
+        Contestant join{{ZANTROPE_PROGRAM, "--join", joinOut, "--movie"}, joinOut};
         join.args.insert(join.args.end(), inputs.begin(), inputs.end());
         // The same muxer on both sides: the one the join picks for VCD clips.
         const Contestant ffmpeg{{"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "concat", "-safe", "0", "-i",
@@ -223,7 +190,7 @@ int main(int argc, char **argv)
         const qint64 joinedBytes = QFile(QString::fromStdString(joinOut)).size();
         const qint64 ffmpegBytes = QFile(QString::fromStdString(ffmpegOut)).size();
         Fresh(joinOut);
-        std::vector<std::string> smallArgs{self, "--join-child", joinOut};
+        std::vector<std::string> smallArgs{ZANTROPE_PROGRAM, "--join", joinOut, "--movie"};
         smallArgs.insert(smallArgs.end(), smallInputs.begin(), smallInputs.end());
         const RunResult small = RunChild(smallArgs, "/dev/null", nullptr);
 
@@ -240,13 +207,11 @@ int main(int argc, char **argv)
         std::printf("movie/ffmpeg ratio: %.2f (target <= 1.00)\n", joinMedian / ffmpegMedian);
         Fresh(joinOut);
         Fresh(ffmpegOut);
-        Mp4AgainstCat(self, dir, runs, int(chapterMibGiven));
-        MkvAgainstFfmpeg(self, dir, runs, int(segmentMibGiven));
+        Mp4AgainstCat(dir, runs, int(chapterMibGiven));
+        MkvAgainstFfmpeg(dir, runs, int(segmentMibGiven));
         return 0;
     } catch (const BenchFailure &failure) {
         std::fprintf(stderr, "FAILED: %s\n", failure.what.c_str());
-    } catch (const platform::Exception &e) {
-        std::fprintf(stderr, "FAILED: %s\n", e.what());
     }
     return 1;
 }
