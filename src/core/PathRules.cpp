@@ -18,6 +18,8 @@ QByteArray TypeOf(const platform::FileName &name)
 namespace {
 
 // Every type joined by its container, with the container: the one list.
+// The Windows installer reads its "Open with" types from this table and
+// from AcceptedExtensions' first types, one entry a line as they stand.
 const std::vector<std::pair<QByteArray, Container>> &ContainerTable()
 {
     static const std::vector<std::pair<QByteArray, Container>> table = {
@@ -40,8 +42,8 @@ const std::vector<std::pair<QByteArray, Container>> &ContainerTable()
 const QByteArrayList &AcceptedExtensions()
 {
     static const QByteArrayList accepted = [] {
-        QByteArrayList list{"MPG", "MPEG", "M2V", "MP1", "MP2", "MP3", "DAT"};
-        return list << ContainerTypes();
+        QByteArrayList firstTypes{"MPG", "MPEG", "M2V", "MP1", "MP2", "MP3", "DAT"};
+        return firstTypes << ContainerTypes();
     }();
     return accepted;
 }

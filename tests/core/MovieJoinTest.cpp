@@ -23,13 +23,13 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 // Linux only: the clips are made by the ffmpeg program and checked with
 // FFmpeg's decoders, and the Windows build's FFmpeg has only what the join
 // itself uses.
 #ifndef _WIN32
+#include <sys/resource.h>
 
 using app::ClipFacts;
 using app::MovieJoin;
