@@ -124,8 +124,10 @@ void MovieOutput::Start(const Reader &first, const Mp3Head &head)
         CopyTag(*head.tagSource, head.tagBytes);
     if (muxer_ == "mp3" && head.firstFrame) {
         model_ = head.firstFrame;
+        lame_ = head.lameTag;
+        endPadding_ = head.endPadding;
         headerAt_ = avio_tell(io_);
-        const QByteArray standIn = mpa::XingFrame(*model_, {}, true); // as long as the real one
+        const QByteArray standIn = HeaderFrame(0); // as long as the real one
         avio_write(io_, reinterpret_cast<const unsigned char *>(standIn.constData()), int(standIn.size()));
     }
 }
@@ -174,6 +176,9 @@ void MovieOutput::Write(AVPacket *packet)
         const auto frame = mpa::ParseHeader(packet->data, packet->size);
         frameSizes_.push_back(uint16_t(packet->size));
         constantBitrate_ = constantBitrate_ && frame && frame->bitrate == model_->bitrate;
+        if (lame_)
+            musicCrcs_.push_back(
+                mpa::Crc16(packet->data, std::size_t(packet->size), musicCrcs_.empty() ? 0 : musicCrcs_.back()));
     }
     Check(av_interleaved_write_frame(ctx_, packet));
 }
@@ -214,10 +219,24 @@ void MovieOutput::WritePending()
     pending_.clear();
 }
 
+QByteArray MovieOutput::HeaderFrame(std::size_t frames) const
+{
+    frames = std::min(frames, frameSizes_.size());
+    const std::vector<uint16_t> sizes(frameSizes_.begin(), frameSizes_.begin() + std::ptrdiff_t(frames));
+    std::optional<mpa::LameTag> lame = lame_;
+    if (lame) {
+        // The first input's delay stays; the padding is the last input's
+        // where the output ends with it, and none where a stop or a
+        // failure ended it earlier.
+        lame->padding = finished_ && frames == frameSizes_.size() ? endPadding_ : 0;
+        lame->musicCrc = frames > 0 ? musicCrcs_[frames - 1] : 0;
+    }
+    return mpa::XingFrame(*model_, sizes, constantBitrate_, lame);
+}
+
 void MovieOutput::WriteHeaderFrame(std::size_t frames)
 {
-    frameSizes_.resize(std::min(frames, frameSizes_.size()));
-    const QByteArray frame = mpa::XingFrame(*model_, frameSizes_, constantBitrate_);
+    const QByteArray frame = HeaderFrame(frames);
     try {
         file_.Seek(headerAt_);
     } catch (const EInOutError &) {
@@ -238,6 +257,7 @@ void MovieOutput::EndStream()
 
 void MovieOutput::Finish()
 {
+    finished_ = true;
     EndStream();
     file_.Close();
 }
@@ -248,7 +268,7 @@ void MovieOutput::RecountAfterFailure() noexcept
         return;
     try {
         // The frames whole in the file, behind the tag and the header frame.
-        const qint64 headerBytes = mpa::XingFrame(*model_, {}, true).size();
+        const qint64 headerBytes = HeaderFrame(0).size();
         qint64 room = file_.Size() - headerAt_ - headerBytes;
         if (room < 0)
             return; // the header frame itself is not all there

@@ -75,6 +75,8 @@ struct Played {
     bool seekLands = false;
     bool monotonic = true; // every stream's decoding times go forward
     QString format;
+    qint64 samples = 0; // sound without pictures: the samples decoded, gapless as the demuxer says
+    QString encoder;    // the stream's encoder tag; for MP3, read from a LAME tag whose CRC holds
 };
 
 Played Play(const QString &path)
@@ -90,6 +92,8 @@ Played Play(const QString &path)
     if (index < 0 || (ctx->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC))
         index = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     const AVStream *st = ctx->streams[index];
+    if (const AVDictionaryEntry *tag = av_dict_get(st->metadata, "encoder", nullptr, 0))
+        played.encoder = QString::fromUtf8(tag->value);
     const AVCodec *codec = avcodec_find_decoder(st->codecpar->codec_id);
     AVCodecContext *dec = avcodec_alloc_context3(codec);
     avcodec_parameters_to_context(dec, st->codecpar);
@@ -114,6 +118,7 @@ Played Play(const QString &path)
             av_packet_unref(packet);
             while (avcodec_receive_frame(dec, frame) == 0) {
                 ++played.frames;
+                played.samples += frame->nb_samples;
                 av_frame_unref(frame);
             }
         }
@@ -359,6 +364,13 @@ TEST_F(MovieJoinTest, VbrMp3sGetOneHeaderThatCountsTheWholeJoin)
     EXPECT_LT(bytes.indexOf("Xing"), tag + 64);
     const Mp3Count whole = CountMp3(bytes);
     EXPECT_EQ(whole.counted, whole.held);
+    // Gapless: the LAME tag leaves out the first clip's encoder delay and the
+    // last clip's padding, so the clips before the last play every frame (the
+    // delay of each is the same) and the last ends as it ends alone.
+    const qint64 framesBeforeLast =
+        CountMp3(ReadBytes(Path("vbr5.mp3"))).counted + CountMp3(ReadBytes(Path("vbr7.mp3"))).counted;
+    EXPECT_EQ(joined.samples, 1152 * framesBeforeLast + Play(Path("vbr9.mp3")).samples);
+    EXPECT_TRUE(joined.encoder.startsWith("Lavc")) << "the tag's CRC holds";
 
     // Stopped halfway, the header counts the frames written, not the list's.
     Recorder stopping;
@@ -368,7 +380,10 @@ TEST_F(MovieJoinTest, VbrMp3sGetOneHeaderThatCountsTheWholeJoin)
     const Mp3Count stopped = CountMp3(ReadBytes(Path("stopped.mp3")));
     EXPECT_EQ(stopped.counted, stopped.held);
     EXPECT_LT(stopped.counted, whole.counted * 2 / 3);
-    EXPECT_NEAR(Play(Path("stopped.mp3")).seconds, 8.5, 0.5);
+    const Played stoppedPlayed = Play(Path("stopped.mp3"));
+    EXPECT_NEAR(stoppedPlayed.seconds, 8.5, 0.5);
+    // It ends before the last clip's end: no padding is left out of its last frame.
+    EXPECT_GT(stoppedPlayed.samples, 1152 * stopped.counted - 1152);
 }
 
 TEST_F(MovieJoinTest, CbrMp3sKeepTheFirstTagAndDropTheOthers)
@@ -385,6 +400,8 @@ TEST_F(MovieJoinTest, CbrMp3sKeepTheFirstTagAndDropTheOthers)
     EXPECT_EQ(bytes.count("Cover 4"), 0);  // nor the second file's ID3v2, nor its ID3v1
     EXPECT_EQ(bytes.count("TAGCover"), 0); // no ID3v1 tag anywhere
     EXPECT_EQ(bytes.count("Info"), 1);     // constant bitrate
+    EXPECT_EQ(qFromBigEndian<quint32>(bytes.constData() + bytes.indexOf("Info") + 4), 7u)
+        << "frames, bytes, table; no LAME tag after them, where the first file has none to give its delay";
     const Played joined = Play(Path("tagged.mp3"));
     EXPECT_NEAR(joined.seconds, 7.0, 0.3);
     EXPECT_EQ(joined.frames, SumOfFrames(clips));
