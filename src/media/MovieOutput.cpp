@@ -84,7 +84,7 @@ void MovieOutput::Check(int err)
     }
 }
 
-void MovieOutput::Start(const Reader &first, const Mp3Head &head)
+void MovieOutput::Start(const Reader &first, const FirstInput &head)
 {
     const AVFormatContext *in = first.Context();
     for (int index : first.Picked()) {
@@ -115,6 +115,13 @@ void MovieOutput::Start(const Reader &first, const Mp3Head &head)
         av_dict_set(&options, "id3v2_version", "0", 0);
         av_dict_set(&options, "write_xing", "0", 0);
     }
+    // A video CD's sectors hold packs of 2324 bytes (a DVD's, the writer's
+    // own 2048). Left to itself, the writer would make the mux rate up from
+    // the streams' bitrates, which MPEG-2 video in a program stream lacks.
+    if (muxer_ == "vcd" || muxer_ == "svcd")
+        av_dict_set(&options, "packetsize", "2324", 0);
+    if (head.muxRate > 0)
+        av_dict_set_int(&options, "muxrate", head.muxRate, 0);
     const int err = avformat_write_header(ctx_, &options);
     av_dict_free(&options);
     if (err < 0)

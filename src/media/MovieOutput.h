@@ -20,13 +20,16 @@
 
 namespace app::media {
 
-// For an MP3 output: the tag and header frame it begins with.
-struct Mp3Head {
+// What the output takes from the first input besides its streams.
+struct FirstInput {
+    // MP3 and MP2: the tag the output begins with; MP3: the header frame after it.
     platform::File *tagSource = nullptr; // the first input, its tag at its start
     qint64 tagBytes = 0;
     std::optional<mpa::FrameHeader> firstFrame; // the model of the header frame; none: no header frame
     std::optional<mpa::LameTag> lameTag;        // the first input's; none: a header without one
     int endPadding = 0;                         // the last input's padding, which ends the finished output
+    // Program streams: the mux rate its packs declare, in bit/s; 0 leaves it to the writer.
+    qint64 muxRate = 0;
 };
 
 class MovieOutput {
@@ -42,7 +45,7 @@ public:
 
     // Streams like the ones the first input's reader picked, then the
     // header; for MP3, the tag and the stand-in header frame.
-    void Start(const Reader &first, const Mp3Head &head);
+    void Start(const Reader &first, const FirstInput &head);
     // One packet, its stream and times those of the output; an MP3 packet
     // must be a sound frame.
     void Write(AVPacket *packet);

@@ -11,6 +11,7 @@
 #include "core/MovieJoin.h"
 #include "core/MovieTimeline.h"
 #include "core/PathRules.h"
+#include "core/RecordingPieces.h"
 #include "media/MovieFormats.h"
 #include "media/MovieOutput.h"
 
@@ -188,6 +189,7 @@ private:
     std::optional<mpa::FrameHeader> firstFrame_; // MP3: the model of the length header frame
     std::optional<mpa::LameTag> lameTag_;        // MP3: the first input's, with its encoder delay
     int endPadding_ = 0;                         // MP3: the last input's padding
+    qint64 muxRate_ = 0;                         // program streams: the first input's
     std::optional<MovieTimeline> timeline_;
     std::vector<Rational> outputBases_;
 };
@@ -227,6 +229,8 @@ void MovieJob::Look(int i, JoinObserver &observer)
         if (last)
             endPadding_ = lame ? lame->padding : 0; // without a tag, the last frame is played whole
     }
+    if (first && input.layout.format == QLatin1String("mpeg"))
+        muxRate_ = pieces::ReadHead(input.file, pieces::Format::ProgramStream).muxRate;
     if (!guard_.KeepsOpen(i))
         input.file = File(); // opened again for the second pass
 }
@@ -255,7 +259,7 @@ void MovieJob::WriteInput(int i, MovieOutput &output, JoinObserver &observer)
         throw error;
     }
     if (i == 0) {
-        output.Start(reader, {&file, tagBytes_, firstFrame_, lameTag_, endPadding_});
+        output.Start(reader, {&file, tagBytes_, firstFrame_, lameTag_, endPadding_, muxRate_});
         for (unsigned k = 0; k < output.Context()->nb_streams; ++k)
             outputBases_.push_back(
                 {output.Context()->streams[k]->time_base.num, output.Context()->streams[k]->time_base.den});

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <set>
 
 #include "TestFiles.h"
 
@@ -220,6 +221,48 @@ Mp3Count CountMp3(const QByteArray &bytes)
     return count;
 }
 
+// What a program stream's pack headers declare, each told once: MPEG-1 or
+// MPEG-2 syntax, the mux rate in bit/s, and the distances between packs.
+struct Packs {
+    std::set<int> syntax;
+    std::set<qint64> rates, sizes;
+    friend bool operator==(const Packs &, const Packs &) = default;
+};
+void PrintTo(const Packs &packs, std::ostream *os)
+{
+    const auto list = [os](const auto &set) {
+        for (const auto &v : set)
+            *os << ' ' << v;
+        *os << ';';
+    };
+    *os << "syntax";
+    list(packs.syntax);
+    *os << " rates";
+    list(packs.rates);
+    *os << " sizes";
+    list(packs.sizes);
+}
+Packs PacksOf(const QByteArray &bytes)
+{
+    Packs packs;
+    const auto *b = reinterpret_cast<const uint8_t *>(bytes.constData());
+    const QByteArray start = QByteArray::fromHex("000001");
+    for (qsizetype at = bytes.indexOf(start), last = -1; at >= 0 && at + 14 <= bytes.size();
+         at = bytes.indexOf(start, at + 3)) {
+        const uint8_t *p = b + at;
+        if (p[3] == 0xBA) {
+            const bool mpeg2 = p[4] >> 6 == 1;
+            packs.syntax.insert(mpeg2 ? 2 : 1);
+            packs.rates.insert(
+                400 * (mpeg2 ? p[10] << 14 | p[11] << 6 | p[12] >> 2 : (p[9] & 0x7F) << 15 | p[10] << 7 | p[11] >> 1));
+            if (last >= 0)
+                packs.sizes.insert(at - last);
+            last = at;
+        }
+    }
+    return packs;
+}
+
 class MovieJoinTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { dir = new QTemporaryDir; }
@@ -237,6 +280,12 @@ protected:
                   sine.arg(seconds), "-target", "ntsc-vcd", path});
         else if (name.startsWith("ntsc"))
             WriteBytes(path, AsDat(ReadBytes(Clip("ntsc" + seconds + ".mpg"))));
+        else if (name.startsWith("dvd") || name.startsWith("svcd")) // 2048-byte packs; 2324, as a VCD's
+            Make({"-f", "lavfi", "-i",
+                  QStringLiteral("testsrc=size=%1:rate=30000/1001:duration=%2")
+                      .arg(name.startsWith("dvd") ? "720x480" : "480x480", seconds),
+                  "-f", "lavfi", "-i", sine.arg(seconds), "-target", name.startsWith("dvd") ? "ntsc-dvd" : "ntsc-svcd",
+                  path});
         else if (name.startsWith("vbr"))
             Make({"-f", "lavfi", "-i", sine.arg(seconds), "-c:a", "libmp3lame", "-q:a", "4", path});
         else if (name == "pvcd_B.mpg")
@@ -342,6 +391,24 @@ TEST_F(MovieJoinTest, VcdClipsAndDatFilesPlayAsOneMovie)
                   QStringLiteral("join %1").arg(QFileInfo(Path(clips[0])).size() + QFileInfo(Path(clips[1])).size() +
                                                 QFileInfo(Path(clips[2])).size()));
         EXPECT_EQ(recorder.log[1], "created");
+    }
+}
+
+// A disc's program stream keeps the packs of its kind: a VCD's (here from
+// .dat tracks) and an SVCD's sectors hold 2324 bytes, a DVD's 2048, and
+// each declares the mux rate its inputs declare.
+TEST_F(MovieJoinTest, VcdSvcdAndDvdListsKeepTheirPacksAndMuxRate)
+{
+    const std::vector<QStringList> lists{
+        {"ntsc5.dat", "ntsc7.dat"}, {"svcd2.mpg", "svcd3.mpg"}, {"dvd2.mpg", "dvd3.mpg"}};
+    for (const QStringList &clips : lists) {
+        Recorder recorder;
+        JoinMovie(Name(Path("packs.mpg")), Names(clips), recorder);
+        const QString first = clips[0].endsWith(".dat") ? QStringLiteral("ntsc5.mpg") : clips[0]; // its packs unwrapped
+        const Packs input = PacksOf(ReadBytes(Clip(first)));
+        ASSERT_EQ(input.sizes.size(), 1u) << first.toStdString();
+        EXPECT_EQ(PacksOf(ReadBytes(Path("packs.mpg"))), input) << first.toStdString();
+        EXPECT_NEAR(Play(Path("packs.mpg")).seconds, SumOfLengths(clips), 0.3);
     }
 }
 
