@@ -5,6 +5,7 @@
 #include "core/PathRules.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace app::media {
 
@@ -27,6 +28,36 @@ void CopyTags(AVDictionary **to, const AVDictionary *from)
     while ((tag = av_dict_get(from, "", tag, AV_DICT_IGNORE_SUFFIX)))
         if (QByteArray(tag->key).toUpper() != "DURATION" && QByteArray(tag->key).toUpper() != "ENCODER")
             av_dict_set(to, tag->key, tag->value, 0);
+}
+
+// The picture buffer (VBV) an MPEG video stream needs, which the program
+// stream writer declares for it: the input's own, where the demuxer gives
+// it (MPEG-2), else the size in its MPEG-1 sequence header. Without one the
+// writer declares 230 KB, five times a video CD player's buffer.
+void KeepBufferSize(const AVStream &in, AVStream &out)
+{
+    std::size_t givenBytes = 0;
+    const uint8_t *given = av_stream_get_side_data(&in, AV_PKT_DATA_CPB_PROPERTIES, &givenBytes);
+    const AVCodecParameters &par = *in.codecpar;
+    const uint8_t *header = par.extradata;
+    const bool mpeg1 = par.codec_id == AV_CODEC_ID_MPEG1VIDEO && par.extradata_size >= 12 && header[0] == 0 &&
+                       header[1] == 0 && header[2] == 1 && header[3] == 0xB3;
+    if (!given && !mpeg1)
+        return;
+    std::size_t size = 0;
+    AVCPBProperties *props = av_cpb_properties_alloc(&size);
+    if (!props)
+        throw std::bad_alloc();
+    if (given) {
+        std::memcpy(props, given, std::min(size, givenBytes));
+    } else {
+        props->buffer_size = ((header[10] & 0x1F) << 5 | header[11] >> 3) * 16 * 1024; // in units of 16 kbit
+        props->max_bitrate = par.bit_rate; // with these, the writer reckons the stream's rate from here
+    }
+    if (av_stream_add_side_data(&out, AV_PKT_DATA_CPB_PROPERTIES, reinterpret_cast<uint8_t *>(props), size) < 0) {
+        av_free(props);
+        throw std::bad_alloc();
+    }
 }
 
 } // namespace
@@ -98,6 +129,8 @@ void MovieOutput::Start(const Reader &first, const FirstInput &head)
             st->codecpar->codec_tag = 0;
         st->time_base = in->streams[index]->time_base;
         st->disposition = in->streams[index]->disposition;
+        if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+            KeepBufferSize(*in->streams[index], *st);
         if (muxer_ == "matroska" || muxer_ == "webm")
             CopyTags(&st->metadata, in->streams[index]->metadata); // names and languages of tracks
     }

@@ -221,11 +221,13 @@ Mp3Count CountMp3(const QByteArray &bytes)
     return count;
 }
 
-// What a program stream's pack headers declare, each told once: MPEG-1 or
-// MPEG-2 syntax, the mux rate in bit/s, and the distances between packs.
+// What a program stream's pack and system headers declare, each told once:
+// MPEG-1 or MPEG-2 syntax, the mux rate in bit/s, the distances between
+// packs, and each stream's buffer (its id and bytes).
 struct Packs {
     std::set<int> syntax;
     std::set<qint64> rates, sizes;
+    std::set<std::pair<int, int>> buffers;
     friend bool operator==(const Packs &, const Packs &) = default;
 };
 void PrintTo(const Packs &packs, std::ostream *os)
@@ -241,6 +243,9 @@ void PrintTo(const Packs &packs, std::ostream *os)
     list(packs.rates);
     *os << " sizes";
     list(packs.sizes);
+    *os << " buffers";
+    for (const auto &[id, bytes] : packs.buffers)
+        *os << ' ' << std::hex << id << std::dec << ':' << bytes;
 }
 Packs PacksOf(const QByteArray &bytes)
 {
@@ -258,6 +263,10 @@ Packs PacksOf(const QByteArray &bytes)
             if (last >= 0)
                 packs.sizes.insert(at - last);
             last = at;
+        } else if (p[3] == 0xBB) { // after 6 bytes of bounds, 3 bytes a stream
+            const qsizetype end = std::min<qsizetype>(at + 6 + (p[4] << 8 | p[5]), bytes.size());
+            for (qsizetype s = at + 12; s + 3 <= end && b[s] & 0x80; s += 3)
+                packs.buffers.insert({b[s], ((b[s + 1] & 0x1F) << 8 | b[s + 2]) * (b[s + 1] & 0x20 ? 1024 : 128)});
         }
     }
     return packs;
@@ -396,7 +405,7 @@ TEST_F(MovieJoinTest, VcdClipsAndDatFilesPlayAsOneMovie)
 
 // A disc's program stream keeps the packs of its kind: a VCD's (here from
 // .dat tracks) and an SVCD's sectors hold 2324 bytes, a DVD's 2048, and
-// each declares the mux rate its inputs declare.
+// each declares the mux rate and picture buffer its inputs declare.
 TEST_F(MovieJoinTest, VcdSvcdAndDvdListsKeepTheirPacksAndMuxRate)
 {
     const std::vector<QStringList> lists{
