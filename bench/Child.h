@@ -15,6 +15,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include <QFile>
@@ -144,6 +145,47 @@ void RunInTurn(int r, First first, Second second)
         second();
         first();
     }
+}
+
+// One side of a timed pair: a command, and the file it writes, removed
+// before each run (stdoutFile takes its standard output; cat writes so).
+struct Contestant {
+    std::vector<std::string> args;
+    std::string output;
+    std::string stdoutFile = "/dev/null";
+};
+
+// Runs the reference and the contender in alternating pairs, runs times
+// each; with warmUp, first one untimed run of each, so no timed run pays
+// for loading the programs or the inputs' pages. Calls eachRound(r) after
+// round r, for what a benchmark prints as it goes.
+template <typename EachRound>
+std::pair<std::vector<RunResult>, std::vector<RunResult>>
+RunContest(const Contestant &reference, const Contestant &contender, int runs, bool warmUp, EachRound eachRound)
+{
+    auto run = [](const Contestant &c) {
+        Fresh(c.output);
+        return RunChild(c.args, c.stdoutFile, nullptr);
+    };
+    if (warmUp) {
+        run(reference);
+        run(contender);
+    }
+    std::vector<RunResult> references, contenders;
+    for (int r = 0; r < runs; ++r) {
+        RunInTurn(
+            r, [&] { references.push_back(run(reference)); }, [&] { contenders.push_back(run(contender)); });
+        eachRound(r, references.back(), contenders.back());
+    }
+    return {references, contenders};
+}
+
+inline std::vector<double> SecondsOf(const std::vector<RunResult> &runs)
+{
+    std::vector<double> seconds;
+    for (const RunResult &r : runs)
+        seconds.push_back(r.seconds);
+    return seconds;
 }
 
 // The benchmark's own program, for its children, as the bytes of its name.

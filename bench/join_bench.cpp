@@ -140,22 +140,11 @@ bool SameFileSystem(const QString &a, const QString &b)
 double ProgramAgainstCat(const char *name, const std::vector<std::string> &inputs, const std::string &catOut,
                          const std::string &joinOut, int runs)
 {
-    std::vector<std::string> catArgs{"cat"}, joinArgs{ZANTROPE_PROGRAM, "--join", joinOut};
-    catArgs.insert(catArgs.end(), inputs.begin(), inputs.end());
-    joinArgs.insert(joinArgs.end(), inputs.begin(), inputs.end());
-    std::vector<double> cat, join;
-    for (int r = 0; r < runs; ++r) {
-        RunInTurn(
-            r,
-            [&] {
-                Fresh(catOut);
-                cat.push_back(RunChild(catArgs, catOut, nullptr).seconds);
-            },
-            [&] {
-                Fresh(joinOut);
-                join.push_back(RunChild(joinArgs, "/dev/null", nullptr).seconds);
-            });
-    }
+    Contestant cat{{"cat"}, catOut, catOut}, join{{ZANTROPE_PROGRAM, "--join", joinOut}, joinOut};
+    cat.args.insert(cat.args.end(), inputs.begin(), inputs.end());
+    join.args.insert(join.args.end(), inputs.begin(), inputs.end());
+    const auto [catRuns, joinRuns] =
+        RunContest(cat, join, runs, false, [](int, const RunResult &, const RunResult &) {});
     try {
         RunChild({"cmp", catOut, joinOut}, "/dev/null", nullptr);
     } catch (const BenchFailure &) {
@@ -163,9 +152,10 @@ double ProgramAgainstCat(const char *name, const std::vector<std::string> &input
     }
     Fresh(catOut);
     Fresh(joinOut);
-    const double ratio = Median(join) / Median(cat);
-    std::printf("%s, the program: cat %.3f s, zantrope --join %.3f s; ratio %.2f (target <= 1.10)\n", name, Median(cat),
-                Median(join), ratio);
+    const double catMedian = Median(SecondsOf(catRuns)), joinMedian = Median(SecondsOf(joinRuns));
+    const double ratio = joinMedian / catMedian;
+    std::printf("%s, the program: cat %.3f s, zantrope --join %.3f s; ratio %.2f (target <= 1.10)\n", name, catMedian,
+                joinMedian, ratio);
     return ratio;
 }
 

@@ -4,16 +4,13 @@
 // three camera chapters of 512 MiB each against `cat` of the same files,
 // and three Matroska segments of 200 MiB each against the same ffmpeg;
 // alternating, each run in its own child process so wall time and peak
-// memory are its own.
+// memory are its own. The join is the program as it ships, zantrope --join
+// --movie: run in this process, on its main thread, the allocator behaved
+// otherwise and a Matroska join took five times as long as the program's.
 //
 //   movie_bench [--runs N] [--copies N] [--seconds N] [--chapter-mib N] [--segment-mib N] [--dir FOLDER]
-//   movie_bench --join-child OUTPUT INPUT...   (internal: one join)
-#include "core/JoinPlan.h"
-#include "platform/File.h"
-
 #include "Child.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -24,189 +21,113 @@
 
 namespace {
 
-// Keeps the bars' numbers as the window does, nothing more.
-class CountingObserver : public app::JoinObserver {
-public:
-    void BlockCopied(int, qint64 got) override { total_ += got; }
-    qint64 Total() const { return total_; }
+std::string Local(const QString &s) { return QFile::encodeName(s).toStdString(); }
 
-private:
-    qint64 total_ = 0;
-};
-
-int JoinChild(int argc, char **argv)
+// Three files for a case: the first made by ffmpeg from a few seconds of
+// test picture and tone (lavfi), written with the given encoding arguments,
+// and two copies of it, each read from its own place.
+std::vector<std::string> ThreeFiles(const QTemporaryDir &dir, const std::vector<const char *> &names,
+                                    const std::string &picture, const std::vector<std::string> &encoding)
 {
-    std::vector<platform::FileName> inputs;
-    for (int i = 3; i < argc; ++i)
-        inputs.push_back(platform::FileName(argv[i]));
-    CountingObserver observer;
-    try {
-        app::RunJoin({inputs, platform::FileName(argv[2]), app::MovieChoice::Option}, observer);
-    } catch (const platform::Exception &e) {
-        std::fprintf(stderr, "join failed: %s\n", e.what());
-        return 1;
-    }
-    return 0;
+    std::vector<std::string> files;
+    for (const char *name : names)
+        files.push_back(Local(dir.filePath(QString::fromLatin1(name))));
+    std::vector<std::string> make{"ffmpeg",
+                                  "-v",
+                                  "error",
+                                  "-nostdin",
+                                  "-y",
+                                  "-f",
+                                  "lavfi",
+                                  "-i",
+                                  picture,
+                                  "-f",
+                                  "lavfi",
+                                  "-i",
+                                  "sine=sample_rate=48000",
+                                  "-shortest"};
+    make.insert(make.end(), encoding.begin(), encoding.end());
+    make.push_back(files[0]);
+    RunChild(make, "/dev/null", nullptr);
+    for (size_t i = 1; i < files.size(); ++i)
+        if (!QFile::copy(QString::fromStdString(files[0]), QString::fromStdString(files[i])))
+            throw BenchFailure{"cannot copy " + files[0]};
+    return files;
 }
 
-std::string Local(const QString &s) { return QFile::encodeName(s).toStdString(); }
+// Times the program's join of inputs against reference, printing each round
+// as "run N: <referenceName> s, <joinName> s", then the medians and the key
+// line "<joinName>/<referenceName> ratio".
+void JoinAgainst(const std::vector<std::string> &inputs, const std::string &joinOut, const Contestant &reference,
+                 const char *referenceName, const char *joinName, const char *what, int runs, double target)
+{
+    Contestant join{{ZANTROPE_PROGRAM, "--join", joinOut, "--movie"}, joinOut};
+    join.args.insert(join.args.end(), inputs.begin(), inputs.end());
+    ::sync();
+    const auto [referenceRuns, joinRuns] =
+        RunContest(reference, join, runs, true, [&](int r, const RunResult &theirs, const RunResult &ours) {
+            std::printf("run %d: %s %.3f s, %s %.3f s\n", r + 1, referenceName, theirs.seconds, joinName, ours.seconds);
+        });
+    qint64 bytes = 0;
+    for (const std::string &input : inputs)
+        bytes += QFile(QString::fromStdString(input)).size();
+    const double joinMedian = Median(SecondsOf(joinRuns)), referenceMedian = Median(SecondsOf(referenceRuns));
+    std::printf("\ninputs: %s, %.1f MiB in all, %d runs each\n", what, bytes / 1048576.0, runs);
+    std::printf("%s median: %.3f s; %s median: %.3f s (%.0f MiB/s)\n", referenceName, referenceMedian, joinName,
+                joinMedian, bytes / 1048576.0 / joinMedian);
+    std::printf("%s/%s ratio: %.2f (target <= %.2f)\n", joinName, referenceName, joinMedian / referenceMedian, target);
+    Fresh(joinOut);
+    Fresh(reference.output);
+}
 
 // Three chapters of chapterMib MiB (uncompressed 1080p picture and PCM
 // sound in QuickTime files, made by ffmpeg), joined box by box against cat
 // of the same files; the key line is "mp4 join/cat ratio".
-void Mp4AgainstCat(const std::string &self, const QTemporaryDir &dir, int runs, int chapterMib)
+void Mp4AgainstCat(const QTemporaryDir &dir, int runs, int chapterMib)
 {
     const qint64 frameBytes = 1920 * 1080 * 2; // 4:2:2, which QuickTime carries uncompressed
-    const std::string frames = std::to_string((qint64(chapterMib) << 20) / frameBytes + 1);
     std::printf("\nmaking three %d-MiB MP4 chapters with ffmpeg\n", chapterMib);
-    const std::string first = Local(dir.filePath(QStringLiteral("GX010042.MOV")));
-    RunChild({"ffmpeg",
-              "-v",
-              "error",
-              "-nostdin",
-              "-y",
-              "-f",
-              "lavfi",
-              "-i",
-              "testsrc2=size=1920x1080:rate=30",
-              "-f",
-              "lavfi",
-              "-i",
-              "sine=sample_rate=48000",
-              "-frames:v",
-              frames,
-              "-shortest",
-              "-c:v",
-              "rawvideo",
-              "-pix_fmt",
-              "uyvy422",
-              "-c:a",
-              "pcm_s16le",
-              first},
-             "/dev/null", nullptr);
-    std::vector<std::string> chapters{first};
-    for (const char *name : {"GX020042.MOV", "GX030042.MOV"}) {
-        chapters.push_back(Local(dir.filePath(QString::fromLatin1(name))));
-        if (!QFile::copy(QString::fromStdString(first), QString::fromStdString(chapters.back())))
-            throw BenchFailure{"cannot copy the chapter"};
-    }
-    const std::string joinOut = Local(dir.filePath(QStringLiteral("joined.mov")));
+    const std::vector<std::string> chapters =
+        ThreeFiles(dir, {"GX010042.MOV", "GX020042.MOV", "GX030042.MOV"}, "testsrc2=size=1920x1080:rate=30",
+                   {"-frames:v", std::to_string((qint64(chapterMib) << 20) / frameBytes + 1), "-c:v", "rawvideo",
+                    "-pix_fmt", "uyvy422", "-c:a", "pcm_s16le"});
     const std::string catOut = Local(dir.filePath(QStringLiteral("cat.mov")));
-    std::vector<std::string> joinArgs{self, "--join-child", joinOut}, catArgs{"cat"};
-    joinArgs.insert(joinArgs.end(), chapters.begin(), chapters.end());
-    catArgs.insert(catArgs.end(), chapters.begin(), chapters.end());
-    ::sync();
-    RunChild(joinArgs, "/dev/null", nullptr); // warm-up: the program and the inputs' pages
-    RunChild(catArgs, "/dev/null", nullptr);
-    std::vector<double> joinTimes, catTimes;
-    for (int r = 0; r < runs; ++r) {
-        auto runJoin = [&] {
-            Fresh(joinOut);
-            joinTimes.push_back(RunChild(joinArgs, "/dev/null", nullptr).seconds);
-        };
-        auto runCat = [&] {
-            Fresh(catOut);
-            catTimes.push_back(RunChild(catArgs, catOut, nullptr).seconds);
-        };
-        RunInTurn(r, runCat, runJoin);
-        std::printf("run %d: cat %.3f s, mp4 join %.3f s\n", r + 1, catTimes.back(), joinTimes.back());
-    }
-    const qint64 bytes = QFile(QString::fromStdString(first)).size() * 3;
-    const double joinMedian = Median(joinTimes), catMedian = Median(catTimes);
-    std::printf("\ninputs: 3 MP4 chapters, %.1f MiB in all, %d runs each\n", bytes / 1048576.0, runs);
-    std::printf("cat median: %.3f s; mp4 join median: %.3f s (%.0f MiB/s)\n", catMedian, joinMedian,
-                bytes / 1048576.0 / joinMedian);
-    std::printf("mp4 join/cat ratio: %.2f (target <= 1.10)\n", joinMedian / catMedian);
-    Fresh(joinOut);
-    Fresh(catOut);
+    Contestant cat{{"cat"}, catOut, catOut};
+    cat.args.insert(cat.args.end(), chapters.begin(), chapters.end());
+    JoinAgainst(chapters, Local(dir.filePath(QStringLiteral("joined.mov"))), cat, "cat", "mp4 join", "3 MP4 chapters",
+                runs, 1.10);
 }
 
 // Three Matroska segments of segmentMib MiB (raw pictures and Opus sound,
 // made by ffmpeg, as a screen recorder splits by size), joined as one movie
 // against `ffmpeg -f concat -c copy` to Matroska; the key line is
 // "mkv join/ffmpeg ratio".
-void MkvAgainstFfmpeg(const std::string &self, const QTemporaryDir &dir, int runs, int segmentMib)
+void MkvAgainstFfmpeg(const QTemporaryDir &dir, int runs, int segmentMib)
 {
     const qint64 frameBytes = 640 * 480 * 3 / 2; // yuv420p
-    const std::string frames = std::to_string((qint64(segmentMib) << 20) / frameBytes + 1);
     std::printf("\nmaking three %d-MiB Matroska segments with ffmpeg\n", segmentMib);
-    const std::string first = Local(dir.filePath(QStringLiteral("rec1.mkv")));
-    RunChild({"ffmpeg",
-              "-v",
-              "error",
-              "-nostdin",
-              "-y",
-              "-f",
-              "lavfi",
-              "-i",
-              "testsrc2=size=640x480:rate=30",
-              "-f",
-              "lavfi",
-              "-i",
-              "sine=sample_rate=48000",
-              "-frames:v",
-              frames,
-              "-shortest",
-              "-c:v",
-              "rawvideo",
-              "-pix_fmt",
-              "yuv420p",
-              "-c:a",
-              "libopus",
-              first},
-             "/dev/null", nullptr);
-    std::vector<std::string> segments{first};
+    const std::vector<std::string> segments =
+        ThreeFiles(dir, {"rec1.mkv", "rec2.mkv", "rec3.mkv"}, "testsrc2=size=640x480:rate=30",
+                   {"-frames:v", std::to_string((qint64(segmentMib) << 20) / frameBytes + 1), "-c:v", "rawvideo",
+                    "-pix_fmt", "yuv420p", "-c:a", "libopus"});
     QFile list(dir.filePath(QStringLiteral("segments.txt")));
     if (!list.open(QIODevice::WriteOnly))
         throw BenchFailure{"cannot write the concat list"};
-    list.write("file '" + QByteArray::fromStdString(first) + "'\n");
-    for (const char *name : {"rec2.mkv", "rec3.mkv"}) {
-        segments.push_back(Local(dir.filePath(QString::fromLatin1(name))));
-        if (!QFile::copy(QString::fromStdString(first), QString::fromStdString(segments.back())))
-            throw BenchFailure{"cannot copy the segment"};
-        list.write("file '" + QByteArray::fromStdString(segments.back()) + "'\n");
-    }
+    for (const std::string &segment : segments)
+        list.write("file '" + QByteArray::fromStdString(segment) + "'\n");
     list.close();
-    const std::string joinOut = Local(dir.filePath(QStringLiteral("joined.mkv")));
     const std::string ffmpegOut = Local(dir.filePath(QStringLiteral("ffmpeg.mkv")));
-    std::vector<std::string> joinArgs{self, "--join-child", joinOut};
-    joinArgs.insert(joinArgs.end(), segments.begin(), segments.end());
-    const std::vector<std::string> ffmpegArgs{
-        "ffmpeg", "-v",   "error",  "-nostdin", "-y", "-f", "concat", "-safe", "0", "-i", Local(list.fileName()),
-        "-c",     "copy", ffmpegOut};
-    ::sync();
-    RunChild(joinArgs, "/dev/null", nullptr); // warm-up: the program and the inputs' pages
-    RunChild(ffmpegArgs, "/dev/null", nullptr);
-    std::vector<double> joinTimes, ffmpegTimes;
-    for (int r = 0; r < runs; ++r) {
-        auto runJoin = [&] {
-            Fresh(joinOut);
-            joinTimes.push_back(RunChild(joinArgs, "/dev/null", nullptr).seconds);
-        };
-        auto runFfmpeg = [&] {
-            Fresh(ffmpegOut);
-            ffmpegTimes.push_back(RunChild(ffmpegArgs, "/dev/null", nullptr).seconds);
-        };
-        RunInTurn(r, runFfmpeg, runJoin);
-        std::printf("run %d: ffmpeg %.3f s, mkv join %.3f s\n", r + 1, ffmpegTimes.back(), joinTimes.back());
-    }
-    const qint64 bytes = QFile(QString::fromStdString(first)).size() * 3;
-    const double joinMedian = Median(joinTimes), ffmpegMedian = Median(ffmpegTimes);
-    std::printf("\ninputs: 3 Matroska segments, %.1f MiB in all, %d runs each\n", bytes / 1048576.0, runs);
-    std::printf("ffmpeg concat median: %.3f s; mkv join median: %.3f s (%.0f MiB/s)\n", ffmpegMedian, joinMedian,
-                bytes / 1048576.0 / joinMedian);
-    std::printf("mkv join/ffmpeg ratio: %.2f (target <= 1.00)\n", joinMedian / ffmpegMedian);
-    Fresh(joinOut);
-    Fresh(ffmpegOut);
+    const Contestant ffmpeg{{"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "concat", "-safe", "0", "-i",
+                             Local(list.fileName()), "-c", "copy", ffmpegOut},
+                            ffmpegOut};
+    JoinAgainst(segments, Local(dir.filePath(QStringLiteral("joined.mkv"))), ffmpeg, "ffmpeg", "mkv join",
+                "3 Matroska segments", runs, 1.00);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc >= 4 && std::strcmp(argv[1], "--join-child") == 0)
-        return JoinChild(argc, argv);
-
     long long runsGiven = 6; // even: each side goes first as often as second
     long long copiesGiven = 8, secondsGiven = 60, chapterMibGiven = 512, segmentMibGiven = 200;
     QString folder = QDir::tempPath();
@@ -226,7 +147,6 @@ int main(int argc, char **argv)
                      "movie_bench: runs, copies (2 or more), seconds, chapter-mib and segment-mib must be positive\n");
         return 2;
     }
-    const std::string self = SelfProgram(argv);
     const std::unique_ptr<QTemporaryDir> work = WorkFolder(folder, "movie_bench");
     if (!work)
         return 2;
@@ -256,44 +176,25 @@ int main(int argc, char **argv)
         list.close();
         const std::string joinOut = Local(dir.filePath(QStringLiteral("movie.mpg")));
         const std::string ffmpegOut = Local(dir.filePath(QStringLiteral("ffmpeg.mpg")));
-        std::vector<std::string> joinArgs{self, "--join-child", joinOut};
-        joinArgs.insert(joinArgs.end(), inputs.begin(), inputs.end());
+        Contestant join{{ZANTROPE_PROGRAM, "--join", joinOut, "--movie"}, joinOut};
+        join.args.insert(join.args.end(), inputs.begin(), inputs.end());
         // The same muxer on both sides: the one the join picks for VCD clips.
-        const std::vector<std::string> ffmpegArgs{
-            "ffmpeg", "-v",   "error", "-nostdin", "-y",     "-f", "concat", "-safe", "0", "-i", Local(list.fileName()),
-            "-c",     "copy", "-f",    "vcd",      ffmpegOut};
+        const Contestant ffmpeg{{"ffmpeg", "-v", "error", "-nostdin", "-y", "-f", "concat", "-safe", "0", "-i",
+                                 Local(list.fileName()), "-c", "copy", "-f", "vcd", ffmpegOut},
+                                ffmpegOut};
         ::sync();
-        // A warm-up of each, so no timed run pays for loading the programs.
-        RunChild(ffmpegArgs, "/dev/null", nullptr);
-        RunChild(joinArgs, "/dev/null", nullptr);
-
-        std::vector<RunResult> ffmpegRuns, joinRuns;
-        for (int r = 0; r < runs; ++r) {
-            auto runFfmpeg = [&] {
-                Fresh(ffmpegOut);
-                ffmpegRuns.push_back(RunChild(ffmpegArgs, "/dev/null", nullptr));
-            };
-            auto runJoin = [&] {
-                Fresh(joinOut);
-                joinRuns.push_back(RunChild(joinArgs, "/dev/null", nullptr));
-            };
-            RunInTurn(r, runFfmpeg, runJoin);
-            std::printf("run %d: ffmpeg %.3f s, movie %.3f s\n", r + 1, ffmpegRuns.back().seconds,
-                        joinRuns.back().seconds);
-        }
+        const auto [ffmpegRuns, joinRuns] =
+            RunContest(ffmpeg, join, runs, true, [](int r, const RunResult &ffmpegRun, const RunResult &joinRun) {
+                std::printf("run %d: ffmpeg %.3f s, movie %.3f s\n", r + 1, ffmpegRun.seconds, joinRun.seconds);
+            });
         const qint64 joinedBytes = QFile(QString::fromStdString(joinOut)).size();
         const qint64 ffmpegBytes = QFile(QString::fromStdString(ffmpegOut)).size();
         Fresh(joinOut);
-        std::vector<std::string> smallArgs{self, "--join-child", joinOut};
+        std::vector<std::string> smallArgs{ZANTROPE_PROGRAM, "--join", joinOut, "--movie"};
         smallArgs.insert(smallArgs.end(), smallInputs.begin(), smallInputs.end());
         const RunResult small = RunChild(smallArgs, "/dev/null", nullptr);
 
-        std::vector<double> ffmpegTimes, joinTimes;
-        for (const RunResult &r : ffmpegRuns)
-            ffmpegTimes.push_back(r.seconds);
-        for (const RunResult &r : joinRuns)
-            joinTimes.push_back(r.seconds);
-        const double ffmpegMedian = Median(ffmpegTimes), joinMedian = Median(joinTimes);
+        const double ffmpegMedian = Median(SecondsOf(ffmpegRuns)), joinMedian = Median(SecondsOf(joinRuns));
         const qint64 inputBytes = QFile(QString::fromStdString(clip)).size() * copies;
         std::printf("\ninputs: %d x %d-s VCD clip, %.1f MiB in all, %d runs each\n", copies, seconds,
                     inputBytes / 1048576.0, runs);
@@ -306,13 +207,11 @@ int main(int argc, char **argv)
         std::printf("movie/ffmpeg ratio: %.2f (target <= 1.00)\n", joinMedian / ffmpegMedian);
         Fresh(joinOut);
         Fresh(ffmpegOut);
-        Mp4AgainstCat(self, dir, runs, int(chapterMibGiven));
-        MkvAgainstFfmpeg(self, dir, runs, int(segmentMibGiven));
+        Mp4AgainstCat(dir, runs, int(chapterMibGiven));
+        MkvAgainstFfmpeg(dir, runs, int(segmentMibGiven));
         return 0;
     } catch (const BenchFailure &failure) {
         std::fprintf(stderr, "FAILED: %s\n", failure.what.c_str());
-    } catch (const platform::Exception &e) {
-        std::fprintf(stderr, "FAILED: %s\n", e.what());
     }
     return 1;
 }

@@ -33,6 +33,8 @@ void Announce(QAccessibleEvent &event)
     QAccessible::updateAccessibility(&event);
 }
 
+bool AnyoneListens() { return currentSpy || QAccessible::isActive(); }
+
 AnnouncementSpy::AnnouncementSpy(std::function<void(QAccessibleEvent &)> spy)
     : spy_(std::move(spy)), previous_(std::exchange(currentSpy, this))
 {}

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -13,6 +15,7 @@
 #include "framework/Controls.h"
 #include "framework/Jpeg.h"
 #include "framework/Menus.h"
+#include "framework/Pictures.h"
 
 namespace framework {
 
@@ -150,28 +153,29 @@ void TImage::SetPicture(const QImage &picture, const QImage &denser)
     update();
 }
 
-namespace {
-QImage readPicture(const QString &fileName)
+QImage ReadPicture(const QString &fileName)
 {
-    if (fileName.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive) ||
-        fileName.endsWith(QStringLiteral(".jpeg"), Qt::CaseInsensitive)) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")) {
         QFile file(fileName);
         return file.open(QIODevice::ReadOnly) ? DecodeJpeg(file.readAll()) : QImage();
     }
-    return QImage(fileName);
+    QImageReader reader(fileName, suffix.toLatin1());
+    reader.setAutoDetectImageFormat(false);
+    const QImage picture = reader.read();
+    return picture.isNull() ? QImage(fileName) : picture;
 }
-} // namespace
 
 bool TImage::LoadPicture(const QString &fileName)
 {
-    const QImage picture = readPicture(fileName);
+    const QImage picture = ReadPicture(fileName);
     if (picture.isNull())
         return false;
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     const QString twin = dot > fileName.lastIndexOf(QLatin1Char('/'))
                              ? fileName.left(dot) + QStringLiteral("@2x") + fileName.mid(dot)
                              : fileName + QStringLiteral("@2x");
-    QImage denser = QFile::exists(twin) ? readPicture(twin) : QImage();
+    QImage denser = QFile::exists(twin) ? ReadPicture(twin) : QImage();
     // Only a true double of the picture stands in for it.
     if (denser.size() == picture.size() * 2)
         denser.setDevicePixelRatio(2);

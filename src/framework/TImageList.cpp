@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/Pictures.h"
+
 namespace framework {
 
 QIcon LoadMaskedIcon(const QString &fileName, TColor maskColor)
@@ -11,7 +13,7 @@ QIcon LoadMaskedIcon(const QString &fileName, TColor maskColor)
     const TColor key = ColorToRGB(maskColor);
     const QRgb keyRgb = qRgb(GetRValue(key), GetGValue(key), GetBValue(key)) & 0xFFFFFFu;
     const auto masked = [keyRgb](const QString &file) {
-        QImage img = QImage(file).convertToFormat(QImage::Format_ARGB32);
+        QImage img = ReadPicture(file).convertToFormat(QImage::Format_ARGB32);
         for (int y = 0; y < img.height(); ++y) {
             QRgb *row = reinterpret_cast<QRgb *>(img.scanLine(y));
             for (int x = 0; x < img.width(); ++x)

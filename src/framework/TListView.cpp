@@ -390,6 +390,8 @@ void TListView::SetItemImageIndex(int index, int imageIndex)
     SetImages({index}, imageIndex);
     // The item's description names its image ("joined"); Qt tells screen
     // readers of no change of a cell, so the item does.
+    if (!AnyoneListens())
+        return;
     if (QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view_); list && list->tableInterface())
         if (QAccessibleInterface *cell = list->tableInterface()->cellAt(index, 0)) {
             QAccessibleEvent changed(cell, QAccessible::DescriptionChanged);

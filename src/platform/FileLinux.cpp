@@ -26,6 +26,18 @@ using detail::ThrowNotAFile;
 
 namespace {
 
+// Inputs are read front to back once; a larger read-ahead helps files not
+// yet in the cache. A file within the system's usual read-ahead (128 KiB)
+// is read whole at its first read anyway, and a join of thousands of small
+// files would pay a system call each for nothing. Only advice: its failure
+// changes nothing.
+void AdviseSequential(int fd, qint64 size)
+{
+    constexpr qint64 UsualReadAhead = 128 * 1024;
+    if (size > UsualReadAhead)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
 // True when the folder that would hold path exists as a folder.
 bool ParentFolderExists(const FileName &path)
 {
@@ -254,7 +266,7 @@ File File::OpenRead(const FileName &path, InputLook *look)
             ThrowInOut(errno, path);
         File file(fd, path);
         file.opened_ = look->Identity();
-        ::posix_fadvise(file.fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+        AdviseSequential(file.fd_, file.opened_->size);
         return file;
     }
     // Looked at before opening: opening a pipe or a device can wait for ever
@@ -270,9 +282,7 @@ File File::OpenRead(const FileName &path, InputLook *look)
     if (!S_ISREG(st.st_mode)) // it was swapped since the look
         ThrowNotAFile(path, st.st_mode, false);
     file.opened_ = IdOf(st);
-    // Inputs are read front to back once; a larger read-ahead helps files not
-    // yet in the cache. Only advice: its failure changes nothing.
-    ::posix_fadvise(file.fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    AdviseSequential(file.fd_, st.st_size);
     return file;
 }
 

@@ -3,9 +3,11 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QPixmap>
 #include <QStyleFactory>
 
 #include "desktop/SystemFonts.h"
+#include "framework/Pictures.h"
 #include "framework/TApplication.h"
 
 static void initAssets() { Q_INIT_RESOURCE(assets); }
@@ -44,7 +46,7 @@ void PrepareApplication()
     QGuiApplication::setDesktopFileName(QStringLiteral("net.zantrope.Zantrope"));
     QIcon icon;
     for (const char *file : {":/zantrope-48.png", ":/zantrope-128.png"})
-        icon.addFile(QString::fromLatin1(file));
+        icon.addPixmap(QPixmap::fromImage(framework::ReadPicture(QString::fromLatin1(file))));
     QApplication::setWindowIcon(icon);
     // The faces the window names, from packages every machine can have.
     platform::InstallSystemFonts();
