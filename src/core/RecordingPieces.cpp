@@ -171,10 +171,14 @@ void ReadProgram(Bytes p, qint64 n, EndWindow &window)
             mpeg1 = (p[at + 4] & 0xF0) == 0x20;
             if (mpeg1) {
                 window.clock.push_back(Time33(p + at + 4) * 300);
+                if (window.muxRate == 0) // 22 bits between marker bits, in units of 50 bytes/s
+                    window.muxRate = qint64((p[at + 9] & 0x7F) << 15 | p[at + 10] << 7 | p[at + 11] >> 1) * 400;
                 at += 12;
             } else {
                 if (at + 14 > n)
                     break;
+                if (window.muxRate == 0)
+                    window.muxRate = qint64(p[at + 10] << 14 | p[at + 11] << 6 | p[at + 12] >> 2) * 400;
                 Bytes s = p + at + 4;
                 const qint64 base = qint64(s[0] >> 3 & 7) << 30 | qint64(s[0] & 3) << 28 | qint64(s[1]) << 20 |
                                     qint64(s[2] >> 3) << 15 | qint64(s[2] & 3) << 13 | qint64(s[3]) << 5 | s[4] >> 3;

@@ -37,6 +37,7 @@ struct EndWindow {
     std::vector<qint64> clock;                // PCR or SCR, 27 MHz ticks, in file order
     std::map<int, std::vector<qint64>> times; // per stream: decoding times (DTS, else PTS), 90 kHz
     ProgramMap program;                       // transport streams: the first PAT and PMT in the window
+    qint64 muxRate = 0; // program streams: the first pack header's mux rate, bit/s; 0 where none was read
 };
 
 // How many bytes are read at each end of a piece.

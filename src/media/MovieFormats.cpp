@@ -48,11 +48,11 @@ bool SameShape(const StreamShape &a, const StreamShape &b)
 }
 
 // The program stream muxer that fits the streams: VCD for VCD-style MPEG-1,
-// DVD for DVD-style MPEG-2, else a plain one.
+// SVCD and DVD for their MPEG-2, else a plain one.
 QByteArray ProgramStreamMuxer(const std::vector<StreamShape> &shapes)
 {
     const StreamShape *video = nullptr;
-    bool vcdSound = true, dvdSound = true;
+    bool vcdSound = true, dvdSound = true; // an SVCD's sound is a VCD's
     for (const StreamShape &s : shapes) {
         if (s.type == AVMEDIA_TYPE_VIDEO) {
             if (!video)
@@ -67,6 +67,9 @@ QByteArray ProgramStreamMuxer(const std::vector<StreamShape> &shapes)
     if (video && video->codec == AV_CODEC_ID_MPEG1VIDEO && video->width == 352 &&
         (video->height == 240 || video->height == 288) && vcdSound)
         return "vcd";
+    if (video && video->codec == AV_CODEC_ID_MPEG2VIDEO && video->width == 480 &&
+        (video->height == 480 || video->height == 576) && vcdSound)
+        return "svcd";
     if (video && video->codec == AV_CODEC_ID_MPEG2VIDEO &&
         (video->width == 720 || video->width == 704 || video->width == 352) &&
         (video->height == 480 || video->height == 576 || video->height == 240 || video->height == 288) && dvdSound)

@@ -5,6 +5,7 @@
 #include "core/PathRules.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace app::media {
 
@@ -27,6 +28,36 @@ void CopyTags(AVDictionary **to, const AVDictionary *from)
     while ((tag = av_dict_get(from, "", tag, AV_DICT_IGNORE_SUFFIX)))
         if (QByteArray(tag->key).toUpper() != "DURATION" && QByteArray(tag->key).toUpper() != "ENCODER")
             av_dict_set(to, tag->key, tag->value, 0);
+}
+
+// The picture buffer (VBV) an MPEG video stream needs, which the program
+// stream writer declares for it: the input's own, where the demuxer gives
+// it (MPEG-2), else the size in its MPEG-1 sequence header. Without one the
+// writer declares 230 KB, five times a video CD player's buffer.
+void KeepBufferSize(const AVStream &in, AVStream &out)
+{
+    std::size_t givenBytes = 0;
+    const uint8_t *given = av_stream_get_side_data(&in, AV_PKT_DATA_CPB_PROPERTIES, &givenBytes);
+    const AVCodecParameters &par = *in.codecpar;
+    const uint8_t *header = par.extradata;
+    const bool mpeg1 = par.codec_id == AV_CODEC_ID_MPEG1VIDEO && par.extradata_size >= 12 && header[0] == 0 &&
+                       header[1] == 0 && header[2] == 1 && header[3] == 0xB3;
+    if (!given && !mpeg1)
+        return;
+    std::size_t size = 0;
+    AVCPBProperties *props = av_cpb_properties_alloc(&size);
+    if (!props)
+        throw std::bad_alloc();
+    if (given) {
+        std::memcpy(props, given, std::min(size, givenBytes));
+    } else {
+        props->buffer_size = ((header[10] & 0x1F) << 5 | header[11] >> 3) * 16 * 1024; // in units of 16 kbit
+        props->max_bitrate = par.bit_rate; // with these, the writer reckons the stream's rate from here
+    }
+    if (av_stream_add_side_data(&out, AV_PKT_DATA_CPB_PROPERTIES, reinterpret_cast<uint8_t *>(props), size) < 0) {
+        av_free(props);
+        throw std::bad_alloc();
+    }
 }
 
 } // namespace
@@ -84,7 +115,7 @@ void MovieOutput::Check(int err)
     }
 }
 
-void MovieOutput::Start(const Reader &first, const Mp3Head &head)
+void MovieOutput::Start(const Reader &first, const FirstInput &head)
 {
     const AVFormatContext *in = first.Context();
     for (int index : first.Picked()) {
@@ -98,6 +129,8 @@ void MovieOutput::Start(const Reader &first, const Mp3Head &head)
             st->codecpar->codec_tag = 0;
         st->time_base = in->streams[index]->time_base;
         st->disposition = in->streams[index]->disposition;
+        if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+            KeepBufferSize(*in->streams[index], *st);
         if (muxer_ == "matroska" || muxer_ == "webm")
             CopyTags(&st->metadata, in->streams[index]->metadata); // names and languages of tracks
     }
@@ -115,6 +148,13 @@ void MovieOutput::Start(const Reader &first, const Mp3Head &head)
         av_dict_set(&options, "id3v2_version", "0", 0);
         av_dict_set(&options, "write_xing", "0", 0);
     }
+    // A video CD's sectors hold packs of 2324 bytes (a DVD's, the writer's
+    // own 2048). Left to itself, the writer would make the mux rate up from
+    // the streams' bitrates, which MPEG-2 video in a program stream lacks.
+    if (muxer_ == "vcd" || muxer_ == "svcd")
+        av_dict_set(&options, "packetsize", "2324", 0);
+    if (head.muxRate > 0)
+        av_dict_set_int(&options, "muxrate", head.muxRate, 0);
     const int err = avformat_write_header(ctx_, &options);
     av_dict_free(&options);
     if (err < 0)
@@ -124,8 +164,10 @@ void MovieOutput::Start(const Reader &first, const Mp3Head &head)
         CopyTag(*head.tagSource, head.tagBytes);
     if (muxer_ == "mp3" && head.firstFrame) {
         model_ = head.firstFrame;
+        lame_ = head.lameTag;
+        endPadding_ = head.endPadding;
         headerAt_ = avio_tell(io_);
-        const QByteArray standIn = mpa::XingFrame(*model_, {}, true); // as long as the real one
+        const QByteArray standIn = HeaderFrame(0); // as long as the real one
         avio_write(io_, reinterpret_cast<const unsigned char *>(standIn.constData()), int(standIn.size()));
     }
 }
@@ -174,6 +216,9 @@ void MovieOutput::Write(AVPacket *packet)
         const auto frame = mpa::ParseHeader(packet->data, packet->size);
         frameSizes_.push_back(uint16_t(packet->size));
         constantBitrate_ = constantBitrate_ && frame && frame->bitrate == model_->bitrate;
+        if (lame_)
+            musicCrcs_.push_back(
+                mpa::Crc16(packet->data, std::size_t(packet->size), musicCrcs_.empty() ? 0 : musicCrcs_.back()));
     }
     Check(av_interleaved_write_frame(ctx_, packet));
 }
@@ -214,10 +259,24 @@ void MovieOutput::WritePending()
     pending_.clear();
 }
 
+QByteArray MovieOutput::HeaderFrame(std::size_t frames) const
+{
+    frames = std::min(frames, frameSizes_.size());
+    const std::vector<uint16_t> sizes(frameSizes_.begin(), frameSizes_.begin() + std::ptrdiff_t(frames));
+    std::optional<mpa::LameTag> lame = lame_;
+    if (lame) {
+        // The first input's delay stays; the padding is the last input's
+        // where the output ends with it, and none where a stop or a
+        // failure ended it earlier.
+        lame->padding = finished_ && frames == frameSizes_.size() ? endPadding_ : 0;
+        lame->musicCrc = frames > 0 ? musicCrcs_[frames - 1] : 0;
+    }
+    return mpa::XingFrame(*model_, sizes, constantBitrate_, lame);
+}
+
 void MovieOutput::WriteHeaderFrame(std::size_t frames)
 {
-    frameSizes_.resize(std::min(frames, frameSizes_.size()));
-    const QByteArray frame = mpa::XingFrame(*model_, frameSizes_, constantBitrate_);
+    const QByteArray frame = HeaderFrame(frames);
     try {
         file_.Seek(headerAt_);
     } catch (const EInOutError &) {
@@ -238,6 +297,7 @@ void MovieOutput::EndStream()
 
 void MovieOutput::Finish()
 {
+    finished_ = true;
     EndStream();
     file_.Close();
 }
@@ -248,7 +308,7 @@ void MovieOutput::RecountAfterFailure() noexcept
         return;
     try {
         // The frames whole in the file, behind the tag and the header frame.
-        const qint64 headerBytes = mpa::XingFrame(*model_, {}, true).size();
+        const qint64 headerBytes = HeaderFrame(0).size();
         qint64 room = file_.Size() - headerAt_ - headerBytes;
         if (room < 0)
             return; // the header frame itself is not all there

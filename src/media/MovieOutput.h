@@ -5,7 +5,10 @@
 // input's ID3v2 tag and one length header frame (Xing or Info) that counts
 // the frames the file holds. The header is written first as a stand-in and
 // written again when the stream ends, stopped or failed, so it never counts
-// a frame that is not there. Used inside the media module only.
+// a frame that is not there. Where the first input has a LAME tag, so has
+// the header: gapless players then leave out the first input's encoder
+// delay and, once the whole list is written, the last input's padding.
+// Used inside the media module only.
 #include "core/MpegAudio.h"
 #include "media/MediaReader.h"
 #include "platform/File.h"
@@ -17,11 +20,16 @@
 
 namespace app::media {
 
-// For an MP3 output: the tag and header frame it begins with.
-struct Mp3Head {
+// What the output takes from the first input besides its streams.
+struct FirstInput {
+    // MP3 and MP2: the tag the output begins with; MP3: the header frame after it.
     platform::File *tagSource = nullptr; // the first input, its tag at its start
     qint64 tagBytes = 0;
     std::optional<mpa::FrameHeader> firstFrame; // the model of the header frame; none: no header frame
+    std::optional<mpa::LameTag> lameTag;        // the first input's; none: a header without one
+    int endPadding = 0;                         // the last input's padding, which ends the finished output
+    // Program streams: the mux rate its packs declare, in bit/s; 0 leaves it to the writer.
+    qint64 muxRate = 0;
 };
 
 class MovieOutput {
@@ -37,7 +45,7 @@ public:
 
     // Streams like the ones the first input's reader picked, then the
     // header; for MP3, the tag and the stand-in header frame.
-    void Start(const Reader &first, const Mp3Head &head);
+    void Start(const Reader &first, const FirstInput &head);
     // One packet, its stream and times those of the output; an MP3 packet
     // must be a sound frame.
     void Write(AVPacket *packet);
@@ -61,7 +69,9 @@ private:
     void CopyTag(platform::File &source, qint64 bytes);
     // Matroska: the first input's tags and chapters.
     void CopyTagsAndChapters(const AVFormatContext &first);
-    // The header frame for the first `frames` frames written.
+    // The header frame that counts the first `frames` frames written; it is
+    // as long for any count, so HeaderFrame(0) is the stand-in.
+    QByteArray HeaderFrame(std::size_t frames) const;
     void WriteHeaderFrame(std::size_t frames);
     void Release() noexcept;
 
@@ -77,6 +87,12 @@ private:
     std::optional<mpa::FrameHeader> model_;
     std::vector<uint16_t> frameSizes_;
     bool constantBitrate_ = true;
+    // MP3 with a LAME tag: the CRC of the frames written up to each one,
+    // the last input's padding, and whether the whole list was written.
+    std::optional<mpa::LameTag> lame_;
+    std::vector<uint16_t> musicCrcs_;
+    int endPadding_ = 0;
+    bool finished_ = false;
 };
 
 } // namespace app::media

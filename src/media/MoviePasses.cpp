@@ -11,6 +11,7 @@
 #include "core/MovieJoin.h"
 #include "core/MovieTimeline.h"
 #include "core/PathRules.h"
+#include "core/RecordingPieces.h"
 #include "media/MovieFormats.h"
 #include "media/MovieOutput.h"
 
@@ -60,6 +61,19 @@ qint64 TagBytes(File &file, const FileName &name)
         Refuse(name,
                QStringLiteral("%1 begins with a tag of %2 bytes, more than the file holds").arg(Shown(name)).arg(tag));
     return tag;
+}
+
+// Enough of a header frame for its Xing header and LAME tag, whatever its bitrate.
+constexpr int HeaderFrameBytes = 512;
+
+// The LAME tag of an MP3 input: in the header frame right after its ID3v2
+// tag, where players look for it.
+std::optional<mpa::LameTag> LameTagOf(File &file, qint64 tagBytes)
+{
+    QByteArray frame(HeaderFrameBytes, '\0');
+    file.Seek(tagBytes);
+    frame.truncate(int(file.Read(frame.data(), frame.size())));
+    return mpa::ReadLameTag(reinterpret_cast<const uint8_t *>(frame.constData()), int(frame.size()));
 }
 
 // Each stream the join copies, as the timeline takes it: for output stream
@@ -173,6 +187,9 @@ private:
     QByteArray muxer_;
     qint64 tagBytes_ = 0;                        // MP3 and MP2: the first input's ID3v2 tag, copied
     std::optional<mpa::FrameHeader> firstFrame_; // MP3: the model of the length header frame
+    std::optional<mpa::LameTag> lameTag_;        // MP3: the first input's, with its encoder delay
+    int endPadding_ = 0;                         // MP3: the last input's padding
+    qint64 muxRate_ = 0;                         // program streams: the first input's
     std::optional<MovieTimeline> timeline_;
     std::vector<Rational> outputBases_;
 };
@@ -202,8 +219,18 @@ void MovieJob::Look(int i, JoinObserver &observer)
     } catch (const Reader::Stopped &) {
         guard_.StopBeforeOutput();
     }
-    if (i == 0 && (muxer_ == "mp3" || muxer_ == "mp2"))
+    const bool first = i == 0, last = i == guard_.Count() - 1;
+    if (first && (muxer_ == "mp3" || muxer_ == "mp2"))
         tagBytes_ = TagBytes(input.file, name);
+    if (muxer_ == "mp3" && (first || last)) {
+        const auto lame = LameTagOf(input.file, first ? tagBytes_ : TagBytes(input.file, name));
+        if (first)
+            lameTag_ = lame;
+        if (last)
+            endPadding_ = lame ? lame->padding : 0; // without a tag, the last frame is played whole
+    }
+    if (first && input.layout.format == QLatin1String("mpeg"))
+        muxRate_ = pieces::ReadHead(input.file, pieces::Format::ProgramStream).muxRate;
     if (!guard_.KeepsOpen(i))
         input.file = File(); // opened again for the second pass
 }
@@ -232,7 +259,7 @@ void MovieJob::WriteInput(int i, MovieOutput &output, JoinObserver &observer)
         throw error;
     }
     if (i == 0) {
-        output.Start(reader, {&file, tagBytes_, firstFrame_});
+        output.Start(reader, {&file, tagBytes_, firstFrame_, lameTag_, endPadding_, muxRate_});
         for (unsigned k = 0; k < output.Context()->nb_streams; ++k)
             outputBases_.push_back(
                 {output.Context()->streams[k]->time_base.num, output.Context()->streams[k]->time_base.den});

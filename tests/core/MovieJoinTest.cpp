@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <set>
 
 #include "TestFiles.h"
 
@@ -75,6 +76,8 @@ struct Played {
     bool seekLands = false;
     bool monotonic = true; // every stream's decoding times go forward
     QString format;
+    qint64 samples = 0; // sound without pictures: the samples decoded, gapless as the demuxer says
+    QString encoder;    // the stream's encoder tag; for MP3, read from a LAME tag whose CRC holds
 };
 
 Played Play(const QString &path)
@@ -90,6 +93,8 @@ Played Play(const QString &path)
     if (index < 0 || (ctx->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC))
         index = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     const AVStream *st = ctx->streams[index];
+    if (const AVDictionaryEntry *tag = av_dict_get(st->metadata, "encoder", nullptr, 0))
+        played.encoder = QString::fromUtf8(tag->value);
     const AVCodec *codec = avcodec_find_decoder(st->codecpar->codec_id);
     AVCodecContext *dec = avcodec_alloc_context3(codec);
     avcodec_parameters_to_context(dec, st->codecpar);
@@ -114,6 +119,7 @@ Played Play(const QString &path)
             av_packet_unref(packet);
             while (avcodec_receive_frame(dec, frame) == 0) {
                 ++played.frames;
+                played.samples += frame->nb_samples;
                 av_frame_unref(frame);
             }
         }
@@ -215,6 +221,57 @@ Mp3Count CountMp3(const QByteArray &bytes)
     return count;
 }
 
+// What a program stream's pack and system headers declare, each told once:
+// MPEG-1 or MPEG-2 syntax, the mux rate in bit/s, the distances between
+// packs, and each stream's buffer (its id and bytes).
+struct Packs {
+    std::set<int> syntax;
+    std::set<qint64> rates, sizes;
+    std::set<std::pair<int, int>> buffers;
+    friend bool operator==(const Packs &, const Packs &) = default;
+};
+void PrintTo(const Packs &packs, std::ostream *os)
+{
+    const auto list = [os](const auto &set) {
+        for (const auto &v : set)
+            *os << ' ' << v;
+        *os << ';';
+    };
+    *os << "syntax";
+    list(packs.syntax);
+    *os << " rates";
+    list(packs.rates);
+    *os << " sizes";
+    list(packs.sizes);
+    *os << " buffers";
+    for (const auto &[id, bytes] : packs.buffers)
+        *os << ' ' << std::hex << id << std::dec << ':' << bytes;
+}
+Packs PacksOf(const QByteArray &bytes)
+{
+    Packs packs;
+    const auto *b = reinterpret_cast<const uint8_t *>(bytes.constData());
+    const QByteArray start = QByteArray::fromHex("000001");
+    for (qsizetype at = bytes.indexOf(start), last = -1; at >= 0 && at + 14 <= bytes.size();
+         at = bytes.indexOf(start, at + 3)) {
+        const uint8_t *p = b + at;
+        if (p[3] == 0xBA) {
+            const bool mpeg2 = p[4] >> 6 == 1;
+            packs.syntax.insert(mpeg2 ? 2 : 1);
+            packs.rates.insert(
+                400 * (mpeg2 ? p[10] << 14 | p[11] << 6 | p[12] >> 2 : (p[9] & 0x7F) << 15 | p[10] << 7 | p[11] >> 1));
+            if (last >= 0)
+                packs.sizes.insert(at - last);
+            last = at;
+        } else if (p[3] == 0xBB) { // after 6 bytes of bounds, 3 bytes a stream
+            const qsizetype end = std::min<qsizetype>(at + 6 + (p[4] << 8 | p[5]), bytes.size());
+            for (qsizetype s = at + 12; s + 3 <= end && b[s] & 0x80; s += 3)
+                packs.buffers.insert({b[s], ((b[s + 1] & 0x1F) << 8 | b[s + 2]) * (b[s + 1] & 0x20 ? 1024 : 128)});
+        }
+    }
+    return packs;
+}
+
 class MovieJoinTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { dir = new QTemporaryDir; }
@@ -232,6 +289,12 @@ protected:
                   sine.arg(seconds), "-target", "ntsc-vcd", path});
         else if (name.startsWith("ntsc"))
             WriteBytes(path, AsDat(ReadBytes(Clip("ntsc" + seconds + ".mpg"))));
+        else if (name.startsWith("dvd") || name.startsWith("svcd")) // 2048-byte packs; 2324, as a VCD's
+            Make({"-f", "lavfi", "-i",
+                  QStringLiteral("testsrc=size=%1:rate=30000/1001:duration=%2")
+                      .arg(name.startsWith("dvd") ? "720x480" : "480x480", seconds),
+                  "-f", "lavfi", "-i", sine.arg(seconds), "-target", name.startsWith("dvd") ? "ntsc-dvd" : "ntsc-svcd",
+                  path});
         else if (name.startsWith("vbr"))
             Make({"-f", "lavfi", "-i", sine.arg(seconds), "-c:a", "libmp3lame", "-q:a", "4", path});
         else if (name == "pvcd_B.mpg")
@@ -340,6 +403,24 @@ TEST_F(MovieJoinTest, VcdClipsAndDatFilesPlayAsOneMovie)
     }
 }
 
+// A disc's program stream keeps the packs of its kind: a VCD's (here from
+// .dat tracks) and an SVCD's sectors hold 2324 bytes, a DVD's 2048, and
+// each declares the mux rate and picture buffer its inputs declare.
+TEST_F(MovieJoinTest, VcdSvcdAndDvdListsKeepTheirPacksAndMuxRate)
+{
+    const std::vector<QStringList> lists{
+        {"ntsc5.dat", "ntsc7.dat"}, {"svcd2.mpg", "svcd3.mpg"}, {"dvd2.mpg", "dvd3.mpg"}};
+    for (const QStringList &clips : lists) {
+        Recorder recorder;
+        JoinMovie(Name(Path("packs.mpg")), Names(clips), recorder);
+        const QString first = clips[0].endsWith(".dat") ? QStringLiteral("ntsc5.mpg") : clips[0]; // its packs unwrapped
+        const Packs input = PacksOf(ReadBytes(Clip(first)));
+        ASSERT_EQ(input.sizes.size(), 1u) << first.toStdString();
+        EXPECT_EQ(PacksOf(ReadBytes(Path("packs.mpg"))), input) << first.toStdString();
+        EXPECT_NEAR(Play(Path("packs.mpg")).seconds, SumOfLengths(clips), 0.3);
+    }
+}
+
 TEST_F(MovieJoinTest, VbrMp3sGetOneHeaderThatCountsTheWholeJoin)
 {
     const QStringList clips{"vbr5.mp3", "vbr7.mp3", "vbr9.mp3"};
@@ -359,6 +440,13 @@ TEST_F(MovieJoinTest, VbrMp3sGetOneHeaderThatCountsTheWholeJoin)
     EXPECT_LT(bytes.indexOf("Xing"), tag + 64);
     const Mp3Count whole = CountMp3(bytes);
     EXPECT_EQ(whole.counted, whole.held);
+    // Gapless: the LAME tag leaves out the first clip's encoder delay and the
+    // last clip's padding, so the clips before the last play every frame (the
+    // delay of each is the same) and the last ends as it ends alone.
+    const qint64 framesBeforeLast =
+        CountMp3(ReadBytes(Path("vbr5.mp3"))).counted + CountMp3(ReadBytes(Path("vbr7.mp3"))).counted;
+    EXPECT_EQ(joined.samples, 1152 * framesBeforeLast + Play(Path("vbr9.mp3")).samples);
+    EXPECT_TRUE(joined.encoder.startsWith("Lavc")) << "the tag's CRC holds";
 
     // Stopped halfway, the header counts the frames written, not the list's.
     Recorder stopping;
@@ -368,7 +456,10 @@ TEST_F(MovieJoinTest, VbrMp3sGetOneHeaderThatCountsTheWholeJoin)
     const Mp3Count stopped = CountMp3(ReadBytes(Path("stopped.mp3")));
     EXPECT_EQ(stopped.counted, stopped.held);
     EXPECT_LT(stopped.counted, whole.counted * 2 / 3);
-    EXPECT_NEAR(Play(Path("stopped.mp3")).seconds, 8.5, 0.5);
+    const Played stoppedPlayed = Play(Path("stopped.mp3"));
+    EXPECT_NEAR(stoppedPlayed.seconds, 8.5, 0.5);
+    // It ends before the last clip's end: no padding is left out of its last frame.
+    EXPECT_GT(stoppedPlayed.samples, 1152 * stopped.counted - 1152);
 }
 
 TEST_F(MovieJoinTest, CbrMp3sKeepTheFirstTagAndDropTheOthers)
@@ -385,6 +476,8 @@ TEST_F(MovieJoinTest, CbrMp3sKeepTheFirstTagAndDropTheOthers)
     EXPECT_EQ(bytes.count("Cover 4"), 0);  // nor the second file's ID3v2, nor its ID3v1
     EXPECT_EQ(bytes.count("TAGCover"), 0); // no ID3v1 tag anywhere
     EXPECT_EQ(bytes.count("Info"), 1);     // constant bitrate
+    EXPECT_EQ(qFromBigEndian<quint32>(bytes.constData() + bytes.indexOf("Info") + 4), 7u)
+        << "frames, bytes, table; no LAME tag after them, where the first file has none to give its delay";
     const Played joined = Play(Path("tagged.mp3"));
     EXPECT_NEAR(joined.seconds, 7.0, 0.3);
     EXPECT_EQ(joined.frames, SumOfFrames(clips));

@@ -85,6 +85,35 @@ TEST(MpegAudio, TheHeaderFrameCountsTheFramesAndLetsPlayersSeek)
     EXPECT_TRUE(IsHeaderFrame(Bytes(vbri), int(vbri.size()), model));
 }
 
+TEST(MpegAudio, TheLameTagCarriesTheGaplessFieldsOfTheWholeStream)
+{
+    EXPECT_EQ(Crc16(Bytes("123456789"), 9), 0xBB3D) << "the check value of CRC-16/ARC";
+    LameTag lame;
+    lame.fields = QByteArray("LAME3.100").leftJustified(36, '\0');
+    lame.fields[11] = 0x7F; // a peak measured of the first stream alone
+    lame.quality = 57;
+    lame.delay = 576;
+    lame.padding = 1260;
+    lame.musicCrc = 0xBEEF;
+    const QByteArray frame = XingFrame(*Parse(0xFFFB9064), {417, 418}, false, lame);
+    const auto back = ReadLameTag(Bytes(frame), int(frame.size()));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->fields.left(9), "LAME3.100");
+    EXPECT_EQ(back->fields[11], 0) << "no loudness of the first stream";
+    EXPECT_EQ(back->quality, 57u);
+    EXPECT_EQ(back->delay, 576);
+    EXPECT_EQ(back->padding, 1260);
+    EXPECT_EQ(back->musicCrc, 0xBEEF);
+    const qsizetype tag = frame.indexOf("LAME");
+    EXPECT_EQ(tag, 4 + 32 + 120);
+    EXPECT_EQ(qFromBigEndian<quint32>(frame.constData() + tag + 28), 835u + frame.size()) << "the music's length";
+
+    QByteArray other = frame;
+    other.replace(tag, 4, "GOGO");
+    EXPECT_FALSE(ReadLameTag(Bytes(other), int(other.size()))) << "an encoder whose delay players do not trust";
+    EXPECT_FALSE(ReadLameTag(Bytes(frame), int(tag + 35))) << "a tag cut short";
+}
+
 TEST(MpegAudio, Id3v2TagLengths)
 {
     EXPECT_EQ(Id3v2Length(QByteArray::fromHex("49443304000000000a05")), 10 + 0x505);
