@@ -113,6 +113,17 @@ inline platform::FileName Name(const QString &path)
     return platform::FileName::FromUtf8(QDir::toNativeSeparators(path));
 }
 
+// A path or text written in the test with "/" as the program shows and
+// stores it: with "\\" on Windows.
+inline QString Shown(const QString &text) { return QDir::toNativeSeparators(text); }
+inline QStringList Shown(QStringList texts)
+{
+    for (QString &text : texts)
+        text = Shown(text);
+    return texts;
+}
+inline QByteArray Shown(const char *text) { return Shown(QString::fromUtf8(text)).toUtf8(); }
+
 // Texts in failure messages as text, not as arrays of characters.
 inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
 

@@ -137,23 +137,17 @@ QString SettingsNotice()
 namespace {
 
 // name without the "/" that ends a folder's name.
-platform::FileName WithoutSlash(const platform::FileName &name)
-{
-    QByteArray bytes = name.Bytes();
-    while (bytes.size() > 1 && bytes.endsWith('/'))
-        bytes.chop(1);
-    return platform::FileName(bytes);
-}
-
 // Which folder keeps a file from being made at path: the nearest one that
 // exists, when it is a file, or cannot take the missing folder below it;
 // else the missing one. Empty when the folder exists.
 QString WhyNoFolderFor(const platform::FileName &path)
 {
-    platform::FileName folder = WithoutSlash(path.Folder()), missing;
-    while (!folder.IsEmpty() && folder.Bytes() != "/" && platform::IsMissing(folder)) {
+    // Up to a root at most, which is its own containing folder: a walk that
+    // went on there would never end.
+    platform::FileName folder = path.ContainingFolder(), missing;
+    while (!folder.IsEmpty() && !(folder.ContainingFolder() == folder) && platform::IsMissing(folder)) {
         missing = folder;
-        folder = WithoutSlash(folder.Folder());
+        folder = folder.ContainingFolder();
     }
     if (missing.IsEmpty() && platform::IsFolder(folder))
         return {};

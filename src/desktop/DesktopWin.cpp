@@ -14,7 +14,16 @@ namespace platform {
 
 QFileDialog::Options detail::FileDialogOptions() { return {}; }
 
-QStringList detail::DialogPatterns(const QStringList &patterns) { return patterns; }
+// The file system ignores case. "*.*" means every file to Windows people
+// and to Explorer's dialog, but hides names without a dot in Qt's own.
+QStringList detail::DialogPatterns(const QStringList &patterns)
+{
+    QStringList result = patterns;
+    for (QString &pattern : result)
+        if (pattern == QLatin1String("*.*"))
+            pattern = QStringLiteral("*");
+    return result;
+}
 
 // The shell (ShellExecute) answers at once whether a program took the file;
 // nothing is told later.

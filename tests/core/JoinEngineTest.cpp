@@ -299,7 +299,7 @@ TEST_P(JoinTest, AMissingInputIsRefusedBeforeTheOutputIsTouched)
         const EInOutError e = FailedJoin(output, recorder);
         EXPECT_EQ(e.ErrorCode(), 2);
         EXPECT_EQ(e.Message(), QStringLiteral("File not found"));
-        EXPECT_EQ(e.Details(), missing);
+        EXPECT_EQ(e.Details(), Shown(missing));
         EXPECT_FALSE(recorder.Saw(QStringLiteral("created")));
         EXPECT_EQ(ReadBytes(output), QByteArray("old output"));
     }
@@ -468,7 +468,7 @@ TEST_P(JoinTest, RefusesAnOutputThatIsAnInputWhateverItsSpelling)
     for (const QString &output : spellings) {
         Recorder recorder({b, a});
         const EInOutError e = FailedJoin(output, recorder);
-        EXPECT_TRUE(e.Message().contains(a)) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains(Shown(a))) << e.Message().toStdString();
         EXPECT_FALSE(recorder.Saw(QStringLiteral("created")));
         EXPECT_EQ(ReadBytes(a), content);
     }
@@ -494,7 +494,7 @@ TEST_P(JoinTest, InputThatShrinksEndsWithAnErrorNamingIt)
         const EInOutError e = FailedJoin(output, recorder);
         EXPECT_EQ(e.ErrorCode(), platform::InOutCode::ReadError);
         EXPECT_EQ(e.Message(), JoinEngine::ShrunkInputMessage(Name(a)));
-        EXPECT_TRUE(e.Message().contains(a));
+        EXPECT_TRUE(e.Message().contains(Shown(a)));
         EXPECT_FALSE(e.Message().endsWith(QLatin1Char('.')));
         // What was copied before the cut stays; nothing after it is made up.
         EXPECT_EQ(ReadBytes(output), content.left(std::max<qint64>(cut, piece)));

@@ -13,6 +13,10 @@
 #include "core/JoinEngine.h"
 #include "platform/File.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using app::JoinSession;
 using platform::FileName;
 
@@ -207,7 +211,11 @@ TEST_F(JoinSessionTest, AFailureEndsTheJoinWithItsErrorAndAnExactPrefix)
     const auto full = [&](auto call) {
         return [&room, call](platform::Handle x, auto y, size_t n) -> ssize_t {
             if (room <= 0) {
+#ifdef _WIN32
+                SetLastError(ERROR_DISK_FULL);
+#else
                 errno = ENOSPC;
+#endif
                 return -1;
             }
             const ssize_t done = call(x, y, std::min<size_t>(n, size_t(room)));

@@ -16,6 +16,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import tty
 
 program_folder = sys.argv[1]
 work = tempfile.mkdtemp(prefix="zantrope-prompt-")
@@ -31,6 +32,10 @@ with open(os.path.join(work, "c-\u65e5\u672c.mpg"), "wb") as f:
     f.write(b"c" * 3000)
 
 main, terminal = pty.openpty()
+# As a terminal emulator hands keys on: Enter as a carriage return, which a
+# new pty's line discipline would turn into a line feed that Wine's console
+# takes for a character of the line.
+tty.setraw(terminal)
 env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", WINEDEBUG="-all")
 env.pop("QT_QPA_PLATFORM", None)
 cmd = subprocess.Popen(["wine", "cmd"], cwd=work, env=env, stdin=terminal, stdout=terminal, stderr=terminal,
@@ -58,6 +63,19 @@ def read_until(marker, limit=120):
     return re.sub(r"\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07", "", (shown + marker.encode()).decode("utf-8", "replace"))
 
 
+def settle(quiet=2.0):
+    """Reads the terminal until it has been quiet for a while: Wine's console
+    may draw its first prompt twice, which would put every later answer one
+    prompt behind."""
+    global seen
+    while select.select([main], [], [], quiet)[0]:
+        try:
+            seen += os.read(main, 4096)
+        except OSError:
+            break
+    seen = b""
+
+
 def type_line(line):
     os.write(main, (line + "\r").encode())
 
@@ -68,6 +86,7 @@ try:
     read_until(prompt)
     type_line("set PATH=%s;%%PATH%%" % windows_name(program_folder))
     read_until(prompt)
+    settle()
 
     # A failed join: the message comes before the next prompt, and the exit
     # status is %ERRORLEVEL%.
