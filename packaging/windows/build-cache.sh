@@ -150,10 +150,11 @@ build_gtest() {
 
 # Only what the movie joins and the clip facts read and write: MPEG
 # program and transport streams, MPEG video and audio, Matroska and WebM,
-# through the program's own I/O; parsers, never decoders. The stamp holds
-# the components, so a changed list builds FFmpeg again.
+# through the program's own I/O; parsers, never decoders. The transport
+# stream muxer writes AAC through the ADTS muxer. The stamp holds the
+# components, so a changed list builds FFmpeg again.
 FFMPEG_COMPONENTS=(--enable-demuxer=mpegps,mpegts,mpegvideo,mp3,matroska
-                   --enable-muxer=mpeg1system,mpeg1vcd,mpeg2dvd,mpeg2svcd,mpegts,mpeg1video,mpeg2video,mp3,mp2,matroska,webm
+                   --enable-muxer=mpeg1system,mpeg1vcd,mpeg2dvd,mpeg2svcd,mpegts,adts,mpeg1video,mpeg2video,mp3,mp2,matroska,webm
                    --enable-parser=mpegvideo,mpegaudio,ac3,dca,h264,hevc,aac,opus
                    --enable-bsf=h264_mp4toannexb,hevc_mp4toannexb)
 build_ffmpeg() {
