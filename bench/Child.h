@@ -37,6 +37,17 @@ struct BenchFailure {
 
 [[noreturn]] inline void Die(const char *what) { throw BenchFailure{std::string(what) + ": " + std::strerror(errno)}; }
 
+// In a forked child: becomes the program args name, found on the PATH.
+[[noreturn]] inline void ExecArgs(const std::vector<std::string> &args)
+{
+    std::vector<char *> argv;
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+}
+
 // Runs argv[0] with stdout redirected to outFile (or to a pipe read into
 // captured when outFile is empty); returns timing and peak memory.
 inline RunResult RunChild(const std::vector<std::string> &args, const std::string &outFile, std::string *captured)
@@ -52,12 +63,7 @@ inline RunResult RunChild(const std::vector<std::string> &args, const std::strin
         const int fd = outFile.empty() ? pipeFds[1] : ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0)
             ::_exit(126);
-        std::vector<char *> argv;
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
+        ExecArgs(args);
     }
     if (pipeFds[1] >= 0)
         ::close(pipeFds[1]);

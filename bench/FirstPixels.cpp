@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FirstPixels.h"
+#include "Child.h"
 
 #include <algorithm>
 #include <chrono>
@@ -75,12 +76,7 @@ double MsToFirstPixels(const std::vector<std::string> &args, const std::vector<s
     if (pid == 0) {
         for (const std::string &e : environment)
             ::putenv(const_cast<char *>(e.c_str()));
-        std::vector<char *> argv;
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
+        ExecArgs(args);
     }
     double ms = -1;
     const auto deadline = start + std::chrono::seconds(10);
