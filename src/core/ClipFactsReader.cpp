@@ -113,8 +113,12 @@ qint64 ClipFactsReader::TotalLength(const std::vector<platform::FileName> &names
 {
     std::vector<std::optional<ClipFacts>> facts;
     facts.reserve(names.size());
-    for (const platform::FileName &name : names)
-        facts.push_back(Facts(name));
+    for (const platform::FileName &name : names) {
+        const auto it = known_.find(name.Bytes());
+        if (it == known_.end())
+            return 0;
+        facts.push_back(it->second);
+    }
     return app::TotalLength(facts);
 }
 

@@ -44,7 +44,8 @@ public:
     void SetPaused(bool paused);
     // What was read of name: none while it waits, or when it is no media.
     std::optional<ClipFacts> Facts(const platform::FileName &name) const;
-    // The sum of the lengths known among names.
+    // The sum of the lengths known among names; 0 (no length to show) while
+    // any of them waits to be read, so that a part is never told as the whole.
     qint64 TotalLength(const std::vector<platform::FileName> &names) const;
 
 signals:
