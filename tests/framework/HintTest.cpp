@@ -153,7 +153,9 @@ TEST_F(HintTest, ThePausesAreNeverCutShort)
         ASSERT_TRUE(QTest::qWaitFor([&] { return app.HintShowing(); }, 3000));
         EXPECT_GE(clock.restart(), 500);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !app.HintShowing(); }, 3000));
-        EXPECT_GE(clock.elapsed(), 500);
+        // The clock restarted when the wait above saw the hint, which may be
+        // one of its 10-ms steps after the hint showed and its pause began.
+        EXPECT_GE(clock.elapsed(), 500 - 10);
     }
 }
 
