@@ -114,10 +114,10 @@ qint64 ClipFactsReader::TotalLength(const std::vector<platform::FileName> &names
     std::vector<std::optional<ClipFacts>> facts;
     facts.reserve(names.size());
     for (const platform::FileName &name : names) {
-        const auto it = known_.find(name.Bytes());
-        if (it == known_.end())
+        // A queued name has an empty entry too: only a name read counts.
+        if (!read_.count(name.Bytes()))
             return 0;
-        facts.push_back(it->second);
+        facts.push_back(known_.at(name.Bytes()));
     }
     return app::TotalLength(facts);
 }

@@ -746,6 +746,7 @@ TEST_F(MovieJoinTest, ClipFactsTotalsAndTheByteJoinHint)
     paused.Read(Names({"ntsc5.mpg", "ntsc7.dat"}));
     paused.ReadFirst(Name(Path("notes.mpg")));
     EXPECT_FALSE(order.wait(300)) << "read while paused";
+    EXPECT_EQ(paused.TotalLength(Names({"ntsc5.mpg"})), 0) << "a queued clip has no length yet";
     paused.SetPaused(false);
     while (order.size() < 3)
         ASSERT_TRUE(order.wait(20000));
