@@ -4,12 +4,15 @@
 #include "core/ClipFacts.h"
 
 extern "C" {
+#include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
 }
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace app::media {
 
@@ -21,6 +24,32 @@ namespace {
 // Large reads keep the system calls few; the demuxer takes packets of a few
 // KiB out of it.
 constexpr int ReadBufferSize = 256 << 10;
+
+// How far ahead the reader looks for a sound stream's first packet before it
+// gives up on learning the stream's rate.
+constexpr std::size_t MostPacketsAhead = 2000;
+
+// A build without decoders (the Windows one) learns nothing of an ADTS
+// stream's rate while probing, and every muxer refuses sound without one.
+// The first packet's ADTS header tells it; true when it did.
+bool TakeAdtsShape(const AVPacket &packet, AVCodecParameters *par)
+{
+    static constexpr int Rates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
+                                    22050, 16000, 12000, 11025, 8000,  7350};
+    const uint8_t *h = packet.data;
+    if (packet.size < 7 || h[0] != 0xFF || (h[1] & 0xF6) != 0xF0) // sync word, layer 0
+        return false;
+    const int rateIndex = (h[2] >> 2) & 0x0F;
+    const int channels = ((h[2] & 0x01) << 2) | (h[3] >> 6);
+    if (rateIndex >= int(std::size(Rates)))
+        return false;
+    par->sample_rate = Rates[rateIndex];
+    if (channels > 0 && par->ch_layout.nb_channels <= 0) { // 0: told in the stream, not the header
+        av_channel_layout_uninit(&par->ch_layout);
+        av_channel_layout_default(&par->ch_layout, channels == 7 ? 8 : channels);
+    }
+    return true;
+}
 
 } // namespace
 
@@ -104,12 +133,73 @@ void Reader::Open(bool forJoin)
     }
     if (picked_.empty())
         Fail(0, QStringLiteral("no picture or sound found"));
+    LearnSoundRates();
+    if (forJoin)
+        for (int i : picked_)
+            if (ctx_->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
+                ctx_->streams[i]->codecpar->sample_rate <= 0)
+                Fail(0, QStringLiteral("the sound of stream %1 tells no sample rate").arg(i));
+}
+
+void Reader::LearnSoundRates()
+{
+    std::vector<int> unknown;
+    for (int i : picked_)
+        if (ctx_->streams[i]->codecpar->codec_id == AV_CODEC_ID_AAC && ctx_->streams[i]->codecpar->sample_rate <= 0)
+            unknown.push_back(i);
+    // The packets read on the way are kept, and Next hands them out first.
+    while (!unknown.empty() && held_.size() < MostPacketsAhead) {
+        AVPacket *packet = av_packet_alloc();
+        if (!packet)
+            throw std::bad_alloc();
+        const int err = av_read_frame(ctx_, packet);
+        if (err < 0) {
+            av_packet_free(&packet);
+            if (err == AVERROR_EOF)
+                break;
+            Fail(err, QString());
+        }
+        held_.push_back(packet);
+        const auto it = std::find(unknown.begin(), unknown.end(), packet->stream_index);
+        if (it == unknown.end())
+            continue;
+        if (TakeAdtsShape(*packet, ctx_->streams[*it]->codecpar))
+            adtsClocks_.push_back({*it, ctx_->streams[*it]->codecpar->sample_rate});
+        unknown.erase(it); // its first packet tells or nothing does
+    }
+}
+
+void Reader::Retime(AVPacket *packet)
+{
+    for (AdtsClock &clock : adtsClocks_) {
+        if (clock.stream != packet->stream_index)
+            continue;
+        // Frames after the first of a PES packet carry its time again, or
+        // none: their times follow from the frames before.
+        // The demuxer may take the rate back when it reads the stream's
+        // description again; what the header told stays.
+        const AVStream *st = ctx_->streams[clock.stream];
+        st->codecpar->sample_rate = clock.rate;
+        const int blocks = packet->size >= 7 ? (packet->data[6] & 0x03) + 1 : 1;
+        const int64_t duration = av_rescale_q(1024 * blocks, AVRational{1, clock.rate}, st->time_base);
+        const bool told = packet->pts != AV_NOPTS_VALUE && packet->pts != clock.lastTold;
+        if (packet->pts != AV_NOPTS_VALUE)
+            clock.lastTold = packet->pts;
+        if (!told && clock.next != AV_NOPTS_VALUE)
+            packet->pts = packet->dts = clock.next;
+        if (packet->pts != AV_NOPTS_VALUE)
+            clock.next = packet->pts + duration;
+        packet->duration = duration;
+    }
 }
 
 Reader::~Reader() { Release(); }
 
 void Reader::Release() noexcept
 {
+    for (AVPacket *&packet : held_)
+        av_packet_free(&packet);
+    held_.clear();
     if (ctx_)
         avformat_close_input(&ctx_);
     if (io_) {
@@ -160,11 +250,19 @@ StreamShape Reader::Shape(int streamIndex) const
 
 bool Reader::Next(AVPacket *packet)
 {
-    const int err = av_read_frame(ctx_, packet);
-    if (err == AVERROR_EOF)
-        return false;
-    if (err < 0)
-        Fail(err, QString());
+    if (!held_.empty()) {
+        av_packet_unref(packet);
+        av_packet_move_ref(packet, held_.front());
+        av_packet_free(&held_.front());
+        held_.pop_front();
+    } else {
+        const int err = av_read_frame(ctx_, packet);
+        if (err == AVERROR_EOF)
+            return false;
+        if (err < 0)
+            Fail(err, QString());
+    }
+    Retime(packet);
     return true;
 }
 

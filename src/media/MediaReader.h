@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include <QString>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <vector>
@@ -70,6 +71,8 @@ private:
     static int64_t Seek(void *opaque, int64_t offset, int whence);
     static int Interrupt(void *opaque);
     void Open(bool forJoin);
+    void LearnSoundRates();
+    void Retime(AVPacket *packet);
     void Release() noexcept;
     [[noreturn]] void Fail(int averror, const QString &doing);
 
@@ -80,6 +83,14 @@ private:
     AVIOContext *io_ = nullptr;
     AVFormatContext *ctx_ = nullptr;
     std::vector<int> picked_;
+    std::deque<AVPacket *> held_; // read while opening, handed out first by Next
+    // A sound stream whose rate came from its ADTS headers: FFmpeg, which
+    // did not know the rate while it read, left its frames' times to us.
+    struct AdtsClock {
+        int stream, rate;
+        int64_t lastTold = AV_NOPTS_VALUE, next = AV_NOPTS_VALUE;
+    };
+    std::vector<AdtsClock> adtsClocks_;
     std::exception_ptr ioError_; // a failure inside a callback, thrown once libavformat returns
     std::function<bool()> stop_;
     bool stopped_ = false;

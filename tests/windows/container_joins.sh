@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The joins of split recordings by the Windows program as it ships, under
-# Wine: camera chapters (MP4) and screen-recorder segments (Matroska), made
+# Wine: camera chapters (MP4), screen-recorder segments (Matroska) and
+# dash-camera files and camcorder pieces each on its own clock (MPEG-TS with
+# ADTS sound, M2TS with AC-3), made
 # here by ffmpeg, since the Windows build's FFmpeg makes nothing. Each
 # joined movie has its pieces' summed length and every track, and decodes
 # without an error; MKV before MP4 is refused with nothing written. The
@@ -19,6 +21,10 @@ for i in 1 2 3; do
   picture=testsrc2=size=320x240:rate=30:duration=2
   ffmpeg -v error -nostdin -f lavfi -i "$picture" -f lavfi -i "$tone" -c:v libx264 -c:a aac -threads 1 "GX0${i}0042.MP4"
   ffmpeg -v error -nostdin -f lavfi -i "$picture" -f lavfi -i "$tone" -c:v libx264 -c:a libopus -threads 1 "rec$i.mkv"
+  ffmpeg -v error -nostdin -f lavfi -i "$picture" -f lavfi -i "$tone" -c:v libx264 -c:a aac -threads 1 \
+    -output_ts_offset $((1000 * i)) "cam$i.ts"
+  ffmpeg -v error -nostdin -f lavfi -i "$picture" -f lavfi -i "$tone" -c:v libx264 -c:a ac3 -threads 1 \
+    -output_ts_offset $((1000 * i)) "0000$i.m2ts"
 done
 
 failures=0
@@ -31,13 +37,18 @@ check() { # OUTPUT STREAMS INPUT...
     return
   fi
   length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$output")
-  got=$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$output" | sort | tr '\n' ' ')
+  # A transport stream lists its streams again under its program.
+  got=$(ffprobe -v error -show_entries stream=index,codec_type -of csv=p=0 "$output" | grep , | sort -u | cut -d, -f2 |
+    sort | tr '\n' ' ')
   awk -v l="$length" 'BEGIN { exit !(l > 5.9 && l < 6.2) }' || fail "$output lasts $length s, not 6"
   [ "$got" = "$streams" ] || fail "$output holds the tracks '$got', not '$streams'"
   [ -z "$(ffmpeg -v error -i "$output" -f null - 2>&1)" ] || fail "$output does not decode cleanly"
 }
 check joined.mp4 "audio video " GX010042.MP4 GX020042.MP4 GX030042.MP4
 check joined.mkv "audio video " rec1.mkv rec2.mkv rec3.mkv
+check joined.ts "audio video " cam1.ts cam2.ts cam3.ts
+check joined.m2ts "audio video " 00001.m2ts 00002.m2ts 00003.m2ts
+[ $(($(stat -c %s joined.m2ts) % 192)) = 0 ] || fail "joined.m2ts is not made of 192-byte packets"
 if wine "$program" --join mixed.mp4 rec1.mkv GX010042.MP4 > out.txt 2>&1 || [ -e mixed.mp4 ]; then
   fail "MKV then MP4 was not refused, or left a file"
 fi
