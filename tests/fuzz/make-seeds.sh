@@ -53,10 +53,14 @@ seeds clip_facts
 for pick in 0:mpg 2:m2v 4:mp2 5:mp3 6:dat; do
   { printf "\\x0${pick%%:*}"; cat "$work/clip.${pick#*:}"; } > "clip_facts/seeds/${pick#*:}"
 done
-# movie_join: the first byte picks the extension (mpg mp3 mp2 m2v dat), the
-# second 0 makes both inputs the same clip.
+# movie_join: the first byte picks the extension (mpg mp3 mp2 m2v dat ts
+# mkv), the second 0 makes both inputs the same clip. The transport stream
+# carries ADTS sound, as a dash camera's does.
+ff "${picture[@]}" "${tone[@]}" -c:v libx264 -preset ultrafast -c:a aac -b:a 16k -threads 1 -f mpegts \
+  "$work/clip.ts"
+ff "${picture[@]}" "${tone[@]}" -c:v libx264 -preset ultrafast -c:a libopus -b:a 16k -threads 1 "$work/clip.mkv"
 seeds movie_join
-for pick in 0:mpg 1:mp3 2:mp2 3:m2v 4:dat; do
+for pick in 0:mpg 1:mp3 2:mp2 3:m2v 4:dat 5:ts 6:mkv; do
   { printf "\\x0${pick%%:*}\\x00"; cat "$work/clip.${pick#*:}"; } > "movie_join/seeds/${pick#*:}"
 done
 seeds cdxa
@@ -70,7 +74,8 @@ done
 seeds mpeg_audio
 cp "$work/clip.mp2" "$work/clip.mp3" mpeg_audio/seeds/
 
-# recording_pieces: the first byte picks transport (0) or program stream (1).
+# recording_pieces: the first byte picks transport (0) or program stream (1);
+# its transport stream holds MPEG-2 and MP2, as a broadcast recording does.
 ff "${picture[@]}" "${tone[@]}" -c:v mpeg2video -q:v 20 -c:a mp2 -b:a 32k -f mpegts "$work/clip.ts"
 seeds recording_pieces
 { printf '\x00'; cat "$work/clip.ts"; } > recording_pieces/seeds/ts

@@ -59,11 +59,11 @@ std::vector<platform::FileName> TwoInputs(const uint8_t *data, size_t size, cons
     return {a, b};
 }
 
-void JoinAsOneMovie(const platform::FileName &output, const std::vector<platform::FileName> &inputs)
+void JoinAsOneMovie(const platform::FileName &output, const std::vector<platform::FileName> &inputs, app::JoinKind kind)
 {
     app::JoinObserver quiet;
     app::JoinPlan plan;
-    plan.kind = app::JoinKind::ProgramStream;
+    plan.kind = kind;
     plan.output = output;
     plan.clips = int(inputs.size());
     app::OutputGuard guard(output, inputs);

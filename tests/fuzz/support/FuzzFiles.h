@@ -3,6 +3,7 @@
 // What the fuzz targets share: a scratch folder of the process's own, where
 // parsers that read files by name get the input as a file, and a stop for a
 // finding that is no crash but a broken promise.
+#include "core/JoinPlan.h"
 #include "platform/FileName.h"
 
 #include <vector>
@@ -29,9 +30,10 @@ std::vector<platform::FileName> TwoInputs(const uint8_t *data, size_t size,
                                           const std::vector<const char *> &extensions);
 
 // "Join as One Movie" of inputs into output, as the join's worker does it
-// for MPEG program streams and audio (the media module's part of it);
-// throws what the join throws.
-void JoinAsOneMovie(const platform::FileName &output, const std::vector<platform::FileName> &inputs);
+// (the media module's part of it) for the kind: MPEG program streams and
+// audio unless told; throws what the join throws.
+void JoinAsOneMovie(const platform::FileName &output, const std::vector<platform::FileName> &inputs,
+                    app::JoinKind kind = app::JoinKind::ProgramStream);
 
 // Ends the run as a crash, saying which promise the input broke, so that
 // libFuzzer keeps it.
