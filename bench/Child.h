@@ -155,10 +155,13 @@ void RunInTurn(int r, First first, Second second)
 
 // One side of a timed pair: a command, and the file it writes, removed
 // before each run (stdoutFile takes its standard output; cat writes so).
+// With settleDisk, the disk is brought up to date before each run, so that
+// no run of gigabytes pays for the write-back of the one before.
 struct Contestant {
     std::vector<std::string> args;
     std::string output;
     std::string stdoutFile = "/dev/null";
+    bool settleDisk = false;
 };
 
 // Runs the reference and the contender in alternating pairs, runs times
@@ -171,6 +174,8 @@ RunContest(const Contestant &reference, const Contestant &contender, int runs, b
 {
     auto run = [](const Contestant &c) {
         Fresh(c.output);
+        if (c.settleDisk)
+            ::sync();
         return RunChild(c.args, c.stdoutFile, nullptr);
     };
     if (warmUp) {
