@@ -1,19 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The one-movie join and the clip facts, on real clips made with ffmpeg and
-// checked with the libraries players use.
+// The one-movie join, on real clips made with ffmpeg and checked with the
+// libraries players use.
 #include "core/MovieJoin.h"
-#include "core/ClipFacts.h"
-#include "core/ClipFactsReader.h"
 #include "core/JoinEngine.h"
 #include "core/MpegAudio.h"
 #include "platform/File.h"
 
-#include <QDir>
 #include <QFile>
-#include <QRegularExpression>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QtEndian>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -30,42 +23,14 @@ extern "C" {
 // FFmpeg's decoders, and the Windows build's FFmpeg has only what the join
 // itself uses.
 #ifndef _WIN32
+#include "MovieClips.h"
 #include <sys/resource.h>
 
-using app::ClipFacts;
 using app::MovieJoin;
 using platform::EInOutError;
 using platform::FileName;
 
 namespace {
-
-// A program stream wrapped as a VCD .dat file: RIFF form CDXA, a 16-byte
-// "fmt " chunk, then 2352-byte Mode 2 sectors of 2324 payload bytes each.
-QByteArray AsDat(const QByteArray &stream)
-{
-    QByteArray sectors;
-    for (qsizetype at = 0, lba = 150; at < stream.size(); at += 2324, ++lba) {
-        const auto bcd = [](int v) { return char(v / 10 * 16 + v % 10); };
-        QByteArray sector(12, char(0xFF));
-        sector[0] = sector[11] = 0;
-        sector += bcd(int(lba / 4500));
-        sector += bcd(int(lba / 75 % 60));
-        sector += bcd(int(lba % 75));
-        sector += char(2);
-        sector += QByteArray::fromHex("0101640001016400"); // subheader: form 2 video
-        sector += stream.mid(at, 2324).leftJustified(2324, '\0');
-        sector += QByteArray(4, '\0'); // EDC
-        sectors += sector;
-    }
-    const auto le32 = [](quint32 v) {
-        QByteArray b(4, '\0');
-        qToLittleEndian(v, b.data());
-        return b;
-    };
-    const QByteArray fmt = "fmt " + le32(16) + QByteArray(16, '\0');
-    return "RIFF" + le32(quint32(4 + fmt.size() + 8 + sectors.size())) + "CDXA" + fmt + "data" +
-           le32(quint32(sectors.size())) + sectors;
-}
 
 // What a player finds in a file: its length, its decoded frames (pictures,
 // or sound frames without pictures) and whether a seek to 80 % lands on a
@@ -272,90 +237,8 @@ Packs PacksOf(const QByteArray &bytes)
     return packs;
 }
 
-class MovieJoinTest : public ::testing::Test {
+class MovieJoinTest : public MovieClips {
 protected:
-    static void SetUpTestSuite() { dir = new QTemporaryDir; }
-
-    // A clip of the suite, made by ffmpeg when a test first needs it.
-    static QString Clip(const QString &name)
-    {
-        const QString path = Path(name);
-        if (QFile::exists(path))
-            return path;
-        const QString sine = QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1");
-        const QString seconds = name.mid(name.indexOf(QRegularExpression("\\d"))).section('.', 0, 0);
-        if (name.startsWith("ntsc") && name.endsWith(".mpg"))
-            Make({"-f", "lavfi", "-i", "testsrc=size=352x240:rate=30000/1001:duration=" + seconds, "-f", "lavfi", "-i",
-                  sine.arg(seconds), "-target", "ntsc-vcd", path});
-        else if (name.startsWith("ntsc"))
-            WriteBytes(path, AsDat(ReadBytes(Clip("ntsc" + seconds + ".mpg"))));
-        else if (name.startsWith("dvd") || name.startsWith("svcd")) // 2048-byte packs; 2324, as a VCD's
-            Make({"-f", "lavfi", "-i",
-                  QStringLiteral("testsrc=size=%1:rate=30000/1001:duration=%2")
-                      .arg(name.startsWith("dvd") ? "720x480" : "480x480", seconds),
-                  "-f", "lavfi", "-i", sine.arg(seconds), "-target", name.startsWith("dvd") ? "ntsc-dvd" : "ntsc-svcd",
-                  path});
-        else if (name.startsWith("vbr"))
-            Make({"-f", "lavfi", "-i", sine.arg(seconds), "-c:a", "libmp3lame", "-q:a", "4", path});
-        else if (name == "pvcd_B.mpg")
-            Make({"-f", "lavfi", "-i", "testsrc=size=352x288:rate=25:duration=2", "-f", "lavfi", "-i", sine.arg(2),
-                  "-target", "pal-vcd", path});
-        else if (name == "cover.jpg")
-            Make({"-f", "lavfi", "-i", "testsrc=size=320x240", "-frames:v", "1", path});
-        else if (name.startsWith("cbr")) // cover art and a title in ID3v2, the title again in ID3v1
-            Make({"-f",
-                  "lavfi",
-                  "-i",
-                  sine.arg(seconds),
-                  "-i",
-                  Clip("cover.jpg"),
-                  "-map",
-                  "0",
-                  "-map",
-                  "1",
-                  "-c:a",
-                  "libmp3lame",
-                  "-b:a",
-                  "128k",
-                  "-c:v",
-                  "copy",
-                  "-disposition:v",
-                  "attached_pic",
-                  "-metadata",
-                  "title=Cover " + seconds,
-                  "-id3v2_version",
-                  "3",
-                  "-write_id3v1",
-                  "1",
-                  "-write_xing",
-                  "0",
-                  path});
-        else
-            ADD_FAILURE() << "no recipe for " << name.toStdString();
-        return path;
-    }
-    static void TearDownTestSuite()
-    {
-        {
-            TreeRemoval names(dir->path().toUtf8());
-        } // names that are no text too
-        delete dir;
-        dir = nullptr;
-    }
-
-    static void Make(QStringList args)
-    {
-        args = QStringList{"-v", "error", "-nostdin", "-y", "-threads", "1"} + args;
-        ASSERT_EQ(RunProgram(QStringLiteral("ffmpeg"), args), 0) << "ffmpeg is needed to make the test clips";
-    }
-    static QString Path(const QString &name) { return dir->filePath(name); }
-    static std::vector<FileName> Names(const QStringList &names)
-    {
-        std::vector<FileName> result;
-        for (const QString &n : names)
-            result.push_back(Name(Clip(n)));
-        return result;
-    }
     static double SumOfLengths(const QStringList &names)
     {
         double sum = 0;
@@ -370,10 +253,7 @@ protected:
             sum += Play(Clip(n)).frames;
         return sum;
     }
-
-    static QTemporaryDir *dir;
 };
-QTemporaryDir *MovieJoinTest::dir = nullptr;
 
 TEST_F(MovieJoinTest, VcdClipsAndDatFilesPlayAsOneMovie)
 {
@@ -693,64 +573,6 @@ TEST_F(MovieJoinTest, InputsThatAreNoMediaOrNoFilesAreNamed)
     WriteBytesAt(odd, ReadBytes(Clip("ntsc5.mpg")));
     JoinMovie(FileName(dir->path().toUtf8() + "/odd\xff.mpg"), {FileName(odd), Name(Path("ntsc7.mpg"))}, recorder);
     EXPECT_EQ(ReadBytesAt(dir->path().toUtf8() + "/odd\xff.mpg").left(4), QByteArray::fromHex("000001ba"));
-}
-
-TEST_F(MovieJoinTest, ClipFactsTotalsAndTheByteJoinHint)
-{
-    const ClipFacts ntsc = app::ReadClipFacts(Name(Clip("ntsc5.mpg")));
-    EXPECT_EQ(ntsc.Text(), "0:05 · MPEG-1 352×240 29.97 fps · MP2 44.1 kHz");
-    const ClipFacts mp3 = app::ReadClipFacts(Name(Clip("cbr4.mp3")));
-    EXPECT_EQ(mp3.Text(), "0:04 · MP3 44.1 kHz"); // the cover is no picture of the clip
-    EXPECT_TRUE(mp3.startTag && mp3.endTag && !mp3.lengthHeader);
-
-    std::vector<std::optional<ClipFacts>> facts;
-    for (const char *n : {"ntsc5.dat", "ntsc7.dat", "ntsc9.dat"})
-        facts.push_back(app::ReadClipFacts(Name(Clip(n))));
-    EXPECT_NEAR(app::TotalLength(facts) / 1e6, 21.0, 0.3);
-    EXPECT_EQ(app::LengthText(app::TotalLength(facts)), "0:21");
-    EXPECT_EQ(app::LengthText(3723'400'000), "1:02:03");
-    EXPECT_TRUE(app::ByteJoinHint(facts).contains("\"Join as One Movie\""));
-    facts.push_back(std::nullopt); // not read yet
-    EXPECT_NEAR(app::TotalLength(facts) / 1e6, 21.0, 0.3);
-
-    const auto hint = [](const QStringList &clips) {
-        std::vector<std::optional<ClipFacts>> read;
-        for (const FileName &name : Names(clips))
-            read.push_back(app::ReadClipFacts(name));
-        return app::ByteJoinHint(read);
-    };
-    EXPECT_FALSE(hint({"vbr5.mp3", "vbr7.mp3"}).isEmpty()); // the first header counts 5 s
-    EXPECT_FALSE(hint({"cbr3.mp3", "cbr4.mp3"}).isEmpty()); // tags in the middle
-    EXPECT_TRUE(hint({"ntsc5.mpg"}).isEmpty());
-    EXPECT_FALSE(hint({"ntsc5.mpg", "ntsc7.mpg"}).isEmpty());
-
-    // In the background, each name once, a file that is no media included.
-    app::ClipFactsReader reader;
-    QSignalSpy read(&reader, &app::ClipFactsReader::factsRead);
-    WriteBytes(Path("notes.mpg"), "no movie");
-    const std::vector<FileName> listed = Names({"ntsc5.mpg", "ntsc7.dat", "ntsc5.mpg"});
-    reader.Read(listed);
-    reader.Read({Name(Path("notes.mpg"))});
-    while (read.size() < 3)
-        ASSERT_TRUE(read.wait(20000));
-    EXPECT_FALSE(read.wait(200)) << "a name listed twice is read once";
-    EXPECT_EQ(reader.Facts(listed[0])->Text(), ntsc.Text());
-    EXPECT_FALSE(reader.Facts(Name(Path("notes.mpg"))));
-    EXPECT_NEAR(reader.TotalLength(listed) / 1e6, 17.0, 0.3);
-
-    // Paused while a join runs: nothing read; the name pointed at comes
-    // before those queued once it goes on.
-    app::ClipFactsReader paused;
-    QSignalSpy order(&paused, &app::ClipFactsReader::factsRead);
-    paused.SetPaused(true);
-    paused.Read(Names({"ntsc5.mpg", "ntsc7.dat"}));
-    paused.ReadFirst(Name(Path("notes.mpg")));
-    EXPECT_FALSE(order.wait(300)) << "read while paused";
-    EXPECT_EQ(paused.TotalLength(Names({"ntsc5.mpg"})), 0) << "a queued clip has no length yet";
-    paused.SetPaused(false);
-    while (order.size() < 3)
-        ASSERT_TRUE(order.wait(20000));
-    EXPECT_EQ(order[0][0].value<FileName>(), Name(Path("notes.mpg")));
 }
 
 } // namespace
