@@ -26,8 +26,10 @@ namespace {
 constexpr int ReadBufferSize = 256 << 10;
 
 // How far ahead the reader looks for a sound stream's first packet before it
-// gives up on learning the stream's rate.
+// gives up on learning the stream's rate: in a dash camera's file it comes
+// within the first second, and what is read ahead is held in memory.
 constexpr std::size_t MostPacketsAhead = 2000;
+constexpr qint64 MostBytesAhead = 32 << 20;
 
 // A build without decoders (the Windows one) learns nothing of an ADTS
 // stream's rate while probing, and every muxer refuses sound without one.
@@ -148,7 +150,8 @@ void Reader::LearnSoundRates()
         if (ctx_->streams[i]->codecpar->codec_id == AV_CODEC_ID_AAC && ctx_->streams[i]->codecpar->sample_rate <= 0)
             unknown.push_back(i);
     // The packets read on the way are kept, and Next hands them out first.
-    while (!unknown.empty() && held_.size() < MostPacketsAhead) {
+    qint64 heldBytes = 0;
+    while (!unknown.empty() && held_.size() < MostPacketsAhead && heldBytes < MostBytesAhead) {
         AVPacket *packet = av_packet_alloc();
         if (!packet)
             throw std::bad_alloc();
@@ -160,6 +163,7 @@ void Reader::LearnSoundRates()
             Fail(err, QString());
         }
         held_.push_back(packet);
+        heldBytes += packet->size;
         const auto it = std::find(unknown.begin(), unknown.end(), packet->stream_index);
         if (it == unknown.end())
             continue;
