@@ -76,6 +76,5 @@ TEST_F(ClipFactsTest, TotalsTheByteJoinHintAndTheBackgroundReader)
     EXPECT_EQ(order[0][0].value<FileName>(), Name(Path("notes.mpg")));
 }
 
-
 } // namespace
 #endif
