@@ -178,12 +178,12 @@ void Reader::Retime(AVPacket *packet)
     for (AdtsClock &clock : adtsClocks_) {
         if (clock.stream != packet->stream_index)
             continue;
-        // Frames after the first of a PES packet carry its time again, or
-        // none: their times follow from the frames before.
         // The demuxer may take the rate back when it reads the stream's
         // description again; what the header told stays.
         const AVStream *st = ctx_->streams[clock.stream];
         st->codecpar->sample_rate = clock.rate;
+        // Frames after the first of a PES packet carry its time again, or
+        // none: their times follow from the frames before.
         const int blocks = packet->size >= 7 ? (packet->data[6] & 0x03) + 1 : 1;
         const int64_t duration = av_rescale_q(1024 * blocks, AVRational{1, clock.rate}, st->time_base);
         const bool told = packet->pts != AV_NOPTS_VALUE && packet->pts != clock.lastTold;
