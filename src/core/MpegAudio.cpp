@@ -120,7 +120,7 @@ std::optional<FrameHeader> ParseHeader(const uint8_t *data, int size)
 {
     if (size < 4)
         return std::nullopt;
-    const uint32_t h = uint32_t(data[0]) << 24 | uint32_t(data[1]) << 16 | uint32_t(data[2]) << 8 | data[3];
+    const uint32_t h = Big32(data);
     if ((h & 0xFFE00000u) != 0xFFE00000u)
         return std::nullopt;
     const int versionBits = (h >> 19) & 3, layerBits = (h >> 17) & 3;

@@ -136,7 +136,6 @@ QString SettingsNotice()
 
 namespace {
 
-// name without the "/" that ends a folder's name.
 // Which folder keeps a file from being made at path: the nearest one that
 // exists, when it is a file, or cannot take the missing folder below it;
 // else the missing one. Empty when the folder exists.
@@ -145,7 +144,7 @@ QString WhyNoFolderFor(const platform::FileName &path)
     // Up to a root at most, which is its own containing folder: a walk that
     // went on there would never end.
     platform::FileName folder = path.ContainingFolder(), missing;
-    while (!folder.IsEmpty() && !(folder.ContainingFolder() == folder) && platform::IsMissing(folder)) {
+    while (!folder.IsEmpty() && folder.ContainingFolder() != folder && platform::IsMissing(folder)) {
         missing = folder;
         folder = folder.ContainingFolder();
     }
