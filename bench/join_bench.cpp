@@ -9,6 +9,7 @@
 //
 //   join_bench [--size-mib N] [--runs N] [--dir FOLDER] [--other-dir FOLDER]
 //   join_bench --join-child OUTPUT INPUT...   (internal: one join, prints its time)
+//   join_bench --start-only                   (internal: starts and ends)
 // --dir puts the files in FOLDER (default: the temporary folder); --other-dir
 // holds the inputs of the third case (default: /dev/shm; the case is left out
 // when it is on the same file system as --dir).
@@ -154,17 +155,44 @@ double ProgramAgainstCat(const char *name, const std::vector<std::string> &input
     }
     Fresh(catOut);
     Fresh(joinOut);
-    const double catMedian = Median(SecondsOf(catRuns)), joinMedian = Median(SecondsOf(joinRuns));
-    const double ratio = joinMedian / catMedian;
-    std::printf("%s, the program: cat %.3f s, zantrope --join %.3f s; ratio %.2f (target <= 1.10)\n", name, catMedian,
-                joinMedian, ratio);
+    const std::vector<double> catSeconds = SecondsOf(catRuns), joinSeconds = SecondsOf(joinRuns);
+    const double ratio = Median(joinSeconds) / Median(catSeconds);
+    // The spread beside the median: where write-back of earlier runs moves
+    // single runs by seconds, a median of a few pairs is no firm figure.
+    const auto [catFastest, catSlowest] = std::minmax_element(catSeconds.begin(), catSeconds.end());
+    const auto [joinFastest, joinSlowest] = std::minmax_element(joinSeconds.begin(), joinSeconds.end());
+    std::printf("%s, the program: cat %.3f s (%.3f to %.3f), zantrope --join %.3f s (%.3f to %.3f); ratio %.2f "
+                "(target <= 1.10)\n",
+                name, Median(catSeconds), *catFastest, *catSlowest, Median(joinSeconds), *joinFastest, *joinSlowest,
+                ratio);
     return ratio;
+}
+
+// What every whole-process figure includes before any byte moves: starting a
+// process that loads the program's libraries (Qt Core and what it needs) and
+// does nothing, beside starting true.
+void StartUpFloor(const std::string &self, int runs)
+{
+    std::vector<double> bare, loaded;
+    for (int r = 0; r < runs * 3; ++r)
+        RunInTurn(
+            r,
+            [&] {
+                bare.push_back(RunChild({"true", "--"}, "/dev/null", nullptr).seconds);
+            },
+            [&] {
+                loaded.push_back(RunChild({self, "--start-only"}, "/dev/null", nullptr).seconds);
+            });
+    std::printf("start-up alone: true %.4f s, a process loading the program's libraries %.4f s\n", Median(bare),
+                Median(loaded));
 }
 
 int main(int argc, char **argv)
 {
     if (argc >= 4 && std::strcmp(argv[1], "--join-child") == 0)
         return JoinChild(argc, argv);
+    if (argc == 2 && std::strcmp(argv[1], "--start-only") == 0)
+        return 0;
 
     long long sizeMiB = 256;
     // Pairs: each side goes first in every other one, as the second pays for
@@ -302,9 +330,11 @@ int main(int argc, char **argv)
             WriteContent(platform::FileName::FromUtf8(name), 4096, quint64(i) + 21);
             many.push_back(Local(name));
         }
-        if (!many.empty())
+        if (!many.empty()) {
             ProgramAgainstCat(QStringLiteral("%1 x 4 KiB").arg(manyFiles).toUtf8().constData(), many, catOut, joinOut,
                               runs);
+            StartUpFloor(self, runs);
+        }
         for (const std::string &name : many)
             ::unlink(name.c_str());
         for (int i = 0; i < 2 && bigGiB > 0; ++i) {
