@@ -37,14 +37,6 @@ bool BlockMover::Copy(File &in, qint64 size, int index, const platform::FileName
     return true;
 }
 
-bool BlockMover::SystemCopies(const File &out, qint64 bytes)
-{
-    // Through the buffer a join of ext4 files kept pace with the system's copy
-    // up to 2 GiB, and took 1.7 times as long for 4 GiB, where the system's
-    // copy does not slow down; so large joins are left to the system.
-    return out.KernelCopyPays() || bytes > JoinEngine::KernelCopyFrom;
-}
-
 qint64 BlockMover::Next(qint64 max)
 {
     const qint64 wanted = std::min(max, ready_ + due_);
@@ -64,9 +56,12 @@ qint64 BlockMover::Move(qint64 n)
 {
     if (kernelCopy_) {
         const qint64 got = File::CopyRange(*in_, out_, n);
-        if (got >= 0)
+        if (got > 0)
             return got;
-        kernelCopy_ = false; // not between these files: through the buffer from now on
+        // Not between these files: through the buffer from now on. Nothing
+        // copied before the measured end proves no end either, as some file
+        // systems copy nothing where a read still gives bytes: the read decides.
+        kernelCopy_ = false;
     }
     if (!buffer_)
         buffer_.reset(static_cast<char *>(::operator new[](JoinEngine::Piece, std::align_val_t(BufferAlignment))));

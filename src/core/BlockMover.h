@@ -17,8 +17,11 @@ namespace app {
 class BlockMover {
 public:
     // Where the system copies between the two files itself (kernelCopy), the
-    // bytes never pass through the program; otherwise they go through one
-    // page-aligned buffer.
+    // bytes never pass through the program; otherwise, and from the first
+    // piece the system cannot copy on, they go through one page-aligned
+    // buffer. The system's copy was the faster on ext4 and tmpfs at every
+    // size from 4 KiB files to 3 x 256 MiB, and it shares blocks where the
+    // file system can (btrfs, XFS) or copies on the server (NFS, SMB).
     BlockMover(platform::File &out, bool kernelCopy) : out_(out), kernelCopy_(kernelCopy) {}
 
     // Copies size bytes of in, from its position on, to the output's
@@ -29,11 +32,6 @@ public:
     // input that ends early is the error JoinEngine::ShrunkInputMessage names
     // (called name).
     bool Copy(platform::File &in, qint64 size, int index, const platform::FileName &name, JoinObserver &observer);
-
-    // Whether the system should copy bytes of a join into out itself: where
-    // its file system copies fastest so (File::KernelCopyPays), and for
-    // joins of more than JoinEngine::KernelCopyFrom bytes.
-    static bool SystemCopies(const platform::File &out, qint64 bytes);
 
     // The bytes told so far, over every Copy.
     qint64 Told() const { return told_; }

@@ -38,10 +38,7 @@ void JoinEngine::Write(OutputGuard &guard, JoinObserver &observer)
 
 void JoinEngine::Copy(OutputGuard &guard, File &out, JoinObserver &observer)
 {
-    qint64 total = 0;
-    for (int i = 0; i < guard.Count(); ++i)
-        total += guard.Looked(i).size;
-    BlockMover mover(out, kernelCopy_.value_or(BlockMover::SystemCopies(out, total)));
+    BlockMover mover(out, kernelCopy_.value_or(true));
     for (int i = 0; i < guard.Count(); ++i) {
         File in = guard.OpenInput(i);
         guard.CheckInput(i, in, &out);

@@ -22,8 +22,6 @@ public:
     // the system writes fastest; the blocks are counted out of them, so no
     // block is split where a piece ends.
     static constexpr qint64 Piece = qint64(1) << 20;
-    // Joins of more bytes are copied by the system wherever it can.
-    static constexpr qint64 KernelCopyFrom = qint64(2) << 30;
 
     // Copies the inputs into output, in order: looks at the inputs through
     // an OutputGuard (JoinStarted once it has), then Write.
@@ -38,9 +36,7 @@ public:
     void Write(OutputGuard &guard, JoinObserver &observer);
 
     // Whether the system copies the bytes between the files itself (where it
-    // can) or they pass through the program's buffer. Unless set, the join
-    // asks the output's file system (platform::File::KernelCopyPays) and the
-    // join's size (KernelCopyFrom).
+    // can) or they pass through the program's buffer; unless set, the system.
     void SetKernelCopy(bool value) { kernelCopy_ = value; }
 
     // The message of the error the engine raises itself (InOutCode::ReadError)

@@ -278,7 +278,7 @@ void ReadyMp4::Copy(File &out, JoinObserver &observer)
 {
     const QByteArray head = Head();
     out.WriteAll(head.constData(), head.size());
-    BlockMover mover(out, BlockMover::SystemCopies(out, media_));
+    BlockMover mover(out, true);
     for (int i = 0; i < guard_.Count(); ++i) {
         Input &input = inputs_[std::size_t(i)];
         File in = input.file ? std::move(*input.file) : guard_.OpenInput(i);

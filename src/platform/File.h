@@ -233,12 +233,6 @@ public:
     // cannot copy between these two files this way; then nothing was copied.
     // Other failures throw EInOutError, named after the output.
     static qint64 CopyRange(File &from, File &to, qint64 max);
-    // Whether copying into this file inside the kernel (CopyRange) beats a
-    // copy through the program: on file systems that share blocks between
-    // files or copy on their server. Elsewhere (ext4, tmpfs) the kernel moves
-    // 4 KiB pages, and writes of 1 MiB from a buffer, which fill whole large
-    // pages, were 10 % faster, ahead of cat, which copies in the kernel.
-    bool KernelCopyPays() const;
 
 #ifndef _WIN32
     // A descriptor closed with its owner; the opened folder of a replacement.

@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace platform {
@@ -323,26 +322,6 @@ qint64 File::CopyRange(File &from, File &to, qint64 max)
         case EIO: ThrowInOut(errno, from.path_);
         default: ThrowInOut(errno, to.path_);
         }
-    }
-}
-
-bool File::KernelCopyPays() const
-{
-    struct statfs fs {};
-    if (::fstatfs(fd_, &fs) != 0)
-        return false;
-    switch (quint32(fs.f_type)) {
-    case 0x9123683E: // btrfs
-    case 0x58465342: // XFS
-    case 0xCA451A4E: // bcachefs
-    case 0x2FC12FC1: // ZFS
-    case 0x7461636F: // OCFS2
-    case 0x6969:     // NFS
-    case 0xFF534D42: // CIFS
-    case 0xFE534D42: // SMB2
-    case 0x00C36400: // Ceph
-        return true;
-    default: return false;
     }
 }
 

@@ -520,8 +520,6 @@ qint64 File::CopyRange(File &from, File &to, qint64 max)
     return got >= 0 ? got : -1;
 }
 
-bool File::KernelCopyPays() const { return false; }
-
 qint64 File::Read(char *buffer, qint64 max)
 {
     DWORD got = 0;
