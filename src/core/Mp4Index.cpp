@@ -17,6 +17,8 @@ namespace {
 
 constexpr quint64 MaxSamples = 0xFFFFFFFFu;
 
+QString LongerThanAnyFilmText() { return QStringLiteral("together the chapters last longer than any film"); }
+
 // A new 'tkhd', 'mdhd' or 'mvhd' body with another duration (and, given
 // one, another time scale, the first field of 'mvhd'). These hold the
 // creation and modification times, then fields (32 bits each) counts of
@@ -377,7 +379,6 @@ QByteArray JoinedIndex(const std::vector<IndexChapter> &chapters, qint64 base, b
         movieScale = first.timescale;
 
     std::vector<JoinedTrack> joined(first.tracks.size());
-    qint64 movieDuration = 0;
     for (std::size_t i = 0; i < joined.size(); ++i) {
         const Track &track = first.tracks[i];
         const Seam seam = SeamOf(track);
@@ -388,12 +389,31 @@ QByteArray JoinedIndex(const std::vector<IndexChapter> &chapters, qint64 base, b
             if (seam != Seam::Once || parts.empty())
                 parts.push_back(&chapter.tables[i]);
         j.table = JoinedTable(parts, j.timeline.cuts);
-        j.movieDuration = Rescale(j.timeline.Duration(), track.timescale, movieScale);
+        // Chapters each within a film's length may still add up beyond what
+        // any reader, this one too, takes from the joined index.
+        if (LongerThanAnyFilm(j.table.Duration()) || LongerThanAnyFilm(j.table.PresentationEnd()))
+            throw BadBox(LongerThanAnyFilmText());
         // Without an edit list the media plays from its start as it is.
         const std::vector<Segment> &s = j.timeline.segments;
         j.edits = track.edits || s.size() > 1 || (s.size() == 1 && s.front().mediaTime != 0);
-        movieDuration = std::max(movieDuration, j.movieDuration);
     }
+    const auto lengthsIn = [&](qint64 scale) {
+        qint64 longest = 0;
+        for (std::size_t i = 0; i < joined.size(); ++i) {
+            joined[i].movieDuration = Rescale(joined[i].timeline.Duration(), first.tracks[i].timescale, scale);
+            longest = std::max(longest, joined[i].movieDuration);
+        }
+        return longest;
+    };
+    // The finer clock may tick too often for the film's length to be told;
+    // then the first chapter's own does.
+    qint64 movieDuration = lengthsIn(movieScale);
+    if (LongerThanAnyFilm(movieDuration) && movieScale != first.timescale) {
+        movieScale = first.timescale;
+        movieDuration = lengthsIn(movieScale);
+    }
+    if (LongerThanAnyFilm(movieDuration))
+        throw BadBox(LongerThanAnyFilmText());
 
     Writer out;
     const Box moov = BoxesIn(first.moov).front();

@@ -17,6 +17,14 @@ using platform::EInOutError;
 using platform::FileName;
 
 namespace {
+// Times beyond this are broken files; below it, sums of a few thousand
+// chapters stay far from overflowing.
+constexpr qint64 MaxTime = qint64(1) << 50;
+} // namespace
+
+bool LongerThanAnyFilm(qint64 time) { return time < 0 || time > MaxTime; }
+
+namespace {
 
 // An index this large would hold samples for days of film; a file that
 // claims more is broken, and is not read into memory.
@@ -40,11 +48,6 @@ quint8 Version(Cursor &c)
     c.Skip(3);
     return version;
 }
-
-// Times beyond this are broken files; below it, sums of a few thousand
-// chapters stay far from overflowing.
-constexpr qint64 MaxTime = qint64(1) << 50;
-bool LongerThanAnyFilm(qint64 time) { return time < 0 || time > MaxTime; }
 
 qint64 Checked(Cursor &c, quint64 value)
 {
@@ -463,7 +466,11 @@ qint64 Rescale(qint64 value, qint64 from, qint64 to)
 {
     const __int128 scaled = __int128(value) * to;
     const __int128 half = from / 2;
-    return qint64(scaled >= 0 ? (scaled + half) / from : -((-scaled + half) / from));
+    const __int128 rounded = scaled >= 0 ? (scaled + half) / from : -((-scaled + half) / from);
+    // Held at the ends of 64 bits, where a cut would make a time of no film
+    // look like a short one.
+    return qint64(
+        std::clamp<__int128>(rounded, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max()));
 }
 
 Movie ReadMovie(platform::File &file, const FileName &name)

@@ -120,4 +120,8 @@ Movie ReadMovie(platform::File &file, const platform::FileName &name);
 // The time value in scale `from` in scale `to`, rounded to the nearest.
 qint64 Rescale(qint64 value, qint64 from, qint64 to);
 
+// Whether a time, in any of a file's scales, is beyond any film's: the mark
+// of a broken file, which ReadMovie refuses, so no join may write one.
+bool LongerThanAnyFilm(qint64 time);
+
 } // namespace app::mp4
