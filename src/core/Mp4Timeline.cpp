@@ -145,6 +145,7 @@ public:
                                                      : RunOn(k, target, own.front()) || Frames(k, target, own.front()));
             if (!met)
                 Fill(k, target);
+            KeepApart(k, own);
         }
         chapterFirst_ = segments().size();
         chapterStart_ = target;
@@ -232,6 +233,24 @@ private:
         base_ = origin + end - kept * frame;
         next = {kept * frame, next.duration + next.mediaTime - kept * frame};
         return true;
+    }
+
+    // Chapter k-1 may show its last frames up to a time later than where
+    // chapter k's first shown frame lies in the media (frames reordered, or
+    // dropped by a cut). Its last sample then lasts until there, so that no
+    // frame of chapter k is shown at the end of chapter k-1 too.
+    void KeepApart(std::size_t k, const std::vector<Segment> &own)
+    {
+        const auto shown = [](const Segment &s) { return !s.Empty(); };
+        const auto before = std::find_if(segments().rbegin(), segments().rend() - std::ptrdiff_t(chapterFirst_), shown);
+        const auto opening = std::find_if(own.begin(), own.end(), shown);
+        if (before == segments().rend() - std::ptrdiff_t(chapterFirst_) || opening == own.end())
+            return;
+        const qint64 overlap = before->mediaTime + before->duration - (base_ + opening->mediaTime);
+        if (overlap <= 0)
+            return;
+        out_.cuts[k - 1].lastShift += overlap;
+        base_ += overlap;
     }
 
     // Cuts back what overruns chapter k-1, or fills what falls short with

@@ -19,7 +19,32 @@
 #include "TestFiles.h"
 #include "platform/File.h"
 
+#include "core/Mp4Timeline.h"
+
 #include <cmath>
+
+// Pieces cut from one recording by a stream copy show their last frames up
+// to 1536 ticks past where their samples' times end (frames reordered, some
+// dropped by the cut). The next chapter's media must start after that, or
+// its first frames show at the end of the chapter before as well.
+TEST(Mp4Seams, NoFrameOfAChapterShowsAtTheEndOfTheOneBefore)
+{
+    using app::mp4::Segment;
+    app::mp4::ChapterPiece piece;
+    piece.mediaDuration = 62 * 512;
+    piece.presentationEnd = 67 * 512;
+    piece.samples = 62;
+    piece.lastSampleDuration = piece.frameDuration = 512;
+    piece.uniformFrames = true;
+    piece.segments = {{-1, 1014}, {1024, 65 * 512}}; // starts late, as its own file says
+    const std::vector<app::mp4::ChapterPiece> pieces{piece, piece};
+    const app::mp4::TrackTimeline t =
+        app::mp4::LayOut(pieces, app::mp4::Seam::Stretch, 15360, app::mp4::ChapterStarts(pieces), 15360);
+    ASSERT_EQ(t.segments.size(), 4u);
+    const Segment &first = t.segments[1], &second = t.segments[3];
+    EXPECT_LE(first.mediaTime + first.duration, second.mediaTime);
+    EXPECT_EQ(t.Duration(), 2 * (1014 + 65 * 512)) << "each chapter as long as alone";
+}
 
 // Linux only: the chapters are made and judged by the ffmpeg programs.
 #ifndef _WIN32
